@@ -1,0 +1,36 @@
+# Front door: `make run ARGS="new demo"` and `make test` install what is missing, build, and go.
+JOBS ?= $(shell nproc)
+ARGS ?=
+
+.PHONY: all deps build release run test test-debug test-asan clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@cmake --preset debug >/dev/null
+	@cmake --build --preset debug -j $(JOBS)
+
+release: deps
+	@cmake --preset release >/dev/null
+	@cmake --build --preset release -j $(JOBS) >/dev/null
+
+run: release
+	@./build/release/tarnwick $(ARGS)
+
+test: test-debug test-asan
+
+test-debug: deps
+	cmake --preset debug >/dev/null
+	cmake --build --preset debug -j $(JOBS)
+	ctest --preset debug
+
+test-asan: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan -j $(JOBS)
+	ctest --preset asan
+
+clean:
+	rm -rf build

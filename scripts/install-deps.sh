@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, the Debian packages that building and testing tarnwick need, and
+# only those that are missing. Safe to run any number of times; silent when nothing is missing.
+set -euo pipefail
+
+packages=(
+  g++ cmake make pkg-config
+  libcli11-dev nlohmann-json3-dev libgtest-dev
+  git openssh-client
+  python3 python3-jsonschema
+)
+
+missing=()
+for pkg in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "install-deps: installing ${missing[*]}" >&2
+sudo=()
+[[ $(id -u) -eq 0 ]] || sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2

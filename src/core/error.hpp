@@ -1,0 +1,44 @@
+// The one error type of tarnwick. Every failure is a CliError value built where it happens;
+// only the entry point turns one into the JSON envelope on stderr and the exit status.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+enum class ErrorKind { Usage, Exists, Io, Git, Backend };
+
+class CliError {
+public:
+    static CliError usage(std::string message);
+    static CliError exists(std::string path);
+    static CliError io(std::string message);
+    static CliError git(std::string detail);
+    // tool is "gh" or "ssh-keygen"; the detail is trimmed of white space at both ends.
+    static CliError backend(std::string_view tool, std::string_view detail);
+
+    ErrorKind kind_id() const { return kind_; }
+    std::string_view kind() const;
+    int exit_code() const;
+    std::optional<std::string_view> hint() const;
+    // The display text: what the envelope carries as "message".
+    std::string message() const;
+
+private:
+    CliError(ErrorKind kind, std::string a, std::string b = {})
+        : kind_(kind), first_(std::move(a)), second_(std::move(b)) {}
+    ErrorKind kind_;
+    std::string first_;   // message, path, detail, or tool name
+    std::string second_;  // backend detail
+};
+
+// The single compact JSON line (without its line feed) that reports the error.
+std::string envelope_line(const CliError& error);
+
+// Writes the envelope and a line feed to stderr; returns the exit status.
+std::uint8_t emit_error(const CliError& error);
+
+}  // namespace tarnwick

@@ -1,0 +1,36 @@
+// Result<T>: a value or a CliError, the return type of every operation that can fail.
+#pragma once
+
+#include <utility>
+#include <variant>
+
+#include "core/error.hpp"
+
+namespace tarnwick {
+
+template <class T, class E = CliError>
+class [[nodiscard]] Result {
+public:
+    Result(T value) : data_(std::in_place_index<0>, std::move(value)) {}
+    Result(E error) : data_(std::in_place_index<1>, std::move(error)) {}
+
+    bool ok() const { return data_.index() == 0; }
+    explicit operator bool() const { return ok(); }
+    T& value() & { return std::get<0>(data_); }
+    const T& value() const& { return std::get<0>(data_); }
+    T&& value() && { return std::get<0>(std::move(data_)); }
+    const E& error() const& { return std::get<1>(data_); }
+    E&& error() && { return std::get<1>(std::move(data_)); }
+    T* operator->() { return &value(); }
+    const T* operator->() const { return &value(); }
+
+private:
+    std::variant<T, E> data_;
+};
+
+struct Ok {};
+
+// Success with no value, or an error.
+using Status = Result<Ok>;
+
+}  // namespace tarnwick

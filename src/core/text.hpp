@@ -1,0 +1,31 @@
+// Text primitives shared by every subsystem: Unicode white-space trimming, lossy UTF-8
+// decoding, the quoted (escaped) form of a name, and the text of an OS error.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+// True for a code point with the Unicode White_Space property.
+bool is_unicode_white_space(char32_t cp);
+
+// Removes White_Space characters from both ends of UTF-8 text (bytes that are not
+// well-formed UTF-8 are never treated as white space).
+std::string_view trim(std::string_view text);
+std::string_view trim_start(std::string_view text);
+std::string_view trim_end(std::string_view text);
+
+bool is_valid_utf8(std::string_view bytes);
+
+// Decodes bytes as UTF-8, replacing every maximal ill-formed subsequence with U+FFFD.
+std::string decode_lossy(std::string_view bytes);
+
+// The name between double quotes with quote, backslash and control characters escaped:
+// \t \r \n \0 by name, other non-printable characters as \u{hex}.
+std::string quoted(std::string_view text);
+
+// "<description> (os error <n>)", the way every OS failure reads in messages.
+std::string os_error_text(int errnum);
+
+}  // namespace tarnwick

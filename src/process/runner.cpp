@@ -1,0 +1,203 @@
+#include "process/runner.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "core/stdio.hpp"
+#include "core/text.hpp"
+
+extern char** environ;
+
+namespace tarnwick {
+namespace {
+
+// Owns a file descriptor; closes it once.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { reset(); }
+    int get() const { return fd_; }
+    bool open() const { return fd_ >= 0; }
+    void reset() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+    int* out() { return &fd_; }
+
+private:
+    int fd_ = -1;
+};
+
+struct Pipe {
+    Fd read;
+    Fd write;
+};
+
+int make_pipe(Pipe& p) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return errno;
+    *p.read.out() = fds[0];
+    *p.write.out() = fds[1];
+    return 0;
+}
+
+// Spawn attributes and file actions, released on every path out.
+struct SpawnSetup {
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_t actions;
+    SpawnSetup() {
+        posix_spawnattr_init(&attr);
+        posix_spawn_file_actions_init(&actions);
+    }
+    ~SpawnSetup() {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attr);
+    }
+};
+
+}  // namespace
+
+std::string OsError::text() const { return write_error_text(code); }
+
+Result<CommandOutput, OsError> run_command(std::string_view program,
+                                           const std::vector<std::string>& args,
+                                           const std::optional<std::string>& input,
+                                           const std::optional<std::string>& dir) {
+    Pipe in, out, err;
+    for (Pipe* p : {&out, &err}) {
+        if (int e = make_pipe(*p)) return OsError{e};
+    }
+    if (input) {
+        if (int e = make_pipe(in)) return OsError{e};
+    }
+
+    SpawnSetup setup;
+    // The parent ignores SIGPIPE; the child gets the default disposition back.
+    sigset_t defaults, empty;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigemptyset(&empty);
+    posix_spawnattr_setsigdefault(&setup.attr, &defaults);
+    posix_spawnattr_setsigmask(&setup.attr, &empty);
+    posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+    if (input)
+        posix_spawn_file_actions_adddup2(&setup.actions, in.read.get(), 0);
+    else
+        posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&setup.actions, out.write.get(), 1);
+    posix_spawn_file_actions_adddup2(&setup.actions, err.write.get(), 2);
+    if (dir) posix_spawn_file_actions_addchdir_np(&setup.actions, dir->c_str());
+
+    std::string program_name(program);
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 2);
+    argv.push_back(program_name.data());
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    pid_t pid = 0;
+    int rc = ::posix_spawnp(&pid, program_name.c_str(), &setup.actions, &setup.attr, argv.data(),
+                            environ);
+    if (rc != 0) return OsError{rc};
+
+    in.read.reset();
+    out.write.reset();
+    err.write.reset();
+
+    std::string_view pending = input ? std::string_view(*input) : std::string_view();
+    if (input) {
+        ::fcntl(in.write.get(), F_SETFL, ::fcntl(in.write.get(), F_GETFL) | O_NONBLOCK);
+        if (pending.empty()) in.write.reset();
+    }
+
+    std::string out_bytes, err_bytes;
+    char buf[65536];
+    while (out.read.open() || err.read.open() || in.write.open()) {
+        pollfd fds[3];
+        nfds_t n = 0;
+        Fd* owners[3];
+        std::string* sinks[3];
+        for (auto [fd, sink] : {std::pair{&out.read, &out_bytes}, std::pair{&err.read, &err_bytes}}) {
+            if (!fd->open()) continue;
+            fds[n] = {fd->get(), POLLIN, 0};
+            owners[n] = fd;
+            sinks[n++] = sink;
+        }
+        if (in.write.open()) {
+            fds[n] = {in.write.get(), POLLOUT, 0};
+            owners[n] = &in.write;
+            sinks[n++] = nullptr;
+        }
+        if (::poll(fds, n, -1) < 0) {
+            if (errno == EINTR) continue;
+            return OsError{errno};
+        }
+        for (nfds_t i = 0; i < n; ++i) {
+            if (fds[i].revents == 0) continue;
+            if (sinks[i] == nullptr) {
+                ssize_t w = ::write(fds[i].fd, pending.data(), pending.size());
+                if (w < 0) {
+                    if (errno == EINTR || errno == EAGAIN) continue;
+                    // The child is left alone: it may never read, and waiting could hang.
+                    return OsError{errno};
+                }
+                if (w == 0) return OsError{kWriteZero};
+                pending.remove_prefix(static_cast<std::size_t>(w));
+                if (pending.empty()) owners[i]->reset();
+                continue;
+            }
+            ssize_t r = ::read(fds[i].fd, buf, sizeof buf);
+            if (r < 0) {
+                if (errno == EINTR || errno == EAGAIN) continue;
+                owners[i]->reset();
+            } else if (r == 0) {
+                owners[i]->reset();
+            } else {
+                sinks[i]->append(buf, static_cast<std::size_t>(r));
+            }
+        }
+    }
+
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return OsError{errno};
+    }
+
+    CommandOutput result;
+    result.stdout_text = decode_lossy(out_bytes);
+    result.stderr_text = decode_lossy(err_bytes);
+    result.success = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return result;
+}
+
+Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
+                               const std::optional<std::string>& input) {
+    auto run = run_command(tool, args, input);
+    if (!run) return CliError::backend(tool, run.error().text());
+    return std::move(run).value();
+}
+
+Result<CommandOutput> run_gh(const std::vector<std::string>& args) { return run_tool("gh", args); }
+
+Status run_git(const std::string& dir, const std::vector<std::string>& args) {
+    auto run = run_command("git", args, std::nullopt, dir);
+    if (!run) return CliError::git("could not run git: " + run.error().text());
+    if (!run->success) return CliError::git(std::string(trim(run->stderr_text)));
+    return Ok{};
+}
+
+CliError tool_error(std::string_view tool, std::string_view text) {
+    return CliError::backend(tool, text);
+}
+
+}  // namespace tarnwick

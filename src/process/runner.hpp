@@ -1,0 +1,47 @@
+// The one place where tarnwick starts child processes (git, gh, ssh-keygen, cargo).
+// Children never share the program's standard streams: their output is captured in full and
+// their standard input is the null device or a pipe fed with the bytes given.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/result.hpp"
+
+namespace tarnwick {
+
+struct CommandOutput {
+    std::string stdout_text;  // decoded lossily as UTF-8
+    std::string stderr_text;  // decoded lossily as UTF-8
+    bool success = false;     // exited normally with status 0
+};
+
+// An operating-system error that stopped a run; code is an errno or kWriteZero.
+struct OsError {
+    int code = 0;
+    std::string text() const;
+};
+
+// Runs program (looked up on PATH) with args, no shell. input absent: stdin is the null
+// device; present (even empty): a pipe fed with those bytes. dir: the child's working
+// directory. Waits for the child; both output pipes are drained together with the input.
+Result<CommandOutput, OsError> run_command(std::string_view program,
+                                           const std::vector<std::string>& args,
+                                           const std::optional<std::string>& input = std::nullopt,
+                                           const std::optional<std::string>& dir = std::nullopt);
+
+// run_command for a tool whose start failures are backend errors naming the tool.
+Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
+                               const std::optional<std::string>& input = std::nullopt);
+
+Result<CommandOutput> run_gh(const std::vector<std::string>& args);
+
+// Runs git in dir; success, or a git error ("could not run git: ..." or git's stderr).
+Status run_git(const std::string& dir, const std::vector<std::string>& args);
+
+// The backend error for a tool that ran and failed: text is its stderr, trimmed.
+CliError tool_error(std::string_view tool, std::string_view text);
+
+}  // namespace tarnwick
