@@ -1,2 +1,0 @@
-#include <gtest/gtest.h>
-TEST(E2e, Binary) { EXPECT_TRUE(true); }

@@ -1,0 +1,60 @@
+// Test harness: temporary directories and running the built tarnwick binary (or any program)
+// as a child with a controlled environment, capturing stdout, stderr and the exit status.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwick::testing {
+
+// A fresh directory under /tmp, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
+
+private:
+    std::string path_;
+};
+
+struct RunResult {
+    std::string out;
+    std::string err;
+    int exit_code = -1;  // -1 when killed by a signal
+    int signal = 0;      // the signal that ended the child, else 0
+};
+
+struct RunOptions {
+    std::string cwd;  // empty: the test's working directory
+    // Variables set (value) or removed (nullopt) on top of the default environment.
+    std::map<std::string, std::optional<std::string>> env;
+    std::optional<std::string> input;  // stdin bytes; absent: /dev/null
+    bool use_pty = false;               // stdout on a pseudo-terminal (stderr still a pipe)
+};
+
+// The default environment of an end-to-end run: PATH with tests/fakes first, HOME and
+// TMPDIR inside `home`, GIT_CONFIG_NOSYSTEM=1, and the real Rust toolchain locations.
+std::map<std::string, std::string> default_env(const std::string& home);
+
+// Runs program (a path, or a name looked up on the child's PATH) with the given environment.
+RunResult run_program(const std::string& program, const std::vector<std::string>& args,
+                      const std::map<std::string, std::string>& env, const RunOptions& options);
+
+// Runs the built tarnwick with default_env(home) plus options.env.
+RunResult run_tarnwick(const std::vector<std::string>& args, const std::string& home,
+                       const RunOptions& options = {});
+
+std::string read_file(const std::string& path);
+void write_file(const std::string& path, const std::string& contents);
+bool exists(const std::string& path);
+
+// Writes a git identity into home/.gitconfig.
+void write_git_identity(const std::string& home, const std::string& name, const std::string& email);
+
+}  // namespace tarnwick::testing
