@@ -1,7 +1,202 @@
+// The contract that `tarnwick schema` prints. Built from constants on every call; Json keeps
+// members in byte order at every level, which is the order the document is printed in.
 #include "schema/contract.hpp"
 
-namespace tarnwick {
+#include <initializer_list>
+#include <string>
 
-Json contract() { return Json::object(); }
+namespace tarnwick {
+namespace {
+
+Json arg(const char* name, const char* type, bool required, const char* description) {
+    return {{"name", name}, {"type", type}, {"required", required}, {"description", description}};
+}
+
+Json with_default(Json object, Json value) {
+    object["default"] = std::move(value);
+    return object;
+}
+
+Json field(const char* name, const char* type, const char* description = nullptr) {
+    Json f = {{"name", name}, {"type", type}};
+    if (std::string(type) == "array") f["items"] = {{"type", "string"}};
+    if (description) f["description"] = description;
+    return f;
+}
+
+Json error_kind(const char* kind, int exit_code, const char* description) {
+    return {{"kind", kind}, {"exit_code", exit_code}, {"retryable", false},
+            {"description", description}};
+}
+
+Json new_command() {
+    return {
+        {"name", "new"},
+        {"description",
+         "Scaffold a new ordoval-compliant Rust CLI into ./<name>. Refuses if the directory "
+         "exists."},
+        {"effects", "non_idempotent"},
+        {"mutating", true},
+        {"cardinality", "single"},
+        {"stability", "stable"},
+        {"args", Json::array({
+                     arg("name", "string", true, "Crate/binary name ([a-z][a-z0-9_-]*)."),
+                     arg("--description", "string", false, "One-line package description."),
+                     with_default(arg("--owner", "string", false, "GitHub owner for repo URLs."),
+                                  "kestrow"),
+                     arg("--author", "string", false, "Cargo/LICENSE author (default: git config)."),
+                     with_default(arg("--into", "path", false, "Directory to create the crate inside."),
+                                  "."),
+                     with_default(arg("--no-git", "boolean", false, "Skip git init + initial commit."),
+                                  false),
+                     with_default(arg("--github", "boolean", false,
+                                      "Also create the GitHub repo (owner/name) and push the "
+                                      "initial commit. Requires git."),
+                                  false),
+                     with_default(arg("--no-pypi", "boolean", false,
+                                      "Omit the PyPI/maturin pipeline; the crate publishes to "
+                                      "crates.io + Homebrew only."),
+                                  false),
+                 })},
+        {"output_fields",
+         Json::array({
+             field("created", "string", "Path of the new crate directory."),
+             field("files", "array", "Files written, relative to the crate."),
+             field("committed", "boolean"),
+             field("repo", "string",
+                   "The owner/name of the GitHub repo created with --github (null otherwise)."),
+             field("next", "array", "Suggested next commands, through to a published release."),
+         })},
+    };
+}
+
+Json check_command() {
+    return {
+        {"name", "check"},
+        {"description",
+         "Validate a crate name and report whether its destination is available without writing "
+         "anything."},
+        {"effects", "read_only"},
+        {"mutating", false},
+        {"cardinality", "single"},
+        {"args", Json::array({
+                     arg("name", "string", true, "Crate/binary name to validate."),
+                     with_default(arg("--into", "path", false,
+                                      "Parent directory that would receive the crate."),
+                                  "."),
+                 })},
+        {"output_fields", Json::array({field("name", "string"), field("destination", "string"),
+                                       field("available", "boolean")})},
+        {"example", {{"args", Json::array({"check", "ordoval-probe-do-not-create", "--into", "."})}}},
+    };
+}
+
+Json secrets_command() {
+    Json skipped = field("skipped", "array", "Secrets not set, each with `secret` and `reason`.");
+    skipped["items"] = {{"type", "object"}};
+    return {
+        {"name", "secrets"},
+        {"description",
+         "Bootstrap a repo's release secrets: generate + register the Homebrew tap deploy key "
+         "(rotating any prior key with the same title), and set CARGO_REGISTRY_TOKEN / "
+         "PYPI_API_TOKEN from local sources. Preflights `gh` auth and repo access; missing token "
+         "sources are skipped, not invented."},
+        {"effects", "non_idempotent"},
+        {"mutating", true},
+        {"cardinality", "bounded"},
+        {"stability", "stable"},
+        {"args",
+         Json::array({
+             arg("repo", "string", true,
+                 "Target repo as owner/name, or a bare name (combined with --owner)."),
+             with_default(arg("--owner", "string", false,
+                              "GitHub owner, used when repo is a bare name."),
+                          "kestrow"),
+             arg("--tap", "string", false,
+                 "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap, "
+                 "matching the generated release workflow)."),
+             with_default(arg("--pypi-token-stdin", "boolean", false,
+                              "Read the PyPI token from stdin (otherwise "
+                              "$PYPI_API_TOKEN/$UV_PUBLISH_TOKEN, then the [pypi] token in "
+                              "~/.pypirc)."),
+                          false),
+             with_default(arg("--dry-run", "boolean", false,
+                              "Report what would be set without executing anything."),
+                          false),
+             with_default(arg("--verify", "boolean", false,
+                              "Read-only: report which release secrets are already set on the "
+                              "repo (no changes). Outputs present/missing instead of set/skipped."),
+                          false),
+         })},
+        {"output_fields",
+         Json::array({
+             field("repo", "string", "Resolved owner/name the secrets target."),
+             field("dry_run", "boolean"),
+             field("set", "array", "Secret names set (or, in a dry run, that would be set)."),
+             skipped,
+             field("notes", "array", "Side notes worth surfacing, e.g. a rotated deploy key."),
+             field("present", "array", "With --verify: release secrets already set on the repo."),
+             field("missing", "array", "With --verify: release secrets not yet set."),
+         })},
+    };
+}
+
+Json schema_command() {
+    return {
+        {"name", "schema"},
+        {"description", "Print this ordoval contract as JSON."},
+        {"effects", "read_only"},
+        {"mutating", false},
+        {"cardinality", "single"},
+        {"stability", "stable"},
+        {"stdout_schema", {{"$ref", "https://ordoval.dev/schema/v0.3.json"}}},
+    };
+}
+
+Json completions_command() {
+    Json shell = arg("shell", "string", true, "Target shell.");
+    shell["enum"] = Json::array({"bash", "zsh", "fish", "powershell", "elvish"});
+    return {
+        {"name", "completions"},
+        {"description", "Generate a shell completion script."},
+        {"effects", "read_only"},
+        {"mutating", false},
+        {"stability", "stable"},
+        {"output_kind", "opaque"},
+        {"media_type", "text/plain"},
+        {"args", Json::array({shell})},
+    };
+}
+
+}  // namespace
+
+Json contract() {
+    Json output = {{"default", "auto"},
+                   {"description", "Output format. auto = text on a TTY, JSON when piped."},
+                   {"enum", Json::array({"auto", "json", "text"})},
+                   {"name", "--output"},
+                   {"type", "string"}};
+    return {
+        {"ordoval", "0.3"},
+        {"name", "tarnwick"},
+        {"version", "0.1.6"},
+        {"description",
+         "Scaffold a ordoval-compliant, agent-facing Rust CLI in seconds: source skeleton, schema, "
+         "and the dual-publish release pipeline."},
+        {"output", {{"tty", "text"}, {"piped", "json"}}},
+        {"global_args", Json::array({output})},
+        {"commands", Json::array({new_command(), check_command(), secrets_command(),
+                                  schema_command(), completions_command()})},
+        {"errors",
+         Json::array({
+             error_kind("usage", 3, "Invalid command-line arguments or crate name."),
+             error_kind("exists", 3, "The target directory already exists."),
+             error_kind("io", 2, "A filesystem operation failed."),
+             error_kind("git", 2, "A git operation failed (the files were still written)."),
+             error_kind("backend", 2,
+                        "An external tool (gh, ssh-keygen) failed; check `gh auth status`."),
+         })},
+    };
+}
 
 }  // namespace tarnwick
