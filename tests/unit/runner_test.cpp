@@ -1,0 +1,89 @@
+// The process runner against real children (sh, printf, head): draining, decoding, input.
+#include "process/runner.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace tarnwick;
+
+namespace {
+CommandOutput sh(const std::string& script, std::optional<std::string> input = std::nullopt) {
+    auto r = run_command("sh", {"-c", script}, input);
+    EXPECT_TRUE(r.ok());
+    return r.ok() ? r.value() : CommandOutput{};
+}
+}  // namespace
+
+TEST(Runner, LargeStderrBeforeStdoutDoesNotBlock) {
+    auto out = sh("head -c 1048576 /dev/zero | tr '\\0' e >&2; echo done");
+    EXPECT_TRUE(out.success);
+    EXPECT_EQ(out.stdout_text, "done\n");
+    EXPECT_EQ(out.stderr_text.size(), 1048576u);
+    EXPECT_EQ(out.stderr_text.find_first_not_of('e'), std::string::npos);
+}
+
+TEST(Runner, InvalidUtf8BecomesReplacementCharacters) {
+    auto out = sh("printf 'a\\377b'; printf '\\342\\202' >&2");
+    EXPECT_EQ(out.stdout_text, "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(out.stderr_text, "\xEF\xBF\xBD");
+}
+
+TEST(Runner, FailureWithNoOutput) {
+    auto out = sh("exit 1");
+    EXPECT_FALSE(out.success);
+    EXPECT_EQ(out.stdout_text, "");
+    EXPECT_EQ(out.stderr_text, "");
+    EXPECT_EQ(tool_error("gh", out.stderr_text).message(), "gh: ");
+}
+
+TEST(Runner, KilledBySignalIsNotSuccess) {
+    auto out = sh("kill -9 $$");
+    EXPECT_FALSE(out.success);
+}
+
+TEST(Runner, StdinIsNullDeviceWithoutInputAndAPipeWithEmptyInput) {
+    EXPECT_EQ(sh("cat; readlink /proc/self/fd/0").stdout_text, "/dev/null\n");
+    auto piped = sh("cat; readlink /proc/self/fd/0", std::string());
+    EXPECT_EQ(piped.stdout_text.rfind("pipe:", 0), 0u);
+}
+
+TEST(Runner, InputReachesTheChildWhileItWritesMuch) {
+    // The child writes 1 MiB before reading: input must be fed while output is drained.
+    std::string input(300000, 'x');
+    auto out = sh("head -c 1048576 /dev/zero; wc -c", input);
+    EXPECT_TRUE(out.success);
+    EXPECT_EQ(out.stdout_text.substr(1048576), "300000\n");
+}
+
+TEST(Runner, ArgumentsArriveUnchanged) {
+    auto r = run_command("printf", {"[%s]", "a b", "\"q\" 'x'", "", "$HOME"});
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->stdout_text, "[a b][\"q\" 'x'][][$HOME]");
+}
+
+TEST(Runner, WorkingDirectory) {
+    auto r = run_command("pwd", {}, std::nullopt, std::string("/usr"));
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->stdout_text, "/usr\n");
+}
+
+TEST(Runner, MissingProgram) {
+    auto r = run_command("tarnwick-no-such-program", {"x"});
+    ASSERT_FALSE(r.ok());
+    EXPECT_EQ(r.error().text(), "No such file or directory (os error 2)");
+
+    auto tool = run_tool("tarnwick-no-such-program", {"x"});
+    ASSERT_FALSE(tool.ok());
+    EXPECT_EQ(tool.error().message(),
+              "tarnwick-no-such-program: No such file or directory (os error 2)");
+    EXPECT_EQ(tool.error().kind(), "backend");
+}
+
+TEST(Runner, GitFailuresBecomeGitErrors) {
+    auto bad = run_git("/", {"tarnwick-no-such-subcommand"});
+    ASSERT_FALSE(bad.ok());
+    EXPECT_EQ(bad.error().kind(), "git");
+    EXPECT_EQ(bad.error().message().rfind("git: git: 'tarnwick-no-such-subcommand'", 0), 0u);
+    EXPECT_TRUE(run_git("/", {"--version"}).ok());
+}

@@ -1,0 +1,56 @@
+#include "core/text.hpp"
+
+#include <gtest/gtest.h>
+
+using tarnwick::decode_lossy;
+using tarnwick::is_valid_utf8;
+using tarnwick::os_error_text;
+
+using tarnwick::trim;
+
+TEST(Trim, RemovesUnicodeWhiteSpaceAtBothEnds) {
+    EXPECT_EQ(trim(" \t\r\n demo \n"), "demo");
+    // NO-BREAK SPACE, EM SPACE, IDEOGRAPHIC SPACE, NEXT LINE
+    EXPECT_EQ(trim("\xC2\xA0\xE2\x80\x83" "a b" "\xE3\x80\x80\xC2\x85"), "a b");
+    EXPECT_EQ(trim("   "), "");
+    EXPECT_EQ(trim(""), "");
+}
+
+TEST(Trim, KeepsNonWhiteSpaceAndBrokenBytes) {
+    // ZERO WIDTH SPACE is not White_Space; a stray continuation byte is never white space.
+    EXPECT_EQ(trim("\xE2\x80\x8B" "x"), "\xE2\x80\x8B" "x");
+    EXPECT_EQ(trim("x \x80"), "x \x80");
+    EXPECT_EQ(trim("\x85 x"), "\x85 x");
+}
+
+TEST(DecodeLossy, ReplacesEachMaximalIllFormedSubsequence) {
+    EXPECT_EQ(decode_lossy("ok"), "ok");
+    EXPECT_EQ(decode_lossy("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    // A truncated three-byte sequence is one replacement, not two.
+    EXPECT_EQ(decode_lossy("\xE2\x82" "x"), "\xEF\xBF\xBD" "x");
+    // Surrogates and overlong forms are ill formed byte by byte.
+    EXPECT_EQ(decode_lossy("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(decode_lossy("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(decode_lossy("caf\xC3\xA9"), "caf\xC3\xA9");
+    EXPECT_EQ(decode_lossy("\xF0\x9F\x98"), "\xEF\xBF\xBD");
+}
+
+TEST(Utf8, ValidityCheck) {
+    EXPECT_TRUE(is_valid_utf8("caf\xC3\xA9 \xF0\x9F\x98\x80"));
+    EXPECT_FALSE(is_valid_utf8("\xF4\x90\x80\x80"));  // above U+10FFFF
+    EXPECT_FALSE(is_valid_utf8("\xC3"));
+}
+
+TEST(Quoted, EscapesQuotesBackslashesAndControls) {
+    EXPECT_EQ(tarnwick::quoted("My-App"), "\"My-App\"");
+    EXPECT_EQ(tarnwick::quoted("a\"b\\c"), "\"a\\\"b\\\\c\"");
+    EXPECT_EQ(tarnwick::quoted(std::string("t\tr\rn\nz\0", 8)), "\"t\\tr\\rn\\nz\\0\"");
+    EXPECT_EQ(tarnwick::quoted("\x1b[1m"), "\"\\u{1b}[1m\"");
+    EXPECT_EQ(tarnwick::quoted("\x7f"), "\"\\u{7f}\"");
+    EXPECT_EQ(tarnwick::quoted("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
+}
+
+TEST(OsErrorText, DescriptionThenNumber) {
+    EXPECT_EQ(os_error_text(2), "No such file or directory (os error 2)");
+    EXPECT_EQ(os_error_text(32), "Broken pipe (os error 32)");
+}
