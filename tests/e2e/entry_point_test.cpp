@@ -1,16 +1,91 @@
+// The entry point seen from outside: envelopes, help, version, schema, broken pipes.
 #include <gtest/gtest.h>
 
 #include "support/harness.hpp"
 
 using namespace tarnwick::testing;
 
+namespace {
+const char* kUsageHint = "\"hint\":\"see `tarnwick --help` or `tarnwick schema`\"";
+}
+
 TEST(EntryPoint, NoArgumentsIsTheMissingCommandEnvelope) {
     TempDir home;
-    auto r = run_tarnwick({}, home.path());
+    for (auto args : std::vector<std::vector<std::string>>{{}, {"-o", "json"}}) {
+        auto r = run_tarnwick(args, home.path());
+        EXPECT_EQ(r.exit_code, 3);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err,
+                  "{\"error\":{\"exit_code\":3,\"hint\":\"see `tarnwick --help` or `tarnwick "
+                  "schema`\",\"kind\":\"usage\",\"message\":\"no command given (try `tarnwick "
+                  "new <name>`)\"}}\n");
+    }
+}
+
+TEST(EntryPoint, HelpAndVersionGoToStdoutWithStatusZero) {
+    TempDir home;
+    auto version = run_tarnwick({"-V"}, home.path());
+    EXPECT_EQ(version.exit_code, 0);
+    EXPECT_EQ(version.out, "tarnwick 0.1.6\n");
+    EXPECT_EQ(version.err, "");
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"new", "--help"}, {"help", "check"}, {"secrets", "-h"}}) {
+        auto r = run_tarnwick(args, home.path());
+        EXPECT_EQ(r.exit_code, 0);
+        EXPECT_NE(r.out.find("Usage: tarnwick"), std::string::npos);
+        EXPECT_EQ(r.out.back(), '\n');
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+TEST(EntryPoint, ParserFailureBecomesOneLineUsageEnvelope) {
+    TempDir home;
+    auto r = run_tarnwick({"frobnicate"}, home.path());
     EXPECT_EQ(r.exit_code, 3);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
-              "{\"error\":{\"exit_code\":3,\"hint\":\"see `tarnwick --help` or `tarnwick "
-              "schema`\",\"kind\":\"usage\",\"message\":\"no command given (try `tarnwick new "
-              "<name>`)\"}}\n");
+              std::string("{\"error\":{\"exit_code\":3,") + kUsageHint +
+                  ",\"kind\":\"usage\",\"message\":\"error: unrecognized subcommand "
+                  "'frobnicate'\\n\\nUsage: tarnwick [OPTIONS] [COMMAND]\\n\\nFor more "
+                  "information, try '--help'.\"}}\n");
+}
+
+TEST(EntryPoint, SchemaIsTheSameWhateverTheOutputOption) {
+    TempDir home;
+    auto plain = run_tarnwick({"schema"}, home.path());
+    ASSERT_EQ(plain.exit_code, 0);
+    EXPECT_EQ(plain.err, "");
+    EXPECT_EQ(plain.out.rfind("{\n  \"commands\": [\n", 0), 0u);
+    EXPECT_EQ(plain.out.substr(plain.out.size() - 3), "\n}\n");
+    auto ordoval = plain.out.find("\n  \"ordoval\": \"0.3\",\n");
+    EXPECT_LT(plain.out.find("\n  \"name\": \"tarnwick\",\n"), ordoval);
+    EXPECT_LT(ordoval, plain.out.find("\n  \"output\": {\n"));
+    for (auto args : std::vector<std::vector<std::string>>{
+             {"--output", "text", "schema"}, {"schema", "-o", "json"}}) {
+        EXPECT_EQ(run_tarnwick(args, home.path()).out, plain.out);
+    }
+    RunOptions tty;
+    tty.use_pty = true;
+    EXPECT_EQ(run_tarnwick({"schema"}, home.path(), tty).out, plain.out);
+}
+
+TEST(EntryPoint, SchemaIntoAGoneReaderFailsWithADiagnosticNotASignal) {
+    TempDir home;
+    RunOptions gone;
+    gone.stdout_reader_closed = true;
+    auto r = run_tarnwick({"schema"}, home.path(), gone);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_NE(r.exit_code, 0);
+    EXPECT_EQ(r.err, "failed printing to stdout: Broken pipe (os error 32)\n");
+}
+
+TEST(EntryPoint, CompletionsIgnoreTheOutputOption) {
+    TempDir home;
+    for (const char* shell : {"bash", "elvish", "fish", "powershell", "zsh"}) {
+        auto a = run_tarnwick({"completions", shell}, home.path());
+        auto b = run_tarnwick({"-o", "json", "completions", shell, "-o", "text"}, home.path());
+        EXPECT_EQ(a.exit_code, 0) << shell;
+        EXPECT_FALSE(a.out.empty()) << shell;
+        EXPECT_EQ(a.out, b.out) << shell;
+    }
 }

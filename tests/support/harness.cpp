@@ -99,6 +99,11 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     } else if (::pipe(out) != 0) {
         throw std::runtime_error("pipe");
     }
+    if (options.stdout_reader_closed) {
+        // Closed before the child starts, so the child's first write meets a gone reader.
+        ::close(out[0]);
+        out[0] = -1;
+    }
     if (options.input && ::pipe(in) != 0) throw std::runtime_error("pipe");
 
     std::vector<std::string> env_strings;
@@ -141,6 +146,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     }
     ::close(out[1]);
     ::close(err[1]);
+    if (options.stdout_reader_closed) out[0] = ::open("/dev/null", O_RDONLY);
     if (options.input) {
         ::close(in[0]);
         // Inputs in tests are small; a closed reader is not an error here.

@@ -36,6 +36,7 @@ struct RunOptions {
     std::map<std::string, std::optional<std::string>> env;
     std::optional<std::string> input;  // stdin bytes; absent: /dev/null
     bool use_pty = false;               // stdout on a pseudo-terminal (stderr still a pipe)
+    bool stdout_reader_closed = false;  // stdout is a pipe whose read end is already closed
 };
 
 // The default environment of an end-to-end run: PATH with tests/fakes first, HOME and
