@@ -1,0 +1,117 @@
+// `new`: gather the template values, render the tree into <into>/<name>, format it, make
+// the first commit on "main", optionally create and push the GitHub repository, report.
+// The first failure ends the run; nothing already written is removed.
+#include "scaffold/new_command.hpp"
+
+#include <algorithm>
+
+#include "core/stdio.hpp"
+#include "core/text.hpp"
+#include "output/new_report.hpp"
+#include "process/runner.hpp"
+#include "scaffold/commit_identity.hpp"
+#include "scaffold/crate_name.hpp"
+#include "scaffold/destination.hpp"
+#include "scaffold/option_values.hpp"
+#include "scaffold/render.hpp"
+#include "scaffold/template_values.hpp"
+
+namespace tarnwick {
+namespace {
+
+Status commit_project(const std::string& destination, const std::vector<std::string>& files,
+                      const TemplateContext& context) {
+    if (auto s = run_git(destination, {"init", "-q"}); !s) return s;
+    std::vector<std::string> add = {"add", "--"};
+    add.insert(add.end(), files.begin(), files.end());
+    if (auto s = run_git(destination, add); !s) return s;
+    const CommitIdentity identity = commit_identity(context.author);
+    if (auto s = run_git(destination, {"-c", "user.name=" + identity.name, "-c",
+                                       "user.email=" + identity.email, "commit", "-q", "-m",
+                                       "chore: scaffold " + context.name + " with tarnwick"});
+        !s) {
+        return s;
+    }
+    return run_git(destination, {"branch", "-M", "main"});
+}
+
+Status create_github_repo(const std::string& slug, const std::string& description,
+                          const std::string& destination) {
+    auto run = run_gh({"repo", "create", slug, "--public", "--description", description, "--source",
+                       decode_lossy(destination), "--remote", "origin", "--push"});
+    if (!run) return std::move(run).error();
+    if (!run->success) return tool_error("gh", run->stderr_text);
+    return Ok{};
+}
+
+std::vector<std::string> next_commands(const NewReport& report, const std::string& slug) {
+    std::vector<std::string> next = {"cd " + report.created + " && make check"};
+    if (!report.repo) {
+        next.push_back("create the GitHub repo + push (or re-run with --github): gh repo create " +
+                       slug + " --source . --push");
+    }
+    next.push_back("tarnwick secrets " + slug);
+    next.push_back("relvane release  # tag + dual-publish");
+    return next;
+}
+
+}  // namespace
+
+Status run_new(const New& args, OutputFormat format) {
+    const std::string description = args.description.value_or(default_description(args.name));
+    const std::string author = args.author ? *args.author : default_author();
+    const std::string year = current_year();
+
+    if (auto s = validate_crate_name(args.name); !s) return s;
+    if (args.github && args.no_git) {
+        return CliError::usage("--github needs the initial commit; remove --no-git");
+    }
+    if (auto s = check_description(description); !s) return s;
+    if (auto s = check_owner(args.owner); !s) return s;
+    if (auto s = check_author(author, !args.author.has_value()); !s) return s;
+
+    const TemplateContext context{
+        .name = args.name,
+        .name_snake = snake_name(args.name),
+        .name_pascal = pascal_name(args.name),
+        .description = description,
+        .owner = args.owner,
+        .author = author,
+        .year = year,
+        .pypi = !args.no_pypi,
+    };
+
+    const std::string destination = project_destination(args.into, args.name);
+    NewReport report;
+    report.name = args.name;
+    report.owner = args.owner;
+    report.created = decode_lossy(destination);
+    if (path_exists(destination)) return CliError::exists(report.created);
+
+    std::vector<std::string> written;
+    if (auto s = render_tree(template_root(), destination, context, written); !s) return s;
+    std::sort(written.begin(), written.end());
+    report.files = std::move(written);
+
+    // Formatting is a courtesy: without cargo the project is still complete.
+    (void)run_command("cargo", {"fmt"}, std::nullopt, destination);
+
+    if (!args.no_git) {
+        if (auto s = commit_project(destination, report.files, context); !s) return s;
+        report.committed = true;
+    }
+
+    const std::string slug = args.owner + "/" + args.name;
+    if (args.github) {
+        if (auto s = create_github_repo(slug, description, destination); !s) return s;
+        report.repo = slug;
+    }
+    report.next = next_commands(report, slug);
+
+    const std::string text =
+        format == OutputFormat::Json ? render_new_json(report) : render_new_text(report);
+    print_report(text + "\n");
+    return Ok{};
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,169 @@
+// Template rendering: files before subdirectories at each level, sections cut before
+// placeholders are replaced, every file written whole. Nothing is rolled back on failure.
+#include "scaffold/render.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <optional>
+#include <utility>
+
+#include "core/stdio.hpp"
+#include "core/text.hpp"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::string_view kTemplateSuffix = ".tmpl";
+constexpr std::string_view kSectionOpen = "{{#pypi}}";
+constexpr std::string_view kSectionClose = "{{/pypi}}";
+constexpr std::string_view kPypiOnlyFile = "pyproject.toml";
+
+std::string join_path(const std::string& base, std::string_view rel) {
+    if (base.empty()) return std::string(rel);
+    if (base.back() == '/') return base + std::string(rel);
+    return base + "/" + std::string(rel);
+}
+
+// The parent of a path the way the file system reads it: "a/b" -> "a", "a" -> "",
+// "/a" -> "/", and none for "/" itself.
+std::optional<std::string> parent_of(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    if (path == "/" || path.empty()) return std::nullopt;
+    auto slash = path.rfind('/');
+    if (slash == std::string_view::npos) return std::string();
+    std::string_view parent = path.substr(0, slash);
+    while (!parent.empty() && parent.back() == '/') parent.remove_suffix(1);
+    if (parent.empty()) return std::string("/");
+    return std::string(parent);
+}
+
+bool is_directory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Creates path and its missing ancestors; an existing directory (or a link to one) is fine.
+// Returns 0 or the errno of the first creation that failed.
+int create_directories(const std::string& path) {
+    if (path.empty()) return 0;
+    if (::mkdir(path.c_str(), 0777) == 0) return 0;
+    int err = errno;
+    if (err != ENOENT) return is_directory(path) ? 0 : err;
+    auto parent = parent_of(path);
+    if (!parent) return err;
+    if (int parent_err = create_directories(*parent)) return parent_err;
+    if (::mkdir(path.c_str(), 0777) == 0) return 0;
+    err = errno;
+    return is_directory(path) ? 0 : err;
+}
+
+Status write_whole_file(const std::string& target, std::string_view contents) {
+    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) return CliError::io(os_error_text(errno));
+    int err = write_all(fd, contents);
+    ::close(fd);
+    if (err != 0) return CliError::io(write_error_text(err));
+    return Ok{};
+}
+
+std::string replace_all(std::string_view text, std::string_view token, std::string_view value) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    for (auto at = text.find(token); at != std::string_view::npos; at = text.find(token, from)) {
+        out.append(text.substr(from, at - from));
+        out.append(value);
+        from = at + token.size();
+    }
+    out.append(text.substr(from));
+    return out;
+}
+
+Status render_file(const TemplateFile& file, const std::string& destination,
+                   const TemplateContext& context, std::vector<std::string>& written) {
+    std::string_view output = file.path;
+    if (output.size() >= kTemplateSuffix.size() && output.ends_with(kTemplateSuffix)) {
+        output.remove_suffix(kTemplateSuffix.size());
+    }
+    if (!context.pypi && output == kPypiOnlyFile) return Ok{};
+
+    const std::string target = join_path(destination, output);
+    if (auto parent = parent_of(target)) {
+        if (int err = create_directories(*parent)) return CliError::io(os_error_text(err));
+    }
+    if (!is_valid_utf8(file.contents)) {
+        return CliError::io("template " + std::string(file.path) + " is not valid UTF-8");
+    }
+    const std::string text =
+        replace_placeholders(cut_sections(file.contents, context.pypi), context);
+    if (auto status = write_whole_file(target, text); !status) return status;
+    written.emplace_back(output);
+    return Ok{};
+}
+
+Status render_dir(const TemplateDir& dir, const std::string& destination,
+                  const TemplateContext& context, std::vector<std::string>& written) {
+    for (const TemplateEntry& entry : dir.entries) {
+        if (!entry.file) continue;
+        if (auto status = render_file(*entry.file, destination, context, written); !status) {
+            return status;
+        }
+    }
+    for (const TemplateEntry& entry : dir.entries) {
+        if (!entry.dir) continue;
+        if (auto status = render_dir(*entry.dir, destination, context, written); !status) {
+            return status;
+        }
+    }
+    return Ok{};
+}
+
+}  // namespace
+
+std::string cut_sections(std::string_view text, bool pypi) {
+    std::string out;
+    out.reserve(text.size());
+    bool in_section = false;
+    while (!text.empty()) {
+        auto newline = text.find('\n');
+        std::size_t length = newline == std::string_view::npos ? text.size() : newline + 1;
+        std::string_view line = text.substr(0, length);
+        text.remove_prefix(length);
+        std::string_view marker = trim(line);
+        if (marker == kSectionOpen) {
+            in_section = true;
+        } else if (marker == kSectionClose) {
+            in_section = false;
+        } else if (!(in_section && !pypi)) {
+            out.append(line);
+        }
+    }
+    return out;
+}
+
+std::string replace_placeholders(std::string_view text, const TemplateContext& context) {
+    // Order matters: text inserted by one pass is seen only by the later ones.
+    const std::array<std::pair<std::string_view, const std::string*>, 7> passes = {{
+        {"{{name_snake}}", &context.name_snake},
+        {"{{name_pascal}}", &context.name_pascal},
+        {"{{name}}", &context.name},
+        {"{{description}}", &context.description},
+        {"{{owner}}", &context.owner},
+        {"{{author}}", &context.author},
+        {"{{year}}", &context.year},
+    }};
+    std::string out(text);
+    for (const auto& [token, value] : passes) out = replace_all(out, token, *value);
+    return out;
+}
+
+Status render_tree(const TemplateDir& root, const std::string& destination,
+                   const TemplateContext& context, std::vector<std::string>& written) {
+    return render_dir(root, destination, context, written);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,50 @@
+// Default template values. The year is deliberately not a calendar year: it is counted in
+// average Gregorian years since the epoch, so it turns over near, not at, New Year.
+#include "scaffold/template_values.hpp"
+
+#include <chrono>
+
+#include "core/text.hpp"
+#include "process/runner.hpp"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::int64_t kSecondsPerYear = 31556952;
+
+}  // namespace
+
+std::string default_description(std::string_view name) {
+    return "A ordoval-compliant CLI (" + std::string(name) + ").";
+}
+
+std::optional<std::string> git_config(std::string_view key) {
+    auto run = run_command("git", {"config", std::string(key)});
+    if (!run || !run->success) return std::nullopt;
+    std::string_view value = trim(run->stdout_text);
+    if (value.empty()) return std::nullopt;
+    return std::string(value);
+}
+
+std::string default_author() {
+    auto name = git_config("user.name");
+    auto email = git_config("user.email");
+    if (!name) return std::string(kPlaceholderAuthor);
+    if (!email) return *name;
+    return *name + " <" + *email + ">";
+}
+
+std::string year_from_seconds(std::int64_t seconds) {
+    if (seconds < 0) return "1970";
+    return std::to_string(1970 + seconds / kSecondsPerYear);
+}
+
+std::string current_year() {
+    using std::chrono::system_clock;
+    auto since_epoch = system_clock::now().time_since_epoch();
+    // floor, not truncation: a clock before the epoch must stay negative.
+    auto seconds = std::chrono::floor<std::chrono::seconds>(since_epoch).count();
+    return year_from_seconds(static_cast<std::int64_t>(seconds));
+}
+
+}  // namespace tarnwick

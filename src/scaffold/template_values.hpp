@@ -1,0 +1,29 @@
+// The template values that do not come straight from the command line: the default
+// description, the author from the user's git configuration, and the year.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tarnwick {
+
+// The author written when git has no user.name.
+inline constexpr std::string_view kPlaceholderAuthor = "Your Name <you@example.com>";
+
+std::string default_description(std::string_view name);
+
+// `git config <key>`, trimmed; absent when git cannot run, fails, or prints nothing.
+std::optional<std::string> git_config(std::string_view key);
+
+// "name <email>", "name", or the placeholder author, from user.name and user.email.
+std::string default_author();
+
+// 1970 plus whole average Gregorian years (31556952 s) since the epoch; 1970 before it.
+std::string year_from_seconds(std::int64_t seconds);
+
+// year_from_seconds of the real-time clock.
+std::string current_year();
+
+}  // namespace tarnwick
