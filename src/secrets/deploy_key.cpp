@@ -1,0 +1,139 @@
+// Key generation and rotation on the tap. The upload file sits at a predictable name in a
+// shared directory, so it is created exclusively and never through a symbolic link.
+#include "secrets/deploy_key.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <initializer_list>
+#include <vector>
+
+#include "core/stdio.hpp"
+#include "core/text.hpp"
+#include "process/runner.hpp"
+#include "secrets/deploy_key_list.hpp"
+
+namespace tarnwick {
+namespace {
+
+std::string temp_path(const std::string& file) {
+    std::string dir = temp_dir();
+    if (dir.empty()) return file;
+    if (dir.back() != '/') dir += '/';
+    return dir + file;
+}
+
+// Removes the files it names when it goes out of scope, whatever happened before.
+class RemoveOnExit {
+public:
+    explicit RemoveOnExit(std::initializer_list<std::string> paths) : paths_(paths) {}
+    RemoveOnExit(const RemoveOnExit&) = delete;
+    RemoveOnExit& operator=(const RemoveOnExit&) = delete;
+    ~RemoveOnExit() {
+        for (const auto& path : paths_) ::unlink(path.c_str());
+    }
+
+private:
+    std::vector<std::string> paths_;
+};
+
+Result<std::string> read_key_file(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return CliError::io(os_error_text(errno));
+    std::string bytes;
+    char buf[4096];
+    while (true) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            const int err = errno;
+            ::close(fd);
+            return CliError::io(os_error_text(err));
+        }
+        if (n == 0) break;
+        bytes.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    if (!is_valid_utf8(bytes)) return CliError::io("stream did not contain valid UTF-8");
+    return bytes;
+}
+
+// Writes the public key to a freshly created file of our own: whatever sat at the name is
+// removed first, and O_EXCL with O_NOFOLLOW refuses anything planted there in between.
+Status write_upload_file(const std::string& path, const std::string& public_key) {
+    ::unlink(path.c_str());
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return CliError::io(os_error_text(errno));
+    const int err = write_all(fd, public_key);
+    ::close(fd);
+    if (err != 0) return CliError::io(write_error_text(err));
+    return Ok{};
+}
+
+// Adds the key to the tap from the upload file, which is removed as soon as gh is done.
+Result<CommandOutput> upload_public_key(const std::string& tap, const std::string& title,
+                                        const std::string& public_key) {
+    const std::string path = temp_path("tarnwick-pub-" + std::to_string(::getpid()) + ".pub");
+    RemoveOnExit cleanup{path};
+    auto written = write_upload_file(path, public_key);
+    if (!written) return std::move(written).error();
+    return run_gh({"repo", "deploy-key", "add", decode_lossy(path), "-R", tap, "--allow-write",
+                   "--title", title});
+}
+
+}  // namespace
+
+std::string deploy_key_title(std::string_view name) {
+    return std::string(name) + " release (CI push)";
+}
+
+std::string temp_dir() {
+    const char* dir = std::getenv("TMPDIR");
+    return dir != nullptr ? std::string(dir) : std::string("/tmp");
+}
+
+Result<KeyPair> generate_key_pair(std::string_view comment) {
+    const std::string private_path = temp_path("tarnwick-key-" + std::to_string(::getpid()));
+    const std::string public_path = private_path + ".pub";
+    ::unlink(private_path.c_str());
+    ::unlink(public_path.c_str());
+    RemoveOnExit cleanup{private_path, public_path};
+
+    auto run = run_tool("ssh-keygen", {"-t", "ed25519", "-f", decode_lossy(private_path), "-N", "",
+                                       "-C", std::string(comment), "-q"});
+    if (!run) return std::move(run).error();
+    if (!run->success) return tool_error("ssh-keygen", run->stderr_text);
+
+    auto private_key = read_key_file(private_path);
+    if (!private_key) return std::move(private_key).error();
+    auto public_key = read_key_file(public_path);
+    if (!public_key) return std::move(public_key).error();
+    return KeyPair{std::move(private_key).value(), std::move(public_key).value()};
+}
+
+Result<bool> rotate_deploy_key(const std::string& tap, const std::string& title,
+                               const std::string& public_key) {
+    auto listing = run_gh({"repo", "deploy-key", "list", "-R", tap, "--json", "id,title"});
+    if (!listing) return std::move(listing).error();
+    if (!listing->success) return tool_error("gh", listing->stderr_text);
+    auto keys = parse_deploy_key_list(listing->stdout_text);
+    if (!keys) return tool_error("gh", "parsing deploy-key list: " + keys.error().description);
+
+    bool replaced = false;
+    for (const auto& key : keys.value()) {
+        if (key.title != title) continue;
+        auto removed = run_gh({"repo", "deploy-key", "delete", std::to_string(key.id), "-R", tap});
+        if (!removed) return std::move(removed).error();
+        if (!removed->success) return tool_error("gh", removed->stderr_text);
+        replaced = true;
+    }
+
+    auto added = upload_public_key(tap, title, public_key);
+    if (!added) return std::move(added).error();
+    if (!added->success) return tool_error("gh", added->stderr_text);
+    return replaced;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,132 @@
+// The secrets command's steps. Each step changes the hosted side at once and nothing is undone
+// when a later one fails; the first failure ends the command.
+#include "secrets/release_secrets.hpp"
+
+#include <algorithm>
+
+#include "core/text.hpp"
+#include "process/runner.hpp"
+#include "secrets/deploy_key.hpp"
+
+namespace tarnwick {
+namespace {
+
+constexpr std::string_view kNoCargoToken =
+    "no token in ~/.cargo/credentials.toml (run `cargo login`)";
+constexpr std::string_view kNoPypiToken =
+    "no token in $PYPI_API_TOKEN or ~/.pypirc (or pass --pypi-token-stdin)";
+
+}  // namespace
+
+std::string resolve_target(const std::string& repo, const std::string& owner) {
+    if (repo.find('/') != std::string::npos) return repo;
+    return owner + "/" + repo;
+}
+
+std::string_view target_name(std::string_view target) {
+    const auto slash = target.rfind('/');
+    return slash == std::string_view::npos ? target : target.substr(slash + 1);
+}
+
+std::string_view target_owner(std::string_view target) {
+    return target.substr(0, target.find('/'));
+}
+
+Status preflight(const std::string& target) {
+    auto auth = run_gh({"auth", "status"});
+    if (!auth) return std::move(auth).error();
+    if (!auth->success) return CliError::backend("gh", "not authenticated; run `gh auth login`");
+    auto view = run_gh({"repo", "view", target, "--json", "name"});
+    if (!view) return std::move(view).error();
+    if (!view->success) {
+        // Only gh's part is trimmed: with an empty stderr the message keeps its final blank.
+        return CliError::backend("gh", "repo " + target + " not found or inaccessible: " +
+                                           std::string(trim(view->stderr_text)));
+    }
+    return Ok{};
+}
+
+Status set_secret(const std::string& target, std::string_view name, const std::string& value) {
+    auto run = run_tool("gh", {"secret", "set", std::string(name), "-R", target}, value);
+    if (!run) return std::move(run).error();
+    if (!run->success) return tool_error("gh", run->stderr_text);
+    return Ok{};
+}
+
+Result<std::vector<std::string>> list_secrets(const std::string& target) {
+    auto run = run_gh({"secret", "list", "-R", target, "--json", "name", "-q", ".[].name"});
+    if (!run) return std::move(run).error();
+    if (!run->success) return tool_error("gh", run->stderr_text);
+    std::vector<std::string> names;
+    std::string_view text = run->stdout_text;
+    while (!text.empty()) {
+        const auto lf = text.find('\n');
+        const auto line = trim(text.substr(0, lf));
+        if (!line.empty()) names.emplace_back(line);
+        if (lf == std::string_view::npos) break;
+        text.remove_prefix(lf + 1);
+    }
+    return names;
+}
+
+Result<SecretsReport> bootstrap(const std::string& target, const std::string& tap,
+                                const std::optional<std::string>& cargo_token,
+                                const std::optional<std::string>& pypi_token, bool dry_run) {
+    SecretsReport report;
+    report.repo = target;
+    report.dry_run = dry_run;
+    if (!dry_run) {
+        if (auto ready = preflight(target); !ready) return std::move(ready).error();
+    }
+
+    if (!cargo_token) {
+        report.skipped.push_back({std::string(kCargoSecret), std::string(kNoCargoToken)});
+    } else {
+        if (!dry_run) {
+            if (auto done = set_secret(target, kCargoSecret, *cargo_token); !done) {
+                return std::move(done).error();
+            }
+        }
+        report.set.emplace_back(kCargoSecret);
+    }
+
+    if (!dry_run) {
+        const std::string title = deploy_key_title(target_name(target));
+        auto pair = generate_key_pair(title);
+        if (!pair) return std::move(pair).error();
+        auto rotated = rotate_deploy_key(tap, title, pair->public_key);
+        if (!rotated) return std::move(rotated).error();
+        if (rotated.value())
+            report.notes.push_back("rotated existing deploy key " + title + " on " + tap);
+        if (auto done = set_secret(target, kDeployKeySecret, pair->private_key); !done) {
+            return std::move(done).error();
+        }
+    }
+    report.set.emplace_back(kDeployKeySecret);
+
+    if (!pypi_token) {
+        report.skipped.push_back({std::string(kPypiSecret), std::string(kNoPypiToken)});
+    } else {
+        if (!dry_run) {
+            if (auto done = set_secret(target, kPypiSecret, *pypi_token); !done) {
+                return std::move(done).error();
+            }
+        }
+        report.set.emplace_back(kPypiSecret);
+    }
+    return report;
+}
+
+Result<VerifyReport> verify(const std::string& target) {
+    auto names = list_secrets(target);
+    if (!names) return std::move(names).error();
+    VerifyReport report;
+    report.repo = target;
+    for (auto secret : {kCargoSecret, kDeployKeySecret, kPypiSecret}) {
+        const bool present = std::find(names->begin(), names->end(), secret) != names->end();
+        (present ? report.present : report.missing).emplace_back(secret);
+    }
+    return report;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,32 @@
+// run_secrets: chooses the mode, gathers the local tokens (PyPI first, as it may read stdin
+// and fail before anything changes), runs the mode and prints its one report.
+#include "secrets/secrets_command.hpp"
+
+#include "core/stdio.hpp"
+#include "secrets/release_secrets.hpp"
+#include "secrets/token_sources.hpp"
+
+namespace tarnwick {
+
+Status run_secrets(const Secrets& args, OutputFormat format) {
+    const std::string target = resolve_target(args.repo, args.owner);
+    if (args.verify) {
+        auto report = verify(target);
+        if (!report) return std::move(report).error();
+        print_report(render_verify_report(report.value(), format) + "\n");
+        return Ok{};
+    }
+
+    const std::string tap =
+        args.tap ? *args.tap : std::string(target_owner(target)) + "/homebrew-tap";
+    auto pypi = pypi_token(args.pypi_token_stdin);
+    if (!pypi) return std::move(pypi).error();
+    const Token cargo = cargo_token();
+
+    auto report = bootstrap(target, tap, cargo, pypi.value(), args.dry_run);
+    if (!report) return std::move(report).error();
+    print_report(render_secrets_report(report.value(), format) + "\n");
+    return Ok{};
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,158 @@
+// Token lookups. The scanners are pure functions over text so they can be tested on their own;
+// the rest reads the environment, files and stdin and hands the text to them.
+#include "secrets/token_sources.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "core/text.hpp"
+
+namespace tarnwick {
+namespace {
+
+// Calls visit(section, line) for every non-empty trimmed line that is not a section header;
+// a header "[ name ]" changes the section to the trimmed name.
+template <class Visit>
+void scan_lines(std::string_view text, Visit visit) {
+    std::string_view section;
+    while (true) {
+        const auto lf = text.find('\n');
+        const std::string_view raw = text.substr(0, lf);
+        const std::string_view line = trim(raw);
+        if (!line.empty()) {
+            if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+                section = trim(line.substr(1, line.size() - 2));
+            } else if (visit(section, line)) {
+                return;
+            }
+        }
+        if (lf == std::string_view::npos) break;
+        text.remove_prefix(lf + 1);
+    }
+}
+
+// For a line "<key> = value" (blanks allowed before "="), the trimmed text after "=".
+std::optional<std::string_view> assigned_value(std::string_view line, std::string_view key) {
+    if (line.substr(0, key.size()) != key) return std::nullopt;
+    std::string_view rest = trim_start(line.substr(key.size()));
+    if (rest.empty() || rest.front() != '=') return std::nullopt;
+    return trim(rest.substr(1));
+}
+
+std::optional<std::string> env_text(const char* name) {
+    const char* value = std::getenv(name);
+    if (value == nullptr || !is_valid_utf8(value)) return std::nullopt;
+    return std::string(value);
+}
+
+Token env_token(const char* name) {
+    auto value = env_text(name);
+    if (!value) return std::nullopt;
+    auto trimmed = trim(*value);
+    if (trimmed.empty()) return std::nullopt;
+    return std::string(trimmed);
+}
+
+// Reads everything from fd; false on a read error.
+bool read_all(int fd, std::string& bytes) {
+    char buf[65536];
+    while (true) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) return true;
+        bytes.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+// The whole file as UTF-8 text; nothing when it cannot be opened or read (a directory
+// included) or is not UTF-8.
+std::optional<std::string> read_utf8_file(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string text;
+    const bool ok = read_all(fd, text);
+    ::close(fd);
+    if (!ok || !is_valid_utf8(text)) return std::nullopt;
+    return text;
+}
+
+Result<std::string> read_stdin_utf8() {
+    std::string bytes;
+    if (!read_all(STDIN_FILENO, bytes)) return CliError::io(os_error_text(errno));
+    if (!is_valid_utf8(bytes)) return CliError::io("stream did not contain valid UTF-8");
+    return bytes;
+}
+
+}  // namespace
+
+Token scan_cargo_credentials(std::string_view text) {
+    Token found, fallback;
+    scan_lines(text, [&](std::string_view section, std::string_view line) {
+        auto value = assigned_value(line, "token");
+        if (!value) return false;
+        std::string_view token = *value;
+        while (!token.empty() && token.front() == '"') token.remove_prefix(1);
+        while (!token.empty() && token.back() == '"') token.remove_suffix(1);
+        if (token.empty()) return false;
+        if (section == "registry" || section == "registries.crates-io") {
+            found = std::string(token);
+            return true;
+        }
+        if (!fallback) fallback = std::string(token);
+        return false;
+    });
+    return found ? found : fallback;
+}
+
+Token scan_pypirc(std::string_view text) {
+    Token found;
+    scan_lines(text, [&](std::string_view section, std::string_view line) {
+        if (section != "pypi") return false;
+        auto value = assigned_value(line, "password");
+        if (!value || value->empty()) return false;
+        found = std::string(*value);
+        return true;
+    });
+    return found;
+}
+
+Token cargo_token() {
+    if (auto token = env_token("CARGO_REGISTRY_TOKEN")) return token;
+    std::string dir;
+    if (auto cargo_home = env_text("CARGO_HOME")) {
+        dir = *cargo_home;
+    } else {
+        dir = env_text("HOME").value_or("") + "/.cargo";
+    }
+    // An empty CARGO_HOME means the current directory.
+    const std::string prefix = dir.empty() ? std::string() : dir + "/";
+    auto text = read_utf8_file(prefix + "credentials.toml");
+    if (!text) text = read_utf8_file(prefix + "credentials");
+    if (!text) return std::nullopt;
+    return scan_cargo_credentials(*text);
+}
+
+Result<Token> pypi_token(bool from_stdin) {
+    if (from_stdin) {
+        auto input = read_stdin_utf8();
+        if (!input) return std::move(input).error();
+        auto trimmed = trim(input.value());
+        if (trimmed.empty()) return Token{};
+        return Token{std::string(trimmed)};
+    }
+    if (auto token = env_token("PYPI_API_TOKEN")) return token;
+    if (auto token = env_token("UV_PUBLISH_TOKEN")) return token;
+    const char* home = std::getenv("HOME");
+    if (home == nullptr) return Token{};
+    auto text = read_utf8_file(std::string(home) + "/.pypirc");
+    if (!text) return Token{};
+    return scan_pypirc(*text);
+}
+
+}  // namespace tarnwick
