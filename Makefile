@@ -2,7 +2,9 @@
 JOBS ?= $(shell nproc)
 ARGS ?=
 
-.PHONY: all deps build release run test test-debug test-asan clean
+PREFIX ?= /usr/local
+
+.PHONY: all deps build release run test test-debug test-asan install package clean
 
 all: build
 
@@ -32,6 +34,13 @@ test-asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
+
+install: release
+	cmake --install build/release --prefix "$(PREFIX)"
+
+package: release
+	cd build/release && cpack -G DEB
+	bash tests/package/check_deb.sh build/release/package/tarnwick_*.deb
 
 clean:
 	rm -rf build

@@ -8,6 +8,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libgtest-dev
   git openssh-client
   python3 python3-jsonschema
+  help2man dpkg-dev
 )
 
 missing=()
