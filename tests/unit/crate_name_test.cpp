@@ -1,0 +1,55 @@
+// The crate-name rule at its edges and the two derived spellings.
+#include "scaffold/crate_name.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace tarnwick;
+
+TEST(CrateName, AcceptsTheEdgesOfTheRule) {
+    for (const std::string& name : std::vector<std::string>{"a", "app-", "a_b-c", "a--b", "x123",
+                                                            "z__", std::string(64, 'q')}) {
+        EXPECT_TRUE(validate_crate_name(name).ok()) << name;
+    }
+}
+
+TEST(CrateName, RefusesBreachesWithTheQuotedName) {
+    for (const std::string& name :
+         std::vector<std::string>{"", "1app", "-app", "_app", "App", "my.app", "my app",
+                                  "caf\xC3\xA9", std::string(65, 'q')}) {
+        auto status = validate_crate_name(name);
+        ASSERT_FALSE(status.ok()) << name;
+        EXPECT_EQ(status.error().kind(), "usage");
+        EXPECT_EQ(status.error().exit_code(), 3);
+    }
+    EXPECT_EQ(validate_crate_name("My-App").error().message(),
+              "invalid crate name \"My-App\": use lowercase letters, digits, '-' or '_', "
+              "starting with a letter");
+    EXPECT_EQ(validate_crate_name("").error().message(),
+              "invalid crate name \"\": use lowercase letters, digits, '-' or '_', starting with "
+              "a letter");
+    // Non-ASCII stays as typed inside the quotes; quotes and line feeds are escaped.
+    EXPECT_EQ(validate_crate_name("caf\xC3\xA9").error().message(),
+              "invalid crate name \"caf\xC3\xA9\": use lowercase letters, digits, '-' or '_', "
+              "starting with a letter");
+    EXPECT_EQ(validate_crate_name("a\"b\n").error().message(),
+              "invalid crate name \"a\\\"b\\n\": use lowercase letters, digits, '-' or '_', "
+              "starting with a letter");
+}
+
+TEST(CrateName, SnakeSpellingOnlyReplacesHyphens) {
+    EXPECT_EQ(snake_name("my-cli_tool"), "my_cli_tool");
+    EXPECT_EQ(snake_name("a-b-c"), "a_b_c");
+    EXPECT_EQ(snake_name("a--b_"), "a__b_");
+}
+
+TEST(CrateName, PascalSpellingDropsEmptyPiecesAndKeepsDigits) {
+    EXPECT_EQ(pascal_name("my-cli_tool"), "MyCliTool");
+    EXPECT_EQ(pascal_name("a--b"), "AB");
+    EXPECT_EQ(pascal_name("my-2nd-tool"), "My2ndTool");
+    EXPECT_EQ(pascal_name("tool-"), "Tool");
+    EXPECT_EQ(pascal_name("a_b-c"), "ABC");
+    EXPECT_EQ(pascal_name("x123"), "X123");
+}

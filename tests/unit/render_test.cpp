@@ -1,0 +1,212 @@
+// The template renderer on small in-memory trees: section cutting, placeholder passes,
+// write order, the pypi-only file, and io failures that leave earlier work in place.
+#include "scaffold/render.hpp"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace tarnwick;
+
+namespace {
+
+class ScratchDir {
+public:
+    ScratchDir() {
+        std::string tmpl = "/tmp/tarnwick-render-XXXXXX";
+        path_ = ::mkdtemp(tmpl.data()) ? tmpl : "";
+    }
+    ~ScratchDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
+
+private:
+    std::string path_;
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+bool on_disk(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+TemplateContext sample_context(bool pypi = true) {
+    return TemplateContext{.name = "my-tool",
+                           .name_snake = "my_tool",
+                           .name_pascal = "MyTool",
+                           .description = "Does things.",
+                           .owner = "acme",
+                           .author = "Ada <ada@example.com>",
+                           .year = "2026",
+                           .pypi = pypi};
+}
+
+}  // namespace
+
+TEST(CutSections, MarkersWithSpacesAndCrlfAreRemovedBodyKeptWhenOn) {
+    const std::string text = "a\n   {{#pypi}}  \r\nb\r\n\t{{/pypi}}\r\nc\n";
+    EXPECT_EQ(cut_sections(text, true), "a\nb\r\nc\n");
+    EXPECT_EQ(cut_sections(text, false), "a\nc\n");
+}
+
+TEST(CutSections, UnclosedSectionRunsToTheEnd) {
+    EXPECT_EQ(cut_sections("a\n{{#pypi}}\nb\nc", false), "a\n");
+    EXPECT_EQ(cut_sections("a\n{{#pypi}}\nb\nc", true), "a\nb\nc");
+}
+
+TEST(CutSections, MarkerTextInsideALongerLineOrWithAnotherNameIsOrdinary) {
+    const std::string text = "x {{#pypi}}\n{{#other}}\n{{/pypi}} y\n";
+    EXPECT_EQ(cut_sections(text, false), text);
+}
+
+TEST(CutSections, FlagHasNoDepth) {
+    // A second opening marker changes nothing; the first closing marker ends the section,
+    // and a stray closing marker only disappears.
+    const std::string text = "{{#pypi}}\na\n{{#pypi}}\nb\n{{/pypi}}\nc\n{{/pypi}}\nd\n";
+    EXPECT_EQ(cut_sections(text, false), "c\nd\n");
+    EXPECT_EQ(cut_sections(text, true), "a\nb\nc\nd\n");
+}
+
+TEST(ReplacePlaceholders, NameBesideNameSnakeAndPascal) {
+    EXPECT_EQ(
+        replace_placeholders("{{name}}/{{name_snake}}/{{name_pascal}}{{name}}", sample_context()),
+        "my-tool/my_tool/MyToolmy-tool");
+}
+
+TEST(ReplacePlaceholders, LaterPassesSeeInsertedTextEarlierOnesDoNot) {
+    TemplateContext context = sample_context();
+    context.description = "by {{owner}} in {{year}}";
+    context.owner = "{{description}}";
+    EXPECT_EQ(replace_placeholders("{{description}}|{{owner}}", context),
+              "by {{description}} in 2026|{{description}}");
+}
+
+TEST(ReplacePlaceholders, GithubExpressionsAndUnknownPlaceholdersPassThrough) {
+    const std::string text =
+        "name: Build ${{ matrix.target }}\nref: ${{ github.ref }} {{unknown}} {{ name }}\n";
+    EXPECT_EQ(replace_placeholders(text, sample_context()), text);
+}
+
+TEST(RenderTree, WritesFilesBeforeSubdirectoriesAndListsThemInWriteOrder) {
+    static const TemplateFile ci{".github/workflows/ci.yml.tmpl", "ci for {{name}}\n"};
+    static const TemplateEntry workflows_entries[] = {&ci};
+    static const TemplateDir workflows{".github/workflows", workflows_entries};
+    static const TemplateEntry github_entries[] = {&workflows};
+    static const TemplateDir github{".github", github_entries};
+    static const TemplateFile cargo{"Cargo.toml.tmpl", "name = \"{{name}}\"\n"};
+    static const TemplateFile plain{"NOTES", "kept {{year}}"};
+    static const TemplateFile pyproject{"pyproject.toml.tmpl", "[project]\n"};
+    static const TemplateFile main_rs{"src/main.rs.tmpl", "// {{name_pascal}}\n"};
+    static const TemplateEntry src_entries[] = {&main_rs};
+    static const TemplateDir src{"src", src_entries};
+    static const TemplateEntry root_entries[] = {&github, &cargo, &plain, &pyproject, &src};
+    static const TemplateDir root{"", root_entries};
+
+    ScratchDir scratch;
+    const std::string dest = scratch / "missing/parent/proj";
+    std::vector<std::string> written;
+    ASSERT_TRUE(render_tree(root, dest, sample_context(), written).ok());
+    EXPECT_EQ(written, (std::vector<std::string>{"Cargo.toml", "NOTES", "pyproject.toml",
+                                                 ".github/workflows/ci.yml", "src/main.rs"}));
+    EXPECT_EQ(slurp(dest + "/Cargo.toml"), "name = \"my-tool\"\n");
+    EXPECT_EQ(slurp(dest + "/NOTES"), "kept 2026");  // last line without "\n" survives
+    EXPECT_EQ(slurp(dest + "/.github/workflows/ci.yml"), "ci for my-tool\n");
+    EXPECT_EQ(slurp(dest + "/src/main.rs"), "// MyTool\n");
+
+    const std::string dest_off = scratch / "off";
+    std::vector<std::string> written_off;
+    ASSERT_TRUE(render_tree(root, dest_off, sample_context(false), written_off).ok());
+    EXPECT_EQ(written_off.size(), 4u);
+    EXPECT_FALSE(on_disk(dest_off + "/pyproject.toml"));
+}
+
+TEST(RenderTree, EmptyTemplateGivesEmptyFileAndExistingFileIsTruncated) {
+    static const TemplateFile empty{"empty.txt.tmpl", ""};
+    static const TemplateEntry entries[] = {&empty};
+    static const TemplateDir root{"", entries};
+    ScratchDir scratch;
+    std::filesystem::create_directories(scratch / "p");
+    std::ofstream(scratch / "p/empty.txt") << "old contents";
+    std::vector<std::string> written;
+    ASSERT_TRUE(render_tree(root, scratch / "p", sample_context(), written).ok());
+    EXPECT_EQ(written, std::vector<std::string>{"empty.txt"});
+    EXPECT_TRUE(on_disk(scratch / "p/empty.txt"));
+    EXPECT_EQ(slurp(scratch / "p/empty.txt"), "");
+}
+
+TEST(RenderTree, InvalidUtf8StopsWithItsStoredPathAndKeepsEarlierFiles) {
+    static const TemplateFile good{"a.tmpl", "fine\n"};
+    static const TemplateFile bad{"sub/b.txt.tmpl", "bad \xFF byte\n"};
+    static const TemplateFile after{"sub/c.tmpl", "never\n"};
+    static const TemplateEntry sub_entries[] = {&bad, &after};
+    static const TemplateDir sub{"sub", sub_entries};
+    static const TemplateEntry entries[] = {&good, &sub};
+    static const TemplateDir root{"", entries};
+    ScratchDir scratch;
+    std::vector<std::string> written;
+    auto status = render_tree(root, scratch / "p", sample_context(), written);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().kind(), "io");
+    EXPECT_EQ(status.error().message(), "template sub/b.txt.tmpl is not valid UTF-8");
+    EXPECT_EQ(written, std::vector<std::string>{"a"});
+    EXPECT_EQ(slurp(scratch / "p/a"), "fine\n");
+    EXPECT_TRUE(on_disk(scratch / "p/sub"));  // the directory made before the check stays
+    EXPECT_FALSE(on_disk(scratch / "p/sub/b.txt"));
+    EXPECT_FALSE(on_disk(scratch / "p/sub/c"));
+}
+
+TEST(RenderTree, ParentOfDestinationIsAFileFailsBeforeWritingAnything) {
+    static const TemplateFile file{"x.tmpl", "x\n"};
+    static const TemplateEntry entries[] = {&file};
+    static const TemplateDir root{"", entries};
+    ScratchDir scratch;
+    std::ofstream(scratch / "blocker") << "i am a file";
+    std::vector<std::string> written;
+    auto status = render_tree(root, scratch / "blocker/proj", sample_context(), written);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().kind(), "io");
+    EXPECT_EQ(status.error().exit_code(), 2);
+    EXPECT_EQ(status.error().message(), "Not a directory (os error 20)");
+    EXPECT_TRUE(written.empty());
+    EXPECT_EQ(slurp(scratch / "blocker"), "i am a file");
+}
+
+TEST(RenderTree, DanglingSymlinkDestinationIsAnIoError) {
+    static const TemplateFile file{"x.tmpl", "x\n"};
+    static const TemplateEntry entries[] = {&file};
+    static const TemplateDir root{"", entries};
+    ScratchDir scratch;
+    ASSERT_EQ(::symlink((scratch / "nowhere").c_str(), (scratch / "link").c_str()), 0);
+    std::vector<std::string> written;
+    auto status = render_tree(root, scratch / "link", sample_context(), written);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().message(), "File exists (os error 17)");
+    EXPECT_TRUE(written.empty());
+    EXPECT_FALSE(on_disk(scratch / "nowhere"));
+}
+
+TEST(RenderTree, EmbeddedTreeListsSixteenFilesInWriteOrder) {
+    // Contents are other people's; the listing and its order are the renderer's contract.
+    ScratchDir scratch;
+    std::vector<std::string> written;
+    ASSERT_TRUE(render_tree(template_root(), scratch / "demo", sample_context(), written).ok());
+    EXPECT_EQ(written,
+              (std::vector<std::string>{
+                  ".gitignore", "Cargo.toml", "LICENSE", "Makefile", "README.md", "prek.toml",
+                  "pyproject.toml", ".github/workflows/ci.yml", ".github/workflows/release.yml",
+                  "schemas/ordoval-v0.3.json", "src/error.rs", "src/lib.rs", "src/main.rs",
+                  "src/schema.rs", "tests/cli.rs", "tests/conformance.rs"}));
+}
