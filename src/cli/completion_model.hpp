@@ -1,0 +1,48 @@
+// The command tree reduced to what a completion script needs: per command its subcommands,
+// options and positionals, each with its help text and how its value completes. Every shell's
+// generator walks this one model, so the scripts cannot drift from the declared tree.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace CLI {
+class App;
+}
+
+namespace tarnwick {
+
+// How the value of an option or positional completes.
+enum class ValueKind {
+    None,       // a flag: takes no value
+    Text,       // free text: nothing is offered
+    Choices,    // one of `choices`
+    Directory,  // a directory path
+};
+
+struct CompletionArg {
+    std::vector<std::string> spellings;  // "-o", "--output"; empty for a positional
+    std::string value_name;              // "OUTPUT", "NAME"; empty for a flag
+    std::string description;             // one line
+    ValueKind value = ValueKind::None;
+    std::vector<std::string> choices;
+
+    bool takes_value() const { return value != ValueKind::None; }
+};
+
+struct CompletionCommand {
+    std::string name;         // "tarnwick", "new"
+    std::string key;          // path from the root joined by spaces: "tarnwick", "tarnwick new"
+    std::string description;  // one line; empty for the root
+    std::vector<CompletionArg> options;
+    std::vector<CompletionArg> positionals;
+    std::vector<CompletionCommand> subcommands;
+};
+
+// Walks the tree from its root.
+CompletionCommand completion_model(const CLI::App& root);
+
+// Every command of the model, the root first, parents before their subcommands.
+std::vector<const CompletionCommand*> all_commands(const CompletionCommand& root);
+
+}  // namespace tarnwick
