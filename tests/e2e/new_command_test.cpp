@@ -1,0 +1,319 @@
+// `tarnwick new` end to end with real git and the fake gh: the reports byte for byte, the
+// first commit, the option switches, and every failure envelope with what it leaves behind.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "scaffold_fixture.hpp"
+
+using namespace tarnwick::testing;
+
+namespace {
+
+constexpr const char* kNextNoRepo =
+    "create the GitHub repo + push (or re-run with --github): gh repo create kestrow/demo "
+    "--source . --push";
+
+class NewCommand : public ScaffoldRun {
+protected:
+    void SetUp() override { write_git_identity(home(), "Ada Lovelace", "ada@example.com"); }
+
+    // Author name, e-mail and subject of every commit on HEAD, one commit per line.
+    std::string commits(const std::string& dir) { return git(dir, {"log", "--format=%an|%ae|%s"}); }
+};
+
+std::string lines(const std::vector<std::string>& items) {
+    std::string out;
+    for (const auto& item : items) out += item + "\n";
+    return out;
+}
+
+}  // namespace
+
+TEST_F(NewCommand, TextReportAndTheFirstCommitWithoutCargoOnPath) {
+    auto r = tarnwick({"new", "demo", "-o", "text"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, std::string("Scaffolded ./demo (16 files, committed)\nNext:\n"
+                                 "  - cd ./demo && make check\n  - ") +
+                         kNextNoRepo +
+                         "\n  - tarnwick secrets kestrow/demo\n"
+                         "  - relvane release  # tag + dual-publish\n");
+    const std::string project = work("demo");
+    EXPECT_EQ(commits(project),
+              "Ada Lovelace|ada@example.com|chore: scaffold demo with tarnwick\n");
+    EXPECT_EQ(git(project, {"symbolic-ref", "--short", "HEAD"}), "main\n");
+    EXPECT_EQ(git(project, {"branch", "--list"}), "* main\n");
+    EXPECT_EQ(git(project, {"ls-files"}), lines(sorted_project_files()));
+    EXPECT_EQ(git(project, {"status", "--porcelain", "--untracked-files=all"}), "");
+}
+
+TEST_F(NewCommand, JsonReportIsOneLineWithSortedFiles) {
+    auto r = tarnwick({"new", "demo"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"committed\":true,\"created\":\"./demo\",\"files\":" +
+                         json_string_list(sorted_project_files()) +
+                         ",\"next\":[\"cd ./demo && make check\",\"" + kNextNoRepo +
+                         "\",\"tarnwick secrets kestrow/demo\",\"relvane release  # tag + "
+                         "dual-publish\"],\"repo\":null}\n");
+}
+
+TEST_F(NewCommand, TerminalMeansText) {
+    RunOptions pty;
+    pty.use_pty = true;
+    auto r = tarnwick({"new", "demo", "--no-git"}, pty);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (16 files)");
+}
+
+TEST_F(NewCommand, NoGitWritesFilesWithoutARepository) {
+    auto r = tarnwick({"new", "demo", "--no-git", "-o", "text"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (16 files)");
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
+    EXPECT_FALSE(exists(work("demo/.git")));
+    EXPECT_TRUE(exists(work("demo/Cargo.toml")));
+
+    auto j = tarnwick({"new", "other", "--no-git"});
+    EXPECT_EQ(j.out.substr(0, 20), "{\"committed\":false,\"");
+}
+
+TEST_F(NewCommand, NoPypiLeavesOutPyprojectAndEverySectionMarker) {
+    auto r = tarnwick({"new", "demo", "--no-pypi"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_NE(r.out.find("\"files\":" + json_string_list(sorted_project_files(false)) + ","),
+              std::string::npos)
+        << r.out;
+    EXPECT_FALSE(exists(work("demo/pyproject.toml")));
+    EXPECT_EQ(git(work("demo"), {"ls-files"}), lines(sorted_project_files(false)));
+    for (const auto& file : sorted_project_files(false)) {
+        const std::string text = read_file(work("demo/" + file));
+        EXPECT_EQ(text.find("{{#pypi}}"), std::string::npos) << file;
+        EXPECT_EQ(text.find("{{/pypi}}"), std::string::npos) << file;
+    }
+    auto t = tarnwick({"new", "other", "--no-pypi", "--no-git", "-o", "text"});
+    EXPECT_EQ(t.out.substr(0, t.out.find('\n')), "Scaffolded ./other (15 files)");
+}
+
+TEST_F(NewCommand, ExistingDestinationIsRefusedAndLeftAlone) {
+    ASSERT_EQ(tarnwick({"new", "demo"}).exit_code, 0);
+    write_file(work("demo/Cargo.toml"), "mine\n");
+    auto r = tarnwick({"new", "demo"});
+    EXPECT_EQ(r.exit_code, 3);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":3,\"hint\":\"choose another name, or remove the "
+              "existing directory\",\"kind\":\"exists\",\"message\":\"./demo already "
+              "exists\"}}\n");
+    EXPECT_EQ(read_file(work("demo/Cargo.toml")), "mine\n");
+    EXPECT_EQ(commits(work("demo")),
+              "Ada Lovelace|ada@example.com|chore: scaffold demo with tarnwick\n");
+
+    write_file(work("plain"), "a file\n");
+    EXPECT_EQ(tarnwick({"new", "plain"}).exit_code, 3);
+    EXPECT_EQ(read_file(work("plain")), "a file\n");
+}
+
+TEST_F(NewCommand, InvalidNameEnvelope) {
+    auto r = tarnwick({"new", "Demo"});
+    EXPECT_EQ(r.exit_code, 3);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":3,\"hint\":\"see `tarnwick --help` or `tarnwick "
+              "schema`\",\"kind\":\"usage\",\"message\":\"invalid crate name \\\"Demo\\\": use "
+              "lowercase letters, digits, '-' or '_', starting with a letter\"}}\n");
+    EXPECT_FALSE(exists(work("Demo")));
+}
+
+TEST_F(NewCommand, GithubWithNoGitIsRefusedBeforeAnythingIsWritten) {
+    const std::string log = home() + "/gh-log";
+    RunOptions options;
+    options.env["FAKE_GH_LOG"] = log;
+    auto r = tarnwick({"new", "demo", "--github", "--no-git"}, options);
+    EXPECT_EQ(r.exit_code, 3);
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":3,\"hint\":\"see `tarnwick --help` or `tarnwick "
+              "schema`\",\"kind\":\"usage\",\"message\":\"--github needs the initial commit; "
+              "remove --no-git\"}}\n");
+    EXPECT_FALSE(exists(work("demo")));
+    EXPECT_FALSE(exists(log));
+}
+
+TEST_F(NewCommand, GithubCreatesAndPushesThroughGh) {
+    const std::string log = home() + "/gh-log";
+    RunOptions options;
+    options.env["FAKE_GH_LOG"] = log;
+    auto r = tarnwick({"new", "demo", "--github", "-o", "text"}, options);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "Scaffolded ./demo (16 files, committed)\n"
+              "Created and pushed github.com/kestrow/demo\nNext:\n"
+              "  - cd ./demo && make check\n  - tarnwick secrets kestrow/demo\n"
+              "  - relvane release  # tag + dual-publish\n");
+    EXPECT_EQ(read_file(log + "/000.args"),
+              "repo\ncreate\nkestrow/demo\n--public\n--description\nA ordoval-compliant CLI "
+              "(demo).\n--source\n./demo\n--remote\norigin\n--push\n");
+    EXPECT_EQ(read_file(log + "/000.stdin"), "");
+    EXPECT_FALSE(exists(log + "/001.args"));
+
+    auto j = tarnwick(
+        {"new", "other", "--github", "--owner", "acme", "--description", "Caf\xC3\xA9 # {{x}}"},
+        options);
+    ASSERT_EQ(j.exit_code, 0) << j.err;
+    EXPECT_NE(j.out.find("\"next\":[\"cd ./other && make check\",\"tarnwick secrets "
+                         "acme/other\",\"relvane release  # tag + dual-publish\"],\"repo\":"
+                         "\"acme/other\"}\n"),
+              std::string::npos)
+        << j.out;
+    EXPECT_EQ(read_file(log + "/001.args"),
+              "repo\ncreate\nacme/other\n--public\n--description\nCaf\xC3\xA9 # "
+              "{{x}}\n--source\n./other\n--remote\norigin\n--push\n");
+}
+
+TEST_F(NewCommand, GithubFailureIsABackendErrorAfterTheLocalCommit) {
+    const std::string scenario = home() + "/scenario";
+    write_file(scenario + "/repo_create_kestrow%demo.exit", "1\n");
+    write_file(scenario + "/repo_create_kestrow%demo.stderr",
+               "GraphQL: Name already exists on this account\n");
+    RunOptions options;
+    options.env["FAKE_GH_SCENARIO"] = scenario;
+    auto r = tarnwick({"new", "demo", "--github"}, options);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"hint\":\"ensure `gh` is installed and "
+              "authenticated (`gh auth status`)\",\"kind\":\"backend\",\"message\":\"gh: "
+              "GraphQL: Name already exists on this account\"}}\n");
+    EXPECT_EQ(commits(work("demo")),
+              "Ada Lovelace|ada@example.com|chore: scaffold demo with tarnwick\n");
+}
+
+TEST_F(NewCommand, MissingGitFailsAfterTheFilesAreWritten) {
+    auto r = tarnwick({"new", "demo"}, tool_dir({}), {}, false);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"kind\":\"git\",\"message\":\"git: could not run "
+              "git: No such file or directory (os error 2)\"}}\n");
+    for (const auto& file : sorted_project_files()) {
+        EXPECT_TRUE(exists(work("demo/" + file))) << file;
+    }
+    EXPECT_FALSE(exists(work("demo/.git")));
+}
+
+TEST_F(NewCommand, CommitIdentityComesFromTheAuthorText) {
+    struct Case {
+        std::string author, expected;
+    };
+    const std::vector<Case> cases = {
+        {"Grace Hopper <grace@example.org>", "Grace Hopper|grace@example.org"},
+        {"Grace", "Grace|tarnwick@users.noreply.github.com"},
+        {"", "tarnwick|tarnwick@users.noreply.github.com"},
+        // git itself drops angle brackets from a name; the split is the whole text.
+        {"x> y <z", "x y z|tarnwick@users.noreply.github.com"},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string name = "p" + std::to_string(n++);
+        auto r = tarnwick({"new", name, "--author", c.author});
+        ASSERT_EQ(r.exit_code, 0) << c.author << r.err;
+        EXPECT_EQ(commits(work(name)), c.expected + "|chore: scaffold " + name + " with tarnwick\n")
+            << c.author;
+    }
+}
+
+TEST_F(NewCommand, NoGitIdentityCommitsAsThePlaceholderAuthor) {
+    std::filesystem::remove(home() + "/.gitconfig");
+    ASSERT_EQ(tarnwick({"new", "demo"}).exit_code, 0);
+    EXPECT_EQ(commits(work("demo")),
+              "Your Name|you@example.com|chore: scaffold demo with tarnwick\n");
+}
+
+TEST_F(NewCommand, ValuesThatWouldBreakGeneratedFilesAreRefused) {
+    auto d = tarnwick({"new", "demo", "--description", "say \"hi\""});
+    EXPECT_EQ(d.exit_code, 3);
+    EXPECT_EQ(d.err,
+              "{\"error\":{\"exit_code\":3,\"hint\":\"see `tarnwick --help` or `tarnwick "
+              "schema`\",\"kind\":\"usage\",\"message\":\"invalid --description \\\"say "
+              "\\\\\\\"hi\\\\\\\"\\\": quotes, backslashes and control characters would break "
+              "the generated files\"}}\n");
+    EXPECT_FALSE(exists(work("demo")));
+
+    auto o = tarnwick({"new", "demo", "--owner", "acme/tools"});
+    EXPECT_EQ(o.exit_code, 3);
+    EXPECT_NE(o.err.find("invalid --owner \\\"acme/tools\\\""), std::string::npos) << o.err;
+    EXPECT_FALSE(exists(work("demo")));
+
+    // An identity from git config with quotes points at --author; --author then wins.
+    write_git_identity(home(), "Jo \\\"JJ\\\" Doe", "jo@example.com");
+    auto g = tarnwick({"new", "demo"});
+    EXPECT_EQ(g.exit_code, 3);
+    EXPECT_NE(g.err.find("invalid author \\\"Jo \\\\\\\"JJ\\\\\\\" Doe <jo@example.com>\\\" from "
+                         "git config user.name/user.email: "),
+              std::string::npos)
+        << g.err;
+    EXPECT_NE(g.err.find("; pass --author\"}}"), std::string::npos) << g.err;
+    EXPECT_FALSE(exists(work("demo")));
+    EXPECT_EQ(tarnwick({"new", "demo", "--author", "Jo Doe"}).exit_code, 0);
+}
+
+TEST_F(NewCommand, IntoAMissingDirectoryCreatesIt) {
+    auto r = tarnwick({"new", "demo", "--into", "a/b", "--no-git", "-o", "text"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded a/b/demo (16 files)");
+    EXPECT_NE(r.out.find("  - cd a/b/demo && make check\n"), std::string::npos);
+    EXPECT_TRUE(exists(work("a/b/demo/Cargo.toml")));
+
+    auto slash = tarnwick({"new", "demo", "--into", work("a/"), "--no-git"});
+    ASSERT_EQ(slash.exit_code, 0) << slash.err;
+    EXPECT_NE(slash.out.find("\"created\":\"" + work("a/demo") + "\""), std::string::npos);
+}
+
+TEST_F(NewCommand, DanglingSymlinkDestinationIsFreeButCannotBeCreated) {
+    ASSERT_EQ(::symlink(work("nowhere").c_str(), work("demo").c_str()), 0);
+    auto r = tarnwick({"new", "demo"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"kind\":\"io\",\"message\":\"File exists (os error "
+              "17)\"}}\n");
+    EXPECT_FALSE(exists(work("nowhere")));
+}
+
+TEST_F(NewCommand, ParentThatIsAFileIsAnIoErrorWithNothingWritten) {
+    write_file(work("blocker"), "x");
+    auto r = tarnwick({"new", "demo", "--into", "blocker"});
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"kind\":\"io\",\"message\":\"Not a directory (os "
+              "error 20)\"}}\n");
+    EXPECT_EQ(read_file(work("blocker")), "x");
+}
+
+TEST_F(NewCommand, ReportWriteFailureIsIgnored) {
+    std::vector<std::string> tools = shell_tools();
+    tools.push_back("git");
+    tools.push_back("sh");
+    auto env = default_env(home());
+    env["PATH"] = std::string(TARNWICK_FAKES_DIR) + ":" + tool_dir(tools);
+    RunOptions options;
+    options.cwd = work();
+    auto r = run_program("/bin/sh", {"-c", "exec \"$0\" new demo >/dev/full", TARNWICK_BIN}, env,
+                         options);
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_TRUE(exists(work("demo/.git")));
+}
+
+TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTree) {
+    if (::access("/root/.cargo/bin/cargo", X_OK) != 0) GTEST_SKIP() << "no rustup cargo";
+    std::vector<std::string> tools = shell_tools();
+    tools.push_back("git");
+    tools.push_back("cargo");
+    RunOptions options;
+    options.env["CARGO_HOME"] = "/root/.cargo";
+    auto r = tarnwick({"new", "demo"}, tool_dir(tools), options);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(git(work("demo"), {"status", "--porcelain", "--untracked-files=all"}), "");
+    EXPECT_EQ(git(work("demo"), {"ls-files"}), lines(sorted_project_files()));
+}
