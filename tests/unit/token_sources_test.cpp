@@ -1,0 +1,189 @@
+// Token lookups: the two credential-file scanners over text, and the order in which the
+// environment and the files are consulted.
+#include "secrets/token_sources.hpp"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+using namespace tarnwick;
+
+namespace {
+
+// Sets or removes environment variables for one test and puts the old values back.
+class ScopedEnv {
+public:
+    ScopedEnv(std::map<std::string, std::optional<std::string>> changes) {
+        for (const auto& [name, value] : changes) {
+            const char* old = std::getenv(name.c_str());
+            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+            apply(name, value);
+        }
+    }
+    ~ScopedEnv() {
+        for (const auto& [name, value] : saved_) apply(name, value);
+    }
+
+private:
+    static void apply(const std::string& name, const std::optional<std::string>& value) {
+        if (value)
+            ::setenv(name.c_str(), value->c_str(), 1);
+        else
+            ::unsetenv(name.c_str());
+    }
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+struct TokenDir {
+    std::filesystem::path root;
+    TokenDir() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "tarnwick-tokens-XXXXXX");
+        root = ::mkdtemp(tmpl.data());
+    }
+    ~TokenDir() { std::filesystem::remove_all(root); }
+    void write(const std::string& rel, const std::string& text) const {
+        std::filesystem::create_directories((root / rel).parent_path());
+        std::ofstream(root / rel, std::ios::binary) << text;
+    }
+};
+
+}  // namespace
+
+TEST(CargoCredentialsScan, RegistrySectionWinsWhereverItStands) {
+    EXPECT_EQ(scan_cargo_credentials("[other]\ntoken = \"o\"\n[registry]\ntoken = \"r\"\n"), "r");
+    EXPECT_EQ(
+        scan_cargo_credentials("[registries.crates-io]\ntoken=\"c\"\n[registry]\ntoken=\"r\""),
+        "c");
+    EXPECT_EQ(scan_cargo_credentials("token = \"top\"\n[ registry ]\ntoken = \"r\"\n"), "r");
+}
+
+TEST(CargoCredentialsScan, WithoutRegistrySectionTheFirstCandidateIsTheFallback) {
+    EXPECT_EQ(scan_cargo_credentials("[a]\ntoken = \"first\"\n[b]\ntoken = \"second\"\n"), "first");
+    EXPECT_EQ(scan_cargo_credentials("token = \"bare\"\n[a]\ntoken = \"a\"\n"), "bare");
+    EXPECT_EQ(scan_cargo_credentials("[registry]\nname = 1\n"), std::nullopt);
+    EXPECT_EQ(scan_cargo_credentials(""), std::nullopt);
+}
+
+TEST(CargoCredentialsScan, CandidateLineShapes) {
+    EXPECT_EQ(scan_cargo_credentials("[registry]\ntoken=abc"), "abc");
+    EXPECT_EQ(scan_cargo_credentials("[registry]\n  token \t=  \"abc\"  \r\n"), "abc");
+    EXPECT_EQ(scan_cargo_credentials("[registry]\ntoken = 'abc'"), "'abc'");
+    EXPECT_EQ(scan_cargo_credentials("[registry]\ntoken = \"\"a\"b\"\"\n"), "a\"b");
+    EXPECT_EQ(scan_cargo_credentials("[registry]\ntoken = abc # note"), "abc # note");
+    // Not candidates: another key that starts with "token", no "=", an empty value, a colon.
+    EXPECT_EQ(scan_cargo_credentials("[registry]\ntokens = \"x\"\n"), std::nullopt);
+    EXPECT_EQ(scan_cargo_credentials("[registry]\ntoken \"x\"\n"), std::nullopt);
+    EXPECT_EQ(scan_cargo_credentials("[registry]\ntoken = \"\"\ntoken = y\n"), "y");
+    EXPECT_EQ(scan_cargo_credentials("[registry]\ntoken: x\n"), std::nullopt);
+    EXPECT_EQ(scan_cargo_credentials("[registry]\nTOKEN = x\n"), std::nullopt);
+    // A single bracket is no header, so the section stays "registry".
+    EXPECT_EQ(scan_cargo_credentials("[registry]\n[\ntoken = x\n"), "x");
+    // "[]" is a header with an empty name: the token there is only a fallback.
+    EXPECT_EQ(scan_cargo_credentials("[]\ntoken = e\n[registry]\ntoken = r\n"), "r");
+}
+
+TEST(PypircScan, OnlyThePypiSectionCounts) {
+    EXPECT_EQ(scan_pypirc("[distutils]\nindex-servers = pypi\n[pypi]\nusername = __token__\n"
+                          "password = pypi-AgE\n"),
+              "pypi-AgE");
+    EXPECT_EQ(scan_pypirc("[testpypi]\npassword = t\n"), std::nullopt);
+    EXPECT_EQ(scan_pypirc("password = top\n"), std::nullopt);
+    EXPECT_EQ(scan_pypirc("[  pypi\t]\npassword=p\n"), "p");
+    EXPECT_EQ(scan_pypirc("[pypi]\npassword = \"q\"\n"), "\"q\"");
+    EXPECT_EQ(scan_pypirc("[pypi]\npassword: colon\n"), std::nullopt);
+    EXPECT_EQ(scan_pypirc("[pypi]\npassword =   \npassword = second\n"), "second");
+    EXPECT_EQ(scan_pypirc("[pypi]\n[other]\npassword = x\n"), std::nullopt);
+}
+
+TEST(CargoToken, EnvironmentFirstThenCredentialsTomlThenCredentials) {
+    TokenDir dir;
+    dir.write("cargo/credentials.toml", "[registry]\ntoken = \"from-toml\"\n");
+    dir.write("cargo/credentials", "[registry]\ntoken = \"from-legacy\"\n");
+    {
+        ScopedEnv env({{"CARGO_REGISTRY_TOKEN", " \tfrom-env\n"},
+                       {"CARGO_HOME", (dir.root / "cargo").string()}});
+        EXPECT_EQ(cargo_token(), "from-env");
+    }
+    {
+        ScopedEnv env(
+            {{"CARGO_REGISTRY_TOKEN", "   "}, {"CARGO_HOME", (dir.root / "cargo").string()}});
+        EXPECT_EQ(cargo_token(), "from-toml");
+    }
+    std::filesystem::remove(dir.root / "cargo/credentials.toml");
+    {
+        ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt},
+                       {"CARGO_HOME", (dir.root / "cargo").string()}});
+        EXPECT_EQ(cargo_token(), "from-legacy");
+    }
+}
+
+TEST(CargoToken, ATomlFileWithoutTokenStopsTheSearch) {
+    TokenDir dir;
+    dir.write("credentials.toml", "[registry]\n");
+    dir.write("credentials", "[registry]\ntoken = \"legacy\"\n");
+    ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt}, {"CARGO_HOME", dir.root.string()}});
+    EXPECT_EQ(cargo_token(), std::nullopt);
+}
+
+TEST(CargoToken, UnreadableOrNonUtf8TomlFallsBackToCredentials) {
+    TokenDir dir;
+    dir.write("credentials.toml", "[registry]\ntoken = \"\xff\xfe\"\n");
+    dir.write("credentials", "[registry]\ntoken = \"legacy\"\n");
+    ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt}, {"CARGO_HOME", dir.root.string()}});
+    EXPECT_EQ(cargo_token(), "legacy");
+    std::filesystem::remove(dir.root / "credentials.toml");
+    std::filesystem::create_directory(dir.root / "credentials.toml");
+    EXPECT_EQ(cargo_token(), "legacy");
+}
+
+TEST(CargoToken, HomeDotCargoWhenCargoHomeUnsetAndCurrentDirWhenEmpty) {
+    TokenDir dir;
+    dir.write("home/.cargo/credentials.toml", "[registry]\ntoken = home-token\n");
+    dir.write("cwd/credentials", "token = cwd-token\n");
+    {
+        ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt},
+                       {"CARGO_HOME", std::nullopt},
+                       {"HOME", (dir.root / "home").string()}});
+        EXPECT_EQ(cargo_token(), "home-token");
+    }
+    const auto before = std::filesystem::current_path();
+    std::filesystem::current_path(dir.root / "cwd");
+    {
+        ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt},
+                       {"CARGO_HOME", ""},
+                       {"HOME", (dir.root / "home").string()}});
+        EXPECT_EQ(cargo_token(), "cwd-token");
+    }
+    std::filesystem::current_path(before);
+}
+
+TEST(PypiToken, EnvironmentOrderThenPypirc) {
+    TokenDir dir;
+    dir.write(".pypirc", "[pypi]\npassword = from-file\n");
+    {
+        ScopedEnv env(
+            {{"PYPI_API_TOKEN", " p \n"}, {"UV_PUBLISH_TOKEN", "u"}, {"HOME", dir.root.string()}});
+        EXPECT_EQ(pypi_token(false).value(), "p");
+    }
+    {
+        ScopedEnv env(
+            {{"PYPI_API_TOKEN", "\t"}, {"UV_PUBLISH_TOKEN", "u"}, {"HOME", dir.root.string()}});
+        EXPECT_EQ(pypi_token(false).value(), "u");
+    }
+    {
+        ScopedEnv env({{"PYPI_API_TOKEN", std::nullopt},
+                       {"UV_PUBLISH_TOKEN", std::nullopt},
+                       {"HOME", dir.root.string()}});
+        EXPECT_EQ(pypi_token(false).value(), "from-file");
+    }
+    {
+        ScopedEnv env({{"PYPI_API_TOKEN", std::nullopt},
+                       {"UV_PUBLISH_TOKEN", std::nullopt},
+                       {"HOME", std::nullopt}});
+        EXPECT_EQ(pypi_token(false).value(), std::nullopt);
+    }
+}
