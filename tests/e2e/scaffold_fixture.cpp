@@ -1,3 +1,5 @@
+// Tool directories, runs of tarnwick and git for the scaffolding end-to-end tests, and the
+// expected project listing.
 #include "scaffold_fixture.hpp"
 
 #include <unistd.h>

@@ -21,7 +21,7 @@ protected:
     // that are not found are left out.
     std::string tool_dir(const std::vector<std::string>& tools);
 
-    // tarnwick in work() with PATH = fakes (unless without_fakes) and the given tool dir.
+    // tarnwick in work() with PATH = the fake gh (when with_fakes) and the given tool dir.
     RunResult tarnwick(const std::vector<std::string>& args, const std::string& tools,
                        RunOptions options = {}, bool with_fakes = true);
     // tarnwick with git and the shell tools, but no cargo.
