@@ -9,6 +9,7 @@ packages=(
   git openssh-client
   python3 python3-jsonschema
   help2man dpkg-dev
+  bash-completion zsh fish elvish tmux
 )
 
 missing=()

@@ -78,7 +78,9 @@ void collect(const CompletionCommand& cmd, std::vector<const CompletionCommand*>
 
 }  // namespace
 
-CompletionCommand completion_model(const CLI::App& root) { return command_of(root, "", {}); }
+CompletionCommand completion_model(const CLI::App& root) {
+    return command_of(root, "", {});
+}
 
 std::vector<const CompletionCommand*> all_commands(const CompletionCommand& root) {
     std::vector<const CompletionCommand*> out;

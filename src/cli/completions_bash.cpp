@@ -44,7 +44,8 @@ std::string case_arm(const std::string& pattern, const std::string& echoed) {
 }
 
 // The fixed part: fills COMPREPLY from the lookup functions, @FN@ being their prefix.
-constexpr const char* kWalker = R"SH(# Fills COMPREPLY with the values of kind $1 that start with $2, each after prefix $3.
+constexpr const char* kWalker =
+    R"SH(# Fills COMPREPLY with the values of kind $1 that start with $2, each after prefix $3.
 @FN@_complete_value() {
     case "$1" in
         @text) ;;
@@ -142,9 +143,10 @@ std::string bash_completion(const CompletionCommand& root) {
     }
     out += "    esac\n}\n\n";
 
-    out += "# How the value of option $2 of command $1 completes; fails for flags and unknown "
-           "words.\n" +
-           fn + "_option_value() {\n    case \"$1 $2\" in\n";
+    out +=
+        "# How the value of option $2 of command $1 completes; fails for flags and unknown "
+        "words.\n" +
+        fn + "_option_value() {\n    case \"$1 $2\" in\n";
     for (const CompletionCommand* cmd : commands) {
         for (const CompletionArg& opt : cmd->options) {
             if (!opt.takes_value()) continue;

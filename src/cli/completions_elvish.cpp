@@ -46,15 +46,16 @@ std::string arg_map(const CompletionArg& arg) {
 }  // namespace
 
 std::string elvish_completion(const CompletionCommand& root) {
-    std::string out = "# elvish completion for " + root.name + "; load it in rc.elv with:\n#   eval (" +
-                      root.name + " completions elvish | slurp)\n\nuse str\n\n";
+    std::string out = "# elvish completion for " + root.name +
+                      "; load it in rc.elv with:\n#   eval (" + root.name +
+                      " completions elvish | slurp)\n\nuse str\n\n";
     out += "set edit:completion:arg-completer[" + quoted(root.name) + "] = {|@words|\n";
     out += "    var commands = [\n";
     for (const CompletionCommand* cmd : all_commands(root)) {
         out += "        &" + quoted(cmd->key) + "=[\n            &subcommands=[";
         for (const CompletionCommand& sub : cmd->subcommands) {
-            out += "\n                [&name=" + quoted(sub.name) + " &desc=" +
-                   quoted(sub.description) + "]";
+            out += "\n                [&name=" + quoted(sub.name) +
+                   " &desc=" + quoted(sub.description) + "]";
         }
         out += "\n            ]\n            &options=[";
         for (const CompletionArg& opt : cmd->options) {

@@ -52,9 +52,10 @@ std::string fish_completion(const CompletionCommand& root) {
     const std::string subs = "__" + root.name + "_subcommands";
     const auto commands = all_commands(root);
 
-    std::string out = "# fish completion for " + root.name + "; load it with:\n#   " +
-                      root.name + " completions fish | source\n\n";
-    out += "# \"command option\" for every option that takes a value, and \"command subcommand\".\n";
+    std::string out = "# fish completion for " + root.name + "; load it with:\n#   " + root.name +
+                      " completions fish | source\n\n";
+    out +=
+        "# \"command option\" for every option that takes a value, and \"command subcommand\".\n";
     out += "set -g " + values;
     for (const CompletionCommand* cmd : commands) {
         for (const CompletionArg& opt : cmd->options) {
@@ -68,9 +69,10 @@ std::string fish_completion(const CompletionCommand& root) {
     }
     out += "\n\n";
 
-    out += "# Succeeds when the words before the cursor select command $argv[1]; with $argv[2],\n"
-           "# also when exactly that many of its positionals are given and no option waits for\n"
-           "# its value.\n";
+    out +=
+        "# Succeeds when the words before the cursor select command $argv[1]; with $argv[2],\n"
+        "# also when exactly that many of its positionals are given and no option waits for\n"
+        "# its value.\n";
     out += "function " + helper + "\n    set -l cmd " + quoted(root.key) + R"(
     set -l npos 0
     set -l pending 0
@@ -83,7 +85,8 @@ std::string fish_completion(const CompletionCommand& root) {
         else if test $dashdash = 0; and test "$word" = --
             set dashdash 1
         else if test $dashdash = 0; and string match -q -- '-*' $word
-            if contains -- "$cmd $word" $)" + values + R"(
+            if contains -- "$cmd $word" $)" +
+           values + R"(
                 set pending 1
             end
         else if test $dashdash = 0; and test $npos = 0; and contains -- "$cmd $word" $)" +
@@ -127,8 +130,8 @@ end
             } else {
                 continue;  // free text: nothing to offer
             }
-            out += "complete -c " + name +
-                   condition(helper, *cmd, " " + std::to_string(i)) + candidates + "\n";
+            out += "complete -c " + name + condition(helper, *cmd, " " + std::to_string(i)) +
+                   candidates + "\n";
         }
     }
     return out;

@@ -55,9 +55,10 @@ std::string tooltip(const std::string& description, const std::string& fallback)
 
 std::string arg_table(const CompletionArg& arg) {
     const std::string fallback = arg.spellings.empty() ? arg.value_name : arg.spellings.back();
-    return "@{ Names = " + array_of(arg.spellings) + "; Description = " +
-           quoted(tooltip(arg.description, fallback)) + "; Kind = " +
-           quoted(kind_name(arg.value)) + "; Choices = " + array_of(arg.choices) + " }";
+    return "@{ Names = " + array_of(arg.spellings) +
+           "; Description = " + quoted(tooltip(arg.description, fallback)) +
+           "; Kind = " + quoted(kind_name(arg.value)) + "; Choices = " + array_of(arg.choices) +
+           " }";
 }
 
 }  // namespace
@@ -74,8 +75,8 @@ std::string powershell_completion(const CompletionCommand& root) {
     for (const CompletionCommand* cmd : all_commands(root)) {
         out += "        " + quoted(cmd->key) + " = @{\n            Subcommands = @(";
         for (const CompletionCommand& sub : cmd->subcommands) {
-            out += "\n                @{ Name = " + quoted(sub.name) + "; Description = " +
-                   quoted(tooltip(sub.description, sub.name)) + " }";
+            out += "\n                @{ Name = " + quoted(sub.name) +
+                   "; Description = " + quoted(tooltip(sub.description, sub.name)) + " }";
         }
         out += "\n            )\n            Options = @(";
         for (const CompletionArg& opt : cmd->options) out += "\n                " + arg_table(opt);

@@ -108,11 +108,11 @@ std::string command_function(const CompletionCommand& cmd) {
     if (!cmd.subcommands.empty()) {
         out += "\n    case $state in\n        command)\n            local -a commands=(\n";
         for (const CompletionCommand& sub : cmd.subcommands) {
-            out += "                " + quoted(escaped(sub.name, ":") + ":" + sub.description) +
-                   "\n";
+            out +=
+                "                " + quoted(escaped(sub.name, ":") + ":" + sub.description) + "\n";
         }
-        out += "            )\n            _describe -t commands " +
-               quoted(cmd.name + " command") + " commands && ret=0\n            ;;\n";
+        out += "            )\n            _describe -t commands " + quoted(cmd.name + " command") +
+               " commands && ret=0\n            ;;\n";
         out += "        args)\n            curcontext=\"${curcontext%:*:*}:" + cmd.name +
                "-$line[1]:\"\n            case $line[1] in\n";
         for (const CompletionCommand& sub : cmd.subcommands) {
