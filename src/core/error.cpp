@@ -13,6 +13,9 @@ CliError CliError::git(std::string detail) { return {ErrorKind::Git, std::move(d
 CliError CliError::backend(std::string_view tool, std::string_view detail) {
     return {ErrorKind::Backend, std::string(tool), std::string(trim(detail))};
 }
+CliError CliError::backend_verbatim(std::string_view tool, std::string detail) {
+    return {ErrorKind::Backend, std::string(tool), std::move(detail)};
+}
 
 std::string_view CliError::kind() const {
     switch (kind_) {

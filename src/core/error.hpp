@@ -19,6 +19,8 @@ public:
     static CliError git(std::string detail);
     // tool is "gh" or "ssh-keygen"; the detail is trimmed of white space at both ends.
     static CliError backend(std::string_view tool, std::string_view detail);
+    // A backend error whose detail the caller composed and trimmed where it needed to.
+    static CliError backend_verbatim(std::string_view tool, std::string detail);
 
     ErrorKind kind_id() const { return kind_; }
     std::string_view kind() const;

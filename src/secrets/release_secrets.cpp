@@ -40,8 +40,8 @@ Status preflight(const std::string& target) {
     if (!view) return std::move(view).error();
     if (!view->success) {
         // Only gh's part is trimmed: with an empty stderr the message keeps its final blank.
-        return CliError::backend("gh", "repo " + target + " not found or inaccessible: " +
-                                           std::string(trim(view->stderr_text)));
+        return CliError::backend_verbatim("gh", "repo " + target + " not found or inaccessible: " +
+                                                    std::string(trim(view->stderr_text)));
     }
     return Ok{};
 }

@@ -1,0 +1,163 @@
+// Every way the secrets bootstrap can stop: the exact envelope, which gh calls ran before it,
+// that nothing ran after it, and that no key or upload file is left in TMPDIR.
+#include <gtest/gtest.h>
+
+#include "e2e/secrets_support.hpp"
+
+using namespace tarnwick::testing;
+
+namespace {
+
+const std::map<std::string, std::optional<std::string>> kTokens = {
+    {"CARGO_REGISTRY_TOKEN", "crates-f"}, {"PYPI_API_TOKEN", "pypi-f"}};
+
+// Runs a full bootstrap of owner/tool and checks the failure envelope and the gh calls made.
+void expect_failure(const SecretsWorld& w, const std::string& envelope,
+                    const std::vector<std::string>& calls,
+                    std::map<std::string, std::optional<std::string>> env = kTokens) {
+    auto r = w.run({"secrets", "owner/tool"}, std::move(env));
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, envelope);
+    auto made = w.calls();
+    // The add call names the upload file; keep only its leading words for comparison.
+    for (auto& c : made) {
+        if (c.rfind("repo deploy-key add ", 0) == 0) c = "repo deploy-key add";
+    }
+    EXPECT_EQ(made, calls);
+    EXPECT_TRUE(w.key_files_left().empty());
+}
+
+const std::string kAuth = "auth status";
+const std::string kView = "repo view owner/tool --json name";
+const std::string kSetCargo = "secret set CARGO_REGISTRY_TOKEN -R owner/tool";
+const std::string kList = "repo deploy-key list -R owner/homebrew-tap --json id,title";
+const std::string kAdd = "repo deploy-key add";
+const std::string kSetKey = "secret set HOMEBREW_TAP_DEPLOY_KEY -R owner/tool";
+const std::string kSetPypi = "secret set PYPI_API_TOKEN -R owner/tool";
+
+}  // namespace
+
+TEST(SecretsFailure, GhMissingFromPath) {
+    SecretsWorld w;
+    expect_failure(w, backend_envelope("gh: No such file or directory (os error 2)"), {},
+                   {{"PATH", w.bin.path()}, {"CARGO_REGISTRY_TOKEN", "crates-f"}});
+    auto verify = w.run({"secrets", "owner/tool", "--verify"}, {{"PATH", w.bin.path()}});
+    EXPECT_EQ(verify.err, backend_envelope("gh: No such file or directory (os error 2)"));
+}
+
+TEST(SecretsFailure, NotLoggedInRunsNoOtherGhCommand) {
+    SecretsWorld w;
+    w.answer("auth_status.exit", "1");
+    w.answer("auth_status.stderr", "You are not logged into any GitHub hosts.\n");
+    expect_failure(w, backend_envelope("gh: not authenticated; run `gh auth login`"), {kAuth});
+}
+
+TEST(SecretsFailure, RepositoryInaccessibleWithAndWithoutStderr) {
+    SecretsWorld w;
+    w.answer("repo_view.1.exit", "1");
+    w.answer("repo_view.1.stderr", "GraphQL: Could not resolve to a Repository\n\n");
+    expect_failure(w,
+                   backend_envelope("gh: repo owner/tool not found or inaccessible: GraphQL: "
+                                    "Could not resolve to a Repository"),
+                   {kAuth, kView});
+    SecretsWorld quiet;
+    quiet.answer("repo_view.exit", "1");
+    expect_failure(quiet, backend_envelope("gh: repo owner/tool not found or inaccessible: "),
+                   {kAuth, kView});
+}
+
+TEST(SecretsFailure, EachSecretSetFailureStopsThere) {
+    const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+        {"CARGO_REGISTRY_TOKEN", {kAuth, kView, kSetCargo}},
+        {"HOMEBREW_TAP_DEPLOY_KEY", {kAuth, kView, kSetCargo, kList, kAdd, kSetKey}},
+        {"PYPI_API_TOKEN", {kAuth, kView, kSetCargo, kList, kAdd, kSetKey, kSetPypi}},
+    };
+    for (const auto& [secret, calls] : cases) {
+        SCOPED_TRACE(secret);
+        SecretsWorld w;
+        w.answer("secret_set_" + secret + ".exit", "1");
+        w.answer("secret_set_" + secret + ".stderr", "failed to set " + secret + "\n");
+        expect_failure(w, backend_envelope("gh: failed to set " + secret), calls);
+    }
+}
+
+TEST(SecretsFailure, ListingFailsOrIsNotJson) {
+    SecretsWorld w;
+    w.answer("repo_deploy-key_list.1.exit", "1");
+    w.answer("repo_deploy-key_list.1.stderr", "HTTP 403: Resource not accessible\n");
+    expect_failure(w, backend_envelope("gh: HTTP 403: Resource not accessible"),
+                   {kAuth, kView, kSetCargo, kList});
+
+    SecretsWorld v;
+    v.answer("repo_deploy-key_list.stdout", "no deploy keys found\n");
+    expect_failure(v,
+                   backend_envelope("gh: parsing deploy-key list: syntax error while parsing "
+                                    "value - invalid literal; last read: 'no' at line 1 column 2"),
+                   {kAuth, kView, kSetCargo, kList});
+
+    SecretsWorld m;
+    m.answer("repo_deploy-key_list.stdout", "[\n  {\"id\": 3}\n]\n");
+    expect_failure(m,
+                   backend_envelope("gh: parsing deploy-key list: missing field `title` at line "
+                                    "2 column 11"),
+                   {kAuth, kView, kSetCargo, kList});
+}
+
+TEST(SecretsFailure, DeleteFailingMidwayKeepsEarlierDeletes) {
+    SecretsWorld w;
+    w.answer("repo_deploy-key_list.stdout",
+             "[{\"id\":1,\"title\":\"tool release (CI push)\"},"
+             "{\"id\":2,\"title\":\"tool release (CI push)\"},"
+             "{\"id\":3,\"title\":\"tool release (CI push)\"}]");
+    w.answer("repo_deploy-key_delete.2.exit", "1");
+    w.answer("repo_deploy-key_delete.2.stderr", "HTTP 422: key is in use\n");
+    expect_failure(
+        w, backend_envelope("gh: HTTP 422: key is in use"),
+        {kAuth, kView, kSetCargo, kList, "repo deploy-key delete 1 -R owner/homebrew-tap",
+         "repo deploy-key delete 2 -R owner/homebrew-tap"});
+}
+
+TEST(SecretsFailure, AddFailingRemovesTheUploadFile) {
+    SecretsWorld w;
+    w.answer("repo_deploy-key_add.exit", "1");
+    w.answer("repo_deploy-key_add.stderr", "HTTP 422: key is already in use\n");
+    expect_failure(w, backend_envelope("gh: HTTP 422: key is already in use"),
+                   {kAuth, kView, kSetCargo, kList, kAdd});
+    // The file existed while gh ran: it received the public key.
+    EXPECT_EQ(read_file(w.log_file(4, "file")).rfind("ssh-ed25519 ", 0), 0u);
+}
+
+TEST(SecretsFailure, SshKeygenMissingFailingOrWritingNothing) {
+    SecretsWorld w;
+    const std::string path = std::string(TARNWICK_FAKES_DIR) + ":" + w.shell_tools();
+    expect_failure(w, backend_envelope("ssh-keygen: No such file or directory (os error 2)"),
+                   {kAuth, kView, kSetCargo},
+                   {{"PATH", path}, {"CARGO_REGISTRY_TOKEN", "crates-f"}});
+
+    SecretsWorld f;
+    f.fake_tool("ssh-keygen", "#!/bin/sh\necho 'Saving key failed: disk full' >&2\nexit 1\n");
+    expect_failure(
+        f, backend_envelope("ssh-keygen: Saving key failed: disk full"), {kAuth, kView, kSetCargo},
+        {{"PATH", f.bin.path() + ":" + std::string(TARNWICK_FAKES_DIR) + ":" + f.shell_tools()},
+         {"CARGO_REGISTRY_TOKEN", "crates-f"}});
+
+    // A keygen that writes only the private half: the read of the public half fails, and the
+    // private key file must not survive that failure.
+    SecretsWorld h;
+    h.fake_tool("ssh-keygen",
+                "#!/bin/sh\nwhile [ \"$1\" != -f ]; do shift; done\n"
+                "echo 'PRIVATE-HALF' > \"$2\"\nexit 0\n");
+    expect_failure(
+        h, io_envelope("No such file or directory (os error 2)"), {kAuth, kView},
+        {{"PATH", h.bin.path() + ":" + std::string(TARNWICK_FAKES_DIR) + ":" + h.shell_tools()}});
+}
+
+TEST(SecretsFailure, PypiStdinNotUtf8StopsBeforeAnyGhCall) {
+    SecretsWorld w;
+    auto r = w.run({"secrets", "owner/tool", "--pypi-token-stdin"}, kTokens, "pypi-\xc3\x28\n");
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, io_envelope("stream did not contain valid UTF-8"));
+    EXPECT_TRUE(w.calls().empty());
+}
