@@ -4,7 +4,7 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build release run test test-debug test-asan test-fuzz fuzz fuzz-build install package clean
+.PHONY: all deps build release run test test-debug test-asan test-fuzz fuzz fuzz-build bench memcheck install package clean
 
 all: build
 
@@ -45,6 +45,14 @@ test-fuzz: fuzz-build
 
 fuzz: fuzz-build
 	bash fuzz/run.sh "$(CURDIR)/build/fuzz" 60
+
+# Unit tests under valgrind memcheck, and every tarnwick run of the end-to-end tests too.
+memcheck: test-debug
+	bash scripts/memcheck.sh build/debug
+
+# Side-by-side timings against peers (hyperfine); prints ratios and peak memory.
+bench: release
+	bash bench/run.sh build/release/tarnwick
 
 install: release
 	cmake --install build/release --prefix "$(PREFIX)"

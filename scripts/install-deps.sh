@@ -8,7 +8,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libgtest-dev
   git openssh-client
   python3 python3-jsonschema python3-yaml
-  help2man dpkg-dev
+  help2man dpkg-dev hyperfine time valgrind
   clang libfuzzer-14-dev libclang-rt-14-dev
   librust-clap-dev librust-clap-complete-dev librust-serde-dev librust-serde-json-dev
   librust-thiserror-dev

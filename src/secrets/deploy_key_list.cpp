@@ -159,7 +159,17 @@ public:
     }
     bool parse_error(std::size_t, const std::string&,
                      const nlohmann::detail::exception& ex) override {
-        if (!error) error = describe_syntax_error(ex.what());
+        if (error) return false;
+        const std::string what = ex.what();
+        error = describe_syntax_error(what);
+        if (*error == what) {
+            // No position in the library's text (a number too large for a double, say):
+            // name the end of the token the lexer stopped on.
+            const auto bracket = what.find("] ");
+            const std::size_t end = number_end();
+            error = what.substr(bracket == std::string::npos ? 0 : bracket + 2) +
+                    position_suffix(text_, end == 0 ? 0 : end - 1);
+        }
         return false;
     }
 

@@ -101,3 +101,10 @@ TEST(DeployKeyList, SyntaxFaultsEndWithTheirPosition) {
         EXPECT_TRUE(tail.find(" column ") != std::string::npos) << description;
     }
 }
+
+TEST(DeployKeyList, NumbersTooLargeForTheLexerStillNamePosition) {
+    // Found by fuzzing: the library reports an exponent overflow without a position.
+    EXPECT_EQ(fault("949e994"), "number overflow parsing '949e994' at line 1 column 7");
+    EXPECT_EQ(fault("[{\"id\":1,\n\"title\":\"a\",\"n\":1e400}]"),
+              "number overflow parsing '1e400' at line 2 column 21");
+}

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Times tarnwick against peers doing comparable work, side by side in one hyperfine run per
+# pair, and prints the median ratios and the peak memory of `new`.
+# Usage: bench/run.sh [TARNWICK_BINARY]   (default: build/release/tarnwick)
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+bin=$(realpath "${1:-$here/../build/release/tarnwick}")
+command -v hyperfine >/dev/null || { echo "bench: hyperfine is not installed" >&2; exit 1; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export HOME=$work/home GIT_CONFIG_NOSYSTEM=1
+mkdir -p "$HOME" "$work/run"
+printf '[user]\n\tname = Bench Mark\n\temail = bench@example.com\n' > "$HOME/.gitconfig"
+# rustup's cargo needs its own home, whatever HOME says.
+export RUSTUP_HOME=${RUSTUP_HOME:-/root/.rustup} CARGO_HOME=${CARGO_HOME:-/root/.cargo}
+cargo=$(command -v cargo || echo "$CARGO_HOME/bin/cargo")
+cd "$work/run"
+hf=(hyperfine --style basic --warmup 5 --export-json)
+
+echo "tarnwick: $bin"
+echo
+
+# 1. Start-up: a read-only command against a process that does nothing.
+"${hf[@]}" "$work/startup.json" --runs 300 -N '/bin/true' "$bin check demo" >/dev/null
+python3 "$here/ratios.py" "$work/startup.json" "start-up: tarnwick check demo vs /bin/true" 1.5
+
+# 2. Scaffolding without git or cargo against `cargo new --vcs none`.
+PATH=/usr/bin:/bin "${hf[@]}" "$work/scaffold.json" --runs 100 -N \
+  --prepare 'rm -rf demo' \
+  "$cargo new --vcs none --quiet demo" \
+  "$bin new demo --no-git --author 'A <a@b.c>' -o json" >/dev/null
+python3 - "$work/scaffold.json" <<'PY'
+import json, sys
+r = json.load(open(sys.argv[1]))["results"]
+cargo, tw = r[0]["median"], r[1]["median"]
+print("scaffolding: tarnwick new --no-git (no cargo on PATH) vs cargo new --vcs none")
+print(f"  {cargo*1000:9.3f} ms  {r[0]['command']}\n  {tw*1000:9.3f} ms  {r[1]['command']}")
+ratio = tw / cargo
+print(f"  ratio {ratio:.3f} (target <= 0.1): {'meets' if ratio <= 0.1 else 'misses'} the target\n")
+PY
+
+# 3. Overhead: the full `new` against a script that runs the same children on the same files.
+"$bin" new rendered --no-git -o json --into "$work" >/dev/null
+files=$(cd "$work/rendered" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
+cat > "$work/same-children.sh" <<SH
+#!/bin/sh
+set -e
+git config user.name >/dev/null
+git config user.email >/dev/null
+cp -R "\$1" demo
+cd demo
+cargo fmt >/dev/null 2>&1 || true
+git init -q
+git add -- $files
+git -c user.name='Bench Mark' -c user.email=bench@example.com commit -q -m 'chore: scaffold demo with tarnwick'
+git branch -M main
+SH
+chmod +x "$work/same-children.sh"
+"${hf[@]}" "$work/overhead.json" --runs 30 -N --prepare 'rm -rf demo' \
+  "$work/same-children.sh $work/rendered" "$bin new demo -o json" >/dev/null
+python3 "$here/ratios.py" "$work/overhead.json" \
+  "overhead: tarnwick new demo vs a script running the same children" 1.05
+
+# 4. Peak memory of a full `new`.
+rm -rf demo
+peak=$( { /usr/bin/time -v "$bin" new demo -o json >/dev/null; } 2>&1 | awk -F': ' '/Maximum resident set size/ {print $2}')
+echo "peak memory: tarnwick new demo: ${peak} KiB resident (target < 4096 KiB)"
