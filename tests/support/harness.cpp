@@ -130,6 +130,10 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         ::dup2(out[1], 1);
         ::dup2(err[1], 2);
         for (int fd = 3; fd < 256; ++fd) ::close(fd);
+        if (options.close_stdout_and_stderr) {
+            ::close(1);
+            ::close(2);
+        }
         if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
         ::signal(SIGPIPE, SIG_DFL);
         if (program.find('/') != std::string::npos) {

@@ -37,6 +37,7 @@ struct RunOptions {
     std::optional<std::string> input;  // stdin bytes; absent: /dev/null
     bool use_pty = false;               // stdout on a pseudo-terminal (stderr still a pipe)
     bool stdout_reader_closed = false;  // stdout is a pipe whose read end is already closed
+    bool close_stdout_and_stderr = false;  // the child starts with descriptors 1 and 2 closed
 };
 
 // The default environment of an end-to-end run: PATH with tests/fakes first, HOME and

@@ -1,0 +1,147 @@
+// Faults from outside: gone readers, closed standard descriptors, unwritable and full file
+// systems, and a git killed mid-run. None may end as a signal or be reported as success.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "support/harness.hpp"
+
+using namespace tarnwick::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+RunOptions in_dir(const std::string& cwd) {
+    RunOptions o;
+    o.cwd = cwd;
+    return o;
+}
+
+std::string git_in(const std::string& home, const std::string& dir,
+                   const std::vector<std::string>& args) {
+    std::vector<std::string> full = {"-C", dir};
+    full.insert(full.end(), args.begin(), args.end());
+    return run_program("git", full, default_env(home), {}).out;
+}
+
+// Every regular file below root (outside .git), relative path -> contents.
+std::map<std::string, std::string> tree(const std::string& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        auto rel = fs::relative(entry.path(), root).string();
+        if (rel.rfind(".git", 0) == 0 && (rel.size() == 4 || rel[4] == '/')) continue;
+        if (entry.is_regular_file()) files[rel] = read_file(entry.path());
+    }
+    return files;
+}
+
+}  // namespace
+
+TEST(Faults, CheckIntoAGoneReaderFailsWithADiagnostic) {
+    TempDir home;
+    RunOptions gone = in_dir(home.path());
+    gone.stdout_reader_closed = true;
+    auto r = run_tarnwick({"check", "demo"}, home.path(), gone);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_NE(r.exit_code, 0);
+    EXPECT_EQ(r.err, "failed printing to stdout: Broken pipe (os error 32)\n");
+}
+
+TEST(Faults, NewIntoAGoneReaderStillCreatesAndCommits) {
+    TempDir home;
+    write_git_identity(home.path(), "Ada", "ada@example.com");
+    RunOptions gone = in_dir(home.path());
+    gone.stdout_reader_closed = true;
+    auto r = run_tarnwick({"new", "demo"}, home.path(), gone);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(git_in(home.path(), home / "demo", {"log", "--format=%s"}),
+              "chore: scaffold demo with tarnwick\n");
+}
+
+TEST(Faults, ClosedStandardDescriptorsChangeNothingWritten) {
+    TempDir home;
+    write_git_identity(home.path(), "Ada", "ada@example.com");
+    fs::create_directories(home / "normal");
+    fs::create_directories(home / "closed");
+    auto normal = run_tarnwick({"new", "demo"}, home.path(), in_dir(home / "normal"));
+    ASSERT_EQ(normal.exit_code, 0) << normal.err;
+    RunOptions closed = in_dir(home / "closed");
+    closed.close_stdout_and_stderr = true;
+    auto r = run_tarnwick({"new", "demo"}, home.path(), closed);
+    EXPECT_EQ(r.exit_code, 0);
+    // Had a project file taken descriptor 1 or 2, the report would have landed in it.
+    EXPECT_EQ(tree(home / "closed/demo"), tree(home / "normal/demo"));
+    EXPECT_EQ(git_in(home.path(), home / "closed/demo", {"rev-parse", "HEAD^{tree}"}),
+              git_in(home.path(), home / "normal/demo", {"rev-parse", "HEAD^{tree}"}));
+    EXPECT_EQ(git_in(home.path(), home / "closed/demo", {"status", "--porcelain"}), "");
+    // The envelope goes to the null device, so the documented exit code survives.
+    auto invalid = run_tarnwick({"new", "Demo"}, home.path(), closed);
+    EXPECT_EQ(invalid.exit_code, 3);
+}
+
+TEST(Faults, ReadOnlyParentIsAnIoError) {
+    TempDir home;
+    ::chmod(home.path().c_str(), 0755);
+    fs::create_directories(home / "ro");
+    ::chmod((home / "ro").c_str(), 0555);
+    std::vector<std::string> args = {"new", "demo", "--no-git", "--author", "A <a@b.c>",
+                                     "--into", home / "ro"};
+    RunResult r;
+    if (::geteuid() == 0) {
+        // root writes anywhere; run as nobody to meet the permission check for real.
+        std::vector<std::string> as_nobody = {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                              TARNWICK_BIN};
+        as_nobody.insert(as_nobody.end(), args.begin(), args.end());
+        auto env = default_env(home.path());
+        r = run_program("setpriv", as_nobody, env, in_dir("/"));
+    } else {
+        r = run_tarnwick(args, home.path(), in_dir("/"));
+    }
+    EXPECT_EQ(r.exit_code, 2) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"kind\":\"io\",\"message\":\"Permission denied (os "
+              "error 13)\"}}\n");
+    EXPECT_FALSE(exists(home / "ro/demo"));
+}
+
+TEST(Faults, FullFileSystemIsAnIoError) {
+    TempDir home;
+    std::string mnt = home / "small";
+    fs::create_directories(mnt);
+    if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=16k") != 0) {
+        GTEST_SKIP() << "cannot mount a small tmpfs here (needs CAP_SYS_ADMIN)";
+    }
+    auto r = run_tarnwick({"new", "demo", "--no-git", "--into", mnt}, home.path(),
+                          in_dir(home.path()));
+    ::umount(mnt.c_str());
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"kind\":\"io\",\"message\":\"No space left on device "
+              "(os error 28)\"}}\n");
+}
+
+TEST(Faults, GitKilledBySignalIsAGitError) {
+    TempDir home;
+    write_git_identity(home.path(), "Ada", "ada@example.com");
+    fs::create_directories(home / "bin");
+    // A git that dies by SIGKILL on commit and is the real git otherwise.
+    write_file(home / "bin/git",
+               "#!/bin/sh\nfor a in \"$@\"; do [ \"$a\" = commit ] && kill -9 $$; done\n"
+               "exec /usr/bin/git \"$@\"\n");
+    ::chmod((home / "bin/git").c_str(), 0755);
+    RunOptions o = in_dir(home.path());
+    o.env["PATH"] = home / "bin" + ":" + default_env(home.path())["PATH"];
+    auto r = run_tarnwick({"new", "demo"}, home.path(), o);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "{\"error\":{\"exit_code\":2,\"kind\":\"git\",\"message\":\"git: \"}}\n");
+    EXPECT_TRUE(exists(home / "demo/Cargo.toml"));
+}
