@@ -152,7 +152,8 @@ std::string bash_completion(const CompletionCommand& root) {
             if (!opt.takes_value()) continue;
             std::string pattern;
             for (const std::string& s : opt.spellings) {
-                pattern += (pattern.empty() ? "" : "|") + quoted(cmd->key + " " + s);
+                if (!pattern.empty()) pattern += '|';
+                pattern += quoted(cmd->key + " " + s);
             }
             out += case_arm(pattern, value_spec(opt));
         }
