@@ -88,4 +88,30 @@ std::vector<const CompletionCommand*> all_commands(const CompletionCommand& root
     return out;
 }
 
+std::string value_kind_name(ValueKind kind) {
+    switch (kind) {
+        case ValueKind::Text:
+            return "text";
+        case ValueKind::Choices:
+            return "choices";
+        case ValueKind::Directory:
+            return "dirs";
+        case ValueKind::None:
+            break;
+    }
+    return "flag";
+}
+
+std::string posix_single_quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
 }  // namespace tarnwick

@@ -45,4 +45,10 @@ CompletionCommand completion_model(const CLI::App& root);
 // Every command of the model, the root first, parents before their subcommands.
 std::vector<const CompletionCommand*> all_commands(const CompletionCommand& root);
 
+// "text", "choices", "dirs" or "flag": the value kind as the generated scripts name it.
+std::string value_kind_name(ValueKind kind);
+
+// A single-quoted word for bash and zsh: nothing inside is expanded; a quote is '\''.
+std::string posix_single_quoted(const std::string& text);
+
 }  // namespace tarnwick

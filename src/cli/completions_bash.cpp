@@ -8,19 +8,6 @@
 namespace tarnwick {
 namespace {
 
-// A single-quoted bash word: nothing inside is expanded.
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
 std::string joined(const std::vector<std::string>& words) {
     std::string out;
     for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
@@ -40,7 +27,7 @@ std::string value_spec(const CompletionArg& arg) {
 }
 
 std::string case_arm(const std::string& pattern, const std::string& echoed) {
-    return "        " + pattern + ") echo " + quoted(echoed) + " ;;\n";
+    return "        " + pattern + ") echo " + posix_single_quoted(echoed) + " ;;\n";
 }
 
 // The fixed part: fills COMPREPLY from the lookup functions, @FN@ being their prefix.
@@ -128,7 +115,7 @@ std::string bash_completion(const CompletionCommand& root) {
     for (const CompletionCommand* cmd : commands) {
         std::vector<std::string> names;
         for (const CompletionCommand& sub : cmd->subcommands) names.push_back(sub.name);
-        if (!names.empty()) out += case_arm(quoted(cmd->key), joined(names));
+        if (!names.empty()) out += case_arm(posix_single_quoted(cmd->key), joined(names));
     }
     out += "    esac\n}\n\n";
 
@@ -139,7 +126,7 @@ std::string bash_completion(const CompletionCommand& root) {
         for (const CompletionArg& opt : cmd->options) {
             spellings.insert(spellings.end(), opt.spellings.begin(), opt.spellings.end());
         }
-        out += case_arm(quoted(cmd->key), joined(spellings));
+        out += case_arm(posix_single_quoted(cmd->key), joined(spellings));
     }
     out += "    esac\n}\n\n";
 
@@ -153,7 +140,7 @@ std::string bash_completion(const CompletionCommand& root) {
             std::string pattern;
             for (const std::string& s : opt.spellings) {
                 if (!pattern.empty()) pattern += '|';
-                pattern += quoted(cmd->key + " " + s);
+                pattern += posix_single_quoted(cmd->key + " " + s);
             }
             out += case_arm(pattern, value_spec(opt));
         }
@@ -164,14 +151,14 @@ std::string bash_completion(const CompletionCommand& root) {
            fn + "_positional() {\n    case \"$1 $2\" in\n";
     for (const CompletionCommand* cmd : commands) {
         for (std::size_t i = 0; i < cmd->positionals.size(); ++i) {
-            out += case_arm(quoted(cmd->key + " " + std::to_string(i)),
+            out += case_arm(posix_single_quoted(cmd->key + " " + std::to_string(i)),
                             value_spec(cmd->positionals[i]));
         }
     }
     out += "        *) return 1 ;;\n    esac\n}\n\n";
 
-    out += replaced(replaced(kWalker, "@ROOT@", quoted(root.key)), "@FN@", fn);
-    out += "complete -F " + fn + " " + quoted(root.name) + "\n";
+    out += replaced(replaced(kWalker, "@ROOT@", posix_single_quoted(root.key)), "@FN@", fn);
+    out += "complete -F " + fn + " " + posix_single_quoted(root.name) + "\n";
     return out;
 }
 

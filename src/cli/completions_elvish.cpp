@@ -24,23 +24,10 @@ std::string list_of(const std::vector<std::string>& items) {
     return out + "]";
 }
 
-std::string kind_name(ValueKind kind) {
-    switch (kind) {
-        case ValueKind::Text:
-            return "text";
-        case ValueKind::Choices:
-            return "choices";
-        case ValueKind::Directory:
-            return "dirs";
-        default:
-            return "flag";
-    }
-}
-
 // [&names=[...] &desc='...' &kind=... &choices=[...]]
 std::string arg_map(const CompletionArg& arg) {
     return "[&names=" + list_of(arg.spellings) + " &desc=" + quoted(arg.description) +
-           " &kind=" + kind_name(arg.value) + " &choices=" + list_of(arg.choices) + "]";
+           " &kind=" + value_kind_name(arg.value) + " &choices=" + list_of(arg.choices) + "]";
 }
 
 }  // namespace

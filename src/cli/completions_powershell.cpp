@@ -35,19 +35,6 @@ std::string array_of(const std::vector<std::string>& items) {
     return out + ")";
 }
 
-std::string kind_name(ValueKind kind) {
-    switch (kind) {
-        case ValueKind::Text:
-            return "text";
-        case ValueKind::Choices:
-            return "choices";
-        case ValueKind::Directory:
-            return "dirs";
-        default:
-            return "flag";
-    }
-}
-
 // A CompletionResult needs a non-empty tooltip.
 std::string tooltip(const std::string& description, const std::string& fallback) {
     return description.empty() ? fallback : description;
@@ -57,8 +44,8 @@ std::string arg_table(const CompletionArg& arg) {
     const std::string fallback = arg.spellings.empty() ? arg.value_name : arg.spellings.back();
     return "@{ Names = " + array_of(arg.spellings) +
            "; Description = " + quoted(tooltip(arg.description, fallback)) +
-           "; Kind = " + quoted(kind_name(arg.value)) + "; Choices = " + array_of(arg.choices) +
-           " }";
+           "; Kind = " + quoted(value_kind_name(arg.value)) +
+           "; Choices = " + array_of(arg.choices) + " }";
 }
 
 }  // namespace

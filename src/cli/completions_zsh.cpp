@@ -8,19 +8,6 @@
 namespace tarnwick {
 namespace {
 
-// A single-quoted zsh word.
-std::string quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
 // Backslash-escapes the characters that end or split a part of an _arguments or _describe
 // spec: a description in "[...]", a message between colons, a word of a "(...)" list.
 std::string escaped(const std::string& text, const std::string& specials) {
@@ -73,15 +60,16 @@ std::string argument_specs(const CompletionCommand& cmd, const std::string& inde
             if (opt.takes_value()) form += spelling.rfind("--", 0) == 0 ? "=" : "+";
             std::string spec = exclusions + form + "[" + escaped(opt.description, "[]") + "]";
             if (opt.takes_value()) spec += value_part(opt);
-            out += " \\\n" + indent + quoted(spec);
+            out += " \\\n" + indent + posix_single_quoted(spec);
         }
     }
     for (std::size_t i = 0; i < cmd.positionals.size(); ++i) {
-        out += " \\\n" + indent + quoted(std::to_string(i + 1) + value_part(cmd.positionals[i]));
+        out += " \\\n" + indent +
+               posix_single_quoted(std::to_string(i + 1) + value_part(cmd.positionals[i]));
     }
     if (!cmd.subcommands.empty()) {
-        out += " \\\n" + indent + quoted(":command:->command");
-        out += " \\\n" + indent + quoted("*::arg:->args");
+        out += " \\\n" + indent + posix_single_quoted(":command:->command");
+        out += " \\\n" + indent + posix_single_quoted("*::arg:->args");
     }
     return out;
 }
@@ -108,15 +96,15 @@ std::string command_function(const CompletionCommand& cmd) {
     if (!cmd.subcommands.empty()) {
         out += "\n    case $state in\n        command)\n            local -a commands=(\n";
         for (const CompletionCommand& sub : cmd.subcommands) {
-            out +=
-                "                " + quoted(escaped(sub.name, ":") + ":" + sub.description) + "\n";
+            out += "                " +
+                   posix_single_quoted(escaped(sub.name, ":") + ":" + sub.description) + "\n";
         }
-        out += "            )\n            _describe -t commands " + quoted(cmd.name + " command") +
-               " commands && ret=0\n            ;;\n";
+        out += "            )\n            _describe -t commands " +
+               posix_single_quoted(cmd.name + " command") + " commands && ret=0\n            ;;\n";
         out += "        args)\n            curcontext=\"${curcontext%:*:*}:" + cmd.name +
                "-$line[1]:\"\n            case $line[1] in\n";
         for (const CompletionCommand& sub : cmd.subcommands) {
-            out += "                " + quoted(sub.name) + ") " + function_name(sub) +
+            out += "                " + posix_single_quoted(sub.name) + ") " + function_name(sub) +
                    " && ret=0 ;;\n";
         }
         out += "            esac\n            ;;\n    esac\n";
@@ -136,7 +124,7 @@ std::string zsh_completion(const CompletionCommand& root) {
            root.name + " completions zsh)\n\n";
     out += command_function(root);
     out += "if [[ ${zsh_eval_context[-1]} == loadautofunc ]]; then\n    " + fn +
-           " \"$@\"\nelse\n    compdef " + fn + " " + quoted(root.name) + "\nfi\n";
+           " \"$@\"\nelse\n    compdef " + fn + " " + posix_single_quoted(root.name) + "\nfi\n";
     return out;
 }
 
