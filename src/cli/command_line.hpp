@@ -33,6 +33,11 @@ struct ParseFailure {
 // The root command with every subcommand, option and help text; parses nothing.
 std::unique_ptr<CLI::App> build_command_tree();
 
+// The tree a parse needs when the command word is subcommand_name: every subcommand is
+// declared, but only that one with its arguments (none when the word names no subcommand).
+// Building only what the command line can reach keeps start-up short.
+std::unique_ptr<CLI::App> build_parse_tree(std::string_view subcommand_name);
+
 // The declared possible values of an option or positional, empty when its value is free.
 std::span<const std::string_view> possible_values(const CLI::Option& option);
 

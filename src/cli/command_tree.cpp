@@ -1,6 +1,7 @@
 // Declarations of every command, option and help text, and the help renderer.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <optional>
 
 #include "cli/command_line.hpp"
 
@@ -97,58 +98,89 @@ bool is_path_option(const CLI::Option& option) {
     return !option.get_positional() && option.check_lname("into");
 }
 
-std::unique_ptr<CLI::App> build_command_tree() {
+namespace {
+
+void declare_new(CLI::App& n) {
+    value_option(n, "name", "NAME", "Crate/binary name ([a-z][a-z0-9_-]*)");
+    value_option(n, "--description", "DESCRIPTION", "One-line package description");
+    value_option(n, "--owner", "OWNER", "GitHub owner for repo URLs")->default_str("kestrow");
+    value_option(n, "--author", "AUTHOR", "Cargo/LICENSE author (default: from git config)");
+    value_option(n, "--into", "INTO", "Directory to create the crate inside")->default_str(".");
+    flag(n, "--no-git", "Skip git init + initial commit");
+    flag(n, "--github", "Also create the GitHub repo (owner/name) and push the initial commit");
+    flag(n, "--no-pypi", "Omit the PyPI/maturin pipeline; publish to crates.io + Homebrew only");
+}
+
+void declare_check(CLI::App& c) {
+    value_option(c, "name", "NAME", "Crate/binary name to validate");
+    value_option(c, "--into", "INTO", "Parent directory that would receive the crate")
+        ->default_str(".");
+}
+
+void declare_secrets(CLI::App& s) {
+    value_option(s, "repo", "REPO",
+                 "Target repo as owner/name, or a bare name (combined with --owner)");
+    value_option(s, "--owner", "OWNER", "GitHub owner, used when repo is a bare name")
+        ->default_str("kestrow");
+    value_option(s, "--tap", "TAP",
+                 "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap)");
+    flag(s, "--pypi-token-stdin", "Read the PyPI token from stdin instead of $PYPI_API_TOKEN");
+    flag(s, "--dry-run", "Report what would be set without executing anything");
+    flag(s, "--verify", "Read-only: report which release secrets are already set on the repo");
+}
+
+void declare_schema(CLI::App&) {}
+
+void declare_completions(CLI::App& c) {
+    value_option(c, "shell", "SHELL", "");
+}
+
+void declare_help(CLI::App& h) {
+    value_option(h, "command", "COMMAND", "Print help for the subcommand(s)");
+}
+
+struct SubcommandSpec {
+    const char* name;
+    const char* help;
+    void (*declare)(CLI::App&);
+    bool takes_output;
+};
+
+constexpr SubcommandSpec kSubcommands[] = {
+    {"new", "Scaffold a new ordoval-compliant Rust CLI into ./<name>", declare_new, true},
+    {"check", "Validate a crate name and report whether its destination is available",
+     declare_check, true},
+    {"secrets", "Bootstrap a repo's release secrets (Homebrew deploy key, cargo + PyPI tokens)",
+     declare_secrets, true},
+    {"schema", "Print the machine-readable contract (ordoval.dev) as JSON", declare_schema, true},
+    {"completions", "Generate a shell completion script", declare_completions, true},
+    {"help", "Print this message or the help of the given subcommand(s)", declare_help, false},
+};
+
+std::unique_ptr<CLI::App> build_tree(std::optional<std::string_view> only) {
     auto root = std::make_unique<CLI::App>(kRootAbout, std::string(kProgramName));
     root->allow_extras();
     root->set_help_flag("-h,--help", "Print help");
     root->set_version_flag("-V,--version", std::string(kProgramName) + " " + std::string(kVersion),
                            "Print version");
     add_output_option(*root);
-
-    CLI::App* n = subcommand(*root, "new", "Scaffold a new ordoval-compliant Rust CLI into ./<name>");
-    value_option(*n, "name", "NAME", "Crate/binary name ([a-z][a-z0-9_-]*)");
-    value_option(*n, "--description", "DESCRIPTION", "One-line package description");
-    value_option(*n, "--owner", "OWNER", "GitHub owner for repo URLs")->default_str("kestrow");
-    value_option(*n, "--author", "AUTHOR", "Cargo/LICENSE author (default: from git config)");
-    value_option(*n, "--into", "INTO", "Directory to create the crate inside")->default_str(".");
-    flag(*n, "--no-git", "Skip git init + initial commit");
-    flag(*n, "--github", "Also create the GitHub repo (owner/name) and push the initial commit");
-    flag(*n, "--no-pypi", "Omit the PyPI/maturin pipeline; publish to crates.io + Homebrew only");
-    add_output_option(*n);
-
-    CLI::App* c = subcommand(*root, "check",
-                             "Validate a crate name and report whether its destination is available");
-    value_option(*c, "name", "NAME", "Crate/binary name to validate");
-    value_option(*c, "--into", "INTO", "Parent directory that would receive the crate")
-        ->default_str(".");
-    add_output_option(*c);
-
-    CLI::App* s = subcommand(
-        *root, "secrets",
-        "Bootstrap a repo's release secrets (Homebrew deploy key, cargo + PyPI tokens)");
-    value_option(*s, "repo", "REPO",
-                 "Target repo as owner/name, or a bare name (combined with --owner)");
-    value_option(*s, "--owner", "OWNER", "GitHub owner, used when repo is a bare name")
-        ->default_str("kestrow");
-    value_option(*s, "--tap", "TAP",
-                 "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap)");
-    flag(*s, "--pypi-token-stdin", "Read the PyPI token from stdin instead of $PYPI_API_TOKEN");
-    flag(*s, "--dry-run", "Report what would be set without executing anything");
-    flag(*s, "--verify", "Read-only: report which release secrets are already set on the repo");
-    add_output_option(*s);
-
-    CLI::App* sc =
-        subcommand(*root, "schema", "Print the machine-readable contract (ordoval.dev) as JSON");
-    add_output_option(*sc);
-
-    CLI::App* comp = subcommand(*root, "completions", "Generate a shell completion script");
-    value_option(*comp, "shell", "SHELL", "");
-    add_output_option(*comp);
-
-    CLI::App* help = subcommand(*root, "help",
-                                "Print this message or the help of the given subcommand(s)");
-    value_option(*help, "command", "COMMAND", "Print help for the subcommand(s)");
+    for (const SubcommandSpec& spec : kSubcommands) {
+        CLI::App* sub = subcommand(*root, spec.name, spec.help);
+        if (only && *only != spec.name) continue;
+        spec.declare(*sub);
+        if (spec.takes_output) add_output_option(*sub);
+    }
     return root;
+}
+
+}  // namespace
+
+std::unique_ptr<CLI::App> build_command_tree() {
+    return build_tree(std::nullopt);
+}
+
+std::unique_ptr<CLI::App> build_parse_tree(std::string_view subcommand_name) {
+    return build_tree(subcommand_name);
 }
 
 std::string usage_line(const CLI::App& app) {

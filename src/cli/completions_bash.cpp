@@ -10,7 +10,10 @@ namespace {
 
 std::string joined(const std::vector<std::string>& words) {
     std::string out;
-    for (const std::string& w : words) out += (out.empty() ? "" : " ") + w;
+    for (const std::string& w : words) {
+        if (!out.empty()) out += ' ';
+        out += w;
+    }
     return out;
 }
 

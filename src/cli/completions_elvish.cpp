@@ -20,7 +20,10 @@ std::string quoted(const std::string& text) {
 
 std::string list_of(const std::vector<std::string>& items) {
     std::string out = "[";
-    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? " " : "") + quoted(items[i]);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i) out += ' ';
+        out += quoted(items[i]);
+    }
     return out + "]";
 }
 

@@ -21,7 +21,10 @@ std::string quoted(const std::string& text) {
 // The argument of `complete -a`, which fish splits and expands: each choice quoted again.
 std::string choice_list(const std::vector<std::string>& choices) {
     std::string list;
-    for (const std::string& c : choices) list += (list.empty() ? "" : " ") + quoted(c);
+    for (const std::string& c : choices) {
+        if (!list.empty()) list += ' ';
+        list += quoted(c);
+    }
     return quoted(list);
 }
 
@@ -60,7 +63,10 @@ std::string fish_completion(const CompletionCommand& root) {
     for (const CompletionCommand* cmd : commands) {
         for (const CompletionArg& opt : cmd->options) {
             if (!opt.takes_value()) continue;
-            for (const std::string& s : opt.spellings) out += " " + quoted(cmd->key + " " + s);
+            for (const std::string& s : opt.spellings) {
+                out += ' ';
+                out += quoted(cmd->key + " " + s);
+            }
         }
     }
     out += "\nset -g " + subs;

@@ -32,7 +32,8 @@ std::string value_part(const CompletionArg& arg) {
         case ValueKind::Choices:
             action = "(";
             for (std::size_t i = 0; i < arg.choices.size(); ++i) {
-                action += (i ? " " : "") + escaped(arg.choices[i], " ()[]{}:'\"$`*?<>|&;#~");
+                if (i) action += ' ';
+                action += escaped(arg.choices[i], " ()[]{}:'\"$`*?<>|&;#~");
             }
             action += ")";
             break;
@@ -43,7 +44,11 @@ std::string value_part(const CompletionArg& arg) {
             action = " ";  // a value is expected, but nothing can be offered for it
             break;
     }
-    return ":" + message(arg) + ":" + action;
+    std::string spec = ":";
+    spec += message(arg);
+    spec += ':';
+    spec += action;
+    return spec;
 }
 
 // The _arguments specs of one command, one per line, continued with backslashes.
@@ -52,7 +57,8 @@ std::string argument_specs(const CompletionCommand& cmd, const std::string& inde
     for (const CompletionArg& opt : cmd.options) {
         std::string exclusions = "(";
         for (std::size_t i = 0; i < opt.spellings.size(); ++i) {
-            exclusions += (i ? " " : "") + opt.spellings[i];
+            if (i) exclusions += ' ';
+            exclusions += opt.spellings[i];
         }
         exclusions += ")";
         for (const std::string& spelling : opt.spellings) {

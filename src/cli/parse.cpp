@@ -67,8 +67,8 @@ std::optional<ParseFailure> unexpected(const CLI::App& app, const std::string& a
 std::optional<ParseFailure> check_values(const CLI::App& app) {
     for (const CLI::Option* opt : app.get_options()) {
         if (opt->count() > 1) {
-            return report(app, "the argument '" + option_label(*opt) +
-                                   "' cannot be used multiple times");
+            return report(
+                app, "the argument '" + option_label(*opt) + "' cannot be used multiple times");
         }
         if (opt->count() == 0) continue;
         for (const std::string& value : opt->results()) {
@@ -81,13 +81,15 @@ std::optional<ParseFailure> check_values(const CLI::App& app) {
             std::string list;
             std::vector<std::string> candidates;
             for (auto v : values) {
-                list += (list.empty() ? "" : ", ") + std::string(v);
+                if (!list.empty()) list += ", ";
+                list += v;
                 candidates.emplace_back(v);
             }
             std::string text = "invalid value '" + value + "' for '" + option_label(*opt) +
                                "'\n  [possible values: " + list + "]";
             std::string tip;
-            if (auto m = closest_match(value, candidates)) tip = "a similar value exists: '" + *m + "'";
+            if (auto m = closest_match(value, candidates))
+                tip = "a similar value exists: '" + *m + "'";
             return report(app, text, tip);
         }
     }
@@ -137,10 +139,9 @@ ParseFailure help_for(const CLI::App& root, const CLI::App* sub) {
     return {ParseFailureKind::DisplayHelp, render_help(sub ? *sub : root)};
 }
 
-// `tarnwick help [COMMAND]`: handled before CLI11, which would take a command name after
-// `help` for that subcommand itself rather than as help's operand.
-std::optional<ParseFailure> help_subcommand(const CLI::App& root, int argc,
-                                            const char* const* argv) {
+// Index of the command word: the first argument that is neither a root option nor the value
+// of --output. argc when there is none.
+int command_word_index(int argc, const char* const* argv) {
     int i = 1;
     for (; i < argc; ++i) {
         std::string_view arg = argv[i];
@@ -150,20 +151,28 @@ std::optional<ParseFailure> help_subcommand(const CLI::App& root, int argc,
             break;
         }
     }
-    if (i >= argc || std::string_view(argv[i]) != "help") return std::nullopt;
-    if (i + 1 >= argc) return help_for(root, nullptr);
-    std::string target = argv[i + 1];
-    for (const CLI::App* candidate : root.get_subcommands({})) {
-        if (candidate->get_name() == target) return help_for(root, candidate);
+    return std::min(i, argc);
+}
+
+// `tarnwick help [COMMAND]`: handled before CLI11, which would take a command name after
+// `help` for that subcommand itself rather than as help's operand.
+ParseFailure help_subcommand(int argc, const char* const* argv, int help_index) {
+    auto root = build_command_tree();
+    if (help_index + 1 >= argc) return help_for(*root, nullptr);
+    std::string target = argv[help_index + 1];
+    for (const CLI::App* candidate : root->get_subcommands({})) {
+        if (candidate->get_name() == target) return help_for(*root, candidate);
     }
-    return unexpected(root, target, true);
+    return *unexpected(*root, target, true);
 }
 
 }  // namespace
 
 Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv) {
-    auto root = build_command_tree();
-    if (auto help = help_subcommand(*root, argc, argv)) return *help;
+    const int word = command_word_index(argc, argv);
+    const std::string_view command = word < argc ? argv[word] : "";
+    if (command == "help") return help_subcommand(argc, argv, word);
+    auto root = build_parse_tree(command);
     try {
         root->parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
