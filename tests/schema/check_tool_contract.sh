@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# The contract that `tarnwick schema` prints validates against the shipped schema file, and is
+# byte for byte the reviewed copy in data/ (a change to the contract must update both).
+set -euo pipefail
+tarnwick=${1:?usage: check_tool_contract.sh TARNWICK SCHEMA_TEMPLATE}
+template=${2:?usage: check_tool_contract.sh TARNWICK SCHEMA_TEMPLATE}
+here=$(cd "$(dirname "$0")" && pwd)
+out=$(mktemp)
+trap 'rm -f "$out"' EXIT
+"$tarnwick" schema > "$out"
+/usr/bin/python3 "$here/check_schema.py" "$template" "$out"
+cmp "$out" "$here/data/tarnwick-contract.json"
+echo "tarnwick schema validates and matches data/tarnwick-contract.json"
