@@ -8,7 +8,8 @@ seconds=${2:-60}
 here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-for target in fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text; do
+for target in fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text \
+    fuzz_command_line; do
   mkdir -p "$scratch/$target"
   echo "fuzz: $target for ${seconds}s"
   (cd "$scratch" && "$build/fuzz/$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \

@@ -160,6 +160,9 @@ constexpr SubcommandSpec kSubcommands[] = {
 std::unique_ptr<CLI::App> build_tree(std::optional<std::string_view> only) {
     auto root = std::make_unique<CLI::App>(kRootAbout, std::string(kProgramName));
     root->allow_extras();
+    // One command per run: a later subcommand name is an unexpected argument, not a second
+    // command.
+    root->require_subcommand(0, 1);
     root->set_help_flag("-h,--help", "Print help");
     root->set_version_flag("-V,--version", std::string(kProgramName) + " " + std::string(kVersion),
                            "Print version");

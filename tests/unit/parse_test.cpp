@@ -153,3 +153,14 @@ TEST(Parse, ReportsHaveNoSurroundingWhiteSpace) {
     EXPECT_NE(text.front(), '\n');
     EXPECT_NE(text.back(), '\n');
 }
+
+TEST(Parse, ASecondCommandWordIsAnUnexpectedArgument) {
+    // Found by fuzzing: a later subcommand name once started a second command and the extra
+    // word was silently dropped (`new a check` scaffolded "a").
+    EXPECT_NE(failure({"new", "a", "check"}).find("unexpected argument 'check' found"),
+              std::string::npos);
+    EXPECT_NE(failure({"check", "x", "help"}).find("unexpected argument 'help' found"),
+              std::string::npos);
+    EXPECT_NE(failure({"secrets", "a", "new", "b"}).find("Usage: tarnwick secrets"),
+              std::string::npos);
+}
