@@ -30,9 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (has_marker_line(on) || has_marker_line(off)) std::abort();
     if (!has_marker_line(text) && on != text) std::abort();
 
-    tarnwick::TemplateContext identity{"{{name}}",   "{{name_snake}}", "{{name_pascal}}",
-                                       "{{description}}", "{{owner}}", "{{author}}",
-                                       "{{year}}",   true};
+    tarnwick::TemplateContext identity{
+        "{{name}}",  "{{name_snake}}", "{{name_pascal}}", "{{description}}",
+        "{{owner}}", "{{author}}",     "{{year}}",        true};
     if (tarnwick::replace_placeholders(text, identity) != text) std::abort();
     tarnwick::TemplateContext plain{"n", "n_s", "NP", "d", "o", "a", "2026", true};
     std::string replaced = tarnwick::replace_placeholders(text, plain);

@@ -13,9 +13,9 @@
 #include "core/json.hpp"
 #include "core/output_format.hpp"
 #include "core/stdio.hpp"
-#include "schema/contract.hpp"
 #include "scaffold/check_command.hpp"
 #include "scaffold/new_command.hpp"
+#include "schema/contract.hpp"
 #include "secrets/secrets_command.hpp"
 
 namespace tarnwick {
@@ -23,14 +23,19 @@ namespace {
 
 OutputFormat resolve_output(OutputMode mode) {
     switch (mode) {
-        case OutputMode::Json: return OutputFormat::Json;
-        case OutputMode::Text: return OutputFormat::Text;
-        case OutputMode::Auto: break;
+        case OutputMode::Json:
+            return OutputFormat::Json;
+        case OutputMode::Text:
+            return OutputFormat::Text;
+        case OutputMode::Auto:
+            break;
     }
     return ::isatty(STDOUT_FILENO) ? OutputFormat::Text : OutputFormat::Json;
 }
 
-int finish(const Status& status) { return status ? 0 : emit_error(status.error()); }
+int finish(const Status& status) {
+    return status ? 0 : emit_error(status.error());
+}
 
 int run(int argc, const char* const* argv) {
     auto parsed = parse_command_line(argc, argv);
@@ -38,11 +43,14 @@ int run(int argc, const char* const* argv) {
         const ParseFailure& failure = parsed.error();
         switch (failure.kind) {
             case ParseFailureKind::DisplayHelp:
-            case ParseFailureKind::DisplayVersion: print_report(failure.text); return 0;
+            case ParseFailureKind::DisplayVersion:
+                print_report(failure.text);
+                return 0;
             case ParseFailureKind::DisplayHelpOnMissingArguments:
                 (void)write_all(STDERR_FILENO, failure.text);
                 return 0;
-            case ParseFailureKind::Error: return emit_error(CliError::usage(failure.text));
+            case ParseFailureKind::Error:
+                return emit_error(CliError::usage(failure.text));
         }
     }
     const Cli& cli = parsed.value();

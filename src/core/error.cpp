@@ -6,10 +6,18 @@
 
 namespace tarnwick {
 
-CliError CliError::usage(std::string message) { return {ErrorKind::Usage, std::move(message)}; }
-CliError CliError::exists(std::string path) { return {ErrorKind::Exists, std::move(path)}; }
-CliError CliError::io(std::string message) { return {ErrorKind::Io, std::move(message)}; }
-CliError CliError::git(std::string detail) { return {ErrorKind::Git, std::move(detail)}; }
+CliError CliError::usage(std::string message) {
+    return {ErrorKind::Usage, std::move(message)};
+}
+CliError CliError::exists(std::string path) {
+    return {ErrorKind::Exists, std::move(path)};
+}
+CliError CliError::io(std::string message) {
+    return {ErrorKind::Io, std::move(message)};
+}
+CliError CliError::git(std::string detail) {
+    return {ErrorKind::Git, std::move(detail)};
+}
 CliError CliError::backend(std::string_view tool, std::string_view detail) {
     return {ErrorKind::Backend, std::string(tool), std::string(trim(detail))};
 }
@@ -19,11 +27,16 @@ CliError CliError::backend_verbatim(std::string_view tool, std::string detail) {
 
 std::string_view CliError::kind() const {
     switch (kind_) {
-        case ErrorKind::Usage: return "usage";
-        case ErrorKind::Exists: return "exists";
-        case ErrorKind::Io: return "io";
-        case ErrorKind::Git: return "git";
-        case ErrorKind::Backend: return "backend";
+        case ErrorKind::Usage:
+            return "usage";
+        case ErrorKind::Exists:
+            return "exists";
+        case ErrorKind::Io:
+            return "io";
+        case ErrorKind::Git:
+            return "git";
+        case ErrorKind::Backend:
+            return "backend";
     }
     return "io";
 }
@@ -34,23 +47,30 @@ int CliError::exit_code() const {
 
 std::optional<std::string_view> CliError::hint() const {
     switch (kind_) {
-        case ErrorKind::Usage: return "see `tarnwick --help` or `tarnwick schema`";
-        case ErrorKind::Exists: return "choose another name, or remove the existing directory";
+        case ErrorKind::Usage:
+            return "see `tarnwick --help` or `tarnwick schema`";
+        case ErrorKind::Exists:
+            return "choose another name, or remove the existing directory";
         case ErrorKind::Backend:
             return "ensure `gh` is installed and authenticated (`gh auth status`)";
         case ErrorKind::Io:
-        case ErrorKind::Git: return std::nullopt;
+        case ErrorKind::Git:
+            return std::nullopt;
     }
     return std::nullopt;
 }
 
 std::string CliError::message() const {
     switch (kind_) {
-        case ErrorKind::Exists: return first_ + " already exists";
-        case ErrorKind::Git: return "git: " + first_;
-        case ErrorKind::Backend: return first_ + ": " + second_;
+        case ErrorKind::Exists:
+            return first_ + " already exists";
+        case ErrorKind::Git:
+            return "git: " + first_;
+        case ErrorKind::Backend:
+            return first_ + ": " + second_;
         case ErrorKind::Usage:
-        case ErrorKind::Io: return first_;
+        case ErrorKind::Io:
+            return first_;
     }
     return first_;
 }

@@ -31,14 +31,16 @@ void print_or_die(int fd, std::string_view data, std::string_view stream_name) {
     int err = write_all(fd, data);
     if (err == 0) return;
     if (fd != STDERR_FILENO) {
-        std::string diag = "failed printing to " + std::string(stream_name) + ": " +
-                           write_error_text(err) + "\n";
+        std::string diag =
+            "failed printing to " + std::string(stream_name) + ": " + write_error_text(err) + "\n";
         (void)write_all(STDERR_FILENO, diag);
     }
     ::_exit(1);
 }
 
-void print_report(std::string_view data) { (void)write_all(STDOUT_FILENO, data); }
+void print_report(std::string_view data) {
+    (void)write_all(STDOUT_FILENO, data);
+}
 
 void ensure_standard_descriptors() {
     for (int fd = 0; fd <= 2; ++fd) {

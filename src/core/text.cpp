@@ -89,9 +89,9 @@ bool is_non_printable(char32_t cp) {
 }  // namespace
 
 bool is_unicode_white_space(char32_t cp) {
-    return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 ||
-           cp == 0x1680 || (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 ||
-           cp == 0x202F || cp == 0x205F || cp == 0x3000;
+    return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
+           (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F ||
+           cp == 0x205F || cp == 0x3000;
 }
 
 std::string_view trim_start(std::string_view text) {
@@ -112,7 +112,9 @@ std::string_view trim_end(std::string_view text) {
     return text;
 }
 
-std::string_view trim(std::string_view text) { return trim_end(trim_start(text)); }
+std::string_view trim(std::string_view text) {
+    return trim_end(trim_start(text));
+}
 
 bool is_valid_utf8(std::string_view bytes) {
     while (!bytes.empty()) {
@@ -143,12 +145,24 @@ std::string quoted(std::string_view text) {
         auto d = decode_one(text);
         char32_t cp = d.cp == 0xFFFFFFFF ? 0xFFFD : d.cp;
         switch (cp) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
-            case '\n': out += "\\n"; break;
-            case '\0': out += "\\0"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\0':
+                out += "\\0";
+                break;
             default:
                 if (is_non_printable(cp)) {
                     char buf[16];

@@ -66,7 +66,9 @@ struct SpawnSetup {
 
 }  // namespace
 
-std::string OsError::text() const { return write_error_text(code); }
+std::string OsError::text() const {
+    return write_error_text(code);
+}
 
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
@@ -127,7 +129,8 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
         nfds_t n = 0;
         Fd* owners[3];
         std::string* sinks[3];
-        for (auto [fd, sink] : {std::pair{&out.read, &out_bytes}, std::pair{&err.read, &err_bytes}}) {
+        for (auto [fd, sink] :
+             {std::pair{&out.read, &out_bytes}, std::pair{&err.read, &err_bytes}}) {
             if (!fd->open()) continue;
             fds[n] = {fd->get(), POLLIN, 0};
             owners[n] = fd;
@@ -187,7 +190,9 @@ Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::str
     return std::move(run).value();
 }
 
-Result<CommandOutput> run_gh(const std::vector<std::string>& args) { return run_tool("gh", args); }
+Result<CommandOutput> run_gh(const std::vector<std::string>& args) {
+    return run_tool("gh", args);
+}
 
 Status run_git(const std::string& dir, const std::vector<std::string>& args) {
     auto run = run_command("git", args, std::nullopt, dir);

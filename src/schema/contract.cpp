@@ -25,7 +25,9 @@ Json field(const char* name, const char* type, const char* description = nullptr
 }
 
 Json error_kind(const char* kind, int exit_code, const char* description) {
-    return {{"kind", kind}, {"exit_code", exit_code}, {"retryable", false},
+    return {{"kind", kind},
+            {"exit_code", exit_code},
+            {"retryable", false},
             {"description", description}};
 }
 
@@ -39,25 +41,26 @@ Json new_command() {
         {"mutating", true},
         {"cardinality", "single"},
         {"stability", "stable"},
-        {"args", Json::array({
-                     arg("name", "string", true, "Crate/binary name ([a-z][a-z0-9_-]*)."),
-                     arg("--description", "string", false, "One-line package description."),
-                     with_default(arg("--owner", "string", false, "GitHub owner for repo URLs."),
-                                  "kestrow"),
-                     arg("--author", "string", false, "Cargo/LICENSE author (default: git config)."),
-                     with_default(arg("--into", "path", false, "Directory to create the crate inside."),
-                                  "."),
-                     with_default(arg("--no-git", "boolean", false, "Skip git init + initial commit."),
-                                  false),
-                     with_default(arg("--github", "boolean", false,
-                                      "Also create the GitHub repo (owner/name) and push the "
-                                      "initial commit. Requires git."),
-                                  false),
-                     with_default(arg("--no-pypi", "boolean", false,
-                                      "Omit the PyPI/maturin pipeline; the crate publishes to "
-                                      "crates.io + Homebrew only."),
-                                  false),
-                 })},
+        {"args",
+         Json::array({
+             arg("name", "string", true, "Crate/binary name ([a-z][a-z0-9_-]*)."),
+             arg("--description", "string", false, "One-line package description."),
+             with_default(arg("--owner", "string", false, "GitHub owner for repo URLs."),
+                          "kestrow"),
+             arg("--author", "string", false, "Cargo/LICENSE author (default: git config)."),
+             with_default(arg("--into", "path", false, "Directory to create the crate inside."),
+                          "."),
+             with_default(arg("--no-git", "boolean", false, "Skip git init + initial commit."),
+                          false),
+             with_default(arg("--github", "boolean", false,
+                              "Also create the GitHub repo (owner/name) and push the "
+                              "initial commit. Requires git."),
+                          false),
+             with_default(arg("--no-pypi", "boolean", false,
+                              "Omit the PyPI/maturin pipeline; the crate publishes to "
+                              "crates.io + Homebrew only."),
+                          false),
+         })},
         {"output_fields",
          Json::array({
              field("created", "string", "Path of the new crate directory."),
@@ -87,7 +90,8 @@ Json check_command() {
                  })},
         {"output_fields", Json::array({field("name", "string"), field("destination", "string"),
                                        field("available", "boolean")})},
-        {"example", {{"args", Json::array({"check", "ordoval-probe-do-not-create", "--into", "."})}}},
+        {"example",
+         {{"args", Json::array({"check", "ordoval-probe-do-not-create", "--into", "."})}}},
     };
 }
 
@@ -109,9 +113,9 @@ Json secrets_command() {
          Json::array({
              arg("repo", "string", true,
                  "Target repo as owner/name, or a bare name (combined with --owner)."),
-             with_default(arg("--owner", "string", false,
-                              "GitHub owner, used when repo is a bare name."),
-                          "kestrow"),
+             with_default(
+                 arg("--owner", "string", false, "GitHub owner, used when repo is a bare name."),
+                 "kestrow"),
              arg("--tap", "string", false,
                  "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap, "
                  "matching the generated release workflow)."),
@@ -157,14 +161,10 @@ Json completions_command() {
     Json shell = arg("shell", "string", true, "Target shell.");
     shell["enum"] = Json::array({"bash", "zsh", "fish", "powershell", "elvish"});
     return {
-        {"name", "completions"},
-        {"description", "Generate a shell completion script."},
-        {"effects", "read_only"},
-        {"mutating", false},
-        {"stability", "stable"},
-        {"output_kind", "opaque"},
-        {"media_type", "text/plain"},
-        {"args", Json::array({shell})},
+        {"name", "completions"},      {"description", "Generate a shell completion script."},
+        {"effects", "read_only"},     {"mutating", false},
+        {"stability", "stable"},      {"output_kind", "opaque"},
+        {"media_type", "text/plain"}, {"args", Json::array({shell})},
     };
 }
 

@@ -43,11 +43,10 @@ TEST(EntryPoint, ParserFailureBecomesOneLineUsageEnvelope) {
     auto r = run_tarnwick({"frobnicate"}, home.path());
     EXPECT_EQ(r.exit_code, 3);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err,
-              std::string("{\"error\":{\"exit_code\":3,") + kUsageHint +
-                  ",\"kind\":\"usage\",\"message\":\"error: unrecognized subcommand "
-                  "'frobnicate'\\n\\nUsage: tarnwick [OPTIONS] [COMMAND]\\n\\nFor more "
-                  "information, try '--help'.\"}}\n");
+    EXPECT_EQ(r.err, std::string("{\"error\":{\"exit_code\":3,") + kUsageHint +
+                         ",\"kind\":\"usage\",\"message\":\"error: unrecognized subcommand "
+                         "'frobnicate'\\n\\nUsage: tarnwick [OPTIONS] [COMMAND]\\n\\nFor more "
+                         "information, try '--help'.\"}}\n");
 }
 
 TEST(EntryPoint, SchemaIsTheSameWhateverTheOutputOption) {
@@ -60,8 +59,8 @@ TEST(EntryPoint, SchemaIsTheSameWhateverTheOutputOption) {
     auto ordoval = plain.out.find("\n  \"ordoval\": \"0.3\",\n");
     EXPECT_LT(plain.out.find("\n  \"name\": \"tarnwick\",\n"), ordoval);
     EXPECT_LT(ordoval, plain.out.find("\n  \"output\": {\n"));
-    for (auto args : std::vector<std::vector<std::string>>{
-             {"--output", "text", "schema"}, {"schema", "-o", "json"}}) {
+    for (auto args : std::vector<std::vector<std::string>>{{"--output", "text", "schema"},
+                                                           {"schema", "-o", "json"}}) {
         EXPECT_EQ(run_tarnwick(args, home.path()).out, plain.out);
     }
     RunOptions tty;

@@ -89,8 +89,8 @@ TEST(Faults, ReadOnlyParentIsAnIoError) {
     ::chmod(home.path().c_str(), 0755);
     fs::create_directories(home / "ro");
     ::chmod((home / "ro").c_str(), 0555);
-    std::vector<std::string> args = {"new", "demo", "--no-git", "--author", "A <a@b.c>",
-                                     "--into", home / "ro"};
+    std::vector<std::string> args = {"new",       "demo",   "--no-git", "--author",
+                                     "A <a@b.c>", "--into", home / "ro"};
     RunResult r;
     if (::geteuid() == 0) {
         // root writes anywhere; run as nobody to meet the permission check for real.
@@ -117,8 +117,8 @@ TEST(Faults, FullFileSystemIsAnIoError) {
     if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=16k") != 0) {
         GTEST_SKIP() << "cannot mount a small tmpfs here (needs CAP_SYS_ADMIN)";
     }
-    auto r = run_tarnwick({"new", "demo", "--no-git", "--into", mnt}, home.path(),
-                          in_dir(home.path()));
+    auto r =
+        run_tarnwick({"new", "demo", "--no-git", "--into", mnt}, home.path(), in_dir(home.path()));
     ::umount(mnt.c_str());
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, "");

@@ -10,6 +10,7 @@ TEST(RunGit, MissingGitIsCouldNotRun) {
     auto r = tarnwick::run_git("/", {"status"});
     setenv("PATH", saved.c_str(), 1);
     ASSERT_FALSE(r.ok());
-    EXPECT_EQ(r.error().message(), "git: could not run git: No such file or directory (os error 2)");
+    EXPECT_EQ(r.error().message(),
+              "git: could not run git: No such file or directory (os error 2)");
     EXPECT_FALSE(r.error().hint().has_value());
 }

@@ -198,7 +198,8 @@ RunResult run_tarnwick(const std::vector<std::string>& args, const std::string& 
     // `make memcheck` runs every end-to-end case under valgrind: TARNWICK_TEST_WRAPPER holds
     // the wrapper's words, separated by spaces.
     const char* wrapper = std::getenv("TARNWICK_TEST_WRAPPER");
-    if (wrapper == nullptr || *wrapper == '\0') return run_program(TARNWICK_BIN, args, env, options);
+    if (wrapper == nullptr || *wrapper == '\0')
+        return run_program(TARNWICK_BIN, args, env, options);
     std::vector<std::string> words;
     std::stringstream split(wrapper);
     for (std::string word; split >> word;) words.push_back(word);

@@ -34,9 +34,9 @@ struct RunOptions {
     std::string cwd;  // empty: the test's working directory
     // Variables set (value) or removed (nullopt) on top of the default environment.
     std::map<std::string, std::optional<std::string>> env;
-    std::optional<std::string> input;  // stdin bytes; absent: /dev/null
-    bool use_pty = false;               // stdout on a pseudo-terminal (stderr still a pipe)
-    bool stdout_reader_closed = false;  // stdout is a pipe whose read end is already closed
+    std::optional<std::string> input;      // stdin bytes; absent: /dev/null
+    bool use_pty = false;                  // stdout on a pseudo-terminal (stderr still a pipe)
+    bool stdout_reader_closed = false;     // stdout is a pipe whose read end is already closed
     bool close_stdout_and_stderr = false;  // the child starts with descriptors 1 and 2 closed
 };
 

@@ -44,8 +44,8 @@ TEST(Parse, NewDefaults) {
 }
 
 TEST(Parse, NewWithEverything) {
-    auto r = parse({"new", "--description", "", "x", "--owner=o", "--author", "A <a@b>",
-                    "--into", "/tmp/p", "--no-git", "--no-pypi", "-ojson"});
+    auto r = parse({"new", "--description", "", "x", "--owner=o", "--author", "A <a@b>", "--into",
+                    "/tmp/p", "--no-git", "--no-pypi", "-ojson"});
     ASSERT_TRUE(r.ok());
     const auto& n = std::get<New>(*r->command);
     EXPECT_EQ(n.name, "x");

@@ -25,7 +25,9 @@ TEST(Runner, LargeStderrBeforeStdoutDoesNotBlock) {
 
 TEST(Runner, InvalidUtf8BecomesReplacementCharacters) {
     auto out = sh("printf 'a\\377b'; printf '\\342\\202' >&2");
-    EXPECT_EQ(out.stdout_text, "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(out.stdout_text,
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(out.stderr_text, "\xEF\xBF\xBD");
 }
 

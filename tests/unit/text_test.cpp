@@ -11,23 +11,35 @@ using tarnwick::trim;
 TEST(Trim, RemovesUnicodeWhiteSpaceAtBothEnds) {
     EXPECT_EQ(trim(" \t\r\n demo \n"), "demo");
     // NO-BREAK SPACE, EM SPACE, IDEOGRAPHIC SPACE, NEXT LINE
-    EXPECT_EQ(trim("\xC2\xA0\xE2\x80\x83" "a b" "\xE3\x80\x80\xC2\x85"), "a b");
+    EXPECT_EQ(trim("\xC2\xA0\xE2\x80\x83"
+                   "a b"
+                   "\xE3\x80\x80\xC2\x85"),
+              "a b");
     EXPECT_EQ(trim("   "), "");
     EXPECT_EQ(trim(""), "");
 }
 
 TEST(Trim, KeepsNonWhiteSpaceAndBrokenBytes) {
     // ZERO WIDTH SPACE is not White_Space; a stray continuation byte is never white space.
-    EXPECT_EQ(trim("\xE2\x80\x8B" "x"), "\xE2\x80\x8B" "x");
+    EXPECT_EQ(trim("\xE2\x80\x8B"
+                   "x"),
+              "\xE2\x80\x8B"
+              "x");
     EXPECT_EQ(trim("x \x80"), "x \x80");
     EXPECT_EQ(trim("\x85 x"), "\x85 x");
 }
 
 TEST(DecodeLossy, ReplacesEachMaximalIllFormedSubsequence) {
     EXPECT_EQ(decode_lossy("ok"), "ok");
-    EXPECT_EQ(decode_lossy("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(decode_lossy("a\xFF"
+                           "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     // A truncated three-byte sequence is one replacement, not two.
-    EXPECT_EQ(decode_lossy("\xE2\x82" "x"), "\xEF\xBF\xBD" "x");
+    EXPECT_EQ(decode_lossy("\xE2\x82"
+                           "x"),
+              "\xEF\xBF\xBD"
+              "x");
     // Surrogates and overlong forms are ill formed byte by byte.
     EXPECT_EQ(decode_lossy("\xED\xA0\x80"), "\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD");
     EXPECT_EQ(decode_lossy("\xC0\xAF"), "\xEF\xBF\xBD\xEF\xBF\xBD");
