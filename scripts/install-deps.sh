@@ -9,7 +9,7 @@ packages=(
   git openssh-client
   python3 python3-jsonschema python3-yaml
   help2man dpkg-dev hyperfine time valgrind
-  clang libfuzzer-14-dev libclang-rt-14-dev
+  clang clang-format libfuzzer-14-dev libclang-rt-14-dev
   librust-clap-dev librust-clap-complete-dev librust-serde-dev librust-serde-json-dev
   librust-thiserror-dev
   bash-completion zsh fish elvish tmux
