@@ -209,6 +209,14 @@ RunResult run_tarnwick(const std::vector<std::string>& args, const std::string& 
     return run_program(words.front(), wrapped, env, options);
 }
 
+const std::string& tarnwick_bin() {
+    static const std::string bin = [] {
+        const char* chosen = std::getenv("TARNWICK_BIN");
+        return std::string(chosen && *chosen ? chosen : TARNWICK_BUILT_BIN);
+    }();
+    return bin;
+}
+
 std::string read_file(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;

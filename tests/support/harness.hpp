@@ -48,6 +48,11 @@ std::map<std::string, std::string> default_env(const std::string& home);
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env, const RunOptions& options);
 
+// The tarnwick under test: $TARNWICK_BIN when it is set (make test runs the end-to-end suite
+// against the release binary too), else the one built beside the tests.
+const std::string& tarnwick_bin();
+#define TARNWICK_BIN (::tarnwick::testing::tarnwick_bin())
+
 // Runs the built tarnwick with default_env(home) plus options.env.
 RunResult run_tarnwick(const std::vector<std::string>& args, const std::string& home,
                        const RunOptions& options = {});
