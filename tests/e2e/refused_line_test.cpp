@@ -104,7 +104,7 @@ TEST_F(RefusedLine, AttachedAndUnusualValuesReachTheFilesAsTyped) {
     EXPECT_NE(cargo.find("authors = [\"\"]\n"), std::string::npos) << cargo;
     EXPECT_NE(cargo.find("repository = \"https://github.com/Acme-2/eqb\"\n"), std::string::npos);
 
-    const std::string typed = "#1 $HOME ${HOME} 100% \xE2\x9C\x93";
+    const std::string typed = "#1 $HOME ${HOME} {{owner}} 100% \xE2\x9C\x93";
     auto t = run({"new", "typed", "--description", typed, "--author", "Ada", "--no-git"});
     ASSERT_EQ(t.exit_code, 0) << t.err;
     EXPECT_NE(
@@ -112,6 +112,9 @@ TEST_F(RefusedLine, AttachedAndUnusualValuesReachTheFilesAsTyped) {
         std::string::npos);
     EXPECT_NE(read_file(work("typed/Cargo.toml")).find("description = \"" + typed + "\"\n"),
               std::string::npos);
-    // --no-git: no child but the optional formatter ran, and it was only asked to format.
-    EXPECT_EQ(read_file(calls_log()), spies_ / "cargo" + " fmt\n" + spies_ / "cargo" + " fmt\n");
+    // --no-git: no child but the optional cargo ran, asked only to format and to pin the
+    // dependencies (the spy writes no lock file, so the network is never tried).
+    const std::string cargo_calls =
+        spies_ / "cargo" + " fmt\n" + spies_ / "cargo" + " generate-lockfile --offline\n";
+    EXPECT_EQ(read_file(calls_log()), cargo_calls + cargo_calls);
 }

@@ -95,8 +95,10 @@ TEST(Runner, GitFailuresBecomeGitErrors) {
 TEST(Runner, ExtraEnvironmentReplacesOrAdds) {
     ::setenv("TARNWICK_RUNNER_A", "inherited", 1);
     ::setenv("TARNWICK_RUNNER_AB", "kept", 1);
-    auto r = run_command("sh", {"-c", "printf '%s|%s|%s' \"$TARNWICK_RUNNER_A\" "
-                                      "\"$TARNWICK_RUNNER_AB\" \"$TARNWICK_RUNNER_NEW\""},
+    auto r = run_command("sh",
+                         {"-c",
+                          "printf '%s|%s|%s' \"$TARNWICK_RUNNER_A\" "
+                          "\"$TARNWICK_RUNNER_AB\" \"$TARNWICK_RUNNER_NEW\""},
                          std::nullopt, std::nullopt,
                          {"TARNWICK_RUNNER_A=replaced", "TARNWICK_RUNNER_NEW="});
     ASSERT_TRUE(r.ok());
