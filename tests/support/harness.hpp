@@ -56,7 +56,8 @@ RunResult run_tarnwick(const std::vector<std::string>& args, const std::string& 
 // Starts the built tarnwick without waiting for it, for tests that signal it while it runs:
 // the termination signals have their default dispositions and are unblocked (whatever the
 // test runner inherited), core dumps are off, stdin is /dev/null, and stdout and stderr go
-// to the files named. options.env applies as in run_tarnwick; its stdin fields are ignored.
+// to the files named. options.env and options.cwd apply as in run_tarnwick; the stdin fields
+// and the memcheck wrapper do not.
 int start_tarnwick(const std::vector<std::string>& args, const std::string& home,
                    const RunOptions& options, const std::string& out_file,
                    const std::string& err_file);
