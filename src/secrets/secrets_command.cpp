@@ -2,6 +2,7 @@
 // and fail before anything changes), runs the mode and prints its one report.
 #include "secrets/secrets_command.hpp"
 
+#include "core/redaction.hpp"
 #include "core/stdio.hpp"
 #include "core/text.hpp"
 #include "secrets/release_secrets.hpp"
@@ -35,6 +36,9 @@ Status run_secrets(const Secrets& args, OutputFormat format) {
     auto pypi = pypi_token(args.pypi_token_stdin);
     if (!pypi) return std::move(pypi).error();
     const Token cargo = cargo_token();
+    // Whatever a child says back goes through redaction before it reaches a message.
+    if (pypi.value()) add_secret(*pypi.value());
+    if (cargo) add_secret(*cargo);
 
     auto report = bootstrap(target, tap, cargo, pypi.value(), args.dry_run);
     if (!report) return std::move(report).error();
