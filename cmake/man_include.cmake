@@ -1,7 +1,21 @@
-# Writes a help2man include file with the help of every subcommand, taken from the binary,
-# so the man page documents each command's options too.
+# Writes a help2man include file with the help of every subcommand, taken from the binary, so
+# the man page documents each command's options too. The list of commands is read from the
+# binary's own help, so a command added to the program appears here without an edit.
+cmake_policy(SET CMP0054 NEW)
+execute_process(COMMAND "${TARNWICK}" help OUTPUT_VARIABLE root_help RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "tarnwick help failed: ${rc}")
+endif()
+if(NOT root_help MATCHES "\nCommands:\n(.*)\n\nOptions:")
+  message(FATAL_ERROR "tarnwick help lists no commands")
+endif()
+string(REGEX MATCHALL "(^|\n)  [a-z][a-z0-9-]*" commands "${CMAKE_MATCH_1}")
 set(text "[COMMANDS IN DETAIL]\n")
-foreach(sub new check secrets schema completions)
+foreach(entry ${commands})
+  string(STRIP "${entry}" sub)
+  if("${sub}" STREQUAL "help")
+    continue()
+  endif()
   execute_process(COMMAND "${TARNWICK}" help ${sub} OUTPUT_VARIABLE help RESULT_VARIABLE rc)
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "tarnwick help ${sub} failed: ${rc}")

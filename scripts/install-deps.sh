@@ -7,7 +7,7 @@ set -euo pipefail
 
 run_packages=(
   g++ cmake make pkg-config
-  libcli11-dev nlohmann-json3-dev
+  nlohmann-json3-dev
   git openssh-client
 )
 test_packages=(

@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <CLI/App.hpp>
 #include <exception>
 #include <new>
 #include <string>
@@ -35,50 +34,69 @@ OutputFormat resolve_output(OutputMode mode) {
     return ::isatty(STDOUT_FILENO) ? OutputFormat::Text : OutputFormat::Json;
 }
 
-int finish(const Status& status) {
-    return status ? 0 : emit_error(status.error());
+// What a failed write of standard output means for each command's document. The reports of
+// `new` and `secrets` describe work that is already done, so losing them changes nothing; a
+// lost `check` report or contract would read as an answer that never came.
+enum class WriteRule { IgnoreFailure, FailLoudly };
+
+struct Document {
+    Result<std::string> text;  // ends in one line feed
+    WriteRule rule;
+};
+
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>;
+
+// Exactly one handler per command; a command without one does not compile.
+Document run_command_line(const CliCommand& command, OutputFormat format) {
+    return std::visit(
+        Overloaded{
+            [&](const New& c) {
+                return Document{run_new(c, format), WriteRule::IgnoreFailure};
+            },
+            [&](const Check& c) {
+                return Document{run_check(c, format), WriteRule::FailLoudly};
+            },
+            [&](const Secrets& c) {
+                return Document{run_secrets(c, format), WriteRule::IgnoreFailure};
+            },
+            [](const Schema&) {
+                return Document{dump_pretty(contract()) + "\n", WriteRule::FailLoudly};
+            },
+            [](const Completions& c) {
+                return Document{completion_script(c.shell), WriteRule::IgnoreFailure};
+            },
+        },
+        command);
+}
+
+int print(const std::string& text, WriteRule rule) {
+    const int err = write_all(STDOUT_FILENO, text);
+    if (err == 0 || rule == WriteRule::IgnoreFailure) return 0;
+    (void)write_all(STDERR_FILENO, "failed printing to stdout: " + write_error_text(err) + "\n");
+    return 1;
 }
 
 int run(int argc, const char* const* argv) {
     auto parsed = parse_command_line(argc, argv);
     if (!parsed) {
         const ParseFailure& failure = parsed.error();
-        switch (failure.kind) {
-            case ParseFailureKind::DisplayHelp:
-            case ParseFailureKind::DisplayVersion:
-                print_report(failure.text);
-                return 0;
-            case ParseFailureKind::DisplayHelpOnMissingArguments:
-                (void)write_all(STDERR_FILENO, failure.text);
-                return 0;
-            case ParseFailureKind::Error:
-                return emit_error(CliError::usage(failure.text));
+        if (failure.kind == ParseFailureKind::Error) {
+            return emit_error(CliError::usage(failure.text));
         }
+        return print(failure.text, WriteRule::IgnoreFailure);  // help or version
     }
     const Cli& cli = parsed.value();
-    const OutputFormat format = resolve_output(cli.output);
     if (!cli.command) {
         return emit_error(CliError::usage("no command given (try `tarnwick new <name>`)"));
     }
-    return std::visit(
-        [format](const auto& command) -> int {
-            using T = std::decay_t<decltype(command)>;
-            if constexpr (std::is_same_v<T, New>) {
-                return finish(run_new(command, format));
-            } else if constexpr (std::is_same_v<T, Check>) {
-                return finish(run_check(command, format));
-            } else if constexpr (std::is_same_v<T, Secrets>) {
-                return finish(run_secrets(command, format));
-            } else if constexpr (std::is_same_v<T, Schema>) {
-                print_or_die(STDOUT_FILENO, dump_pretty(contract()) + "\n", "stdout");
-                return 0;
-            } else {
-                auto tree = build_command_tree();
-                print_report(completion_script(command.shell, *tree));
-                return 0;
-            }
-        },
-        *cli.command);
+    Document document = run_command_line(*cli.command, resolve_output(cli.output));
+    if (!document.text) return emit_error(document.text.error());
+    return print(document.text.value(), document.rule);
 }
 
 // An exception that escapes a command still ends in an envelope and exit status 2, never

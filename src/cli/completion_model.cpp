@@ -1,10 +1,6 @@
-// Builds the completion model from the CLI11 tree: option spellings, value names, help texts
-// and value kinds come from the declarations, nothing is listed a second time here.
+// Builds the completion model from the command table: option spellings, value names, help
+// texts and value kinds come from the declarations, nothing is listed a second time here.
 #include "cli/completion_model.hpp"
-
-#include <CLI/CLI.hpp>
-
-#include "cli/command_line.hpp"
 
 namespace tarnwick {
 namespace {
@@ -18,45 +14,31 @@ std::string one_line(const std::string& text) {
     return out;
 }
 
-std::vector<std::string> names_of_subcommands(const CLI::App& app) {
-    std::vector<std::string> names;
-    for (const CLI::App* sub : app.get_subcommands({})) names.push_back(sub->get_name());
-    return names;
-}
-
-CompletionArg arg_of(const CLI::Option& opt) {
+CompletionArg arg_of(const ArgSpec& spec) {
     CompletionArg arg;
-    for (const std::string& s : opt.get_snames()) arg.spellings.push_back("-" + s);
-    for (const std::string& l : opt.get_lnames()) arg.spellings.push_back("--" + l);
-    arg.description = one_line(opt.get_description());
-    if (opt.get_expected_max() == 0) return arg;
-    arg.value_name = opt.get_type_name();
-    auto values = possible_values(opt);
-    if (!values.empty()) {
-        arg.value = ValueKind::Choices;
-        arg.choices.assign(values.begin(), values.end());
-    } else if (is_path_option(opt)) {
-        arg.value = ValueKind::Directory;
-    } else {
-        arg.value = ValueKind::Text;
-    }
+    if (spec.short_name) arg.spellings.push_back(std::string("-") + spec.short_name);
+    if (!spec.positional()) arg.spellings.push_back("--" + std::string(spec.id));
+    arg.description = one_line(std::string(spec.help));
+    arg.value = spec.value;
+    if (!spec.takes_value()) return arg;
+    arg.value_name = spec.value_name;
+    arg.choices.assign(spec.choices.begin(), spec.choices.end());
     return arg;
 }
 
-CompletionCommand command_of(const CLI::App& app, const std::string& parent_key,
-                             const std::vector<std::string>& siblings) {
+CompletionCommand command_of(const CommandSpec& spec, const std::string& parent_key) {
     CompletionCommand cmd;
-    cmd.name = app.get_name();
+    cmd.name = spec.name;
     cmd.key = parent_key.empty() ? cmd.name : parent_key + " " + cmd.name;
-    if (!parent_key.empty()) cmd.description = one_line(app.get_description());
-    for (const CLI::Option* opt : app.get_options()) {
-        CompletionArg arg = arg_of(*opt);
-        if (opt->get_positional()) {
-            // The help subcommand's argument names one of its sibling commands.
-            if (cmd.name == "help" && !parent_key.empty() && arg.value == ValueKind::Text) {
+    if (!parent_key.empty()) cmd.description = one_line(std::string(spec.help));
+    for (const ArgSpec& arg_spec : spec.args) {
+        CompletionArg arg = arg_of(arg_spec);
+        if (arg_spec.positional()) {
+            // The help command's argument names one of the other commands.
+            if (spec.id == CommandId::Help) {
                 arg.value = ValueKind::Choices;
-                for (const std::string& s : siblings) {
-                    if (s != cmd.name) arg.choices.push_back(s);
+                for (const CommandSpec& other : subcommands()) {
+                    if (other.id != CommandId::Help) arg.choices.emplace_back(other.name);
                 }
             }
             cmd.positionals.push_back(std::move(arg));
@@ -64,9 +46,10 @@ CompletionCommand command_of(const CLI::App& app, const std::string& parent_key,
             cmd.options.push_back(std::move(arg));
         }
     }
-    std::vector<std::string> children = names_of_subcommands(app);
-    for (const CLI::App* sub : app.get_subcommands({})) {
-        cmd.subcommands.push_back(command_of(*sub, cmd.key, children));
+    if (spec.id == CommandId::Root) {
+        for (const CommandSpec& sub : subcommands()) {
+            cmd.subcommands.push_back(command_of(sub, cmd.key));
+        }
     }
     return cmd;
 }
@@ -78,8 +61,8 @@ void collect(const CompletionCommand& cmd, std::vector<const CompletionCommand*>
 
 }  // namespace
 
-CompletionCommand completion_model(const CLI::App& root) {
-    return command_of(root, "", {});
+CompletionCommand completion_model() {
+    return command_of(root_command(), "");
 }
 
 std::vector<const CompletionCommand*> all_commands(const CompletionCommand& root) {

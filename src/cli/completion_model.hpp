@@ -6,19 +6,9 @@
 #include <string>
 #include <vector>
 
-namespace CLI {
-class App;
-}
+#include "cli/command_table.hpp"
 
 namespace tarnwick {
-
-// How the value of an option or positional completes.
-enum class ValueKind {
-    None,       // a flag: takes no value
-    Text,       // free text: nothing is offered
-    Choices,    // one of `choices`
-    Directory,  // a directory path
-};
 
 struct CompletionArg {
     std::vector<std::string> spellings;  // "-o", "--output"; empty for a positional
@@ -39,8 +29,8 @@ struct CompletionCommand {
     std::vector<CompletionCommand> subcommands;
 };
 
-// Walks the tree from its root.
-CompletionCommand completion_model(const CLI::App& root);
+// Walks the command table from its root.
+CompletionCommand completion_model();
 
 // Every command of the model, the root first, parents before their subcommands.
 std::vector<const CompletionCommand*> all_commands(const CompletionCommand& root);

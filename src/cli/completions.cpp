@@ -6,8 +6,8 @@
 
 namespace tarnwick {
 
-std::string completion_script(Shell shell, const CLI::App& root) {
-    const CompletionCommand model = completion_model(root);
+std::string completion_script(Shell shell) {
+    const CompletionCommand model = completion_model();
     switch (shell) {
         case Shell::Bash:
             return bash_completion(model);

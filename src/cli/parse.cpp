@@ -1,40 +1,29 @@
-// Parsing: a small tokenizer over the declared command tree. CLI11 only declares; its own
-// parse would let a value-taking option swallow the next option and let flags take values,
-// so the words are read here, one rule at a time, and every failure reads the same way: the
-// error, a tip, the usage line and a pointer to --help.
-#include <CLI/CLI.hpp>
+// Parsing: a small tokenizer over the command table. A value-taking option never swallows a
+// following option, flags take no value, and every failure reads the same way: the error, a
+// tip, the usage line and a pointer to --help.
 #include <algorithm>
 #include <map>
 
 #include "cli/command_line.hpp"
 #include "cli/suggest.hpp"
+#include "core/product.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {
 namespace {
 
-ParseFailure report(const CLI::App& app, const std::string& error, const std::string& tip = {}) {
+ParseFailure report(const CommandSpec& app, const std::string& error, const std::string& tip = {}) {
     std::string text = "error: " + error + "\n";
     if (!tip.empty()) text += "\n  tip: " + tip + "\n";
     text += "\n" + usage_line(app) + "\n\nFor more information, try '--help'.";
     return {ParseFailureKind::Error, std::string(trim(text))};
 }
 
-std::string option_label(const CLI::Option& opt) {
-    if (opt.get_positional()) return "<" + opt.get_type_name() + ">";
-    std::string label =
-        opt.get_lnames().empty() ? "-" + opt.get_snames().front() : "--" + opt.get_lnames().front();
-    if (opt.get_expected_max() != 0) label += " <" + opt.get_type_name() + ">";
+std::string option_label(const ArgSpec& opt) {
+    if (opt.positional()) return "<" + std::string(opt.value_name) + ">";
+    std::string label = "--" + std::string(opt.id);
+    if (opt.takes_value()) label += " <" + std::string(opt.value_name) + ">";
     return label;
-}
-
-// The key a value is filed under: the long name of an option, the name of a positional.
-std::string id_of(const CLI::Option& opt) {
-    return opt.get_positional() ? opt.get_name(true, false) : opt.get_lnames().front();
-}
-
-bool takes_value(const CLI::Option& opt) {
-    return opt.get_expected_max() != 0;
 }
 
 // A word that reads as an option: "-x", "--x", "--"; a lone "-" is a value.
@@ -42,21 +31,21 @@ bool looks_like_option(std::string_view word) {
     return word.size() > 1 && word[0] == '-';
 }
 
-std::vector<std::string> option_words(const CLI::App& app) {
+std::vector<std::string> option_words(const CommandSpec& app) {
     std::vector<std::string> words;
-    for (const CLI::Option* opt : app.get_options()) {
-        for (const auto& l : opt->get_lnames()) words.push_back("--" + l);
+    for (const ArgSpec& opt : app.args) {
+        if (!opt.positional()) words.push_back("--" + std::string(opt.id));
     }
     return words;
 }
 
-std::vector<std::string> subcommand_words(const CLI::App& app) {
+std::vector<std::string> subcommand_words() {
     std::vector<std::string> words;
-    for (const CLI::App* sub : app.get_subcommands({})) words.push_back(sub->get_name());
+    for (const CommandSpec& sub : subcommands()) words.emplace_back(sub.name);
     return words;
 }
 
-ParseFailure unknown_option(const CLI::App& app, std::string_view arg) {
+ParseFailure unknown_option(const CommandSpec& app, std::string_view arg) {
     std::string word(arg.substr(0, arg.find('=')));
     std::string tip;
     if (auto m = closest_match(word, option_words(app)))
@@ -64,44 +53,38 @@ ParseFailure unknown_option(const CLI::App& app, std::string_view arg) {
     return report(app, "unexpected argument '" + decode_lossy(arg) + "' found", tip);
 }
 
-ParseFailure unknown_subcommand(const CLI::App& root, std::string_view arg) {
+ParseFailure unknown_subcommand(std::string_view arg) {
+    const CommandSpec& root = root_command();
     std::string tip;
-    if (auto m = closest_match(arg, subcommand_words(root)))
+    if (auto m = closest_match(arg, subcommand_words()))
         tip = "a similar subcommand exists: '" + *m + "'";
     return report(root, "unrecognized subcommand '" + decode_lossy(arg) + "'", tip);
 }
 
-ParseFailure extra_argument(const CLI::App& app, std::string_view arg) {
+ParseFailure extra_argument(const CommandSpec& app, std::string_view arg) {
     return report(app, "unexpected argument '" + decode_lossy(arg) + "' found");
 }
 
-const CLI::Option* long_option(const CLI::App& app, std::string_view name) {
-    for (const CLI::Option* opt : app.get_options()) {
-        if (!opt->get_positional() && opt->check_lname(std::string(name))) return opt;
+const ArgSpec* long_option(const CommandSpec& app, std::string_view name) {
+    for (const ArgSpec& opt : app.args) {
+        if (!opt.positional() && opt.id == name) return &opt;
     }
     return nullptr;
 }
 
-const CLI::Option* short_option(const CLI::App& app, char name) {
-    for (const CLI::Option* opt : app.get_options()) {
-        if (!opt->get_positional() && opt->check_sname(std::string(1, name))) return opt;
+const ArgSpec* short_option(const CommandSpec& app, char name) {
+    for (const ArgSpec& opt : app.args) {
+        if (!opt.positional() && opt.short_name == name) return &opt;
     }
     return nullptr;
 }
 
-std::vector<const CLI::Option*> positionals(const CLI::App& app) {
-    std::vector<const CLI::Option*> out;
-    for (const CLI::Option* opt : app.get_options()) {
-        if (opt->get_positional()) out.push_back(opt);
+std::vector<const ArgSpec*> positionals(const CommandSpec& app) {
+    std::vector<const ArgSpec*> out;
+    for (const ArgSpec& opt : app.args) {
+        if (opt.positional()) out.push_back(&opt);
     }
     return out;
-}
-
-const CLI::App* subcommand_named(const CLI::App& root, std::string_view name) {
-    for (const CLI::App* sub : root.get_subcommands({})) {
-        if (sub->get_name() == name) return sub;
-    }
-    return nullptr;
 }
 
 // What the command line gave one command: the values by id; a flag holds one empty value.
@@ -111,8 +94,8 @@ using Matches = std::map<std::string, std::vector<std::string>, std::less<>>;
 // the reading at once, like an error, so both travel as a ParseFailure.
 class Tokenizer {
 public:
-    Tokenizer(const CLI::App& root, std::vector<std::string_view> words)
-        : root_(root), app_(&root), words_(std::move(words)) {}
+    explicit Tokenizer(std::vector<std::string_view> words)
+        : root_(root_command()), app_(&root_), words_(std::move(words)) {}
 
     std::optional<ParseFailure> run() {
         for (next_ = 0; next_ < words_.size();) {
@@ -132,7 +115,7 @@ public:
         return std::nullopt;
     }
 
-    const CLI::App& app() const { return *app_; }
+    const CommandSpec& app() const { return *app_; }
     const Matches& root_matches() const { return root_matches_; }
     const Matches& matches() const { return sub_matches_; }
 
@@ -140,7 +123,7 @@ private:
     // "--name", "--name=VALUE".
     std::optional<ParseFailure> long_word(std::string_view word) {
         const auto eq = word.find('=');
-        const CLI::Option* opt = long_option(*app_, word.substr(2, eq - 2));
+        const ArgSpec* opt = long_option(*app_, word.substr(2, eq - 2));
         if (opt == nullptr) return unknown_option(*app_, word);
         std::optional<std::string_view> attached;
         if (eq != std::string_view::npos) attached = word.substr(eq + 1);
@@ -151,13 +134,13 @@ private:
     std::optional<ParseFailure> short_word(std::string_view word) {
         std::string_view rest = word.substr(1);
         while (!rest.empty()) {
-            const CLI::Option* opt = short_option(*app_, rest.front());
+            const ArgSpec* opt = short_option(*app_, rest.front());
             if (opt == nullptr) return unknown_option(*app_, word);
             rest.remove_prefix(1);
             std::optional<std::string_view> attached;
             if (rest.starts_with('=')) {
                 attached = rest.substr(1);
-            } else if (takes_value(*opt) && !rest.empty()) {
+            } else if (opt->takes_value() && !rest.empty()) {
                 attached = rest;
             }
             if (auto failure = occurrence(*opt, attached, HelpForm::Short)) return failure;
@@ -167,18 +150,18 @@ private:
     }
 
     // One use of an option, with the value written into the same word if there was one.
-    std::optional<ParseFailure> occurrence(const CLI::Option& opt,
+    std::optional<ParseFailure> occurrence(const ArgSpec& opt,
                                            std::optional<std::string_view> attached,
                                            HelpForm form) {
-        if (!takes_value(opt)) {
+        if (!opt.takes_value()) {
             if (attached) {
                 return report(*app_, "unexpected value '" + decode_lossy(*attached) + "' for '" +
                                          option_label(opt) + "' found; no more were expected");
             }
-            if (&opt == app_->get_help_ptr()) {
+            if (opt.id == "help") {
                 return ParseFailure{ParseFailureKind::DisplayHelp, render_help(*app_, form)};
             }
-            if (opt.check_lname("version")) {
+            if (opt.id == "version") {
                 return ParseFailure{ParseFailureKind::DisplayVersion,
                                     std::string(kProgramName) + " " + std::string(kVersion) + "\n"};
             }
@@ -197,8 +180,8 @@ private:
     std::optional<ParseFailure> plain_word(std::string_view word) {
         if (app_ == &root_) {
             if (options_ended_) return extra_argument(root_, word);
-            const CLI::App* sub = subcommand_named(root_, word);
-            if (sub == nullptr) return unknown_subcommand(root_, word);
+            const CommandSpec* sub = find_subcommand(word);
+            if (sub == nullptr) return unknown_subcommand(word);
             app_ = sub;
             return std::nullopt;
         }
@@ -209,17 +192,17 @@ private:
         return record(*slots[filled_++], std::string(word));
     }
 
-    std::optional<ParseFailure> record(const CLI::Option& opt, std::string value) {
+    std::optional<ParseFailure> record(const ArgSpec& opt, std::string value) {
         Matches& matches = app_ == &root_ ? root_matches_ : sub_matches_;
-        auto& values = matches[id_of(opt)];
+        auto& values = matches[std::string(opt.id)];
         if (!values.empty()) {
             return report(*app_,
                           "the argument '" + option_label(opt) + "' cannot be used multiple times");
         }
-        if (!is_path_option(opt) && !is_valid_utf8(value)) {
+        if (opt.value != ValueKind::Directory && !is_valid_utf8(value)) {
             return report(*app_, "invalid UTF-8 was detected in one or more arguments");
         }
-        auto allowed = possible_values(opt);
+        auto allowed = opt.choices;
         if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), value) == allowed.end()) {
             return invalid_choice(opt, value, allowed);
         }
@@ -227,7 +210,7 @@ private:
         return std::nullopt;
     }
 
-    ParseFailure invalid_choice(const CLI::Option& opt, const std::string& value,
+    ParseFailure invalid_choice(const ArgSpec& opt, const std::string& value,
                                 std::span<const std::string_view> allowed) const {
         std::string list;
         std::vector<std::string> candidates;
@@ -244,8 +227,8 @@ private:
                       tip);
     }
 
-    const CLI::App& root_;
-    const CLI::App* app_;  // the command whose arguments are being read
+    const CommandSpec& root_;
+    const CommandSpec* app_;  // the command whose arguments are being read
     std::vector<std::string_view> words_;
     std::size_t next_ = 0;
     std::size_t filled_ = 0;  // positionals of app_ given so far
@@ -280,35 +263,19 @@ Shell shell_of(const std::string& value) {
     return static_cast<Shell>(it - kShellNames.begin());
 }
 
-// Index of the command word, read by the tokenizer's own rules for the root: the first word
-// that is neither an option of the root nor the value of --output. argc when there is none.
-int command_word_index(int argc, const char* const* argv) {
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (arg == "--") return argc;
-        if (arg == "-o" || arg == "--output") {
-            if (i + 1 < argc && !looks_like_option(argv[i + 1])) ++i;
-        } else if (!looks_like_option(arg)) {
-            return i;
-        }
-    }
-    return argc;
-}
-
 // `tarnwick help [COMMAND]`: the help of the root or of the named command, in its long form.
 Result<Cli, ParseFailure> help_request(const Matches& matches) {
-    auto tree = build_command_tree();
     auto target = optional_value(matches, "command");
-    if (!target) return ParseFailure{ParseFailureKind::DisplayHelp, render_help(*tree)};
-    const CLI::App* sub = subcommand_named(*tree, *target);
-    if (sub == nullptr) return unknown_subcommand(*tree, *target);
+    if (!target) return ParseFailure{ParseFailureKind::DisplayHelp, render_help(root_command())};
+    const CommandSpec* sub = find_subcommand(*target);
+    if (sub == nullptr) return unknown_subcommand(*target);
     return ParseFailure{ParseFailureKind::DisplayHelp, render_help(*sub)};
 }
 
-Result<Cli, ParseFailure> secrets_record(const CLI::App& app, const Matches& matches, Cli cli) {
+Result<Cli, ParseFailure> secrets_record(const CommandSpec& app, const Matches& matches, Cli cli) {
     Secrets s;
     s.repo = value_of(matches, "repo", "");
-    s.owner = value_of(matches, "owner", "kestrow");
+    s.owner = value_of(matches, "owner", std::string(kDefaultOwner));
     s.tap = optional_value(matches, "tap");
     s.pypi_token_stdin = flag_set(matches, "pypi-token-stdin");
     s.dry_run = flag_set(matches, "dry-run");
@@ -326,22 +293,18 @@ Result<Cli, ParseFailure> secrets_record(const CLI::App& app, const Matches& mat
 }  // namespace
 
 Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv) {
-    const int word = command_word_index(argc, argv);
-    auto root = build_parse_tree(word < argc ? argv[word] : "");
-    Tokenizer tokenizer(*root,
-                        std::vector<std::string_view>(argv + std::min(argc, 1), argv + argc));
+    Tokenizer tokenizer(std::vector<std::string_view>(argv + std::min(argc, 1), argv + argc));
     if (auto failure = tokenizer.run()) return *failure;
 
-    const CLI::App& app = tokenizer.app();
+    const CommandSpec& app = tokenizer.app();
     const Matches& matches = tokenizer.matches();
     Cli cli;
     cli.output = output_mode(value_of(tokenizer.root_matches(), "output", "auto"));
-    if (&app == root.get()) return cli;
+    if (app.id == CommandId::Root) return cli;
+    if (app.id == CommandId::Help) return help_request(matches);
 
-    const std::string& name = app.get_name();
-    if (name == "help") return help_request(matches);
-    for (const CLI::Option* opt : positionals(app)) {
-        if (!matches.contains(id_of(*opt))) {
+    for (const ArgSpec* opt : positionals(app)) {
+        if (!matches.contains(opt->id)) {
             return report(app, "the following required arguments were not provided:\n  " +
                                    option_label(*opt));
         }
@@ -349,25 +312,34 @@ Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv) 
     // Given after the command word, --output belongs to the command and wins.
     if (matches.contains("output")) cli.output = output_mode(value_of(matches, "output", "auto"));
 
-    if (name == "new") {
-        New n;
-        n.name = value_of(matches, "name", "");
-        n.description = optional_value(matches, "description");
-        n.owner = value_of(matches, "owner", "kestrow");
-        n.author = optional_value(matches, "author");
-        n.into = value_of(matches, "into", ".");
-        n.no_git = flag_set(matches, "no-git");
-        n.github = flag_set(matches, "github");
-        n.no_pypi = flag_set(matches, "no-pypi");
-        cli.command = std::move(n);
-    } else if (name == "check") {
-        cli.command = Check{value_of(matches, "name", ""), value_of(matches, "into", ".")};
-    } else if (name == "secrets") {
-        return secrets_record(app, matches, std::move(cli));
-    } else if (name == "schema") {
-        cli.command = Schema{};
-    } else {
-        cli.command = Completions{shell_of(value_of(matches, "shell", "bash"))};
+    switch (app.id) {
+        case CommandId::New: {
+            New n;
+            n.name = value_of(matches, "name", "");
+            n.description = optional_value(matches, "description");
+            n.owner = value_of(matches, "owner", std::string(kDefaultOwner));
+            n.author = optional_value(matches, "author");
+            n.into = value_of(matches, "into", ".");
+            n.no_git = flag_set(matches, "no-git");
+            n.github = flag_set(matches, "github");
+            n.no_pypi = flag_set(matches, "no-pypi");
+            cli.command = std::move(n);
+            break;
+        }
+        case CommandId::Check:
+            cli.command = Check{value_of(matches, "name", ""), value_of(matches, "into", ".")};
+            break;
+        case CommandId::Secrets:
+            return secrets_record(app, matches, std::move(cli));
+        case CommandId::Schema:
+            cli.command = Schema{};
+            break;
+        case CommandId::Completions:
+            cli.command = Completions{shell_of(value_of(matches, "shell", "bash"))};
+            break;
+        case CommandId::Root:
+        case CommandId::Help:
+            break;
     }
     return cli;
 }

@@ -1,17 +1,18 @@
 // The records a successful parse produces: plain values, owned by the entry point and lent
-// to the handler of the chosen command. No parser types here, so handlers depend on data only.
+// to the handler of the chosen command. Each command's own record lives beside its handler;
+// no parser types here, so handlers depend on data only.
 #pragma once
 
 #include <array>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <variant>
 
-namespace tarnwick {
+#include "scaffold/check_command.hpp"
+#include "scaffold/new_command.hpp"
+#include "secrets/secrets_command.hpp"
 
-inline constexpr std::string_view kProgramName = "tarnwick";
-inline constexpr std::string_view kVersion = "0.1.6";
+namespace tarnwick {
 
 enum class OutputMode { Auto, Json, Text };
 enum class Shell { Bash, Elvish, Fish, Powershell, Zsh };
@@ -20,31 +21,6 @@ enum class Shell { Bash, Elvish, Fish, Powershell, Zsh };
 inline constexpr std::array<std::string_view, 3> kOutputModeNames = {"auto", "json", "text"};
 inline constexpr std::array<std::string_view, 5> kShellNames = {"bash", "elvish", "fish",
                                                                 "powershell", "zsh"};
-
-struct New {
-    std::string name;
-    std::optional<std::string> description;
-    std::string owner;
-    std::optional<std::string> author;
-    std::string into;  // any bytes
-    bool no_git = false;
-    bool github = false;
-    bool no_pypi = false;
-};
-
-struct Check {
-    std::string name;
-    std::string into;
-};
-
-struct Secrets {
-    std::string repo;
-    std::string owner;
-    std::optional<std::string> tap;
-    bool pypi_token_stdin = false;
-    bool dry_run = false;
-    bool verify = false;
-};
 
 struct Schema {};
 

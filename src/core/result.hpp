@@ -33,4 +33,14 @@ struct Ok {};
 // Success with no value, or an error.
 using Status = Result<Ok>;
 
+// Evaluates a Result (any expression, or a named one); when it holds an error, returns that
+// error from the enclosing function, which must return a Result with the same error type.
+#define TARNWICK_TRY(expr)                                  \
+    do {                                                    \
+        auto&& tarnwick_try_result_ = (expr);               \
+        if (!tarnwick_try_result_) {                        \
+            return std::move(tarnwick_try_result_).error(); \
+        }                                                   \
+    } while (false)
+
 }  // namespace tarnwick

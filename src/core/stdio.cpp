@@ -38,10 +38,6 @@ void print_or_die(int fd, std::string_view data, std::string_view stream_name) {
     ::_exit(1);
 }
 
-void print_report(std::string_view data) {
-    (void)write_all(STDOUT_FILENO, data);
-}
-
 void ensure_standard_descriptors() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;

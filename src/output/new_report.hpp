@@ -9,8 +9,6 @@
 namespace tarnwick {
 
 struct NewReport {
-    std::string name;
-    std::string owner;
     std::string created;             // the destination in display form
     std::vector<std::string> files;  // sorted
     bool committed = false;

@@ -2,12 +2,20 @@
 // without writing anything.
 #pragma once
 
-#include "cli/records.hpp"
+#include <string>
+
 #include "core/output_format.hpp"
 #include "core/result.hpp"
 
 namespace tarnwick {
 
-Status run_check(const Check& args, OutputFormat format);
+// The arguments of `check`, as the command line gives them.
+struct Check {
+    std::string name;
+    std::string into;  // any bytes
+};
+
+// The rendered report, ending in one line feed.
+Result<std::string> run_check(const Check& args, OutputFormat format);
 
 }  // namespace tarnwick

@@ -35,18 +35,15 @@ bool generate_lockfile(const std::string& destination) {
 
 Status commit_project(const std::string& destination, const std::vector<std::string>& files,
                       bool with_lockfile, const TemplateContext& context) {
-    if (auto s = run_git(destination, {"init", "-q"}); !s) return s;
+    TARNWICK_TRY(run_git(destination, {"init", "-q"}));
     std::vector<std::string> add = {"add", "--"};
     add.insert(add.end(), files.begin(), files.end());
     if (with_lockfile) add.push_back("Cargo.lock");
-    if (auto s = run_git(destination, add); !s) return s;
+    TARNWICK_TRY(run_git(destination, add));
     const CommitIdentity identity = commit_identity(context.author);
-    if (auto s = run_git(destination, {"-c", "user.name=" + identity.name, "-c",
-                                       "user.email=" + identity.email, "commit", "-q", "-m",
-                                       "chore: scaffold " + context.name + " with tarnwick"});
-        !s) {
-        return s;
-    }
+    TARNWICK_TRY(run_git(
+        destination, {"-c", "user.name=" + identity.name, "-c", "user.email=" + identity.email,
+                      "commit", "-q", "-m", "chore: scaffold " + context.name + " with tarnwick"}));
     return run_git(destination, {"branch", "-M", "main"});
 }
 
@@ -54,7 +51,7 @@ Status create_github_repo(const std::string& slug, const std::string& descriptio
                           const std::string& destination) {
     auto run = run_gh({"repo", "create", slug, "--public", "--description", description, "--source",
                        decode_lossy(destination), "--remote", "origin", "--push"});
-    if (!run) return std::move(run).error();
+    TARNWICK_TRY(run);
     if (!run->success) return tool_error("gh", run->stderr_text);
     return Ok{};
 }
@@ -72,25 +69,25 @@ std::vector<std::string> next_commands(const NewReport& report, const std::strin
 
 // The author lands in Cargo.toml, pyproject.toml and LICENSE, and names the first commit.
 Status check_author_everywhere(const std::string& author, bool from_git_config, bool commits) {
-    if (auto s = check_author(author, from_git_config); !s) return s;
+    TARNWICK_TRY(check_author(author, from_git_config));
     if (commits) return check_commit_author(author, from_git_config);
     return Ok{};
 }
 
 }  // namespace
 
-Status run_new(const New& args, OutputFormat format) {
+Result<std::string> run_new(const New& args, OutputFormat format) {
     // Everything the command line gave is checked before git is asked for the author, so a
     // refused line starts no child process at all.
-    if (auto s = validate_crate_name(args.name); !s) return s;
+    TARNWICK_TRY(validate_crate_name(args.name));
     if (args.github && args.no_git) {
         return CliError::usage("--github needs the initial commit; remove --no-git");
     }
     const std::string description = args.description.value_or(default_description(args.name));
-    if (auto s = check_description(description); !s) return s;
-    if (auto s = check_owner(args.owner); !s) return s;
+    TARNWICK_TRY(check_description(description));
+    TARNWICK_TRY(check_owner(args.owner));
     const std::string author = args.author ? *args.author : default_author();
-    if (auto s = check_author_everywhere(author, !args.author, !args.no_git); !s) return s;
+    TARNWICK_TRY(check_author_everywhere(author, !args.author, !args.no_git));
     const std::string year = current_year();
 
     const TemplateContext context{
@@ -106,13 +103,11 @@ Status run_new(const New& args, OutputFormat format) {
 
     const std::string destination = project_destination(args.into, args.name);
     NewReport report;
-    report.name = args.name;
-    report.owner = args.owner;
     report.created = decode_lossy(destination);
     if (path_exists(destination)) return CliError::exists(report.created);
 
     std::vector<std::string> written;
-    if (auto s = render_tree(template_root(), destination, context, written); !s) return s;
+    TARNWICK_TRY(render_tree(template_root(), destination, context, written));
     std::sort(written.begin(), written.end());
     report.files = std::move(written);
 
@@ -121,23 +116,19 @@ Status run_new(const New& args, OutputFormat format) {
     const bool with_lockfile = generate_lockfile(destination);
 
     if (!args.no_git) {
-        if (auto s = commit_project(destination, report.files, with_lockfile, context); !s) {
-            return s;
-        }
+        TARNWICK_TRY(commit_project(destination, report.files, with_lockfile, context));
         report.committed = true;
     }
 
     const std::string slug = args.owner + "/" + args.name;
     if (args.github) {
-        if (auto s = create_github_repo(slug, description, destination); !s) return s;
+        TARNWICK_TRY(create_github_repo(slug, description, destination));
         report.repo = slug;
     }
     report.next = next_commands(report, slug);
 
-    const std::string text =
-        format == OutputFormat::Json ? render_new_json(report) : render_new_text(report);
-    print_report(text + "\n");
-    return Ok{};
+    return (format == OutputFormat::Json ? render_new_json(report) : render_new_text(report)) +
+           "\n";
 }
 
 }  // namespace tarnwick

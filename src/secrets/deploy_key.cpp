@@ -68,7 +68,7 @@ Result<CommandOutput> upload_public_key(const KeyDirectory& dir, const std::stri
     const std::string& path = dir.upload_path();
     RemoveOnExit cleanup{path};
     auto written = write_upload_file(path, public_key);
-    if (!written) return std::move(written).error();
+    TARNWICK_TRY(written);
     return run_gh(
         {"repo", "deploy-key", "add", path, "-R", tap, "--allow-write", "--title", title});
 }
@@ -87,20 +87,20 @@ Result<KeyPair> generate_key_pair(const KeyDirectory& dir, std::string_view comm
     // The path goes to ssh-keygen as raw bytes, so it writes exactly where it is read back.
     auto run = run_tool("ssh-keygen", {"-t", "ed25519", "-f", private_path, "-N", "", "-C",
                                        std::string(comment), "-q"});
-    if (!run) return std::move(run).error();
+    TARNWICK_TRY(run);
     if (!run->success) return tool_error("ssh-keygen", run->stderr_text);
 
     auto private_key = read_key_file(private_path);
-    if (!private_key) return std::move(private_key).error();
+    TARNWICK_TRY(private_key);
     auto public_key = read_key_file(public_path);
-    if (!public_key) return std::move(public_key).error();
+    TARNWICK_TRY(public_key);
     return KeyPair{std::move(private_key).value(), std::move(public_key).value()};
 }
 
 Result<bool> rotate_deploy_key(const KeyDirectory& dir, const std::string& tap,
                                const std::string& title, const std::string& public_key) {
     auto listing = run_gh({"repo", "deploy-key", "list", "-R", tap, "--json", "id,title"});
-    if (!listing) return std::move(listing).error();
+    TARNWICK_TRY(listing);
     if (!listing->success) return tool_error("gh", listing->stderr_text);
     auto keys = parse_deploy_key_list(listing->stdout_text);
     if (!keys) return tool_error("gh", "parsing deploy-key list: " + keys.error().description);
@@ -109,13 +109,13 @@ Result<bool> rotate_deploy_key(const KeyDirectory& dir, const std::string& tap,
     for (const auto& key : keys.value()) {
         if (key.title != title) continue;
         auto removed = run_gh({"repo", "deploy-key", "delete", std::to_string(key.id), "-R", tap});
-        if (!removed) return std::move(removed).error();
+        TARNWICK_TRY(removed);
         if (!removed->success) return tool_error("gh", removed->stderr_text);
         replaced = true;
     }
 
     auto added = upload_public_key(dir, tap, title, public_key);
-    if (!added) return std::move(added).error();
+    TARNWICK_TRY(added);
     if (!added->success) return tool_error("gh", added->stderr_text);
     return replaced;
 }

@@ -35,17 +35,17 @@ std::string_view target_owner(std::string_view target) {
 
 Status preflight(const std::string& target, const std::string& tap) {
     auto auth = run_gh({"auth", "status"});
-    if (!auth) return std::move(auth).error();
+    TARNWICK_TRY(auth);
     if (!auth->success) return CliError::backend("gh", "not authenticated; run `gh auth login`");
     auto view = run_gh({"repo", "view", target, "--json", "name"});
-    if (!view) return std::move(view).error();
+    TARNWICK_TRY(view);
     if (!view->success) {
         // Only gh's part is trimmed: with an empty stderr the message keeps its final blank.
         return CliError::backend_verbatim("gh", "repo " + target + " not found or inaccessible: " +
                                                     std::string(trim(redact(view->stderr_text))));
     }
     auto tap_view = run_gh({"repo", "view", tap, "--json", "name"});
-    if (!tap_view) return std::move(tap_view).error();
+    TARNWICK_TRY(tap_view);
     if (!tap_view->success) {
         const std::string said(trim(redact(tap_view->stderr_text)));
         return CliError::backend_verbatim(
@@ -57,14 +57,14 @@ Status preflight(const std::string& target, const std::string& tap) {
 
 Status set_secret(const std::string& target, std::string_view name, const std::string& value) {
     auto run = run_tool("gh", {"secret", "set", std::string(name), "-R", target}, value);
-    if (!run) return std::move(run).error();
+    TARNWICK_TRY(run);
     if (!run->success) return tool_error("gh", run->stderr_text);
     return Ok{};
 }
 
 Result<std::vector<std::string>> list_secrets(const std::string& target) {
     auto run = run_gh({"secret", "list", "-R", target, "--json", "name", "-q", ".[].name"});
-    if (!run) return std::move(run).error();
+    TARNWICK_TRY(run);
     if (!run->success) return tool_error("gh", run->stderr_text);
     std::vector<std::string> names;
     std::string_view text = run->stdout_text;
@@ -85,16 +85,14 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
     report.repo = target;
     report.dry_run = dry_run;
     if (!dry_run) {
-        if (auto ready = preflight(target, tap); !ready) return std::move(ready).error();
+        TARNWICK_TRY(preflight(target, tap));
     }
 
     if (!cargo_token) {
         report.skipped.push_back({std::string(kCargoSecret), std::string(kNoCargoToken)});
     } else {
         if (!dry_run) {
-            if (auto done = set_secret(target, kCargoSecret, *cargo_token); !done) {
-                return std::move(done).error();
-            }
+            TARNWICK_TRY(set_secret(target, kCargoSecret, *cargo_token));
         }
         report.set.emplace_back(kCargoSecret);
     }
@@ -102,19 +100,17 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
     if (!dry_run) {
         const std::string title = deploy_key_title(target_name(target));
         auto dir = KeyDirectory::create();
-        if (!dir) return std::move(dir).error();
+        TARNWICK_TRY(dir);
         auto pair = generate_key_pair(*dir.value(), title);
-        if (!pair) return std::move(pair).error();
+        TARNWICK_TRY(pair);
         add_secret_with_lines(pair->private_key);
         auto rotated = rotate_deploy_key(*dir.value(), tap, title, pair->public_key);
-        if (!rotated) return std::move(rotated).error();
+        TARNWICK_TRY(rotated);
         // Nothing of the key is on disk any more; the directory goes now.
         dir.value().reset();
         if (rotated.value())
             report.notes.push_back("rotated existing deploy key " + title + " on " + tap);
-        if (auto done = set_secret(target, kDeployKeySecret, pair->private_key); !done) {
-            return std::move(done).error();
-        }
+        TARNWICK_TRY(set_secret(target, kDeployKeySecret, pair->private_key));
     }
     report.set.emplace_back(kDeployKeySecret);
 
@@ -122,9 +118,7 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
         report.skipped.push_back({std::string(kPypiSecret), std::string(kNoPypiToken)});
     } else {
         if (!dry_run) {
-            if (auto done = set_secret(target, kPypiSecret, *pypi_token); !done) {
-                return std::move(done).error();
-            }
+            TARNWICK_TRY(set_secret(target, kPypiSecret, *pypi_token));
         }
         report.set.emplace_back(kPypiSecret);
     }
@@ -133,7 +127,7 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
 
 Result<VerifyReport> verify(const std::string& target) {
     auto names = list_secrets(target);
-    if (!names) return std::move(names).error();
+    TARNWICK_TRY(names);
     VerifyReport report;
     report.repo = target;
     for (auto secret : {kCargoSecret, kDeployKeySecret, kPypiSecret}) {

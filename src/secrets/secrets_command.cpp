@@ -20,30 +20,28 @@ Status check_gh_repository(const char* what, const std::string& repo) {
 
 }  // namespace
 
-Status run_secrets(const Secrets& args, OutputFormat format) {
+Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
     const std::string target = resolve_target(args.repo, args.owner);
-    if (auto s = check_gh_repository("repository", target); !s) return s;
+    TARNWICK_TRY(check_gh_repository("repository", target));
     if (args.verify) {
         auto report = verify(target);
-        if (!report) return std::move(report).error();
-        print_report(render_verify_report(report.value(), format) + "\n");
-        return Ok{};
+        TARNWICK_TRY(report);
+        return render_verify_report(report.value(), format) + "\n";
     }
 
     const std::string tap =
         args.tap ? *args.tap : std::string(target_owner(target)) + "/homebrew-tap";
-    if (auto s = check_gh_repository("--tap", tap); !s) return s;
+    TARNWICK_TRY(check_gh_repository("--tap", tap));
     auto pypi = pypi_token(args.pypi_token_stdin);
-    if (!pypi) return std::move(pypi).error();
+    TARNWICK_TRY(pypi);
     const Token cargo = cargo_token();
     // Whatever a child says back goes through redaction before it reaches a message.
     if (pypi.value()) add_secret(*pypi.value());
     if (cargo) add_secret(*cargo);
 
     auto report = bootstrap(target, tap, cargo, pypi.value(), args.dry_run);
-    if (!report) return std::move(report).error();
-    print_report(render_secrets_report(report.value(), format) + "\n");
-    return Ok{};
+    TARNWICK_TRY(report);
+    return render_secrets_report(report.value(), format) + "\n";
 }
 
 }  // namespace tarnwick

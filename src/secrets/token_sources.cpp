@@ -178,7 +178,7 @@ Token cargo_token() {
 Result<Token> pypi_token(bool from_stdin) {
     if (from_stdin) {
         auto input = read_stdin_utf8();
-        if (!input) return std::move(input).error();
+        TARNWICK_TRY(input);
         auto trimmed = trim(input.value());
         if (trimmed.empty()) return Token{};
         return Token{std::string(trimmed)};

@@ -4,10 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <CLI/CLI.hpp>
 #include <algorithm>
 
-#include "cli/command_line.hpp"
+#include "cli/command_table.hpp"
 
 using namespace tarnwick;
 
@@ -31,7 +30,7 @@ const CompletionCommand& sub(const CompletionCommand& root, const std::string& n
 }
 
 TEST(CompletionModel, RootListsTheSubcommandsInOrderWithTheirHelp) {
-    auto model = completion_model(*build_command_tree());
+    auto model = completion_model();
     EXPECT_EQ(model.name, "tarnwick");
     std::vector<std::string> names;
     for (const auto& s : model.subcommands) names.push_back(s.name);
@@ -44,7 +43,7 @@ TEST(CompletionModel, RootListsTheSubcommandsInOrderWithTheirHelp) {
 }
 
 TEST(CompletionModel, OptionsAppearOnlyWhereTheyAreValid) {
-    auto model = completion_model(*build_command_tree());
+    auto model = completion_model();
     ASSERT_NE(find_option(model, "-V"), nullptr);
     EXPECT_EQ(find_option(model, "--version")->value, ValueKind::None);
     EXPECT_EQ(find_option(sub(model, "new"), "--version"), nullptr);
@@ -60,7 +59,7 @@ TEST(CompletionModel, OptionsAppearOnlyWhereTheyAreValid) {
 }
 
 TEST(CompletionModel, ValuesCompleteByKind) {
-    auto model = completion_model(*build_command_tree());
+    auto model = completion_model();
     const CompletionArg* output = find_option(model, "--output");
     EXPECT_EQ(output->value, ValueKind::Choices);
     EXPECT_EQ(output->value_name, "OUTPUT");

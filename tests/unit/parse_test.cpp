@@ -180,8 +180,6 @@ std::string outcome(std::vector<const char*> args) {
                 return "help: " + first;
             case ParseFailureKind::DisplayVersion:
                 return "version: " + first;
-            case ParseFailureKind::DisplayHelpOnMissingArguments:
-                return "help on missing arguments: " + first;
             case ParseFailureKind::Error:
                 break;
         }

@@ -9,8 +9,6 @@ using namespace tarnwick;
 namespace {
 NewReport sample_new_report() {
     NewReport r;
-    r.name = "demo";
-    r.owner = "kestrow";
     r.created = "./demo";
     r.files = {"Cargo.toml", "src/main.rs"};
     r.committed = true;

@@ -1,0 +1,99 @@
+// The help texts and usage lines, rendered from the command table in the familiar layout:
+// description, usage, then aligned sections of commands, arguments and options.
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+#include "cli/command_line.hpp"
+#include "core/product.hpp"
+
+namespace tarnwick {
+namespace {
+
+std::string value_display(const ArgSpec& arg) {
+    return "<" + std::string(arg.value_name) + ">";
+}
+
+std::string arg_display(const ArgSpec& arg) {
+    if (arg.positional()) return value_display(arg);
+    std::string text = arg.short_name ? std::string("-") + arg.short_name + ", " : "    ";
+    text += "--" + std::string(arg.id);
+    if (arg.takes_value()) text += " " + value_display(arg);
+    return text;
+}
+
+std::string arg_help(const ArgSpec& arg) {
+    std::string help(arg.help);
+    if (!arg.default_value.empty()) help += " [default: " + std::string(arg.default_value) + "]";
+    if (!arg.choices.empty()) {
+        help += " [possible values: ";
+        for (std::size_t i = 0; i < arg.choices.size(); ++i) {
+            if (i) help += ", ";
+            help += arg.choices[i];
+        }
+        help += "]";
+    }
+    return help;
+}
+
+void render_section(std::string& out, const char* title,
+                    const std::vector<std::pair<std::string, std::string>>& rows) {
+    if (rows.empty()) return;
+    std::size_t width = 0;
+    for (const auto& [left, _] : rows) width = std::max(width, left.size());
+    out += "\n";
+    out += title;
+    out += ":\n";
+    for (const auto& [left, right] : rows) {
+        std::string line = "  " + left;
+        if (!right.empty()) line += std::string(width - left.size() + 2, ' ') + right;
+        out += line + "\n";
+    }
+}
+
+bool is_root(const CommandSpec& command) {
+    return command.id == CommandId::Root;
+}
+
+}  // namespace
+
+std::string usage_line(const CommandSpec& command) {
+    std::string line = "Usage: " + std::string(kProgramName);
+    if (!is_root(command)) line += " " + std::string(command.name);
+    line += " [OPTIONS]";
+    if (is_root(command)) return line + " [COMMAND]";
+    for (const ArgSpec& arg : command.args) {
+        if (!arg.positional()) continue;
+        line += command.id == CommandId::Help ? " [" + std::string(arg.value_name) + "]"
+                                              : " " + value_display(arg);
+    }
+    return line;
+}
+
+std::string render_help(const CommandSpec& command, HelpForm form) {
+    // Only the root has a long description, so only its -h differs from --help.
+    const bool short_root = form == HelpForm::Short && is_root(command);
+    std::string out = std::string(short_root ? kRootShortAbout : command.help) + "\n\n" +
+                      usage_line(command) + "\n";
+    std::vector<std::pair<std::string, std::string>> commands, arguments, options;
+    if (is_root(command)) {
+        for (const CommandSpec& sub : subcommands()) commands.emplace_back(sub.name, sub.help);
+    }
+    for (const ArgSpec& arg : command.args) {
+        auto& rows = arg.positional() ? arguments : options;
+        std::string help = arg_help(arg);
+        if (short_root && arg.id == "help") help += " (see more with '--help')";
+        rows.emplace_back(arg_display(arg), help);
+    }
+    // Help and version come last, the way users expect to find them.
+    std::stable_partition(options.begin(), options.end(), [](const auto& row) {
+        return row.first.find("--help") == std::string::npos &&
+               row.first.find("--version") == std::string::npos;
+    });
+    render_section(out, "Commands", commands);
+    render_section(out, "Arguments", arguments);
+    render_section(out, "Options", options);
+    return out;
+}
+
+}  // namespace tarnwick
