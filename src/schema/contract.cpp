@@ -5,6 +5,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "core/product.hpp"
+
 namespace tarnwick {
 namespace {
 
@@ -46,7 +48,7 @@ Json new_command() {
              arg("name", "string", true, "Crate/binary name ([a-z][a-z0-9_-]*)."),
              arg("--description", "string", false, "One-line package description."),
              with_default(arg("--owner", "string", false, "GitHub owner for repo URLs."),
-                          "kestrow"),
+                          std::string(kDefaultOwner)),
              arg("--author", "string", false, "Cargo/LICENSE author (default: git config)."),
              with_default(arg("--into", "path", false, "Directory to create the crate inside."),
                           "."),
@@ -115,7 +117,7 @@ Json secrets_command() {
                  "Target repo as owner/name, or a bare name (combined with --owner)."),
              with_default(
                  arg("--owner", "string", false, "GitHub owner, used when repo is a bare name."),
-                 "kestrow"),
+                 std::string(kDefaultOwner)),
              arg("--tap", "string", false,
                  "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap, "
                  "matching the generated release workflow)."),
@@ -178,8 +180,8 @@ Json contract() {
                    {"type", "string"}};
     return {
         {"ordoval", "0.3"},
-        {"name", "tarnwick"},
-        {"version", "0.1.6"},
+        {"name", std::string(kProgramName)},
+        {"version", std::string(kVersion)},
         {"description",
          "Scaffold a ordoval-compliant, agent-facing Rust CLI in seconds: source skeleton, schema, "
          "and the dual-publish release pipeline."},
