@@ -4,24 +4,16 @@
 #include <string>
 
 #include "cli/completion_generators.hpp"
+#include "core/text.hpp"
 
 namespace tarnwick {
 namespace {
-
-std::string joined(const std::vector<std::string>& words) {
-    std::string out;
-    for (const std::string& w : words) {
-        if (!out.empty()) out += ' ';
-        out += w;
-    }
-    return out;
-}
 
 // "@text", "@dirs" or the list of choices: what _<name>_complete_value understands.
 std::string value_spec(const CompletionArg& arg) {
     switch (arg.value) {
         case ValueKind::Choices:
-            return joined(arg.choices);
+            return join(arg.choices, " ");
         case ValueKind::Directory:
             return "@dirs";
         default:
@@ -118,7 +110,7 @@ std::string bash_completion(const CompletionCommand& root) {
     for (const CompletionCommand* cmd : commands) {
         std::vector<std::string> names;
         for (const CompletionCommand& sub : cmd->subcommands) names.push_back(sub.name);
-        if (!names.empty()) out += case_arm(posix_single_quoted(cmd->key), joined(names));
+        if (!names.empty()) out += case_arm(posix_single_quoted(cmd->key), join(names, " "));
     }
     out += "    esac\n}\n\n";
 
@@ -129,7 +121,7 @@ std::string bash_completion(const CompletionCommand& root) {
         for (const CompletionArg& opt : cmd->options) {
             spellings.insert(spellings.end(), opt.spellings.begin(), opt.spellings.end());
         }
-        out += case_arm(posix_single_quoted(cmd->key), joined(spellings));
+        out += case_arm(posix_single_quoted(cmd->key), join(spellings, " "));
     }
     out += "    esac\n}\n\n";
 

@@ -9,7 +9,7 @@ namespace tarnwick {
 namespace {
 
 // A single-quoted elvish string: the quote is doubled, nothing else is special.
-std::string quoted(const std::string& text) {
+std::string elvish_quoted(const std::string& text) {
     std::string out = "'";
     for (char c : text) {
         out += c;
@@ -22,14 +22,14 @@ std::string list_of(const std::vector<std::string>& items) {
     std::string out = "[";
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i) out += ' ';
-        out += quoted(items[i]);
+        out += elvish_quoted(items[i]);
     }
     return out + "]";
 }
 
 // [&names=[...] &desc='...' &kind=... &choices=[...]]
 std::string arg_map(const CompletionArg& arg) {
-    return "[&names=" + list_of(arg.spellings) + " &desc=" + quoted(arg.description) +
+    return "[&names=" + list_of(arg.spellings) + " &desc=" + elvish_quoted(arg.description) +
            " &kind=" + value_kind_name(arg.value) + " &choices=" + list_of(arg.choices) + "]";
 }
 
@@ -39,13 +39,13 @@ std::string elvish_completion(const CompletionCommand& root) {
     std::string out = "# elvish completion for " + root.name +
                       "; load it in rc.elv with:\n#   eval (" + root.name +
                       " completions elvish | slurp)\n\nuse str\n\n";
-    out += "set edit:completion:arg-completer[" + quoted(root.name) + "] = {|@words|\n";
+    out += "set edit:completion:arg-completer[" + elvish_quoted(root.name) + "] = {|@words|\n";
     out += "    var commands = [\n";
     for (const CompletionCommand* cmd : all_commands(root)) {
-        out += "        &" + quoted(cmd->key) + "=[\n            &subcommands=[";
+        out += "        &" + elvish_quoted(cmd->key) + "=[\n            &subcommands=[";
         for (const CompletionCommand& sub : cmd->subcommands) {
-            out += "\n                [&name=" + quoted(sub.name) +
-                   " &desc=" + quoted(sub.description) + "]";
+            out += "\n                [&name=" + elvish_quoted(sub.name) +
+                   " &desc=" + elvish_quoted(sub.description) + "]";
         }
         out += "\n            ]\n            &options=[";
         for (const CompletionArg& opt : cmd->options) {
@@ -58,7 +58,7 @@ std::string elvish_completion(const CompletionCommand& root) {
         out += "\n            ]\n        ]\n";
     }
     out += "    ]\n\n";
-    out += "    var cmd = " + quoted(root.key) + R"(
+    out += "    var cmd = " + elvish_quoted(root.key) + R"(
     var npos = 0
     var pending = $nil
     var dashdash = $false

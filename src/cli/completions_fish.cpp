@@ -9,7 +9,7 @@ namespace tarnwick {
 namespace {
 
 // A single-quoted fish word: only the backslash and the quote itself are special inside.
-std::string quoted(const std::string& text) {
+std::string fish_quoted(const std::string& text) {
     std::string out = "'";
     for (char c : text) {
         if (c == '\\' || c == '\'') out += '\\';
@@ -23,14 +23,14 @@ std::string choice_list(const std::vector<std::string>& choices) {
     std::string list;
     for (const std::string& c : choices) {
         if (!list.empty()) list += ' ';
-        list += quoted(c);
+        list += fish_quoted(c);
     }
-    return quoted(list);
+    return fish_quoted(list);
 }
 
 std::string condition(const std::string& helper, const CompletionCommand& cmd,
                       const std::string& extra = "") {
-    return " -n " + quoted(helper + " " + quoted(cmd.key) + extra);
+    return " -n " + fish_quoted(helper + " " + fish_quoted(cmd.key) + extra);
 }
 
 std::string value_flags(const CompletionArg& arg) {
@@ -49,7 +49,7 @@ std::string value_flags(const CompletionArg& arg) {
 }  // namespace
 
 std::string fish_completion(const CompletionCommand& root) {
-    const std::string name = quoted(root.name);
+    const std::string name = fish_quoted(root.name);
     const std::string helper = "__" + root.name + "_at";
     const std::string values = "__" + root.name + "_value_options";
     const std::string subs = "__" + root.name + "_subcommands";
@@ -65,13 +65,13 @@ std::string fish_completion(const CompletionCommand& root) {
             if (!opt.takes_value()) continue;
             for (const std::string& s : opt.spellings) {
                 out += ' ';
-                out += quoted(cmd->key + " " + s);
+                out += fish_quoted(cmd->key + " " + s);
             }
         }
     }
     out += "\nset -g " + subs;
     for (const CompletionCommand* cmd : commands) {
-        for (const CompletionCommand& sub : cmd->subcommands) out += " " + quoted(sub.key);
+        for (const CompletionCommand& sub : cmd->subcommands) out += " " + fish_quoted(sub.key);
     }
     out += "\n\n";
 
@@ -79,7 +79,7 @@ std::string fish_completion(const CompletionCommand& root) {
         "# Succeeds when the words before the cursor select command $argv[1]; with $argv[2],\n"
         "# also when exactly that many of its positionals are given and no option waits for\n"
         "# its value.\n";
-    out += "function " + helper + "\n    set -l cmd " + quoted(root.key) + R"(
+    out += "function " + helper + "\n    set -l cmd " + fish_quoted(root.key) + R"(
     set -l npos 0
     set -l pending 0
     set -l dashdash 0
@@ -114,16 +114,17 @@ end
         out += "\n";
         for (const CompletionCommand& sub : cmd->subcommands) {
             out += "complete -c " + name + condition(helper, *cmd, " 0") + " -a " +
-                   quoted(quoted(sub.name)) + " -d " + quoted(sub.description) + "\n";
+                   fish_quoted(fish_quoted(sub.name)) + " -d " + fish_quoted(sub.description) +
+                   "\n";
         }
         for (const CompletionArg& opt : cmd->options) {
             out += "complete -c " + name + condition(helper, *cmd);
             for (const std::string& s : opt.spellings) {
-                out += s.rfind("--", 0) == 0 ? " -l " + quoted(s.substr(2))
-                                             : " -s " + quoted(s.substr(1));
+                out += s.rfind("--", 0) == 0 ? " -l " + fish_quoted(s.substr(2))
+                                             : " -s " + fish_quoted(s.substr(1));
             }
             out += value_flags(opt);
-            if (!opt.description.empty()) out += " -d " + quoted(opt.description);
+            if (!opt.description.empty()) out += " -d " + fish_quoted(opt.description);
             out += "\n";
         }
         for (std::size_t i = 0; i < cmd->positionals.size(); ++i) {

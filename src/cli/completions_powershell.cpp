@@ -10,7 +10,7 @@ namespace {
 
 // A single-quoted PowerShell string. PowerShell also takes the typographic single quotes
 // U+2018..U+201B as quote characters, so those are doubled like the ASCII one.
-std::string quoted(const std::string& text) {
+std::string powershell_quoted(const std::string& text) {
     std::string out = "'";
     for (std::size_t i = 0; i < text.size(); ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
@@ -31,7 +31,8 @@ std::string quoted(const std::string& text) {
 
 std::string array_of(const std::vector<std::string>& items) {
     std::string out = "@(";
-    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + quoted(items[i]);
+    for (std::size_t i = 0; i < items.size(); ++i)
+        out += (i ? ", " : "") + powershell_quoted(items[i]);
     return out + ")";
 }
 
@@ -43,8 +44,8 @@ std::string tooltip(const std::string& description, const std::string& fallback)
 std::string arg_table(const CompletionArg& arg) {
     const std::string fallback = arg.spellings.empty() ? arg.value_name : arg.spellings.back();
     return "@{ Names = " + array_of(arg.spellings) +
-           "; Description = " + quoted(tooltip(arg.description, fallback)) +
-           "; Kind = " + quoted(value_kind_name(arg.value)) +
+           "; Description = " + powershell_quoted(tooltip(arg.description, fallback)) +
+           "; Kind = " + powershell_quoted(value_kind_name(arg.value)) +
            "; Choices = " + array_of(arg.choices) + " }";
 }
 
@@ -56,14 +57,15 @@ std::string powershell_completion(const CompletionCommand& root) {
                       " completions powershell | Out-String | Invoke-Expression\n\n"
                       "using namespace System.Management.Automation\n"
                       "using namespace System.Management.Automation.Language\n\n";
-    out += "Register-ArgumentCompleter -Native -CommandName " + quoted(root.name) +
+    out += "Register-ArgumentCompleter -Native -CommandName " + powershell_quoted(root.name) +
            " -ScriptBlock {\n    param($wordToComplete, $commandAst, $cursorPosition)\n\n";
     out += "    $commands = @{\n";
     for (const CompletionCommand* cmd : all_commands(root)) {
-        out += "        " + quoted(cmd->key) + " = @{\n            Subcommands = @(";
+        out += "        " + powershell_quoted(cmd->key) + " = @{\n            Subcommands = @(";
         for (const CompletionCommand& sub : cmd->subcommands) {
-            out += "\n                @{ Name = " + quoted(sub.name) +
-                   "; Description = " + quoted(tooltip(sub.description, sub.name)) + " }";
+            out += "\n                @{ Name = " + powershell_quoted(sub.name) +
+                   "; Description = " + powershell_quoted(tooltip(sub.description, sub.name)) +
+                   " }";
         }
         out += "\n            )\n            Options = @(";
         for (const CompletionArg& opt : cmd->options) out += "\n                " + arg_table(opt);
@@ -74,7 +76,7 @@ std::string powershell_completion(const CompletionCommand& root) {
         out += "\n            )\n        }\n";
     }
     out += "    }\n\n";
-    out += "    $command = " + quoted(root.key) + R"(
+    out += "    $command = " + powershell_quoted(root.key) + R"(
     $npos = 0
     $pending = $null
     $dashdash = $false

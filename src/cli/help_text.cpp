@@ -6,6 +6,7 @@
 
 #include "cli/command_line.hpp"
 #include "core/product.hpp"
+#include "core/text.hpp"
 
 namespace tarnwick {
 namespace {
@@ -25,14 +26,7 @@ std::string arg_display(const ArgSpec& arg) {
 std::string arg_help(const ArgSpec& arg) {
     std::string help(arg.help);
     if (!arg.default_value.empty()) help += " [default: " + std::string(arg.default_value) + "]";
-    if (!arg.choices.empty()) {
-        help += " [possible values: ";
-        for (std::size_t i = 0; i < arg.choices.size(); ++i) {
-            if (i) help += ", ";
-            help += arg.choices[i];
-        }
-        help += "]";
-    }
+    if (!arg.choices.empty()) help += " [possible values: " + join(arg.choices, ", ") + "]";
     return help;
 }
 

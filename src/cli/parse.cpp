@@ -212,13 +212,8 @@ private:
 
     ParseFailure invalid_choice(const ArgSpec& opt, const std::string& value,
                                 std::span<const std::string_view> allowed) const {
-        std::string list;
-        std::vector<std::string> candidates;
-        for (auto v : allowed) {
-            if (!list.empty()) list += ", ";
-            list += v;
-            candidates.emplace_back(v);
-        }
+        const std::string list = join(allowed, ", ");
+        const std::vector<std::string> candidates(allowed.begin(), allowed.end());
         std::string tip;
         if (auto m = closest_match(value, candidates)) tip = "a similar value exists: '" + *m + "'";
         return report(*app_,

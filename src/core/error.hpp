@@ -22,7 +22,6 @@ public:
     // A backend error whose detail the caller composed and trimmed where it needed to.
     static CliError backend_verbatim(std::string_view tool, std::string detail);
 
-    ErrorKind kind_id() const { return kind_; }
     std::string_view kind() const;
     int exit_code() const;
     std::optional<std::string_view> hint() const;

@@ -1,5 +1,5 @@
 // Text primitives shared by every subsystem: Unicode white-space trimming, lossy UTF-8
-// decoding, the quoted (escaped) form of a name, and the text of an OS error.
+// decoding, the quoted (escaped) form of a name, joining, and the text of an OS error.
 #pragma once
 
 #include <string>
@@ -24,6 +24,19 @@ std::string decode_lossy(std::string_view bytes);
 // The name between double quotes with quote, backslash and control characters escaped:
 // \t \r \n \0 by name, other non-printable characters as \u{hex}.
 std::string quoted(std::string_view text);
+
+// The items with separator between each two.
+template <class Range>
+std::string join(const Range& items, std::string_view separator) {
+    std::string out;
+    bool first = true;
+    for (const auto& item : items) {
+        if (!first) out += separator;
+        out += item;
+        first = false;
+    }
+    return out;
+}
 
 // "<description> (os error <n>)", the way every OS failure reads in messages.
 std::string os_error_text(int errnum);

@@ -2,25 +2,17 @@
 #include "output/secrets_report.hpp"
 
 #include "core/json.hpp"
+#include "core/text.hpp"
 
 namespace tarnwick {
 namespace {
-
-std::string join(const std::vector<std::string>& names) {
-    std::string out;
-    for (const auto& name : names) {
-        if (!out.empty()) out += ", ";
-        out += name;
-    }
-    return out;
-}
 
 std::string secrets_text(const SecretsReport& report) {
     std::string out = "Secrets on " + report.repo;
     if (report.dry_run) out += " (dry run)";
     if (!report.set.empty()) {
         out += report.dry_run ? "\n  would set: " : "\n  set: ";
-        out += join(report.set);
+        out += join(report.set, ", ");
     }
     for (const auto& skip : report.skipped) {
         out += "\n  skipped " + skip.secret + ": " + skip.reason;
@@ -48,8 +40,8 @@ std::string secrets_json(const SecretsReport& report) {
 
 std::string verify_text(const VerifyReport& report) {
     std::string out = "Release secrets on " + report.repo;
-    if (!report.present.empty()) out += "\n  set: " + join(report.present);
-    if (!report.missing.empty()) out += "\n  missing: " + join(report.missing);
+    if (!report.present.empty()) out += "\n  set: " + join(report.present, ", ");
+    if (!report.missing.empty()) out += "\n  missing: " + join(report.missing, ", ");
     return out;
 }
 

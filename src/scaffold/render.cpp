@@ -87,25 +87,8 @@ Status render_file(const TemplateFile& file, const std::string& destination,
     }
     const std::string text =
         replace_placeholders(cut_sections(file.contents, context.pypi), context);
-    if (auto status = write_whole_file(target, text); !status) return status;
+    TARNWICK_TRY(write_whole_file(target, text));
     written.emplace_back(output);
-    return Ok{};
-}
-
-Status render_dir(const TemplateDir& dir, const std::string& destination,
-                  const TemplateContext& context, std::vector<std::string>& written) {
-    for (const TemplateEntry& entry : dir.entries) {
-        if (!entry.file) continue;
-        if (auto status = render_file(*entry.file, destination, context, written); !status) {
-            return status;
-        }
-    }
-    for (const TemplateEntry& entry : dir.entries) {
-        if (!entry.dir) continue;
-        if (auto status = render_dir(*entry.dir, destination, context, written); !status) {
-            return status;
-        }
-    }
     return Ok{};
 }
 
@@ -162,9 +145,16 @@ std::string replace_placeholders(std::string_view text, const TemplateContext& c
     return out;
 }
 
-Status render_tree(const TemplateDir& root, const std::string& destination,
+// At each level the files come before the subdirectories.
+Status render_tree(const TemplateDir& dir, const std::string& destination,
                    const TemplateContext& context, std::vector<std::string>& written) {
-    return render_dir(root, destination, context, written);
+    for (const TemplateEntry& entry : dir.entries) {
+        if (entry.file) TARNWICK_TRY(render_file(*entry.file, destination, context, written));
+    }
+    for (const TemplateEntry& entry : dir.entries) {
+        if (entry.dir) TARNWICK_TRY(render_tree(*entry.dir, destination, context, written));
+    }
+    return Ok{};
 }
 
 }  // namespace tarnwick

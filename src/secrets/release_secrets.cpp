@@ -88,14 +88,19 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
         TARNWICK_TRY(preflight(target, tap));
     }
 
-    if (!cargo_token) {
-        report.skipped.push_back({std::string(kCargoSecret), std::string(kNoCargoToken)});
-    } else {
-        if (!dry_run) {
-            TARNWICK_TRY(set_secret(target, kCargoSecret, *cargo_token));
+    // A token found on this machine is set (only reported, in a dry run); a missing one is
+    // skipped with the reason.
+    auto put_token = [&](const std::optional<std::string>& token, std::string_view secret,
+                         std::string_view none) -> Status {
+        if (!token) {
+            report.skipped.push_back({std::string(secret), std::string(none)});
+            return Ok{};
         }
-        report.set.emplace_back(kCargoSecret);
-    }
+        if (!dry_run) TARNWICK_TRY(set_secret(target, secret, *token));
+        report.set.emplace_back(secret);
+        return Ok{};
+    };
+    TARNWICK_TRY(put_token(cargo_token, kCargoSecret, kNoCargoToken));
 
     if (!dry_run) {
         const std::string title = deploy_key_title(target_name(target));
@@ -114,14 +119,7 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
     }
     report.set.emplace_back(kDeployKeySecret);
 
-    if (!pypi_token) {
-        report.skipped.push_back({std::string(kPypiSecret), std::string(kNoPypiToken)});
-    } else {
-        if (!dry_run) {
-            TARNWICK_TRY(set_secret(target, kPypiSecret, *pypi_token));
-        }
-        report.set.emplace_back(kPypiSecret);
-    }
+    TARNWICK_TRY(put_token(pypi_token, kPypiSecret, kNoPypiToken));
     return report;
 }
 
