@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   libcli11-dev nlohmann-json3-dev libgtest-dev
-  git openssh-client
+  git openssh-client openssh-server ruby
   python3 python3-jsonschema python3-yaml
   help2man dpkg-dev hyperfine time valgrind
   clang clang-format libfuzzer-14-dev libclang-rt-14-dev
