@@ -84,5 +84,9 @@ puts $formula.resources
 formula = $formula.new(source, prefix)
 formula.install
 formula.bin.installed.each { |f| puts "install #{f}" }
+# The test block's own output goes to stderr, away from the facts.
+facts = $stdout.dup
+$stdout.flush
+$stdout.reopen($stderr)
 passed = formula.instance_exec(&$formula.test_block)
-puts "test #{passed ? 'ok' : 'failed'}"
+facts.puts "test #{passed ? 'ok' : 'failed'}"

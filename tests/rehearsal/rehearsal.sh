@@ -148,6 +148,7 @@ results() { sed -n 's/^RESULT //p' "$work/$1.log" | tr '\n' ' ' | sed 's/ $//'; 
 run_workflow ci ci.yml v0.1.0
 check "ci.yml jobs" "lint success test success all-checks-passed success" "$(results ci)"
 
+rm -f "$target_dir/package/demo-0.1.0.crate"
 run_workflow release release.yml v0.1.0
 check "release.yml jobs at v0.1.0" "test success build success sdist success publish-crates success publish-pypi success github-release success update-homebrew success" "$(results release)"
 check "crate packaged" yes "$([[ -s $target_dir/package/demo-0.1.0.crate ]] && echo yes)"
@@ -181,7 +182,8 @@ url linux intel $url/demo-v0.1.0-x86_64-unknown-linux-gnu.tar.gz $(sha x86_64-un
 install $(tar -tzf "$artifacts/release-x86_64-unknown-linux-gnu/demo-v0.1.0-x86_64-unknown-linux-gnu.tar.gz")
 test ok"
 check "the formula as Homebrew would read it" "$expected" \
-  "$(ruby "$here/formula_probe.rb" "$work/demo.rb" "$work/unpacked" "$work/prefix" 2>&1)"
+  "$(ruby "$here/formula_probe.rb" "$work/demo.rb" "$work/unpacked" "$work/prefix" 2>"$work/probe.err")"
+[[ -s "$work/probe.err" ]] && { echo "formula probe's stderr:"; cat "$work/probe.err"; }
 
 # --- 6. a tag that disagrees with Cargo.toml ------------------------------------------------
 tap_after=$(git -C "$tap" rev-parse main)
