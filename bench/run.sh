@@ -50,8 +50,11 @@ git config user.email >/dev/null
 cp -R "\$1" demo
 cd demo
 cargo fmt >/dev/null 2>&1 || true
+lock=
+if CARGO_NET_RETRY=0 cargo generate-lockfile --offline >/dev/null 2>&1 ||
+   CARGO_NET_RETRY=0 cargo generate-lockfile >/dev/null 2>&1; then lock=Cargo.lock; fi
 git init -q
-git add -- $files
+git add -- $files \$lock
 git -c user.name='Bench Mark' -c user.email=bench@example.com commit -q -m 'chore: scaffold demo with tarnwick'
 git branch -M main
 SH

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "core/stdio.hpp"
@@ -73,7 +74,8 @@ std::string OsError::text() const {
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
                                            const std::optional<std::string>& input,
-                                           const std::optional<std::string>& dir) {
+                                           const std::optional<std::string>& dir,
+                                           const std::vector<std::string>& extra_env) {
     Pipe in, out, err;
     for (Pipe* p : {&out, &err}) {
         if (int e = make_pipe(*p)) return OsError{e};
@@ -107,9 +109,22 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
 
+    // The inherited environment, with each NAME=value of extra_env replacing NAME.
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e) {
+        const std::string_view entry(*e);
+        const bool replaced = std::any_of(extra_env.begin(), extra_env.end(), [&](const auto& x) {
+            const auto name_end = x.find('=');
+            return entry.substr(0, name_end + 1) == std::string_view(x).substr(0, name_end + 1);
+        });
+        if (!replaced) envp.push_back(*e);
+    }
+    for (const auto& x : extra_env) envp.push_back(const_cast<char*>(x.c_str()));
+    envp.push_back(nullptr);
+
     pid_t pid = 0;
     int rc = ::posix_spawnp(&pid, program_name.c_str(), &setup.actions, &setup.attr, argv.data(),
-                            environ);
+                            envp.data());
     if (rc != 0) return OsError{rc};
 
     in.read.reset();

@@ -26,11 +26,13 @@ struct OsError {
 
 // Runs program (looked up on PATH) with args, no shell. input absent: stdin is the null
 // device; present (even empty): a pipe fed with those bytes. dir: the child's working
-// directory. Waits for the child; both output pipes are drained together with the input.
+// directory; extra_env: NAME=value entries set on top of the inherited environment. Waits for
+// the child; both output pipes are drained together with the input.
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
                                            const std::optional<std::string>& input = std::nullopt,
-                                           const std::optional<std::string>& dir = std::nullopt);
+                                           const std::optional<std::string>& dir = std::nullopt,
+                                           const std::vector<std::string>& extra_env = {});
 
 // run_command for a tool whose start failures are backend errors naming the tool.
 Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,

@@ -19,11 +19,26 @@
 namespace tarnwick {
 namespace {
 
+// Pins the dependencies in Cargo.lock, so the first commit builds with --locked as the release
+// does. The cache first, then the network with cargo's retries off: without a network this
+// fails at once instead of retrying for seconds. Like formatting, its outcome is not an error.
+bool generate_lockfile(const std::string& destination) {
+    for (const bool offline : {true, false}) {
+        std::vector<std::string> args = {"generate-lockfile"};
+        if (offline) args.push_back("--offline");
+        auto run = run_command("cargo", args, std::nullopt, destination, {"CARGO_NET_RETRY=0"});
+        if (!run) return false;  // no cargo: the network cannot help either
+        if (run->success) return path_exists(destination + "/Cargo.lock");
+    }
+    return false;
+}
+
 Status commit_project(const std::string& destination, const std::vector<std::string>& files,
-                      const TemplateContext& context) {
+                      bool with_lockfile, const TemplateContext& context) {
     if (auto s = run_git(destination, {"init", "-q"}); !s) return s;
     std::vector<std::string> add = {"add", "--"};
     add.insert(add.end(), files.begin(), files.end());
+    if (with_lockfile) add.push_back("Cargo.lock");
     if (auto s = run_git(destination, add); !s) return s;
     const CommitIdentity identity = commit_identity(context.author);
     if (auto s = run_git(destination, {"-c", "user.name=" + identity.name, "-c",
@@ -95,9 +110,12 @@ Status run_new(const New& args, OutputFormat format) {
 
     // Formatting is a courtesy: without cargo the project is still complete.
     (void)run_command("cargo", {"fmt"}, std::nullopt, destination);
+    const bool with_lockfile = generate_lockfile(destination);
 
     if (!args.no_git) {
-        if (auto s = commit_project(destination, report.files, context); !s) return s;
+        if (auto s = commit_project(destination, report.files, with_lockfile, context); !s) {
+            return s;
+        }
         report.committed = true;
     }
 

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Acceptance of what `tarnwick new` writes: for three projects, scaffold with the built binary
-# (real git, real cargo fmt), then build, lint and test the generated crate offline, run its
-# binary, validate its contract, parse its manifests and lint its workflows.
-# Usage: acceptance.sh TARNWICK_BINARY. Exit 77 (skip) when the Rust toolchain or Debian's
-# crates are missing, with the reason.
+# (real git, real cargo fmt and lock file), then prove a fresh clone of each, exactly as
+# generated, offline against the test registry: locked build, lint, tests, make check, the
+# binary's behaviour, its contract, its manifests and its workflows.
+# Usage: acceptance.sh TARNWICK_BINARY [CARGO_TARGET_DIR]. A target directory given here is
+# kept between runs (and shared with the release rehearsal), so dependencies compile once.
+# Exit 77 (skip) when the Rust toolchain or Debian's crates are missing, with the reason.
 set -u
-tarnwick=$(realpath "${1:?usage: acceptance.sh TARNWICK_BINARY}")
+tarnwick=$(realpath "${1:?usage: acceptance.sh TARNWICK_BINARY [CARGO_TARGET_DIR]}")
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 started=$SECONDS
@@ -15,12 +17,15 @@ trap 'rm -rf "$work"' EXIT
 home=$work/home
 mkdir -p "$home"
 printf '[user]\n\tname = Acceptance Tester\n\temail = acceptance@example.com\n' > "$home/.gitconfig"
-# rustup's cargo finds its toolchain through these, whatever HOME says.
+# rustup's cargo finds its toolchain through RUSTUP_HOME, whatever HOME and CARGO_HOME say.
 export RUSTUP_HOME=${RUSTUP_HOME:-$HOME/.rustup}
-export CARGO_HOME=${CARGO_HOME:-$HOME/.cargo}
-export PATH="$CARGO_HOME/bin:$PATH"
+export PATH="${CARGO_HOME:-$HOME/.cargo}/bin:$PATH"
+export CARGO_HOME=$work/cargo-home
+bash "$source_dir/tests/registry/make_cargo_home.sh" "$CARGO_HOME" || exit $?
 export HOME=$home GIT_CONFIG_NOSYSTEM=1
-export ACCEPTANCE_TARGET_DIR=$work/target
+export ACCEPTANCE_TARGET_DIR=${2:-$work/target}
+source "$source_dir/tests/registry/target_dir.sh"
+prepare_target_dir "$ACCEPTANCE_TARGET_DIR"
 
 lint_workflows() {
   local project=$1

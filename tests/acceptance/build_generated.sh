@@ -1,24 +1,23 @@
 #!/usr/bin/env bash
-# Builds, lints and tests a project rendered by `tarnwick new`, offline, against the Rust crates
-# that Debian ships as source. Only a scratch copy is touched: its manifest is adjusted to what
-# Debian has, and the schema conformance test (whose validator crate Debian lacks) is left out.
-# Usage: build_generated.sh <rendered-project-dir> [scratch-dir]
-# Exit status: 0 all stages passed, 1 a stage failed, 2 bad usage, 77 toolchain or crates missing.
+# Builds, lints and tests a project written by `tarnwick new` exactly as generated, the way its
+# user's first day goes: a fresh clone of its one commit (which must hold Cargo.lock), then
+# `cargo check --locked`, `cargo test --locked` (the schema conformance test included),
+# clippy, `make check` without cargo-nextest, a release build and the binary's own behaviour,
+# leaving the clone's git tree clean. Cargo resolves offline through the registry that CARGO_HOME
+# names (tests/registry/make_cargo_home.sh).
+# Usage: build_generated.sh <project-dir>
+# Exit status: 0 all stages passed, 1 a stage failed, 2 bad usage, 77 toolchain missing.
 set -u
-
-readonly REGISTRY=/usr/share/cargo/registry
-
-die_usage() {
-    echo "usage: $0 <rendered-project-dir> [scratch-dir]" >&2
-    exit 2
-}
 
 skip() {
     echo "SKIP: $*"
     exit 77
 }
 
-[ $# -ge 1 ] && [ $# -le 2 ] || die_usage
+[ $# -eq 1 ] || {
+    echo "usage: $0 <project-dir>" >&2
+    exit 2
+}
 project=$1
 [ -f "$project/Cargo.toml" ] || {
     echo "FAIL: $project has no Cargo.toml" >&2
@@ -26,7 +25,7 @@ project=$1
 }
 
 # rustup installs into ~/.cargo/bin, which a test's replaced HOME or a minimal PATH may hide.
-for dir in "${CARGO_HOME:-}/bin" "${HOME:-}/.cargo/bin" /root/.cargo/bin; do
+for dir in "${HOME:-}/.cargo/bin" /root/.cargo/bin; do
     [ -x "$dir/cargo" ] && PATH="$PATH:$dir"
 done
 export PATH
@@ -34,50 +33,16 @@ command -v cargo >/dev/null 2>&1 || skip "cargo is not installed"
 cargo --version >/dev/null 2>&1 || skip "cargo is installed but has no usable toolchain"
 cargo fmt --version >/dev/null 2>&1 || skip "rustfmt is not installed"
 cargo clippy --version >/dev/null 2>&1 || skip "clippy is not installed"
-for crate in clap clap_complete serde serde_json thiserror; do
-    compgen -G "$REGISTRY/$crate-[0-9]*" >/dev/null ||
-        skip "Debian crate $crate missing from $REGISTRY (apt-get install librust-${crate//_/-}-dev)"
-done
+command -v make >/dev/null 2>&1 || skip "make is not installed"
 
-if [ $# -eq 2 ]; then
-    scratch=$2
-    mkdir -p "$scratch" || exit 1
-    kept=" (scratch copy kept in $scratch)"
-else
-    scratch=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-generated.XXXXXX") || exit 1
-    trap 'rm -rf "$scratch"' EXIT
-    kept=""
-fi
-
-# Copy without the conformance test, any build output or lock file pinned to crates.io.
-(cd "$project" && tar --exclude=./target --exclude=./Cargo.lock \
-    --exclude=./tests/conformance.rs -cf - .) | (cd "$scratch" && tar -xf -) || {
-    echo "FAIL: copying $project to $scratch" >&2
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-generated.XXXXXX") || exit 1
+trap 'rm -rf "$scratch"' EXIT
+clone=$scratch/clone
+git clone -q "$project" "$clone" || {
+    echo "FAIL: cloning $project"
     exit 1
 }
-
-# Debian has thiserror 1 and no jsonschema; the code uses only what both majors share.
-manifest=$scratch/Cargo.toml
-sed -i -e 's/^thiserror = "2"$/thiserror = "1"/' \
-    -e '/^\[dev-dependencies\]$/d' -e '/^jsonschema = /d' "$manifest"
-grep -q '^thiserror = "1"$' "$manifest" || {
-    echo "FAIL: Cargo.toml does not declare thiserror = \"2\" as expected" >&2
-    exit 1
-}
-
-mkdir -p "$scratch/.cargo"
-cat >"$scratch/.cargo/config.toml" <<'TOML'
-[source.crates-io]
-replace-with = "debian"
-
-[source.debian]
-directory = "/usr/share/cargo/registry"
-
-[net]
-offline = true
-TOML
-
-cd "$scratch" || exit 1
+cd "$clone" || exit 1
 # A caller building several projects may share one target directory, so the dependencies
 # compile once.
 export CARGO_TARGET_DIR=${ACCEPTANCE_TARGET_DIR:-$scratch/target}
@@ -94,15 +59,37 @@ stage() {
     fi
 }
 
+first_commit() {
+    local commits tracked
+    commits=$(git rev-list --count HEAD)
+    tracked=$(git ls-files Cargo.lock)
+    [ "$commits" = 1 ] && [ "$tracked" = Cargo.lock ] ||
+        { echo "  $commits commit(s); Cargo.lock tracked: '${tracked}'"; return 1; }
+}
+
+no_nextest() {
+    if cargo nextest --version >/dev/null 2>&1; then
+        echo "  cargo-nextest is installed here, so make check cannot show the fallback"
+        return 1
+    fi
+}
+
+clean_tree() {
+    local status
+    status=$(git status --porcelain --untracked-files=all)
+    [ -z "$status" ] || { echo "$status"; return 1; }
+}
+
 bin_name=$(awk '/^\[\[bin\]\]$/ {inbin = 1; next} /^\[/ {inbin = 0}
-    inbin && $1 == "name" {gsub(/"/, "", $3); print $3; exit}' "$manifest")
+    inbin && $1 == "name" {gsub(/"/, "", $3); print $3; exit}' Cargo.toml)
+bin=$CARGO_TARGET_DIR/release/$bin_name
 
 # Runs the release binary once; fails unless the exit code and output match.
 expect_run() {
     local want_code=$1 want_out=$2 stream=$3
     shift 3
     local out err code
-    out=$("$CARGO_TARGET_DIR/release/$bin_name" "$@" 2>"$scratch/stderr.txt" </dev/null)
+    out=$("$bin" "$@" 2>"$scratch/stderr.txt" </dev/null)
     code=$?
     err=$(cat "$scratch/stderr.txt")
     local got=$out
@@ -115,27 +102,63 @@ expect_run() {
     fi
 }
 
+# Runs the release binary with standard output on a pipe whose reader is already gone, then on
+# a full device: the first is a quiet success, the second an `io` envelope with exit code 2.
+expect_writes() {
+    local err code ok=0
+    err=$(/usr/bin/python3 -c '
+import os, subprocess, sys
+read_end, write_end = os.pipe()
+os.close(read_end)
+run = subprocess.run(sys.argv[1:], stdout=write_end, stderr=subprocess.PIPE)
+sys.stdout.write(run.stderr.decode(errors="replace"))
+sys.exit(run.returncode)' "$bin" "$@")
+    code=$?
+    if [ "$code" -ne 0 ] || [ -n "$err" ]; then
+        echo "  $bin_name $* into a closed pipe: exit $code (want 0), stderr: $err"
+        ok=1
+    fi
+    err=$("$bin" "$@" 2>&1 >/dev/full)
+    code=$?
+    if [ "$code" -ne 2 ] || [[ "$err" != *'"kind":"io"'* ]]; then
+        echo "  $bin_name $* into /dev/full: exit $code (want 2), stderr: $err"
+        ok=1
+    fi
+    return $ok
+}
+
 smoke() {
     local ok=0
     expect_run 0 '"doubled":42' stdout 21 || ok=1
+    expect_run 0 '{"value":21,"doubled":42}' stdout run 21 || ok=1
+    expect_run 0 '{"value":-5,"doubled":-10}' stdout -5 || ok=1
     expect_run 0 '21 doubled is 42' stdout -o text 21 || ok=1
     expect_run 0 '"doubled":9223372036854775807' stdout 9223372036854775807 || ok=1
     expect_run 1 '"kind":"invalid_input"' stderr abc || ok=1
     expect_run 3 'no value given (try `'"$bin_name"' 21`)' stderr || ok=1
     expect_run 0 '  "ordoval": "0.3"' stdout schema || ok=1
     expect_run 0 "$bin_name" stdout completions bash || ok=1
+    for args in "21" "schema" "completions bash" "--help"; do
+        # shellcheck disable=SC2086 # each case is a list of words
+        expect_writes $args || ok=1
+    done
     return $ok
 }
 
+stage first-commit first_commit
+stage no-nextest no_nextest
 stage fmt cargo fmt -- --check
+stage check cargo check --locked
 stage clippy cargo clippy --all-targets -- -D warnings
-stage test cargo test
-if stage release cargo build --release; then
+stage test cargo test --locked
+stage make-check make check
+if stage release cargo build --release --locked; then
     stage smoke smoke
 fi
+stage clean-tree clean_tree
 
 if [ ${#failed[@]} -gt 0 ]; then
-    echo "FAILED stages: ${failed[*]}$kept"
+    echo "FAILED stages: ${failed[*]}"
     exit 1
 fi
-echo "OK: fmt, clippy, test, release and smoke checks passed"
+echo "OK: first commit, check, clippy, test, make check, release, smoke and clean tree"

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "scaffold_fixture.hpp"
@@ -305,15 +307,45 @@ TEST_F(NewCommand, ReportWriteFailureIsIgnored) {
     EXPECT_TRUE(exists(work("demo/.git")));
 }
 
-TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTree) {
-    if (::access("/root/.cargo/bin/cargo", X_OK) != 0) GTEST_SKIP() << "no rustup cargo";
+// With cargo and a registry it can resolve from, `new` formats the tree and pins the
+// dependencies: the one commit holds the rendered files plus Cargo.lock, formatted, while the
+// report lists the rendered files only. A logging wrapper proves that cargo really ran.
+TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTreeAndItsLockFile) {
+    std::string cargo = tool_dir({"cargo"}) + "/cargo";
+    if (::access(cargo.c_str(), X_OK) != 0)
+        cargo = std::string(std::getenv("HOME")) + "/.cargo/bin/cargo";
+    if (::access(cargo.c_str(), X_OK) != 0) GTEST_SKIP() << "cargo is not installed";
+    const std::string cargo_home = bins_ / "cargo-home";
+    auto made = run_program(
+        "bash",
+        {std::string(TARNWICK_SOURCE_DIR) + "/tests/registry/make_cargo_home.sh", cargo_home},
+        default_env(home()), {});
+    if (made.exit_code == 77) GTEST_SKIP() << made.out;
+    ASSERT_EQ(made.exit_code, 0) << made.out << made.err;
+
     std::vector<std::string> tools = shell_tools();
     tools.push_back("git");
-    tools.push_back("cargo");
+    const std::string dir = tool_dir(tools);
+    const std::string log = bins_ / "cargo.log";
+    write_file(dir + "/cargo",
+               "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + log + "'\nexec '" + cargo + "' \"$@\"\n");
+    std::filesystem::permissions(dir + "/cargo", std::filesystem::perms::owner_all);
     RunOptions options;
-    options.env["CARGO_HOME"] = "/root/.cargo";
-    auto r = tarnwick({"new", "demo"}, tool_dir(tools), options);
+    options.env["CARGO_HOME"] = cargo_home;
+    auto r = tarnwick({"new", "demo"}, dir, options);
     ASSERT_EQ(r.exit_code, 0) << r.err;
+
+    EXPECT_EQ(read_file(log), "fmt\ngenerate-lockfile --offline\n");
+    std::vector<std::string> files = sorted_project_files();
+    EXPECT_NE(r.out.find("\"files\":" + json_string_list(files) + ","), std::string::npos) << r.out;
+    files.push_back("Cargo.lock");
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(git(work("demo"), {"ls-files"}), lines(files));
     EXPECT_EQ(git(work("demo"), {"status", "--porcelain", "--untracked-files=all"}), "");
-    EXPECT_EQ(git(work("demo"), {"ls-files"}), lines(sorted_project_files()));
+    auto env = default_env(home());
+    env["CARGO_HOME"] = cargo_home;
+    RunOptions in_project;
+    in_project.cwd = work("demo");
+    auto fmt = run_program(cargo, {"fmt", "--check"}, env, in_project);
+    EXPECT_EQ(fmt.exit_code, 0) << fmt.out << fmt.err;
 }

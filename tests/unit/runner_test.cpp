@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 
 using namespace tarnwick;
@@ -88,4 +89,19 @@ TEST(Runner, GitFailuresBecomeGitErrors) {
     EXPECT_EQ(bad.error().kind(), "git");
     EXPECT_EQ(bad.error().message().rfind("git: git: 'tarnwick-no-such-subcommand'", 0), 0u);
     EXPECT_TRUE(run_git("/", {"--version"}).ok());
+}
+
+// Extra variables replace inherited ones of the same name (and only those) or are added.
+TEST(Runner, ExtraEnvironmentReplacesOrAdds) {
+    ::setenv("TARNWICK_RUNNER_A", "inherited", 1);
+    ::setenv("TARNWICK_RUNNER_AB", "kept", 1);
+    auto r = run_command("sh", {"-c", "printf '%s|%s|%s' \"$TARNWICK_RUNNER_A\" "
+                                      "\"$TARNWICK_RUNNER_AB\" \"$TARNWICK_RUNNER_NEW\""},
+                         std::nullopt, std::nullopt,
+                         {"TARNWICK_RUNNER_A=replaced", "TARNWICK_RUNNER_NEW="});
+    ASSERT_TRUE(r.ok());
+    EXPECT_EQ(r->stdout_text, "replaced|kept|");
+    auto inherited = run_command("sh", {"-c", "printf '%s' \"$TARNWICK_RUNNER_A\""});
+    ASSERT_TRUE(inherited.ok());
+    EXPECT_EQ(inherited->stdout_text, "inherited");
 }

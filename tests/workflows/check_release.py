@@ -143,6 +143,54 @@ def check_release(c, template):
     return doc_on
 
 
+def check_permissions(c, doc):
+    """Write access and the token belong to the job that creates the GitHub release alone."""
+    c.expect(doc.get("permissions") == {"contents": "read"},
+             f"release.yml top-level permissions: {doc.get('permissions')}")
+    c.expect("GITHUB_TOKEN" not in doc.get("env", {}), "release.yml gives GITHUB_TOKEN to every job")
+    for job_id, job in doc["jobs"].items():
+        writes = job_id == "github-release"
+        c.expect(job.get("permissions") == ({"contents": "write"} if writes else None),
+                 f"job {job_id} permissions: {job.get('permissions')}")
+        has_token = "secrets.GITHUB_TOKEN" in yaml.safe_dump(job)
+        c.expect(has_token == writes, f"job {job_id} {'lacks' if writes else 'has'} GITHUB_TOKEN")
+
+
+def tag_check_exit(script, home, ref_type, ref_name, dry_run, version):
+    (home / "Cargo.toml").write_text(
+        f'[package]\nname = "demo"\nversion = "{version}"\n\n[dependencies]\n'
+        'serde = { version = "1" }\n')
+    env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "REF_TYPE": ref_type,
+           "REF_NAME": ref_name, "DRY_RUN": dry_run}
+    return subprocess.run(["bash", "-e", "-c", script], env=env, cwd=home,
+                          capture_output=True).returncode
+
+
+def check_tag_step(c, doc):
+    """The release refuses a tag that disagrees with Cargo.toml, and a real publish from a
+    branch, in the test job's first step after the checkout."""
+    steps = doc["jobs"]["test"]["steps"]
+    c.expect(steps[1].get("name") == "Check the tag against Cargo.toml",
+             f"test job step 2: {steps[1].get('name')}")
+    script = steps[1].get("run")
+    if script is None:
+        return
+    cases = [  # ref type, ref name, dry_run input, manifest version, exit status wanted
+        ("tag", "v0.1.0", "", "0.1.0", 0),
+        ("tag", "v0.2.0", "", "0.1.0", 1),
+        ("tag", "v0.1.0", "", "0.1.0-rc.1", 1),
+        ("tag", "0.1.0", "", "0.1.0", 0),
+        ("tag", "v1.2.3", "false", "1.2.3", 0),
+        ("branch", "main", "false", "0.1.0", 1),
+        ("branch", "main", "true", "0.1.0", 0),
+    ]
+    with tempfile.TemporaryDirectory() as tmp:
+        for ref_type, ref_name, dry_run, version, want in cases:
+            got = tag_check_exit(script, pathlib.Path(tmp), ref_type, ref_name, dry_run, version)
+            c.expect(got == want, f"tag check {ref_type} {ref_name} dry_run={dry_run!r} "
+                                  f"version {version}: exit {got}, want {want}")
+
+
 def check_ci(c, template):
     c.expect("{{#" not in template and "{{/" not in template, "ci.yml.tmpl has a section")
     ci = fill_placeholders(cut_sections(template, False))
@@ -150,6 +198,11 @@ def check_ci(c, template):
     check_layout(c, "ci.yml", ci)
     doc = yaml.safe_load(ci)
     c.expect(list(doc["jobs"]) == ["lint", "test", "all-checks-passed"], "ci.yml jobs")
+    test_steps = [step.get("name") for step in doc["jobs"]["test"]["steps"]]
+    c.expect("Verify Cargo.lock is committed and up to date" in test_steps and
+             test_steps.index("Verify Cargo.lock is committed and up to date") <
+             test_steps.index("Run tests"), f"ci.yml test steps: {test_steps}")
+    c.expect("cargo fetch --locked" in ci, "ci.yml does not check the lock file with --locked")
     final = doc["jobs"]["all-checks-passed"]
     c.expect(final.get("if") == "always()" and final.get("needs") == ["lint", "test"],
              "all-checks-passed must run always() after lint and test")
@@ -211,6 +264,9 @@ def main(argv):
     c = Checks()
     check_ci(c, (workflows / "ci.yml.tmpl").read_text(encoding="utf-8"))
     doc = check_release(c, (workflows / "release.yml.tmpl").read_text(encoding="utf-8"))
+    if doc is not None:
+        check_permissions(c, doc)
+        check_tag_step(c, doc)
     ran_key_check = doc is not None and check_deploy_key(c, doc)
     for failure in c.failures:
         print(f"FAIL {failure}")
