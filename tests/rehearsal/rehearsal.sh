@@ -36,6 +36,8 @@ sshd_pid=""
 cleanup() { [[ -n "$sshd_pid" ]] && kill "$sshd_pid" 2>/dev/null; [[ -n "${REHEARSAL_KEEP:-}" ]] || rm -rf "$work"; }
 trap cleanup EXIT
 target_dir=$(realpath -m "${2:-$work/target}")
+source "$source_dir/tests/registry/target_dir.sh"
+prepare_target_dir "$target_dir"
 
 export HOME=$work/home GIT_CONFIG_NOSYSTEM=1
 mkdir -p "$HOME" "$work/bin"
