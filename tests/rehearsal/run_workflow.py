@@ -17,7 +17,8 @@ Local equivalents (the only departures from the workflow text):
   actions/upload-artifact    files copied into ARTIFACTS/NAME
   actions/download-artifact  ARTIFACTS/NAME copied into PATH/NAME (pattern-matched)
   PyO3/maturin-action, astral-sh/setup-uv and `uv`/`uvx` steps: skipped (no maturin or uv here)
-  softprops/action-gh-release  skipped (needs github.com); every `files` pattern must match
+  softprops/action-gh-release  skipped (needs github.com); the job's token must be allowed to
+                             write contents, and every `files` pattern must match
   `cargo publish`            becomes `cargo package` (no registry to publish to)
   matrix entries for another OS or CPU: "Build binary" writes a placeholder binary at the path
                              cargo would use, "Verify binary" is skipped, all else runs.
@@ -352,7 +353,7 @@ class Run:
                 print(f"  - {label}: skipped (condition false)")
                 continue
             if "uses" in step:
-                ok = self.uses(step, ev, ws, jtmp, label)
+                ok = self.uses(job, step, ev, ws, jtmp, label)
             else:
                 outputs = os.path.join(jdir, f"step{n}.out")
                 ok = self.run(step, ev, env, entry, runs_on, ws, home, jtmp, outputs, label)
@@ -377,7 +378,11 @@ class Run:
                         out[k] = v
         return out
 
-    def uses(self, step, ev, ws, jtmp, label):
+    def may_write_contents(self, job):
+        perms = job.get("permissions", self.wf.get("permissions", "write-all"))
+        return perms == "write-all" or (isinstance(perms, dict) and perms.get("contents") == "write")
+
+    def uses(self, job, step, ev, ws, jtmp, label):
         action = step["uses"].split("@")[0]
         w = {k: interpolate(v, ev) for k, v in step.get("with", {}).items()}
         if action == "actions/checkout":
@@ -405,6 +410,9 @@ class Run:
                 shutil.copytree(os.path.join(self.a.artifacts, name), os.path.join(dest, name))
             print(f"  - {label}: artifacts {', '.join(names) or '(none)'}")
         elif action == "softprops/action-gh-release":
+            if not self.may_write_contents(job):
+                print(f"  - {label}: FAILED: the job's token may not write contents (403)")
+                return False
             files = []
             for pattern in w.get("files", "").split():
                 matched = sorted(glob.glob(os.path.join(ws, pattern)))
