@@ -26,6 +26,7 @@ cargo_bin=$(dirname "$(command -v cargo || echo "${CARGO_HOME:-$HOME/.cargo}/bin
 [[ -x "$cargo_bin/cargo" ]] && "$cargo_bin/cargo" --version >/dev/null 2>&1 || skip "cargo is not installed"
 "$cargo_bin/cargo" clippy --version >/dev/null 2>&1 || skip "clippy is not installed"
 command -v ruby >/dev/null || skip "ruby is not installed (scripts/install-deps.sh)"
+/usr/bin/python3 -c "import yaml" 2>/dev/null || skip "python3-yaml is not installed (scripts/install-deps.sh)"
 [[ -x /usr/sbin/sshd ]] || skip "sshd is not installed (openssh-server, scripts/install-deps.sh)"
 unshare -m --propagation private true 2>/dev/null || skip "cannot make a mount namespace (needs root)"
 
@@ -72,7 +73,7 @@ git -C "$work/tap-seed" push -q origin main
 tap_start=$(git -C "$tap" rev-parse main)
 
 # --- 2. sshd on 127.0.0.1, accepting exactly the deploy keys registered on the tap ----------
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 mkdir -p "$work/sshd"
 ssh-keygen -q -t ed25519 -N '' -f "$work/sshd/host_key"
 cat > "$work/sshd/config" <<EOF
@@ -140,7 +141,7 @@ first_key=$(cat "$secrets_dir/HOMEBREW_TAP_DEPLOY_KEY")
 # --- 4. the workflows at tag v0.1.0 ---------------------------------------------------------
 run_workflow() { # run_workflow NAME WORKFLOW TAG
   echo "=== $1: $2 at $3"
-  python3 "$here/run_workflow.py" "$work/demo/.github/workflows/$2" --ref "refs/tags/$3" \
+  /usr/bin/python3 "$here/run_workflow.py" "$work/demo/.github/workflows/$2" --ref "refs/tags/$3" \
     --repo "$hosted" --repository acme/demo --secrets "$secrets_dir" \
     --artifacts "$work/$1/artifacts" --work "$work/$1/jobs" --target-dir "$target_dir" |
     tee "$work/$1.log"

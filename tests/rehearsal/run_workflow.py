@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Runs the jobs of a generated project's workflow (ci.yml or release.yml) on this machine, as
 GitHub would for a push of one ref, for the release rehearsal.
 
@@ -179,7 +179,7 @@ class Evaluator:
                     self.i += 1
                     value = list(value.values()) if isinstance(value, dict) else value or []
                     continue
-                kind, name = self.toks[self.i]
+                _, name = self.toks[self.i]
                 self.i += 1
                 value = member(value, name)
             else:
@@ -250,6 +250,24 @@ def condition(text, ev):
 # ---- jobs and steps ------------------------------------------------------------------------
 
 
+def filter_regex(pattern):
+    """A branch or tag filter of `on.push` as a regex: * stops at /, ** does not, ? and +
+    apply to the preceding character, [..] is a character class."""
+    out, i = "", 0
+    while i < len(pattern):
+        c = pattern[i]
+        if pattern.startswith("**", i):
+            out, i = out + ".*", i + 2
+            continue
+        if c == "[":
+            j = pattern.index("]", i)
+            out, i = out + pattern[i:j + 1], j + 1
+            continue
+        out += "[^/]*" if c == "*" else c if c in "?+" else re.escape(c)
+        i += 1
+    return re.compile(out + r"\Z")
+
+
 def ordered_jobs(jobs):
     done, order = set(), []
     while len(order) < len(jobs):
@@ -297,6 +315,13 @@ class Run:
     def main(self):
         with open(self.a.workflow, encoding="utf-8") as f:
             self.wf = yaml.safe_load(f)
+        # YAML 1.1 reads the key `on` as true.
+        push = (self.wf.get("on") or self.wf.get(True) or {}).get("push") or {}
+        tags = push.get("tags")
+        if self.ref.startswith("refs/tags/") and tags is not None and \
+                not any(filter_regex(t).match(self.ref_name) for t in tags):
+            print(f"the workflow does not start for tag {self.ref_name} (push.tags: {tags})")
+            return 1
         results = {}
         for jid, needs in ordered_jobs(self.wf["jobs"]):
             results[jid] = self.job(jid, self.wf["jobs"][jid], {n: results[n] for n in needs})
