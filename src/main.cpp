@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <CLI/App.hpp>
+#include <exception>
+#include <new>
 #include <string>
 #include <variant>
 
@@ -79,11 +81,25 @@ int run(int argc, const char* const* argv) {
         *cli.command);
 }
 
+// An exception that escapes a command still ends in an envelope and exit status 2, never
+// in an abort; unwinding on the way also runs the clean-ups (the key directory's included).
+int run_guarded(int argc, const char* const* argv) {
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc&) {
+        return emit_error(CliError::io("out of memory"));
+    } catch (const std::exception& e) {
+        return emit_error(CliError::io(std::string("internal error: ") + e.what()));
+    } catch (...) {
+        return emit_error(CliError::io("internal error"));
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick
 
 int main(int argc, char** argv) {
     tarnwick::ensure_standard_descriptors();
     ::signal(SIGPIPE, SIG_IGN);
-    return tarnwick::run(argc, argv);
+    return tarnwick::run_guarded(argc, argv);
 }

@@ -21,6 +21,10 @@ class Option;
 
 namespace tarnwick {
 
+// -h asks for the short form of the help, --help and `help` for the long one; only the root
+// has a long description, so subcommands read the same either way.
+enum class HelpForm { Short, Long };
+
 enum class ParseFailureKind { DisplayHelp, DisplayHelpOnMissingArguments, DisplayVersion, Error };
 
 // A parse that did not yield records: a help or version request (text is what to print),
@@ -50,7 +54,7 @@ Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv);
 // "Usage: tarnwick <command> [OPTIONS] <ARG>" for the root or a subcommand.
 std::string usage_line(const CLI::App& app);
 
-// Help text of the root (empty path) or of a subcommand, ending in one line feed.
-std::string render_help(const CLI::App& app);
+// Help text of the root or of a subcommand, ending in one line feed.
+std::string render_help(const CLI::App& app, HelpForm form = HelpForm::Long);
 
 }  // namespace tarnwick

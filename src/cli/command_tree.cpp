@@ -8,6 +8,8 @@
 namespace tarnwick {
 namespace {
 
+constexpr const char* kRootShortAbout =
+    "Scaffold a ordoval-compliant, agent-facing Rust CLI in seconds.";
 constexpr const char* kRootAbout =
     "Scaffold a complete, ordoval-compliant Rust CLI: source skeleton, schema + conformance "
     "test, and the GitHub-hosted dual-publish release pipeline.\n\n"
@@ -199,15 +201,20 @@ std::string usage_line(const CLI::App& app) {
     return line;
 }
 
-std::string render_help(const CLI::App& app) {
-    std::string out = app.get_description() + "\n\n" + usage_line(app) + "\n";
+std::string render_help(const CLI::App& app, HelpForm form) {
+    // Only the root has a long description, so only its -h differs from --help.
+    const bool short_root = form == HelpForm::Short && app.get_parent() == nullptr;
+    std::string out = (short_root ? std::string(kRootShortAbout) : app.get_description()) + "\n\n" +
+                      usage_line(app) + "\n";
     std::vector<std::pair<std::string, std::string>> commands, arguments, options;
     for (const CLI::App* sub : app.get_subcommands({})) {
         commands.emplace_back(sub->get_name(), sub->get_description());
     }
     for (const CLI::Option* opt : app.get_options()) {
         auto& rows = opt->get_positional() ? arguments : options;
-        rows.emplace_back(option_display(*opt), option_help(*opt));
+        std::string help = option_help(*opt);
+        if (short_root && opt == app.get_help_ptr()) help += " (see more with '--help')";
+        rows.emplace_back(option_display(*opt), help);
     }
     // Help and version come last, the way users expect to find them.
     std::stable_partition(options.begin(), options.end(), [](const auto& row) {

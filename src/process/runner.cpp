@@ -10,7 +10,9 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "core/redaction.hpp"
 #include "core/stdio.hpp"
+#include "core/termination_signals.hpp"
 #include "core/text.hpp"
 
 extern char** environ;
@@ -65,7 +67,20 @@ struct SpawnSetup {
     }
 };
 
+// The running child, for signal handlers; 0 when none runs.
+static_assert(sizeof(pid_t) <= sizeof(sig_atomic_t));
+volatile sig_atomic_t g_running_child = 0;
+
+// Forgets the running child on every way out of run_command.
+struct ForgetChild {
+    ~ForgetChild() { g_running_child = 0; }
+};
+
 }  // namespace
+
+pid_t running_child() {
+    return static_cast<pid_t>(g_running_child);
+}
 
 std::string OsError::text() const {
     return write_error_text(code);
@@ -123,9 +138,15 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
     envp.push_back(nullptr);
 
     pid_t pid = 0;
-    int rc = ::posix_spawnp(&pid, program_name.c_str(), &setup.actions, &setup.attr, argv.data(),
-                            envp.data());
-    if (rc != 0) return OsError{rc};
+    ForgetChild forget;
+    {
+        // A handler must never see a child that was started but not yet recorded.
+        BlockTerminationSignals blocked;
+        int rc = ::posix_spawnp(&pid, program_name.c_str(), &setup.actions, &setup.attr,
+                                argv.data(), envp.data());
+        if (rc != 0) return OsError{rc};
+        g_running_child = pid;
+    }
 
     in.read.reset();
     out.write.reset();
@@ -166,6 +187,13 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
                 ssize_t w = ::write(fds[i].fd, pending.data(), pending.size());
                 if (w < 0) {
                     if (errno == EINTR || errno == EAGAIN) continue;
+                    if (errno == EPIPE) {
+                        // The child stopped reading: what it says about that, and its exit,
+                        // are the report, so stop feeding it and keep draining.
+                        owners[i]->reset();
+                        pending = {};
+                        continue;
+                    }
                     // The child is left alone: it may never read, and waiting could hang.
                     return OsError{errno};
                 }
@@ -212,12 +240,12 @@ Result<CommandOutput> run_gh(const std::vector<std::string>& args) {
 Status run_git(const std::string& dir, const std::vector<std::string>& args) {
     auto run = run_command("git", args, std::nullopt, dir);
     if (!run) return CliError::git("could not run git: " + run.error().text());
-    if (!run->success) return CliError::git(std::string(trim(run->stderr_text)));
+    if (!run->success) return CliError::git(std::string(trim(redact(run->stderr_text))));
     return Ok{};
 }
 
 CliError tool_error(std::string_view tool, std::string_view text) {
-    return CliError::backend(tool, text);
+    return CliError::backend(tool, redact(text));
 }
 
 }  // namespace tarnwick

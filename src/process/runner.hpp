@@ -3,6 +3,8 @@
 // their standard input is the null device or a pipe fed with the bytes given.
 #pragma once
 
+#include <sys/types.h>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,7 +29,8 @@ struct OsError {
 // Runs program (looked up on PATH) with args, no shell. input absent: stdin is the null
 // device; present (even empty): a pipe fed with those bytes. dir: the child's working
 // directory; extra_env: NAME=value entries set on top of the inherited environment. Waits for
-// the child; both output pipes are drained together with the input.
+// the child; both output pipes are drained together with the input. A child that closes its
+// stdin early is not an error: feeding stops, and its output and exit are reported as usual.
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
                                            const std::optional<std::string>& input = std::nullopt,
@@ -43,7 +46,11 @@ Result<CommandOutput> run_gh(const std::vector<std::string>& args);
 // Runs git in dir; success, or a git error ("could not run git: ..." or git's stderr).
 Status run_git(const std::string& dir, const std::vector<std::string>& args);
 
-// The backend error for a tool that ran and failed: text is its stderr, trimmed.
+// The backend error for a tool that ran and failed: text is its stderr with every secret
+// value of the run redacted, then trimmed.
 CliError tool_error(std::string_view tool, std::string_view text);
+
+// The pid of the child that run_command is running, or 0. Safe to call from a signal handler.
+pid_t running_child();
 
 }  // namespace tarnwick

@@ -9,7 +9,8 @@
 
 namespace tarnwick {
 
-// 1 to 64 bytes of [a-z0-9_-], starting with [a-z]; else a usage error quoting the name.
+// 1 to 64 bytes of [a-z0-9_-], starting with [a-z], whose snake form is no Rust keyword,
+// built-in crate or name cargo keeps for itself; else a usage error quoting the name.
 Status validate_crate_name(std::string_view name);
 
 // Every "-" becomes "_".

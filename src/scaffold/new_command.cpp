@@ -70,20 +70,28 @@ std::vector<std::string> next_commands(const NewReport& report, const std::strin
     return next;
 }
 
+// The author lands in Cargo.toml, pyproject.toml and LICENSE, and names the first commit.
+Status check_author_everywhere(const std::string& author, bool from_git_config, bool commits) {
+    if (auto s = check_author(author, from_git_config); !s) return s;
+    if (commits) return check_commit_author(author, from_git_config);
+    return Ok{};
+}
+
 }  // namespace
 
 Status run_new(const New& args, OutputFormat format) {
-    const std::string description = args.description.value_or(default_description(args.name));
-    const std::string author = args.author ? *args.author : default_author();
-    const std::string year = current_year();
-
+    // Everything the command line gave is checked before git is asked for the author, so a
+    // refused line starts no child process at all.
     if (auto s = validate_crate_name(args.name); !s) return s;
     if (args.github && args.no_git) {
         return CliError::usage("--github needs the initial commit; remove --no-git");
     }
+    const std::string description = args.description.value_or(default_description(args.name));
     if (auto s = check_description(description); !s) return s;
     if (auto s = check_owner(args.owner); !s) return s;
-    if (auto s = check_author(author, !args.author.has_value()); !s) return s;
+    const std::string author = args.author ? *args.author : default_author();
+    if (auto s = check_author_everywhere(author, !args.author, !args.no_git); !s) return s;
+    const std::string year = current_year();
 
     const TemplateContext context{
         .name = args.name,

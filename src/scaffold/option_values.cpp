@@ -1,12 +1,14 @@
 // The generated Cargo.toml, pyproject.toml, src/main.rs and workflows quote these values
 // without escaping; refusing the few characters that break a quoted literal keeps every
 // project that `new` writes parseable, while leaving all other text (unicode, "#", braces)
-// exactly as typed.
+// exactly as typed. The release workflow is code that runs with the tap's deploy key in its
+// environment, so what would be evaluated there is refused too.
 #include "scaffold/option_values.hpp"
 
 #include <string>
 
 #include "core/text.hpp"
+#include "scaffold/commit_identity.hpp"
 
 namespace tarnwick {
 namespace {
@@ -43,39 +45,85 @@ bool breaks_literal(std::string_view text) {
     return false;
 }
 
-bool has_white_space_or_slash(std::string_view text) {
-    while (!text.empty()) {
-        char32_t cp = next_code_point(text);
-        if (cp == '/' || is_unicode_white_space(cp)) return true;
+// GitHub's rule for user and organization names.
+bool is_github_account(std::string_view name) {
+    constexpr std::size_t kMaxAccountBytes = 39;
+    if (name.empty() || name.size() > kMaxAccountBytes) return false;
+    if (name.front() == '-' || name.back() == '-' || name.find("--") != name.npos) return false;
+    for (char c : name) {
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        if (!alnum && c != '-') return false;
     }
-    return false;
+    return true;
+}
+
+// What a description must not hold, and why: the release workflow pastes it into YAML that
+// GitHub evaluates before any shell runs, and into the formula's Ruby string `desc "..."`.
+struct Opener {
+    std::string_view text;
+    std::string_view why;
+};
+constexpr Opener kEvaluatedOpeners[] = {
+    {"${{", "GitHub Actions would evaluate it in the release workflow"},
+    {"#{", "Ruby would interpolate it in the Homebrew formula"},
+    {"#@", "Ruby would interpolate it in the Homebrew formula"},
+    {"#$", "Ruby would interpolate it in the Homebrew formula"},
+};
+
+// git drops these from both ends of a name, and refuses a name of nothing else.
+bool is_git_crud(char c) {
+    return static_cast<unsigned char>(c) <= ' ' || c == '.' || c == ',' || c == ':' || c == ';' ||
+           c == '<' || c == '>' || c == '"' || c == '\\' || c == '\'';
+}
+
+std::string author_label(std::string_view author, bool from_git_config) {
+    return from_git_config
+               ? "invalid author " + quoted(author) + " from git config user.name/user.email"
+               : "invalid --author " + quoted(author);
+}
+
+std::string author_advice(bool from_git_config) {
+    return from_git_config ? "; pass --author" : "";
 }
 
 }  // namespace
 
 Status check_description(std::string_view description) {
-    if (!breaks_literal(description)) return Ok{};
-    return CliError::usage("invalid --description " + quoted(description) + ": " +
-                           std::string(kBreaksFiles));
+    if (breaks_literal(description)) {
+        return CliError::usage("invalid --description " + quoted(description) + ": " +
+                               std::string(kBreaksFiles));
+    }
+    for (const Opener& opener : kEvaluatedOpeners) {
+        if (description.find(opener.text) == std::string_view::npos) continue;
+        return CliError::usage("invalid --description " + quoted(description) + ": \"" +
+                               std::string(opener.text) + "\" is refused, " +
+                               std::string(opener.why));
+    }
+    return Ok{};
 }
 
 Status check_author(std::string_view author, bool from_git_config) {
     if (!breaks_literal(author)) return Ok{};
-    if (from_git_config) {
-        return CliError::usage("invalid author " + quoted(author) +
-                               " from git config user.name/user.email: " +
-                               std::string(kBreaksFiles) + "; pass --author");
+    return CliError::usage(author_label(author, from_git_config) + ": " +
+                           std::string(kBreaksFiles) + author_advice(from_git_config));
+}
+
+Status check_commit_author(std::string_view author, bool from_git_config) {
+    const std::string name = commit_identity(author).name;
+    for (char c : name) {
+        if (!is_git_crud(c)) return Ok{};
     }
-    return CliError::usage("invalid --author " + quoted(author) + ": " + std::string(kBreaksFiles));
+    return CliError::usage(author_label(author, from_git_config) +
+                           ": git refuses the commit name " + quoted(name) +
+                           ", which is only punctuation" + author_advice(from_git_config));
 }
 
 Status check_owner(std::string_view owner) {
-    if (!owner.empty() && !breaks_literal(owner) && !has_white_space_or_slash(owner)) {
-        return Ok{};
-    }
+    if (is_github_account(owner)) return Ok{};
     return CliError::usage("invalid --owner " + quoted(owner) +
-                           ": use a GitHub user or organization name, without \"/\", white "
-                           "space, quotes, backslashes or control characters");
+                           ": use a GitHub account name: 1 to 39 ASCII letters, digits or single "
+                           "hyphens, not starting or ending with a hyphen");
 }
 
 }  // namespace tarnwick

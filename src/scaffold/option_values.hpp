@@ -1,5 +1,6 @@
-// Guards for the free-text values that `new` pastes into TOML, Rust, YAML and Ruby string
-// literals: characters that would end or corrupt such a literal are refused up front.
+// Guards for the values that `new` pastes into TOML, Rust, YAML and Ruby string literals and
+// into the release workflow's shell lines: whatever would end or corrupt such a literal, or be
+// evaluated there, is refused up front.
 #pragma once
 
 #include <string_view>
@@ -8,14 +9,20 @@
 
 namespace tarnwick {
 
-// Refuses a double quote, a backslash or a control character in --description.
+// Refuses a double quote, a backslash or a control character in --description, and the
+// openers that GitHub Actions ("${{") or Ruby ("#{", "#@", "#$") would evaluate.
 Status check_description(std::string_view description);
 
 // As check_description, for --author or, when from_git_config, the author that was built
 // from the user's git configuration (the message then points at --author).
 Status check_author(std::string_view author, bool from_git_config);
 
-// Refuses an empty owner, "/", white space, and what check_description refuses.
+// When the author names the first commit: refuses a commit name that git would reject, one
+// made only of the punctuation and spaces git strips from names.
+Status check_commit_author(std::string_view author, bool from_git_config);
+
+// GitHub's account-name syntax: 1 to 39 ASCII letters, digits or single hyphens, no hyphen
+// first or last.
 Status check_owner(std::string_view owner);
 
 }  // namespace tarnwick

@@ -70,19 +70,6 @@ Status write_whole_file(const std::string& target, std::string_view contents) {
     return Ok{};
 }
 
-std::string replace_all(std::string_view text, std::string_view token, std::string_view value) {
-    std::string out;
-    out.reserve(text.size());
-    std::size_t from = 0;
-    for (auto at = text.find(token); at != std::string_view::npos; at = text.find(token, from)) {
-        out.append(text.substr(from, at - from));
-        out.append(value);
-        from = at + token.size();
-    }
-    out.append(text.substr(from));
-    return out;
-}
-
 Status render_file(const TemplateFile& file, const std::string& destination,
                    const TemplateContext& context, std::vector<std::string>& written) {
     std::string_view output = file.path;
@@ -146,8 +133,7 @@ std::string cut_sections(std::string_view text, bool pypi) {
 }
 
 std::string replace_placeholders(std::string_view text, const TemplateContext& context) {
-    // Order matters: text inserted by one pass is seen only by the later ones.
-    const std::array<std::pair<std::string_view, const std::string*>, 7> passes = {{
+    const std::array<std::pair<std::string_view, const std::string*>, 7> tokens = {{
         {"{{name_snake}}", &context.name_snake},
         {"{{name_pascal}}", &context.name_pascal},
         {"{{name}}", &context.name},
@@ -156,8 +142,23 @@ std::string replace_placeholders(std::string_view text, const TemplateContext& c
         {"{{author}}", &context.author},
         {"{{year}}", &context.year},
     }};
-    std::string out(text);
-    for (const auto& [token, value] : passes) out = replace_all(out, token, *value);
+    // One pass from left to right: an inserted value is never scanned again, so a description
+    // holding "{{owner}}" keeps it as typed.
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    for (auto at = text.find("{{"); at != std::string_view::npos; at = text.find("{{", at + 1)) {
+        for (const auto& [token, value] : tokens) {
+            if (text.substr(at).starts_with(token)) {
+                out.append(text.substr(from, at - from));
+                out.append(*value);
+                from = at + token.size();
+                at = from - 1;
+                break;
+            }
+        }
+    }
+    out.append(text.substr(from));
     return out;
 }
 

@@ -1,12 +1,11 @@
-// Key generation and rotation on the tap. The upload file sits at a predictable name in a
-// shared directory, so it is created exclusively and never through a symbolic link.
+// Key generation and rotation on the tap. Every file lives in the private key directory; the
+// upload file is still created exclusively and never through a symbolic link.
 #include "secrets/deploy_key.hpp"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <initializer_list>
 #include <vector>
 
@@ -17,13 +16,6 @@
 
 namespace tarnwick {
 namespace {
-
-std::string temp_path(const std::string& file) {
-    std::string dir = temp_dir();
-    if (dir.empty()) return file;
-    if (dir.back() != '/') dir += '/';
-    return dir + file;
-}
 
 // Removes the files it names when it goes out of scope, whatever happened before.
 class RemoveOnExit {
@@ -60,10 +52,8 @@ Result<std::string> read_key_file(const std::string& path) {
     return bytes;
 }
 
-// Writes the public key to a freshly created file of our own: whatever sat at the name is
-// removed first, and O_EXCL with O_NOFOLLOW refuses anything planted there in between.
+// Writes the public key to a freshly created file of our own.
 Status write_upload_file(const std::string& path, const std::string& public_key) {
-    ::unlink(path.c_str());
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return CliError::io(os_error_text(errno));
     const int err = write_all(fd, public_key);
@@ -73,14 +63,14 @@ Status write_upload_file(const std::string& path, const std::string& public_key)
 }
 
 // Adds the key to the tap from the upload file, which is removed as soon as gh is done.
-Result<CommandOutput> upload_public_key(const std::string& tap, const std::string& title,
-                                        const std::string& public_key) {
-    const std::string path = temp_path("tarnwick-pub-" + std::to_string(::getpid()) + ".pub");
+Result<CommandOutput> upload_public_key(const KeyDirectory& dir, const std::string& tap,
+                                        const std::string& title, const std::string& public_key) {
+    const std::string& path = dir.upload_path();
     RemoveOnExit cleanup{path};
     auto written = write_upload_file(path, public_key);
     if (!written) return std::move(written).error();
-    return run_gh({"repo", "deploy-key", "add", decode_lossy(path), "-R", tap, "--allow-write",
-                   "--title", title});
+    return run_gh(
+        {"repo", "deploy-key", "add", path, "-R", tap, "--allow-write", "--title", title});
 }
 
 }  // namespace
@@ -89,20 +79,14 @@ std::string deploy_key_title(std::string_view name) {
     return std::string(name) + " release (CI push)";
 }
 
-std::string temp_dir() {
-    const char* dir = std::getenv("TMPDIR");
-    return dir != nullptr ? std::string(dir) : std::string("/tmp");
-}
-
-Result<KeyPair> generate_key_pair(std::string_view comment) {
-    const std::string private_path = temp_path("tarnwick-key-" + std::to_string(::getpid()));
-    const std::string public_path = private_path + ".pub";
-    ::unlink(private_path.c_str());
-    ::unlink(public_path.c_str());
+Result<KeyPair> generate_key_pair(const KeyDirectory& dir, std::string_view comment) {
+    const std::string& private_path = dir.private_key_path();
+    const std::string& public_path = dir.public_key_path();
     RemoveOnExit cleanup{private_path, public_path};
 
-    auto run = run_tool("ssh-keygen", {"-t", "ed25519", "-f", decode_lossy(private_path), "-N", "",
-                                       "-C", std::string(comment), "-q"});
+    // The path goes to ssh-keygen as raw bytes, so it writes exactly where it is read back.
+    auto run = run_tool("ssh-keygen", {"-t", "ed25519", "-f", private_path, "-N", "", "-C",
+                                       std::string(comment), "-q"});
     if (!run) return std::move(run).error();
     if (!run->success) return tool_error("ssh-keygen", run->stderr_text);
 
@@ -113,8 +97,8 @@ Result<KeyPair> generate_key_pair(std::string_view comment) {
     return KeyPair{std::move(private_key).value(), std::move(public_key).value()};
 }
 
-Result<bool> rotate_deploy_key(const std::string& tap, const std::string& title,
-                               const std::string& public_key) {
+Result<bool> rotate_deploy_key(const KeyDirectory& dir, const std::string& tap,
+                               const std::string& title, const std::string& public_key) {
     auto listing = run_gh({"repo", "deploy-key", "list", "-R", tap, "--json", "id,title"});
     if (!listing) return std::move(listing).error();
     if (!listing->success) return tool_error("gh", listing->stderr_text);
@@ -130,7 +114,7 @@ Result<bool> rotate_deploy_key(const std::string& tap, const std::string& title,
         replaced = true;
     }
 
-    auto added = upload_public_key(tap, title, public_key);
+    auto added = upload_public_key(dir, tap, title, public_key);
     if (!added) return std::move(added).error();
     if (!added->success) return tool_error("gh", added->stderr_text);
     return replaced;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "core/redaction.hpp"
 #include "core/text.hpp"
 #include "process/runner.hpp"
 #include "secrets/deploy_key.hpp"
@@ -32,7 +33,7 @@ std::string_view target_owner(std::string_view target) {
     return target.substr(0, target.find('/'));
 }
 
-Status preflight(const std::string& target) {
+Status preflight(const std::string& target, const std::string& tap) {
     auto auth = run_gh({"auth", "status"});
     if (!auth) return std::move(auth).error();
     if (!auth->success) return CliError::backend("gh", "not authenticated; run `gh auth login`");
@@ -41,7 +42,15 @@ Status preflight(const std::string& target) {
     if (!view->success) {
         // Only gh's part is trimmed: with an empty stderr the message keeps its final blank.
         return CliError::backend_verbatim("gh", "repo " + target + " not found or inaccessible: " +
-                                                    std::string(trim(view->stderr_text)));
+                                                    std::string(trim(redact(view->stderr_text))));
+    }
+    auto tap_view = run_gh({"repo", "view", tap, "--json", "name"});
+    if (!tap_view) return std::move(tap_view).error();
+    if (!tap_view->success) {
+        const std::string said(trim(redact(tap_view->stderr_text)));
+        return CliError::backend_verbatim(
+            "gh", "tap " + tap + " not found or inaccessible" + (said.empty() ? "" : ": " + said) +
+                      "; to create it, run `gh repo create " + tap + " --public`");
     }
     return Ok{};
 }
@@ -76,7 +85,7 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
     report.repo = target;
     report.dry_run = dry_run;
     if (!dry_run) {
-        if (auto ready = preflight(target); !ready) return std::move(ready).error();
+        if (auto ready = preflight(target, tap); !ready) return std::move(ready).error();
     }
 
     if (!cargo_token) {
@@ -92,10 +101,15 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
 
     if (!dry_run) {
         const std::string title = deploy_key_title(target_name(target));
-        auto pair = generate_key_pair(title);
+        auto dir = KeyDirectory::create();
+        if (!dir) return std::move(dir).error();
+        auto pair = generate_key_pair(*dir.value(), title);
         if (!pair) return std::move(pair).error();
-        auto rotated = rotate_deploy_key(tap, title, pair->public_key);
+        add_secret_with_lines(pair->private_key);
+        auto rotated = rotate_deploy_key(*dir.value(), tap, title, pair->public_key);
         if (!rotated) return std::move(rotated).error();
+        // Nothing of the key is on disk any more; the directory goes now.
+        dir.value().reset();
         if (rotated.value())
             report.notes.push_back("rotated existing deploy key " + title + " on " + tap);
         if (auto done = set_secret(target, kDeployKeySecret, pair->private_key); !done) {

@@ -23,8 +23,9 @@ std::string resolve_target(const std::string& repo, const std::string& owner);
 std::string_view target_name(std::string_view target);
 std::string_view target_owner(std::string_view target);
 
-// gh is logged in and the target repository is reachable.
-Status preflight(const std::string& target);
+// gh is logged in, and the target repository and the tap are reachable: checked before
+// anything changes, so a missing tap stops the run with nothing set.
+Status preflight(const std::string& target, const std::string& tap);
 
 // Sends value to `gh secret set` on stdin; it never appears on a command line.
 Status set_secret(const std::string& target, std::string_view name, const std::string& value);

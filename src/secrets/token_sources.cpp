@@ -3,8 +3,11 @@
 #include "secrets/token_sources.hpp"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 
@@ -56,27 +59,52 @@ Token env_token(const char* name) {
     return std::string(trimmed);
 }
 
-// Reads everything from fd; false on a read error.
-bool read_all(int fd, std::string& bytes) {
+// No token source is anywhere near this size; the cap keeps an endless source (/dev/zero,
+// a device, a growing file) from taking the machine's memory.
+constexpr std::size_t kReadLimit = std::size_t{1} << 20;
+constexpr std::string_view kReadLimitText = "1 MiB";
+
+enum class ReadStatus { Complete, TooLarge, Failed };
+
+// Reads fd up to end-of-file, or until more than kReadLimit bytes came. A descriptor that
+// is non-blocking is waited on rather than failed.
+ReadStatus read_bounded(int fd, std::string& bytes, int& error) {
     char buf[65536];
     while (true) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
+        const std::size_t room = kReadLimit + 1 - bytes.size();
+        ssize_t n = ::read(fd, buf, std::min(sizeof buf, room));
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                pollfd p{fd, POLLIN, 0};
+                if (::poll(&p, 1, -1) >= 0 || errno == EINTR) continue;
+            }
+            error = errno;
+            return ReadStatus::Failed;
         }
-        if (n == 0) return true;
+        if (n == 0) return ReadStatus::Complete;
         bytes.append(buf, static_cast<std::size_t>(n));
+        if (bytes.size() > kReadLimit) return ReadStatus::TooLarge;
     }
 }
 
-// The whole file as UTF-8 text; nothing when it cannot be opened or read (a directory
-// included) or is not UTF-8.
+bool small_regular_file(const struct stat& st) {
+    return S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) <= kReadLimit;
+}
+
+// The whole file as UTF-8 text; nothing when it cannot be opened or read, is not a regular
+// file (a FIFO, a device, a directory), is larger than the cap, or is not UTF-8. The open
+// never waits: O_NONBLOCK keeps a FIFO without a writer from hanging it, and the type is
+// checked again on the open descriptor, in case the name was swapped in between.
 std::optional<std::string> read_utf8_file(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0 || !small_regular_file(st)) return std::nullopt;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     std::string text;
-    const bool ok = read_all(fd, text);
+    int error = 0;
+    const bool ok = ::fstat(fd, &st) == 0 && small_regular_file(st) &&
+                    read_bounded(fd, text, error) == ReadStatus::Complete;
     ::close(fd);
     if (!ok || !is_valid_utf8(text)) return std::nullopt;
     return text;
@@ -84,7 +112,16 @@ std::optional<std::string> read_utf8_file(const std::string& path) {
 
 Result<std::string> read_stdin_utf8() {
     std::string bytes;
-    if (!read_all(STDIN_FILENO, bytes)) return CliError::io(os_error_text(errno));
+    int error = 0;
+    switch (read_bounded(STDIN_FILENO, bytes, error)) {
+        case ReadStatus::Complete:
+            break;
+        case ReadStatus::TooLarge:
+            return CliError::io("standard input is larger than the " + std::string(kReadLimitText) +
+                                " limit for a token");
+        case ReadStatus::Failed:
+            return CliError::io(os_error_text(error));
+    }
     if (!is_valid_utf8(bytes)) return CliError::io("stream did not contain valid UTF-8");
     return bytes;
 }

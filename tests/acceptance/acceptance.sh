@@ -59,7 +59,7 @@ run_case() {
 
 run_case demo 1 "A ordoval-compliant CLI (demo)."
 run_case my-cli_tool 0 "A ordoval-compliant CLI (my-cli_tool)." --no-pypi
-run_case x 1 'Café: unicode, kestrow and #hash' --description 'Café: unicode, {{owner}} and #hash'
+run_case x 1 'Café: unicode, {{owner}} and #hash' --description 'Café: unicode, {{owner}} and #hash'
 
 echo "acceptance: $((SECONDS - started))s in all"
 exit $status

@@ -8,6 +8,7 @@ built tarnwick first on PATH, the fake gh answering from a fixed scenario, a HOM
 identity is "Ada Lovelace <ada@example.com>", and no tokens in the environment.
 
 Usage: readme_examples.py TARNWICK_BINARY README.md FAKES_DIR [--show]
+(TARNWICK_BIN in the environment, when set, names the binary instead.)
 """
 import os
 import pathlib
@@ -64,6 +65,8 @@ def sandbox(binary, fakes):
 
 def main():
     binary, readme_path, fakes = sys.argv[1:4]
+    # make test runs the examples against the release binary too.
+    binary = os.environ.get("TARNWICK_BIN") or binary
     show = "--show" in sys.argv
     readme = pathlib.Path(readme_path).read_text()
     root, work, env = sandbox(os.path.realpath(binary), os.path.realpath(fakes))

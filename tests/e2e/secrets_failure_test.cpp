@@ -30,6 +30,7 @@ void expect_failure(const SecretsWorld& w, const std::string& envelope,
 
 const std::string kAuth = "auth status";
 const std::string kView = "repo view owner/tool --json name";
+const std::string kViewTap = "repo view owner/homebrew-tap --json name";
 const std::string kSetCargo = "secret set CARGO_REGISTRY_TOKEN -R owner/tool";
 const std::string kList = "repo deploy-key list -R owner/homebrew-tap --json id,title";
 const std::string kAdd = "repo deploy-key add";
@@ -67,11 +68,45 @@ TEST(SecretsFailure, RepositoryInaccessibleWithAndWithoutStderr) {
                    {kAuth, kView});
 }
 
+TEST(SecretsFailure, AMissingTapStopsTheRunBeforeAnythingChanges) {
+    struct Case {
+        const char* name;
+        std::string stderr_text;
+        std::vector<std::string> args;
+        std::string tap;
+    };
+    const std::vector<Case> cases = {
+        {"default tap, gh explains",
+         "GraphQL: Could not resolve to a Repository\n",
+         {"secrets", "owner/tool"},
+         "owner/homebrew-tap"},
+        {"--tap, gh silent", "", {"secrets", "owner/tool", "--tap", "me/formulae"}, "me/formulae"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SecretsWorld w;
+        // The target is found; the second view, of the tap, fails.
+        w.answer("repo_view.2.exit", "1");
+        if (!c.stderr_text.empty()) w.answer("repo_view.2.stderr", c.stderr_text);
+        auto r = w.run(c.args, kTokens);
+        EXPECT_EQ(r.exit_code, 2);
+        EXPECT_EQ(r.out, "");
+        const std::string said =
+            c.stderr_text.empty() ? "" : ": GraphQL: Could not resolve to a Repository";
+        EXPECT_EQ(r.err,
+                  backend_envelope("gh: tap " + c.tap + " not found or inaccessible" + said +
+                                   "; to create it, run `gh repo create " + c.tap + " --public`"));
+        EXPECT_EQ(w.calls(),
+                  (std::vector<std::string>{kAuth, kView, "repo view " + c.tap + " --json name"}));
+        EXPECT_TRUE(w.key_files_left().empty());
+    }
+}
+
 TEST(SecretsFailure, EachSecretSetFailureStopsThere) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-        {"CARGO_REGISTRY_TOKEN", {kAuth, kView, kSetCargo}},
-        {"HOMEBREW_TAP_DEPLOY_KEY", {kAuth, kView, kSetCargo, kList, kAdd, kSetKey}},
-        {"PYPI_API_TOKEN", {kAuth, kView, kSetCargo, kList, kAdd, kSetKey, kSetPypi}},
+        {"CARGO_REGISTRY_TOKEN", {kAuth, kView, kViewTap, kSetCargo}},
+        {"HOMEBREW_TAP_DEPLOY_KEY", {kAuth, kView, kViewTap, kSetCargo, kList, kAdd, kSetKey}},
+        {"PYPI_API_TOKEN", {kAuth, kView, kViewTap, kSetCargo, kList, kAdd, kSetKey, kSetPypi}},
     };
     for (const auto& [secret, calls] : cases) {
         SCOPED_TRACE(secret);
@@ -87,21 +122,21 @@ TEST(SecretsFailure, ListingFailsOrIsNotJson) {
     w.answer("repo_deploy-key_list.1.exit", "1");
     w.answer("repo_deploy-key_list.1.stderr", "HTTP 403: Resource not accessible\n");
     expect_failure(w, backend_envelope("gh: HTTP 403: Resource not accessible"),
-                   {kAuth, kView, kSetCargo, kList});
+                   {kAuth, kView, kViewTap, kSetCargo, kList});
 
     SecretsWorld v;
     v.answer("repo_deploy-key_list.stdout", "no deploy keys found\n");
     expect_failure(v,
                    backend_envelope("gh: parsing deploy-key list: syntax error while parsing "
                                     "value - invalid literal; last read: 'no' at line 1 column 2"),
-                   {kAuth, kView, kSetCargo, kList});
+                   {kAuth, kView, kViewTap, kSetCargo, kList});
 
     SecretsWorld m;
     m.answer("repo_deploy-key_list.stdout", "[\n  {\"id\": 3}\n]\n");
     expect_failure(m,
                    backend_envelope("gh: parsing deploy-key list: missing field `title` at line "
                                     "2 column 11"),
-                   {kAuth, kView, kSetCargo, kList});
+                   {kAuth, kView, kViewTap, kSetCargo, kList});
 }
 
 TEST(SecretsFailure, DeleteFailingMidwayKeepsEarlierDeletes) {
@@ -114,7 +149,7 @@ TEST(SecretsFailure, DeleteFailingMidwayKeepsEarlierDeletes) {
     w.answer("repo_deploy-key_delete.2.stderr", "HTTP 422: key is in use\n");
     expect_failure(
         w, backend_envelope("gh: HTTP 422: key is in use"),
-        {kAuth, kView, kSetCargo, kList, "repo deploy-key delete 1 -R owner/homebrew-tap",
+        {kAuth, kView, kViewTap, kSetCargo, kList, "repo deploy-key delete 1 -R owner/homebrew-tap",
          "repo deploy-key delete 2 -R owner/homebrew-tap"});
 }
 
@@ -123,22 +158,23 @@ TEST(SecretsFailure, AddFailingRemovesTheUploadFile) {
     w.answer("repo_deploy-key_add.exit", "1");
     w.answer("repo_deploy-key_add.stderr", "HTTP 422: key is already in use\n");
     expect_failure(w, backend_envelope("gh: HTTP 422: key is already in use"),
-                   {kAuth, kView, kSetCargo, kList, kAdd});
+                   {kAuth, kView, kViewTap, kSetCargo, kList, kAdd});
     // The file existed while gh ran: it received the public key.
-    EXPECT_EQ(read_file(w.log_file(4, "file")).rfind("ssh-ed25519 ", 0), 0u);
+    EXPECT_EQ(read_file(w.log_file(5, "file")).rfind("ssh-ed25519 ", 0), 0u);
 }
 
 TEST(SecretsFailure, SshKeygenMissingFailingOrWritingNothing) {
     SecretsWorld w;
     const std::string path = std::string(TARNWICK_FAKES_DIR) + ":" + w.shell_tools();
     expect_failure(w, backend_envelope("ssh-keygen: No such file or directory (os error 2)"),
-                   {kAuth, kView, kSetCargo},
+                   {kAuth, kView, kViewTap, kSetCargo},
                    {{"PATH", path}, {"CARGO_REGISTRY_TOKEN", "crates-f"}});
 
     SecretsWorld f;
     f.fake_tool("ssh-keygen", "#!/bin/sh\necho 'Saving key failed: disk full' >&2\nexit 1\n");
     expect_failure(
-        f, backend_envelope("ssh-keygen: Saving key failed: disk full"), {kAuth, kView, kSetCargo},
+        f, backend_envelope("ssh-keygen: Saving key failed: disk full"),
+        {kAuth, kView, kViewTap, kSetCargo},
         {{"PATH", f.bin.path() + ":" + std::string(TARNWICK_FAKES_DIR) + ":" + f.shell_tools()},
          {"CARGO_REGISTRY_TOKEN", "crates-f"}});
 
@@ -149,7 +185,7 @@ TEST(SecretsFailure, SshKeygenMissingFailingOrWritingNothing) {
                 "#!/bin/sh\nwhile [ \"$1\" != -f ]; do shift; done\n"
                 "echo 'PRIVATE-HALF' > \"$2\"\nexit 0\n");
     expect_failure(
-        h, io_envelope("No such file or directory (os error 2)"), {kAuth, kView},
+        h, io_envelope("No such file or directory (os error 2)"), {kAuth, kView, kViewTap},
         {{"PATH", h.bin.path() + ":" + std::string(TARNWICK_FAKES_DIR) + ":" + h.shell_tools()}});
 }
 

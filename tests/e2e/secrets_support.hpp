@@ -71,7 +71,7 @@ public:
         return log / name;
     }
 
-    // Files in TMPDIR whose names start like the key or upload files.
+    // Entries in TMPDIR named like a key directory (tarnwick-key-XXXXXX) or an upload file.
     std::vector<std::string> key_files_left() const {
         std::vector<std::string> out;
         for (const auto& e : std::filesystem::directory_iterator(tmp.path())) {

@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -121,7 +122,11 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork");
     if (pid == 0) {
-        if (options.input) {
+        if (!options.stdin_path.empty()) {
+            int source = ::open(options.stdin_path.c_str(), O_RDONLY);
+            if (source < 0) ::_exit(126);
+            ::dup2(source, 0);
+        } else if (options.input) {
             ::dup2(in[0], 0);
         } else {
             int null = ::open("/dev/null", O_RDONLY);
@@ -207,6 +212,76 @@ RunResult run_tarnwick(const std::vector<std::string>& args, const std::string& 
     wrapped.push_back(TARNWICK_BIN);
     wrapped.insert(wrapped.end(), args.begin(), args.end());
     return run_program(words.front(), wrapped, env, options);
+}
+
+const std::string& tarnwick_bin() {
+    static const std::string bin = [] {
+        const char* chosen = std::getenv("TARNWICK_BIN");
+        return std::string(chosen && *chosen ? chosen : TARNWICK_BUILT_BIN);
+    }();
+    return bin;
+}
+
+int start_tarnwick(const std::vector<std::string>& args, const std::string& home,
+                   const RunOptions& options, const std::string& out_file,
+                   const std::string& err_file) {
+    auto env_map = default_env(home);
+    for (const auto& [k, v] : options.env) {
+        if (v)
+            env_map[k] = *v;
+        else
+            env_map.erase(k);
+    }
+    std::vector<std::string> env_strings;
+    for (const auto& [k, v] : env_map) env_strings.push_back(k + "=" + v);
+    std::vector<char*> envp;
+    for (auto& e : env_strings) envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::vector<std::string> argv_strings{TARNWICK_BIN};
+    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argv_strings) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    pid_t pid = ::fork();
+    if (pid < 0) throw std::runtime_error("fork");
+    if (pid == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (in < 0 || out < 0 || err < 0) ::_exit(126);
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        for (int fd = 3; fd < 256; ++fd) ::close(fd);
+        if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
+        // A runner started in the background has SIGINT and SIGQUIT ignored; the program
+        // under test must see a person's Ctrl-C as it would at a terminal.
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) ::signal(sig, SIG_DFL);
+        rlimit no_core{0, 0};
+        ::setrlimit(RLIMIT_CORE, &no_core);
+        ::execve(argv[0], argv.data(), envp.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+RunResult finish_tarnwick(int pid, const std::string& out_file, const std::string& err_file) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    RunResult result;
+    if (WIFEXITED(status)) {
+        result.exit_code = WEXITSTATUS(status);
+    } else if (WIFSIGNALED(status)) {
+        result.signal = WTERMSIG(status);
+    }
+    result.out = read_file(out_file);
+    result.err = read_file(err_file);
+    return result;
 }
 
 std::string read_file(const std::string& path) {

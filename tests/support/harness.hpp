@@ -35,6 +35,7 @@ struct RunOptions {
     // Variables set (value) or removed (nullopt) on top of the default environment.
     std::map<std::string, std::optional<std::string>> env;
     std::optional<std::string> input;      // stdin bytes; absent: /dev/null
+    std::string stdin_path;                // when set, stdin is this file (a device, a FIFO)
     bool use_pty = false;                  // stdout on a pseudo-terminal (stderr still a pipe)
     bool stdout_reader_closed = false;     // stdout is a pipe whose read end is already closed
     bool close_stdout_and_stderr = false;  // the child starts with descriptors 1 and 2 closed
@@ -48,9 +49,26 @@ std::map<std::string, std::string> default_env(const std::string& home);
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env, const RunOptions& options);
 
+// The tarnwick under test: $TARNWICK_BIN when it is set (make test runs the end-to-end suite
+// against the release binary too), else the one built beside the tests.
+const std::string& tarnwick_bin();
+#define TARNWICK_BIN (::tarnwick::testing::tarnwick_bin())
+
 // Runs the built tarnwick with default_env(home) plus options.env.
 RunResult run_tarnwick(const std::vector<std::string>& args, const std::string& home,
                        const RunOptions& options = {});
+
+// Starts the built tarnwick without waiting for it, for tests that signal it while it runs:
+// the termination signals have their default dispositions and are unblocked (whatever the
+// test runner inherited), core dumps are off, stdin is /dev/null, and stdout and stderr go
+// to the files named. options.env and options.cwd apply as in run_tarnwick; the stdin fields
+// and the memcheck wrapper do not.
+int start_tarnwick(const std::vector<std::string>& args, const std::string& home,
+                   const RunOptions& options, const std::string& out_file,
+                   const std::string& err_file);
+
+// Waits for a started tarnwick and collects its result from the two files.
+RunResult finish_tarnwick(int pid, const std::string& out_file, const std::string& err_file);
 
 std::string read_file(const std::string& path);
 void write_file(const std::string& path, const std::string& contents);

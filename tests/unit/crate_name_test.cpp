@@ -53,3 +53,51 @@ TEST(CrateName, PascalSpellingDropsEmptyPiecesAndKeepsDigits) {
     EXPECT_EQ(pascal_name("a_b-c"), "ABC");
     EXPECT_EQ(pascal_name("x123"), "X123");
 }
+
+TEST(CrateName, RefusesWhatRustOrCargoRefuseOnTheSnakeForm) {
+    struct Case {
+        const char* name;
+        const char* reason;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"fn", "it is a Rust keyword"},
+             {"self", "it is a Rust keyword"},
+             {"super", "it is a Rust keyword"},
+             {"crate", "it is a Rust keyword"},
+             {"async", "it is a Rust keyword"},
+             {"await", "it is a Rust keyword"},
+             {"dyn", "it is a Rust keyword"},
+             {"type", "it is a Rust keyword"},
+             {"gen", "it is a Rust keyword"},
+             {"try", "it is a Rust keyword"},
+             {"abstract", "it is a Rust keyword"},
+             {"yield", "it is a Rust keyword"},
+             {"match", "it is a Rust keyword"},
+             {"std", "it is the name of a built-in Rust crate"},
+             {"core", "it is the name of a built-in Rust crate"},
+             {"alloc", "it is the name of a built-in Rust crate"},
+             {"test", "it is the name of a built-in Rust crate"},
+             {"proc_macro", "it is the name of a built-in Rust crate"},
+             {"proc-macro", "as proc_macro, it is the name of a built-in Rust crate"},
+             {"build", "cargo reserves it for a build directory"},
+             {"deps", "cargo reserves it for a build directory"},
+             {"examples", "cargo reserves it for a build directory"},
+             {"incremental", "cargo reserves it for a build directory"},
+         }) {
+        SCOPED_TRACE(c.name);
+        auto status = validate_crate_name(c.name);
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(status.error().kind(), "usage");
+        EXPECT_EQ(status.error().message(),
+                  std::string("invalid crate name \"") + c.name + "\": " + c.reason);
+    }
+}
+
+TEST(CrateName, AcceptsNamesThatOnlyContainReservedWords) {
+    for (const char* name :
+         {"fnord", "my-test", "std-ext", "test-", "tests", "selfie", "types", "proc-macros",
+          "core2", "build-tool", "a--b", "tool-", "my_fn", "gen-ai", "self_"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(validate_crate_name(name).ok());
+    }
+}

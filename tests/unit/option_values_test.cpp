@@ -42,16 +42,82 @@ TEST(OptionValues, AuthorMessageSaysWhereTheValueCameFrom) {
               "the generated files; pass --author");
 }
 
-TEST(OptionValues, OwnerMustBeOneNonEmptyWord) {
-    EXPECT_TRUE(check_owner("kestrow").ok());
-    EXPECT_TRUE(check_owner("my-org_2").ok());
-    for (const std::string& owner : std::vector<std::string>{"", "a/b", "a b", "a\tb",
-                                                             "a\xC2\xA0"
-                                                             "b",
-                                                             "a\"b", "a\\b"}) {
-        EXPECT_FALSE(check_owner(owner).ok()) << owner;
+TEST(OptionValues, OwnerFollowsGitHubAccountNames) {
+    for (const std::string& owner : std::vector<std::string>{"kestrow", "a", "Acme-Tools", "x1-2-3",
+                                                             "0day", std::string(39, 'z')}) {
+        SCOPED_TRACE(owner);
+        EXPECT_TRUE(check_owner(owner).ok());
     }
-    EXPECT_EQ(check_owner("").error().message(),
-              "invalid --owner \"\": use a GitHub user or organization name, without \"/\", "
-              "white space, quotes, backslashes or control characters");
+    for (const std::string& owner : std::vector<std::string>{
+             "", "a/b", "a b", "a\tb",
+             "a\xC2\xA0"
+             "b",
+             "a\"b", "a\\b", "my-org_2", "-acme", "acme-", "ac--me", "a.b", std::string(40, 'z'),
+             "a;curl${IFS}x|sh;#", "$(id)", "`id`", "caf\xC3\xA9"}) {
+        SCOPED_TRACE(owner);
+        auto status = check_owner(owner);
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(status.error().kind(), "usage");
+    }
+    EXPECT_EQ(check_owner("a;b").error().message(),
+              "invalid --owner \"a;b\": use a GitHub account name: 1 to 39 ASCII letters, "
+              "digits or single hyphens, not starting or ending with a hyphen");
+}
+
+// Text that GitHub Actions or Ruby would evaluate where the description lands in the release
+// workflow; everything else stays as typed.
+TEST(OptionValues, DescriptionRefusesWhatTheReleaseWorkflowWouldEvaluate) {
+    struct Case {
+        const char* description;
+        const char* message;  // empty: accepted
+    };
+    for (const Case& c : std::vector<Case>{
+             {"leak ${{ secrets.HOMEBREW_TAP_DEPLOY_KEY }}",
+              "invalid --description \"leak ${{ secrets.HOMEBREW_TAP_DEPLOY_KEY }}\": \"${{\" is "
+              "refused, GitHub Actions would evaluate it in the release workflow"},
+             {"${{github.token}}", "\"${{\" is refused"},
+             {"run #{`id`}",
+              "\"#{\" is refused, Ruby would interpolate it in the Homebrew formula"},
+             {"#@ivar", "\"#@\" is refused"},
+             {"#$0", "\"#$\" is refused"},
+             {"#1 tool", ""},
+             {"$HOME and ${HOME}", ""},
+             {"{{owner}} {{name}}", ""},
+             {"100% \xE2\x9C\x93", ""},
+             {"${ {", ""},
+             {"# {", ""},
+             {"$", ""},
+             {"#", ""},
+         }) {
+        SCOPED_TRACE(c.description);
+        auto status = check_description(c.description);
+        if (*c.message == '\0') {
+            EXPECT_TRUE(status.ok());
+            continue;
+        }
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(status.error().kind(), "usage");
+        EXPECT_NE(status.error().message().find(c.message), std::string::npos)
+            << status.error().message();
+    }
+}
+
+// The author names the first commit; git strips these characters from a name's ends and
+// refuses a name of nothing else.
+TEST(OptionValues, CommitAuthorRefusesNamesGitRejects) {
+    for (const char* author : {"Ada", "Ada <ada@example.com>", "<ada@example.com>", "", "  ",
+                               "O'Brien", "A. <a@b>", "x., <y>"}) {
+        SCOPED_TRACE(author);
+        EXPECT_TRUE(check_commit_author(author, false).ok());
+    }
+    for (const char* author : {".", ".,", "'", "., <ada@example.com>", ";:<x@y>", "'. <x@y>"}) {
+        SCOPED_TRACE(author);
+        EXPECT_FALSE(check_commit_author(author, false).ok());
+    }
+    EXPECT_EQ(check_commit_author(". <a@b>", false).error().message(),
+              "invalid --author \". <a@b>\": git refuses the commit name \".\", which is only "
+              "punctuation");
+    EXPECT_EQ(check_commit_author(".", true).error().message(),
+              "invalid author \".\" from git config user.name/user.email: git refuses the commit "
+              "name \".\", which is only punctuation; pass --author");
 }

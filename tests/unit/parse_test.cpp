@@ -1,4 +1,5 @@
-// The command line: records from good lines, and the usage reports for bad ones.
+// The command line: records from good lines, the usage reports for bad ones, and the
+// tokenizer rules as tables of argv and outcome.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -163,4 +164,180 @@ TEST(Parse, ASecondCommandWordIsAnUnexpectedArgument) {
               std::string::npos);
     EXPECT_NE(failure({"secrets", "a", "new", "b"}).find("Usage: tarnwick secrets"),
               std::string::npos);
+}
+
+namespace {
+
+// A parse result in one line: the records with every field, or the first line of the
+// failure with its kind. Values are bracketed so that an empty one shows.
+std::string outcome(std::vector<const char*> args) {
+    auto r = parse(std::move(args));
+    if (!r.ok()) {
+        const std::string& text = r.error().text;
+        std::string first = text.substr(0, text.find('\n'));
+        switch (r.error().kind) {
+            case ParseFailureKind::DisplayHelp:
+                return "help: " + first;
+            case ParseFailureKind::DisplayVersion:
+                return "version: " + first;
+            case ParseFailureKind::DisplayHelpOnMissingArguments:
+                return "help on missing arguments: " + first;
+            case ParseFailureKind::Error:
+                break;
+        }
+        return first;
+    }
+    const char* modes[] = {"auto", "json", "text"};
+    std::string out = std::string("output=") + modes[static_cast<int>(r->output)];
+    if (!r->command) return out;
+    auto opt = [](const std::optional<std::string>& v) { return v ? "[" + *v + "]" : "-"; };
+    if (const auto* n = std::get_if<New>(&*r->command)) {
+        out += " new [" + n->name + "] description=" + opt(n->description) + " owner=[" + n->owner +
+               "] author=" + opt(n->author) + " into=[" + n->into + "]";
+        if (n->no_git) out += " no-git";
+        if (n->github) out += " github";
+        if (n->no_pypi) out += " no-pypi";
+    } else if (const auto* c = std::get_if<Check>(&*r->command)) {
+        out += " check [" + c->name + "] into=[" + c->into + "]";
+    } else if (const auto* s = std::get_if<Secrets>(&*r->command)) {
+        out += " secrets [" + s->repo + "] owner=[" + s->owner + "] tap=" + opt(s->tap);
+        if (s->pypi_token_stdin) out += " pypi-token-stdin";
+        if (s->dry_run) out += " dry-run";
+        if (s->verify) out += " verify";
+    } else {
+        out += " other";
+    }
+    return out;
+}
+
+struct LineCase {
+    std::vector<const char*> args;
+    std::string expected;
+};
+
+void expect_outcomes(const std::vector<LineCase>& cases) {
+    for (const LineCase& c : cases) {
+        std::string line;
+        for (const char* a : c.args) line += std::string(" ") + a;
+        SCOPED_TRACE("tarnwick" + line);
+        EXPECT_EQ(outcome(c.args), c.expected);
+    }
+}
+
+}  // namespace
+
+TEST(ParseRules, AValueTakingOptionNeverSwallowsAnOption) {
+    expect_outcomes({
+        {{"secrets", "acme/tool", "--tap", "--dry-run"},
+         "error: a value is required for '--tap <TAP>' but none was supplied"},
+        {{"new", "eqb", "--description", "--no-git"},
+         "error: a value is required for '--description <DESCRIPTION>' but none was supplied"},
+        {{"new", "eqb", "--owner", "--no-pypi"},
+         "error: a value is required for '--owner <OWNER>' but none was supplied"},
+        {{"check", "d", "--into", "-x"},
+         "error: a value is required for '--into <INTO>' but none was supplied"},
+        {{"new", "eqb", "--author", "--"},
+         "error: a value is required for '--author <AUTHOR>' but none was supplied"},
+        {{"check", "d", "-o", "-x"},
+         "error: a value is required for '--output <OUTPUT>' but none was supplied"},
+        {{"-o", "--help", "check", "d"},
+         "error: a value is required for '--output <OUTPUT>' but none was supplied"},
+        {{"secrets", "a", "--owner"},
+         "error: a value is required for '--owner <OWNER>' but none was supplied"},
+        // A lone "-" is a value, as in "read from standard input".
+        {{"check", "d", "--into", "-"}, "output=auto check [d] into=[-]"},
+        {{"new", "eqb", "--description", "-"},
+         "output=auto new [eqb] description=[-] owner=[kestrow] author=- into=[.]"},
+        {{"check", "-"}, "output=auto check [-] into=[.]"},
+    });
+}
+
+TEST(ParseRules, AnAttachedValueIsTakenVerbatim) {
+    expect_outcomes({
+        {{"new", "eqb", "--author=", "--no-git"},
+         "output=auto new [eqb] description=- owner=[kestrow] author=[] into=[.] no-git"},
+        {{"new", "eqb", "--description=", "--no-pypi"},
+         "output=auto new [eqb] description=[] owner=[kestrow] author=- into=[.] no-pypi"},
+        {{"new", "eqb", "--description=--no-git"},
+         "output=auto new [eqb] description=[--no-git] owner=[kestrow] author=- into=[.]"},
+        {{"new", "eqb", "--owner=a=b"},
+         "output=auto new [eqb] description=- owner=[a=b] author=- into=[.]"},
+        {{"check", "d", "--into=-x"}, "output=auto check [d] into=[-x]"},
+        {{"secrets", "a", "--tap=--dry-run"},
+         "output=auto secrets [a] owner=[kestrow] tap=[--dry-run]"},
+        {{"check", "d", "-o=json"}, "output=json check [d] into=[.]"},
+        {{"check", "d", "-ojson"}, "output=json check [d] into=[.]"},
+        {{"check", "d", "--output=text"}, "output=text check [d] into=[.]"},
+        {{"-o=text", "check", "d"}, "output=text check [d] into=[.]"},
+        {{"-otext"}, "output=text"},
+        {{"check", "d", "-o="}, "error: invalid value '' for '--output <OUTPUT>'"},
+        {{"check", "d", "-o=-"}, "error: invalid value '-' for '--output <OUTPUT>'"},
+        {{"-o", "-", "check", "d"}, "error: invalid value '-' for '--output <OUTPUT>'"},
+    });
+}
+
+TEST(ParseRules, FlagsTakeNoValue) {
+    expect_outcomes({
+        {{"new", "a", "--no-git=false"},
+         "error: unexpected value 'false' for '--no-git' found; no more were expected"},
+        {{"new", "a", "--github=0"},
+         "error: unexpected value '0' for '--github' found; no more were expected"},
+        {{"secrets", "a", "--dry-run=false"},
+         "error: unexpected value 'false' for '--dry-run' found; no more were expected"},
+        {{"new", "a", "--no-pypi="},
+         "error: unexpected value '' for '--no-pypi' found; no more were expected"},
+        {{"--version=1"},
+         "error: unexpected value '1' for '--version' found; no more were expected"},
+        {{"-h=x"}, "error: unexpected value 'x' for '--help' found; no more were expected"},
+        // A flag followed by a plain word leaves the word to the positionals.
+        {{"secrets", "--dry-run", "a"}, "output=auto secrets [a] owner=[kestrow] tap=- dry-run"},
+    });
+}
+
+TEST(ParseRules, AfterTheDoubleDashEveryWordIsPositional) {
+    expect_outcomes({
+        {{"check", "--", "-x"}, "output=auto check [-x] into=[.]"},
+        {{"check", "--", "--into"}, "output=auto check [--into] into=[.]"},
+        {{"check", "--into", "p", "--", "--"}, "output=auto check [--] into=[p]"},
+        {{"new", "--", "a", "--no-git"}, "error: unexpected argument '--no-git' found"},
+        {{"check", "a", "--", "-o"}, "error: unexpected argument '-o' found"},
+        {{"--", "check", "a"}, "error: unexpected argument 'check' found"},
+    });
+}
+
+TEST(ParseRules, ShortHelpForTheRootLongHelpEverywhereElse) {
+    expect_outcomes({
+        {{"-h"}, "help: Scaffold a ordoval-compliant, agent-facing Rust CLI in seconds."},
+        {{"-o", "json", "-h"},
+         "help: Scaffold a ordoval-compliant, agent-facing Rust CLI in seconds."},
+        {{"--help"},
+         "help: Scaffold a complete, ordoval-compliant Rust CLI: source skeleton, schema + "
+         "conformance test, and the GitHub-hosted dual-publish release pipeline."},
+        {{"help"},
+         "help: Scaffold a complete, ordoval-compliant Rust CLI: source skeleton, schema + "
+         "conformance test, and the GitHub-hosted dual-publish release pipeline."},
+        {{"new", "-h"}, "help: Scaffold a new ordoval-compliant Rust CLI into ./<name>"},
+        {{"-V"}, "version: tarnwick 0.1.6"},
+        // Help is answered where it is met; a mistake before it is reported instead.
+        {{"new", "--frob", "-h"}, "error: unexpected argument '--frob' found"},
+        {{"help", "frob"}, "error: unrecognized subcommand 'frob'"},
+    });
+}
+
+TEST(ParseRules, ShortAndLongHelpDifferOnlyInAboutAndHelpLine) {
+    std::string short_help = parse({"-h"}).error().text;
+    std::string long_help = parse({"--help"}).error().text;
+    EXPECT_NE(short_help.find("\n  -h, --help             Print help (see more with '--help')\n"),
+              std::string::npos)
+        << short_help;
+    EXPECT_NE(long_help.find("\n  -h, --help             Print help\n"), std::string::npos)
+        << long_help;
+    EXPECT_EQ(long_help.find("see more"), std::string::npos);
+    const std::string tail = "\n\nUsage: tarnwick [OPTIONS] [COMMAND]\n";
+    EXPECT_EQ(short_help.substr(short_help.find(tail),
+                                short_help.find("  -h, --help") - short_help.find(tail)),
+              long_help.substr(long_help.find(tail),
+                               long_help.find("  -h, --help") - long_help.find(tail)));
+    // A subcommand has no long description: both forms read the same.
+    EXPECT_EQ(parse({"secrets", "-h"}).error().text, parse({"secrets", "--help"}).error().text);
 }

@@ -86,12 +86,12 @@ TEST(ReplacePlaceholders, NameBesideNameSnakeAndPascal) {
         "my-tool/my_tool/MyToolmy-tool");
 }
 
-TEST(ReplacePlaceholders, LaterPassesSeeInsertedTextEarlierOnesDoNot) {
+TEST(ReplacePlaceholders, InsertedValuesAreNeverScannedAgain) {
     TemplateContext context = sample_context();
     context.description = "by {{owner}} in {{year}}";
     context.owner = "{{description}}";
-    EXPECT_EQ(replace_placeholders("{{description}}|{{owner}}", context),
-              "by {{description}} in 2026|{{description}}");
+    EXPECT_EQ(replace_placeholders("{{description}}|{{owner}}|{{{{year}}}}", context),
+              "by {{owner}} in {{year}}|{{description}}|{{2026}}");
 }
 
 TEST(ReplacePlaceholders, GithubExpressionsAndUnknownPlaceholdersPassThrough) {

@@ -2,6 +2,7 @@
 #include "process/runner.hpp"
 
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <cstdlib>
 #include <string>
@@ -95,8 +96,10 @@ TEST(Runner, GitFailuresBecomeGitErrors) {
 TEST(Runner, ExtraEnvironmentReplacesOrAdds) {
     ::setenv("TARNWICK_RUNNER_A", "inherited", 1);
     ::setenv("TARNWICK_RUNNER_AB", "kept", 1);
-    auto r = run_command("sh", {"-c", "printf '%s|%s|%s' \"$TARNWICK_RUNNER_A\" "
-                                      "\"$TARNWICK_RUNNER_AB\" \"$TARNWICK_RUNNER_NEW\""},
+    auto r = run_command("sh",
+                         {"-c",
+                          "printf '%s|%s|%s' \"$TARNWICK_RUNNER_A\" "
+                          "\"$TARNWICK_RUNNER_AB\" \"$TARNWICK_RUNNER_NEW\""},
                          std::nullopt, std::nullopt,
                          {"TARNWICK_RUNNER_A=replaced", "TARNWICK_RUNNER_NEW="});
     ASSERT_TRUE(r.ok());
@@ -104,4 +107,34 @@ TEST(Runner, ExtraEnvironmentReplacesOrAdds) {
     auto inherited = run_command("sh", {"-c", "printf '%s' \"$TARNWICK_RUNNER_A\""});
     ASSERT_TRUE(inherited.ok());
     EXPECT_EQ(inherited->stdout_text, "inherited");
+}
+
+TEST(Runner, AChildThatStopsReadingIsReportedAsItEnded) {
+    // More input than a pipe holds, so the write meets a closed reader. The program ignores
+    // SIGPIPE for its whole run; so does this test while it runs.
+    auto* previous = ::signal(SIGPIPE, SIG_IGN);
+    const std::string input(300000, 's');
+    struct Case {
+        const char* name;
+        std::string script;
+        bool success;
+        std::string stderr_text, message;
+    };
+    const std::vector<Case> cases = {
+        {"rejects unread", "echo 'HTTP 401: Bad credentials' >&2; exit 1", false,
+         "HTTP 401: Bad credentials\n", "HTTP 401: Bad credentials"},
+        {"reads a little", "head -c 10 >/dev/null; echo partial >&2; exit 4", false, "partial\n",
+         "partial"},
+        {"closes stdin, then talks", "exec 0<&-; sleep 0; echo later; echo done >&2", true,
+         "done\n", "done"},
+        {"accepts unread", "exit 0", true, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto out = sh(c.script, input);
+        EXPECT_EQ(out.success, c.success);
+        EXPECT_EQ(out.stderr_text, c.stderr_text);
+        EXPECT_EQ(tool_error("gh", out.stderr_text).message(), "gh: " + c.message);
+    }
+    ::signal(SIGPIPE, previous);
 }

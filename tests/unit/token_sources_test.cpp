@@ -1,13 +1,15 @@
-// Token lookups: the two credential-file scanners over text, and the order in which the
-// environment and the files are consulted.
+// Token lookups: the two credential-file scanners over text, the order in which the
+// environment and the files are consulted, and which files count as readable at all.
 #include "secrets/token_sources.hpp"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 
 using namespace tarnwick;
@@ -185,5 +187,55 @@ TEST(PypiToken, EnvironmentOrderThenPypirc) {
                        {"UV_PUBLISH_TOKEN", std::nullopt},
                        {"HOME", std::nullopt}});
         EXPECT_EQ(pypi_token(false).value(), std::nullopt);
+    }
+}
+
+TEST(TokenFiles, OnlySmallRegularFilesAreReadAndNothingBlocks) {
+    // What stands at credentials.toml and at .pypirc; "credentials" always holds a fallback.
+    struct Case {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> make;
+        bool readable;
+    };
+    const std::string line = "[registry]\ntoken = big\n[pypi]\npassword = big\n";
+    const std::vector<Case> cases = {
+        {"regular file", [&](const auto& p) { std::ofstream(p) << line; }, true},
+        {"padded to exactly 1 MiB",
+         [&](const auto& p) {
+             std::ofstream(p) << line << std::string((1u << 20) - line.size(), '\n');
+         },
+         true},
+        {"one byte over 1 MiB",
+         [&](const auto& p) {
+             std::ofstream(p) << line << std::string((1u << 20) - line.size() + 1, '\n');
+         },
+         false},
+        {"symlink to a regular file",
+         [&](const auto& p) {
+             std::ofstream(p.string() + ".real") << line;
+             std::filesystem::create_symlink(p.string() + ".real", p);
+         },
+         true},
+        {"symlink to /dev/zero",
+         [](const auto& p) { std::filesystem::create_symlink("/dev/zero", p); }, false},
+        {"FIFO without a writer", [](const auto& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+         false},
+        {"directory", [](const auto& p) { std::filesystem::create_directory(p); }, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TokenDir dir;
+        dir.write("home/.cargo/credentials", "token = fallback\n");
+        c.make(dir.root / "home/.cargo/credentials.toml");
+        c.make(dir.root / "home/.pypirc");
+        ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt},
+                       {"CARGO_HOME", std::nullopt},
+                       {"PYPI_API_TOKEN", std::nullopt},
+                       {"UV_PUBLISH_TOKEN", std::nullopt},
+                       {"HOME", (dir.root / "home").string()}});
+        EXPECT_EQ(cargo_token(), c.readable ? "big" : "fallback");
+        auto pypi = pypi_token(false);
+        ASSERT_TRUE(pypi.ok());
+        EXPECT_EQ(pypi.value(), c.readable ? Token("big") : std::nullopt);
     }
 }

