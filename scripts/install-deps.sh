@@ -11,7 +11,7 @@ run_packages=(
   git openssh-client
 )
 test_packages=(
-  libgtest-dev
+  libgtest-dev openssh-server ruby
   python3 python3-jsonschema python3-yaml
   help2man dpkg-dev hyperfine time valgrind
   clang clang-format libfuzzer-14-dev libclang-rt-14-dev

@@ -1,0 +1,229 @@
+#!/usr/bin/env bash
+# Rehearses a generated project's first release on this machine, with the workflows' own steps:
+# `tarnwick new demo` pushed to a local stand-in for github.com/acme/demo, `tarnwick secrets`
+# through the fake gh's store, a real sshd serving the tap acme/homebrew-tap to the deploy keys
+# registered there, then ci.yml and release.yml run by run_workflow.py at tag v0.1.0. Checks the
+# formula the release pushed, that a tag disagreeing with Cargo.toml stops the release before
+# anything is published, and that after a second `tarnwick secrets` only the new key can push.
+# Usage: rehearsal.sh TARNWICK_BINARY [CARGO_TARGET_DIR]
+# Exit 0 passed, 1 failed, 77 skipped (cargo, ruby, sshd or a mount namespace unavailable).
+set -u
+tarnwick=$(realpath "${1:?usage: rehearsal.sh TARNWICK_BINARY [CARGO_TARGET_DIR]}")
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+started=$SECONDS
+
+skip() { echo "SKIP: $*"; exit 77; }
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+check() { # check DESCRIPTION EXPECTED ACTUAL
+  if [[ "$2" == "$3" ]]; then echo "ok: $1"; else fail "$1"; diff <(echo "$2") <(echo "$3"); fi
+}
+
+# The toolchain as the user's environment gives it, even under a replaced HOME.
+export RUSTUP_HOME=${RUSTUP_HOME:-$HOME/.rustup}
+cargo_bin=$(dirname "$(command -v cargo || echo "${CARGO_HOME:-$HOME/.cargo}/bin/cargo")")
+[[ -x "$cargo_bin/cargo" ]] && "$cargo_bin/cargo" --version >/dev/null 2>&1 || skip "cargo is not installed"
+"$cargo_bin/cargo" clippy --version >/dev/null 2>&1 || skip "clippy is not installed"
+command -v ruby >/dev/null || skip "ruby is not installed (scripts/install-deps.sh)"
+/usr/bin/python3 -c "import yaml" 2>/dev/null || skip "python3-yaml is not installed (scripts/install-deps.sh)"
+[[ -x /usr/sbin/sshd ]] || skip "sshd is not installed (openssh-server, scripts/install-deps.sh)"
+unshare -m --propagation private true 2>/dev/null || skip "cannot make a mount namespace (needs root)"
+
+# Not under /tmp: every workflow step sees its job's own directory as /tmp.
+work=$(mktemp -d "${REHEARSAL_TMPDIR:-/var/tmp}/tarnwick-rehearsal.XXXXXX")
+sshd_pid=""
+# REHEARSAL_KEEP=1 keeps the work directory for a look after a failure.
+cleanup() { [[ -n "$sshd_pid" ]] && kill "$sshd_pid" 2>/dev/null; [[ -n "${REHEARSAL_KEEP:-}" ]] || rm -rf "$work"; }
+trap cleanup EXIT
+target_dir=$(realpath -m "${2:-$work/target}")
+source "$source_dir/tests/registry/target_dir.sh"
+prepare_target_dir "$target_dir"
+
+export HOME=$work/home GIT_CONFIG_NOSYSTEM=1
+mkdir -p "$HOME" "$work/bin"
+printf '[user]\n\tname = Rehearsal Tester\n\temail = rehearsal@example.com\n' > "$HOME/.gitconfig"
+bash "$source_dir/tests/registry/make_cargo_home.sh" "$work/cargo-home" || exit $?
+export CARGO_HOME=$work/cargo-home
+ln -s "$source_dir/tests/fakes/gh" "$work/bin/gh"
+export PATH="$work/bin:$cargo_bin:$PATH"
+export FAKE_GH_STORE=$work/gh-store
+unset FAKE_GH_LOG FAKE_GH_SCENARIO
+
+# --- 1. the project on its stand-in for github.com, and the tap -----------------------------
+(cd "$work" && "$tarnwick" new demo --owner acme --description "Count widgets" -o text) ||
+  { echo "FAIL: tarnwick new"; exit 1; }
+hosted=$work/hosted/acme/demo.git
+git init -q --bare "$hosted"
+git -C "$work/demo" ls-files --error-unmatch Cargo.lock >/dev/null 2>&1 ||
+  fail "Cargo.lock is not in the first commit"
+git -C "$work/demo" remote add origin "$hosted"
+git -C "$work/demo" tag v0.1.0
+git -C "$work/demo" tag v0.2.0 # disagrees with Cargo.toml's 0.1.0
+git -C "$work/demo" push -q origin main v0.1.0 v0.2.0
+
+served=$work/served # sshd serves only what is under here: the tap
+tap=$served/acme/homebrew-tap.git
+git init -q --bare -b main "$tap"
+git clone -q "$tap" "$work/tap-seed" 2>/dev/null
+echo "# acme/homebrew-tap" > "$work/tap-seed/README.md"
+git -C "$work/tap-seed" add README.md
+git -C "$work/tap-seed" commit -qm "Start the tap"
+git -C "$work/tap-seed" push -q origin main
+tap_start=$(git -C "$tap" rev-parse main)
+
+# --- 2. sshd on 127.0.0.1, accepting exactly the deploy keys registered on the tap ----------
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+mkdir -p "$work/sshd"
+ssh-keygen -q -t ed25519 -N '' -f "$work/sshd/host_key"
+cat > "$work/sshd/config" <<EOF
+ListenAddress 127.0.0.1:$port
+HostKey $work/sshd/host_key
+AuthorizedKeysFile $work/sshd/authorized_keys
+PidFile none
+UsePAM no
+StrictModes no
+PasswordAuthentication no
+KbdInteractiveAuthentication no
+PermitRootLogin prohibit-password
+EOF
+# The store is what the fake gh keeps: the keys added and not deleted, with their write flag.
+sync_keys() {
+  : > "$work/sshd/authorized_keys"
+  local pub restrict
+  for pub in "$FAKE_GH_STORE"/deploy-keys/acme%homebrew-tap/*.pub; do
+    [[ -e "$pub" ]] || continue
+    restrict=""
+    [[ "$(cat "${pub%.pub}.write")" == true ]] || restrict='GIT_READ_ONLY=1 '
+    printf 'restrict,command="cd %s && %sexec %s" %s\n' "$served" "$restrict" \
+      "$here/serve_git.sh" "$(cat "$pub")" >> "$work/sshd/authorized_keys"
+  done
+}
+sync_keys
+unshare -m --propagation private sh -c \
+  'mount -t tmpfs tmpfs /run && mkdir /run/sshd && exec /usr/sbin/sshd -D -e -f "$0"' \
+  "$work/sshd/config" 2> "$work/sshd/log" &
+sshd_pid=$!
+for _ in $(seq 50); do
+  /usr/bin/ssh-keyscan -p "$port" -t ed25519 127.0.0.1 >/dev/null 2>&1 && break
+  sleep 0.1
+done
+/usr/bin/ssh-keyscan -p "$port" -t ed25519 127.0.0.1 >/dev/null 2>&1 || { cat "$work/sshd/log"; skip "sshd did not start"; }
+
+# Shims route github.com to that sshd; the workflow text stays as generated. ssh reads keys
+# from the passwd home, so point it at $HOME/.ssh, where a runner's ~/.ssh would be.
+cat > "$work/bin/ssh-keyscan" <<EOF
+#!/bin/bash
+args=()
+for a in "\$@"; do [[ "\$a" == github.com ]] && a=127.0.0.1; args+=("\$a"); done
+/usr/bin/ssh-keyscan -p $port "\${args[@]}" | sed 's/^\[127\.0\.0\.1\]:$port /github.com /'
+EOF
+cat > "$work/bin/ssh" <<EOF
+#!/bin/bash
+args=()
+for a in "\$@"; do [[ "\$a" == git@github.com ]] && a=root@127.0.0.1; args+=("\$a"); done
+exec /usr/bin/ssh -F /dev/null -p $port -o HostKeyAlias=github.com -o BatchMode=yes \\
+  -o StrictHostKeyChecking=yes -o UserKnownHostsFile="\$HOME/.ssh/known_hosts" \\
+  -o GlobalKnownHostsFile=/dev/null -o IdentitiesOnly=yes -i "\$HOME/.ssh/id_ed25519" "\${args[@]}"
+EOF
+chmod +x "$work/bin/ssh-keyscan" "$work/bin/ssh"
+hash -r
+
+# --- 3. the release secrets -----------------------------------------------------------------
+secrets_dir=$FAKE_GH_STORE/secrets/acme%demo
+CARGO_REGISTRY_TOKEN=cargo-token-1 PYPI_API_TOKEN=pypi-token-1 "$tarnwick" secrets acme/demo -o text ||
+  { echo "FAIL: tarnwick secrets"; exit 1; }
+sync_keys
+check "secrets stored" "CARGO_REGISTRY_TOKEN HOMEBREW_TAP_DEPLOY_KEY PYPI_API_TOKEN" \
+  "$(ls "$secrets_dir" | tr '\n' ' ' | sed 's/ $//')"
+first_key=$(cat "$secrets_dir/HOMEBREW_TAP_DEPLOY_KEY")
+
+# --- 4. the workflows at tag v0.1.0 ---------------------------------------------------------
+run_workflow() { # run_workflow NAME WORKFLOW TAG
+  echo "=== $1: $2 at $3"
+  /usr/bin/python3 "$here/run_workflow.py" "$work/demo/.github/workflows/$2" --ref "refs/tags/$3" \
+    --repo "$hosted" --repository acme/demo --secrets "$secrets_dir" \
+    --artifacts "$work/$1/artifacts" --work "$work/$1/jobs" --target-dir "$target_dir" |
+    tee "$work/$1.log"
+}
+results() { sed -n 's/^RESULT //p' "$work/$1.log" | tr '\n' ' ' | sed 's/ $//'; }
+
+run_workflow ci ci.yml v0.1.0
+check "ci.yml jobs" "lint success test success all-checks-passed success" "$(results ci)"
+
+rm -f "$target_dir/package/demo-0.1.0.crate"
+run_workflow release release.yml v0.1.0
+check "release.yml jobs at v0.1.0" "test success build success sdist success publish-crates success publish-pypi success github-release success update-homebrew success" "$(results release)"
+check "crate packaged" yes "$([[ -s $target_dir/package/demo-0.1.0.crate ]] && echo yes)"
+
+# --- 5. the formula the release pushed ------------------------------------------------------
+artifacts=$work/release/artifacts
+targets="x86_64-unknown-linux-gnu aarch64-unknown-linux-gnu aarch64-apple-darwin x86_64-apple-darwin"
+for t in $targets; do
+  archive=$artifacts/release-$t/demo-v0.1.0-$t.tar.gz
+  [[ -f "$archive" && -f "$archive.sha256" ]] || fail "archive for $t missing"
+  (cd "$(dirname "$archive")" && sha256sum -c --quiet "$(basename "$archive").sha256") ||
+    fail "$t: .sha256 does not match its archive"
+done
+sha() { sha256sum "$artifacts/release-$1/demo-v0.1.0-$1.tar.gz" | cut -d' ' -f1; }
+check "the tap got one new commit" "$tap_start Update demo to v0.1.0" \
+  "$(git -C "$tap" log -1 --format='%P %s' main)"
+git -C "$tap" show main:Formula/demo.rb > "$work/demo.rb" || { fail "Formula/demo.rb not in the tap"; rm "$work/demo.rb"; }
+check "ruby -c Formula/demo.rb" "Syntax OK" "$(ruby -c "$work/demo.rb" 2>&1)"
+mkdir -p "$work/unpacked" "$work/prefix"
+tar -xzf "$artifacts/release-x86_64-unknown-linux-gnu/demo-v0.1.0-x86_64-unknown-linux-gnu.tar.gz" -C "$work/unpacked"
+url=https://github.com/acme/demo/releases/download/v0.1.0
+expected="class Demo
+desc Count widgets
+homepage https://github.com/acme/demo
+version 0.1.0
+license MIT
+url macos arm $url/demo-v0.1.0-aarch64-apple-darwin.tar.gz $(sha aarch64-apple-darwin)
+url macos intel $url/demo-v0.1.0-x86_64-apple-darwin.tar.gz $(sha x86_64-apple-darwin)
+url linux arm $url/demo-v0.1.0-aarch64-unknown-linux-gnu.tar.gz $(sha aarch64-unknown-linux-gnu)
+url linux intel $url/demo-v0.1.0-x86_64-unknown-linux-gnu.tar.gz $(sha x86_64-unknown-linux-gnu)
+install $(tar -tzf "$artifacts/release-x86_64-unknown-linux-gnu/demo-v0.1.0-x86_64-unknown-linux-gnu.tar.gz")
+test ok"
+check "the formula as Homebrew would read it" "$expected" \
+  "$(ruby "$here/formula_probe.rb" "$work/demo.rb" "$work/unpacked" "$work/prefix" 2>"$work/probe.err")"
+[[ -s "$work/probe.err" ]] && { echo "formula probe's stderr:"; cat "$work/probe.err"; }
+
+# --- 6. a tag that disagrees with Cargo.toml ------------------------------------------------
+tap_after=$(git -C "$tap" rev-parse main)
+run_workflow mismatch release.yml v0.2.0
+check "release.yml jobs at v0.2.0" "test failure build skipped sdist skipped publish-crates skipped publish-pypi skipped github-release skipped update-homebrew skipped" "$(results mismatch)"
+check "the tap is untouched by v0.2.0" "$tap_after" "$(git -C "$tap" rev-parse main)"
+check "nothing uploaded for v0.2.0" "" "$(ls "$work/mismatch/artifacts")"
+grep -q 'v0\.2\.0.*[^v]0\.1\.0' "$work/mismatch.log" ||
+  fail "no message names both the tag v0.2.0 and the manifest's version 0.1.0"
+
+# --- 7. rotation: a second `tarnwick secrets` ------------------------------------------------
+CARGO_REGISTRY_TOKEN=cargo-token-1 PYPI_API_TOKEN=pypi-token-1 "$tarnwick" secrets acme/demo -o text ||
+  fail "second tarnwick secrets"
+sync_keys
+second_key=$(cat "$secrets_dir/HOMEBREW_TAP_DEPLOY_KEY")
+check "one deploy key left on the tap" 1 "$(gh repo deploy-key list -R acme/homebrew-tap --json id | grep -o '"id"' | wc -l)"
+[[ "$first_key" != "$second_key" ]] || fail "the deploy key did not change"
+as_runner() { # as_runner HOME KEY: a runner home holding KEY as the workflow writes it
+  mkdir -p "$1/.ssh" && printf '%s\n' "$2" > "$1/.ssh/id_ed25519" && chmod 600 "$1/.ssh/id_ed25519"
+  HOME=$1 ssh-keyscan -t ed25519 github.com > "$1/.ssh/known_hosts" 2>/dev/null
+}
+as_runner "$work/old-runner" "$first_key"
+as_runner "$work/new-runner" "$second_key"
+HOME=$work/new-runner git clone -q git@github.com:acme/homebrew-tap.git "$work/rotated" ||
+  fail "the new key cannot clone the tap"
+echo rotated > "$work/rotated/ROTATED" && git -C "$work/rotated" add ROTATED &&
+  git -C "$work/rotated" commit -qm "Push after rotation"
+if HOME=$work/old-runner git -C "$work/rotated" push -q origin main 2>"$work/old-push.err"; then
+  fail "the first key can still push after rotation"
+else
+  grep -q 'Permission denied' "$work/old-push.err" && echo "ok: the first key is refused" ||
+    { fail "the first key failed for another reason"; cat "$work/old-push.err"; }
+fi
+HOME=$work/new-runner git -C "$work/rotated" push -q origin main || fail "the new key cannot push"
+check "the new key's push reached the tap" "$(git -C "$work/rotated" rev-parse HEAD)" \
+  "$(git -C "$tap" rev-parse main)"
+
+if [[ $failures -ne 0 ]]; then echo "--- sshd log"; cat "$work/sshd/log"; fi
+echo "rehearsal: $((SECONDS - started))s, $failures failure(s)"
+[[ $failures -eq 0 ]]

@@ -1,0 +1,514 @@
+#!/usr/bin/python3
+"""Runs the jobs of a generated project's workflow (ci.yml or release.yml) on this machine, as
+GitHub would for a push of one ref, for the release rehearsal.
+
+Not a general Actions engine: it knows exactly what those two workflows use. Jobs run in `needs`
+order; `${{ }}` expressions are evaluated (contexts github, env, matrix, secrets, inputs, runner,
+steps, needs; operators ! == != < <= > >= && || and contains/startsWith/endsWith/always/
+success/failure/cancelled); `if:` is honoured, with the implicit success() GitHub adds. Every
+`run:` step runs its text unchanged in bash, in a private mount namespace whose /tmp is the
+job's own directory, with HOME, GITHUB_OUTPUT and the GITHUB_* variables of a runner.
+
+Local equivalents (the only departures from the workflow text):
+  actions/checkout           the workspace is a fresh clone of the repository at the ref; its
+                             target/ is a link to the shared cargo target directory
+  dtolnay/rust-toolchain     the installed toolchain
+  taiki-e/install-action     skipped: nextest is not installed; the Makefile falls back
+  actions/upload-artifact    files copied into ARTIFACTS/NAME
+  actions/download-artifact  ARTIFACTS/NAME copied into PATH/NAME (pattern-matched)
+  PyO3/maturin-action, astral-sh/setup-uv and `uv`/`uvx` steps: skipped (no maturin or uv here)
+  softprops/action-gh-release  skipped (needs github.com); the job's token must be allowed to
+                             write contents, and every `files` pattern must match
+  `cargo publish`            becomes `cargo package` (no registry to publish to)
+  matrix entries for another OS or CPU: "Build binary" writes a placeholder binary at the path
+                             cargo would use, "Verify binary" is skipped, all else runs.
+
+Usage: run_workflow.py WORKFLOW --ref REF --repo URL --repository OWNER/NAME --secrets DIR
+         --artifacts DIR --work DIR --target-dir DIR
+Prints each step and, last, one line "RESULT <job> <success|failure|skipped>" per job.
+Exit status 0 when no job failed, 1 otherwise.
+"""
+
+import argparse
+import fnmatch
+import glob
+import json
+import math
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+import yaml
+
+HOST_OS, HOST_TARGET = "Linux", "x86_64-unknown-linux-gnu"
+
+# ---- expressions ---------------------------------------------------------------------------
+
+TOKEN = re.compile(r"\s*(?:('(?:[^']|'')*')|(\d+(?:\.\d+)?)|([A-Za-z_][\w-]*)|"
+                   r"(==|!=|<=|>=|&&|\|\||[!<>().,*\[\]]))")
+STATUS_FUNCS = ("success", "failure", "always", "cancelled")
+
+
+def tokenize(text):
+    pos, out = 0, []
+    text = text.rstrip()
+    while pos < len(text):
+        m = TOKEN.match(text, pos)
+        if not m:
+            raise ValueError(f"cannot parse expression at: {text[pos:]!r}")
+        s, n, ident, op = m.groups()
+        out.append(("str", s[1:-1].replace("''", "'")) if s is not None else
+                   ("num", float(n)) if n is not None else
+                   ("id", ident) if ident is not None else ("op", op))
+        pos = m.end()
+    return out
+
+
+def to_number(v):
+    if v is None:
+        return 0.0
+    if isinstance(v, bool):
+        return 1.0 if v else 0.0
+    if isinstance(v, (int, float)):
+        return float(v)
+    if isinstance(v, str):
+        try:
+            return float(v.strip()) if v.strip() else 0.0
+        except ValueError:
+            return math.nan
+    return math.nan
+
+
+def truthy(v):
+    if isinstance(v, float) and math.isnan(v):
+        return False
+    return v not in (None, False, 0, "")
+
+
+def loose_equal(a, b):
+    if type(a) is type(b) or (isinstance(a, (int, float)) and isinstance(b, (int, float))
+                              and not isinstance(a, bool) and not isinstance(b, bool)):
+        return a.lower() == b.lower() if isinstance(a, str) else a == b
+    return to_number(a) == to_number(b)
+
+
+def to_text(v):
+    if v is None:
+        return ""
+    if isinstance(v, bool):
+        return "true" if v else "false"
+    if isinstance(v, float):
+        return str(int(v)) if v.is_integer() else str(v)
+    if isinstance(v, (dict, list)):
+        return json.dumps(v)
+    return str(v)
+
+
+def member(obj, name):
+    if isinstance(obj, list):  # the result of a `*` filter
+        return [x for x in (member(o, name) for o in obj) if x is not None]
+    if isinstance(obj, dict):
+        for k, v in obj.items():
+            if k.lower() == name.lower():
+                return v
+    return None
+
+
+class Evaluator:
+    def __init__(self, contexts, status):
+        self.contexts, self.status = contexts, status
+
+    def eval(self, text):
+        self.toks, self.i = tokenize(text), 0
+        value = self.parse_or()
+        if self.i != len(self.toks):
+            raise ValueError(f"unexpected {self.toks[self.i]} in {text!r}")
+        return value
+
+    def peek(self, *ops):
+        return self.i < len(self.toks) and self.toks[self.i][0] == "op" and self.toks[self.i][1] in ops
+
+    def take(self, op):
+        if not self.peek(op):
+            raise ValueError(f"expected {op!r}")
+        self.i += 1
+
+    def parse_or(self):
+        left = self.parse_and()
+        while self.peek("||"):
+            self.i += 1
+            right = self.parse_and()
+            left = left if truthy(left) else right
+        return left
+
+    def parse_and(self):
+        left = self.parse_cmp()
+        while self.peek("&&"):
+            self.i += 1
+            right = self.parse_cmp()
+            left = right if truthy(left) else left
+        return left
+
+    def parse_cmp(self):
+        left = self.parse_unary()
+        while self.peek("==", "!=", "<", "<=", ">", ">="):
+            op = self.toks[self.i][1]
+            self.i += 1
+            right = self.parse_unary()
+            if op in ("==", "!="):
+                left = loose_equal(left, right) == (op == "==")
+            else:
+                a, b = to_number(left), to_number(right)
+                left = {"<": a < b, "<=": a <= b, ">": a > b, ">=": a >= b}[op]
+        return left
+
+    def parse_unary(self):
+        if self.peek("!"):
+            self.i += 1
+            return not truthy(self.parse_unary())
+        return self.parse_postfix()
+
+    def parse_postfix(self):
+        value = self.parse_primary()
+        while self.peek(".", "["):
+            if self.peek("."):
+                self.i += 1
+                if self.peek("*"):
+                    self.i += 1
+                    value = list(value.values()) if isinstance(value, dict) else value or []
+                    continue
+                _, name = self.toks[self.i]
+                self.i += 1
+                value = member(value, name)
+            else:
+                self.i += 1
+                key = self.parse_or()
+                self.take("]")
+                value = member(value, to_text(key))
+        return value
+
+    def parse_primary(self):
+        kind, tok = self.toks[self.i]
+        self.i += 1
+        if kind in ("str", "num"):
+            return tok
+        if kind == "op" and tok == "(":
+            value = self.parse_or()
+            self.take(")")
+            return value
+        if kind != "id":
+            raise ValueError(f"unexpected {tok!r}")
+        if tok in ("true", "false", "null"):
+            return {"true": True, "false": False, "null": None}[tok]
+        if self.peek("("):
+            self.i += 1
+            args = []
+            while not self.peek(")"):
+                args.append(self.parse_or())
+                if self.peek(","):
+                    self.i += 1
+            self.take(")")
+            return self.call(tok.lower(), args)
+        return self.contexts.get(tok.lower())
+
+    def call(self, name, args):
+        if name in STATUS_FUNCS:
+            return self.status(name)
+        if name == "contains":
+            hay, needle = args
+            if isinstance(hay, list):
+                return any(loose_equal(x, needle) for x in hay)
+            return to_text(needle).lower() in to_text(hay).lower()
+        if name in ("startswith", "endswith"):
+            a, b = to_text(args[0]).lower(), to_text(args[1]).lower()
+            return a.startswith(b) if name == "startswith" else a.endswith(b)
+        raise ValueError(f"function {name}() is not used by the generated workflows")
+
+
+EXPR = re.compile(r"\$\{\{(.*?)\}\}", re.S)
+
+
+def interpolate(text, ev):
+    return EXPR.sub(lambda m: to_text(ev.eval(m.group(1))), str(text))
+
+
+def condition(text, ev):
+    """`if:` as GitHub reads it: optional ${{ }}, implicit success() without a status call."""
+    if text is None:
+        return truthy(ev.status("success"))
+    text = str(text).strip()
+    m = EXPR.fullmatch(text)
+    if m:
+        text = m.group(1)
+    if not any(t == ("id", f) for t in tokenize(text) for f in STATUS_FUNCS):
+        text = f"success() && ({text})"
+    return truthy(ev.eval(text))
+
+
+# ---- jobs and steps ------------------------------------------------------------------------
+
+
+def filter_regex(pattern):
+    """A branch or tag filter of `on.push` as a regex: * stops at /, ** does not, ? and +
+    apply to the preceding character, [..] is a character class."""
+    out, i = "", 0
+    while i < len(pattern):
+        c = pattern[i]
+        if pattern.startswith("**", i):
+            out, i = out + ".*", i + 2
+            continue
+        if c == "[":
+            j = pattern.index("]", i)
+            out, i = out + pattern[i:j + 1], j + 1
+            continue
+        out += "[^/]*" if c == "*" else c if c in "?+" else re.escape(c)
+        i += 1
+    return re.compile(out + r"\Z")
+
+
+def ordered_jobs(jobs):
+    done, order = set(), []
+    while len(order) < len(jobs):
+        for jid, job in jobs.items():
+            needs = job.get("needs", [])
+            needs = [needs] if isinstance(needs, str) else needs
+            if jid not in done and all(n in done for n in needs):
+                order.append((jid, needs))
+                done.add(jid)
+                break
+        else:
+            raise ValueError("cycle in needs")
+    return order
+
+
+def runner_os(runs_on):
+    return "macOS" if runs_on.startswith("macos") else "Windows" if runs_on.startswith("windows") else "Linux"
+
+
+def native(runs_on):
+    return runner_os(runs_on) == HOST_OS and not runs_on.endswith("-arm")
+
+
+def local_path(path, job_tmp):
+    """A path of the job's view (/tmp is private to the job) as the runner sees it."""
+    return os.path.join(job_tmp, os.path.relpath(path, "/tmp")) if path.startswith("/tmp/") else path
+
+
+class Run:
+    def __init__(self, args):
+        self.a = args
+        self.ref = args.ref
+        self.ref_name = args.ref.split("/", 2)[-1]
+        self.secrets = {"GITHUB_TOKEN": "rehearsal-github-token"}
+        for name in os.listdir(args.secrets) if os.path.isdir(args.secrets) else []:
+            with open(os.path.join(args.secrets, name), encoding="utf-8") as f:
+                self.secrets[name] = f.read()
+
+    def github(self):
+        tag = self.ref.startswith("refs/tags/")
+        return {"ref": self.ref, "ref_name": self.ref_name, "ref_type": "tag" if tag else "branch",
+                "event_name": "push", "repository": self.a.repository,
+                "repository_owner": self.a.repository.split("/")[0], "workflow": self.wf.get("name", "")}
+
+    def main(self):
+        with open(self.a.workflow, encoding="utf-8") as f:
+            self.wf = yaml.safe_load(f)
+        # YAML 1.1 reads the key `on` as true.
+        push = (self.wf.get("on") or self.wf.get(True) or {}).get("push") or {}
+        tags = push.get("tags")
+        if self.ref.startswith("refs/tags/") and tags is not None and \
+                not any(filter_regex(t).match(self.ref_name) for t in tags):
+            print(f"the workflow does not start for tag {self.ref_name} (push.tags: {tags})")
+            return 1
+        results = {}
+        for jid, needs in ordered_jobs(self.wf["jobs"]):
+            results[jid] = self.job(jid, self.wf["jobs"][jid], {n: results[n] for n in needs})
+        for jid, result in results.items():
+            print(f"RESULT {jid} {result}")
+        return 1 if "failure" in results.values() else 0
+
+    def job(self, jid, job, needs):
+        needs_ctx = {n: {"result": r, "outputs": {}} for n, r in needs.items()}
+        matrix = job.get("strategy", {}).get("matrix", {})
+        entries = matrix.get("include", [{}]) if matrix else [{}]
+        results = []
+        for entry in entries:
+            ctx = self.contexts(entry, needs_ctx, {}, {})
+            status = lambda f, r=list(needs.values()): {
+                "success": all(x == "success" for x in r), "failure": "failure" in r,
+                "always": True, "cancelled": False}[f]
+            ev = Evaluator(ctx, status)
+            title = interpolate(job.get("name", jid), ev)
+            if not condition(job.get("if"), ev):
+                print(f"== job {jid} ({title}): skipped (condition false)")
+                results.append("skipped")
+                continue
+            print(f"== job {jid} ({title})")
+            results.append(self.steps(jid, job, entry, needs_ctx))
+        if "failure" in results:
+            return "failure"
+        return "success" if "success" in results else "skipped"
+
+    def contexts(self, entry, needs_ctx, steps_ctx, env):
+        runs_on = str(entry.get("os", "ubuntu-latest"))
+        return {"github": self.github(), "matrix": entry, "secrets": self.secrets, "inputs": {},
+                "runner": {"os": runner_os(runs_on)}, "needs": needs_ctx, "steps": steps_ctx,
+                "env": env, "vars": {}}
+
+    def steps(self, jid, job, entry, needs_ctx):
+        suffix = "-" + entry["target"] if "target" in entry else ""
+        jdir = os.path.join(self.a.work, jid + suffix)
+        ws, home, jtmp = (os.path.join(jdir, d) for d in ("workspace", "home", "tmp"))
+        for d in (ws, home, jtmp):
+            os.makedirs(d)
+        steps_ctx, failed = {}, False
+        runs_on = self.job_runs_on(job, entry, needs_ctx)
+        for n, step in enumerate(job.get("steps", [])):
+            env = {}
+            ctx = self.contexts(entry, needs_ctx, steps_ctx, env)
+            ev = Evaluator(ctx, lambda f: {"success": not failed, "failure": failed,
+                                            "always": True, "cancelled": False}[f])
+            for scope in (self.wf.get("env", {}), job.get("env", {}), step.get("env", {})):
+                env.update({k: interpolate(v, ev) for k, v in scope.items()})
+            label = step.get("name") or step.get("uses") or step["run"].splitlines()[0]
+            label = interpolate(label, ev)
+            if not condition(step.get("if"), ev):
+                print(f"  - {label}: skipped (condition false)")
+                continue
+            if "uses" in step:
+                ok = self.uses(job, step, ev, ws, jtmp, label)
+            else:
+                outputs = os.path.join(jdir, f"step{n}.out")
+                ok = self.run(step, ev, env, entry, runs_on, ws, home, jtmp, outputs, label)
+                if step.get("id"):
+                    steps_ctx[step["id"]] = {"outputs": self.read_outputs(outputs),
+                                             "outcome": "success" if ok else "failure"}
+            failed = failed or not ok
+        return "failure" if failed else "success"
+
+    def job_runs_on(self, job, entry, needs_ctx):
+        ev = Evaluator(self.contexts(entry, needs_ctx, {}, {}), lambda f: True)
+        return interpolate(job.get("runs-on", "ubuntu-latest"), ev)
+
+    @staticmethod
+    def read_outputs(path):
+        out = {}
+        if os.path.exists(path):
+            with open(path, encoding="utf-8") as f:
+                for line in f:
+                    if "=" in line:
+                        k, v = line.rstrip("\n").split("=", 1)
+                        out[k] = v
+        return out
+
+    def may_write_contents(self, job):
+        perms = job.get("permissions", self.wf.get("permissions", "write-all"))
+        return perms == "write-all" or (isinstance(perms, dict) and perms.get("contents") == "write")
+
+    def uses(self, job, step, ev, ws, jtmp, label):
+        action = step["uses"].split("@")[0]
+        w = {k: interpolate(v, ev) for k, v in step.get("with", {}).items()}
+        if action == "actions/checkout":
+            subprocess.run(["git", "clone", "-q", "--branch", self.ref_name, self.a.repo, ws],
+                           check=True, stderr=subprocess.DEVNULL)
+            os.makedirs(self.a.target_dir, exist_ok=True)
+            os.symlink(self.a.target_dir, os.path.join(ws, "target"))
+            print(f"  - {label}: local clone at {self.ref_name}")
+        elif action == "dtolnay/rust-toolchain":
+            print(f"  - {label}: the installed toolchain")
+        elif action == "actions/upload-artifact":
+            files = [f for p in w["path"].split() for f in glob.glob(os.path.join(ws, p))]
+            dest = os.path.join(self.a.artifacts, w["name"])
+            os.makedirs(dest, exist_ok=True)
+            for f in files:
+                shutil.copy(f, dest)
+            note = "" if files else " (warning: no files matched)"
+            print(f"  - {label}: {len(files)} file(s) to artifact {w['name']}{note}")
+        elif action == "actions/download-artifact":
+            dest = local_path(w.get("path", "."), jtmp) if w.get("path", ".").startswith("/") \
+                else os.path.join(ws, w.get("path", "."))
+            names = sorted(n for n in os.listdir(self.a.artifacts)
+                           if fnmatch.fnmatch(n, w.get("pattern", "*")))
+            for name in names:
+                shutil.copytree(os.path.join(self.a.artifacts, name), os.path.join(dest, name))
+            print(f"  - {label}: artifacts {', '.join(names) or '(none)'}")
+        elif action == "softprops/action-gh-release":
+            if not self.may_write_contents(job):
+                print(f"  - {label}: FAILED: the job's token may not write contents (403)")
+                return False
+            files = []
+            for pattern in w.get("files", "").split():
+                matched = sorted(glob.glob(os.path.join(ws, pattern)))
+                if not matched:
+                    print(f"  - {label}: FAILED: no file matches {pattern}")
+                    return False
+                files += [os.path.relpath(f, ws) for f in matched]
+            print(f"  - {label}: skipped (creating a GitHub release needs github.com); "
+                  f"would upload {len(files)} files:")
+            for f in files:
+                print(f"      {f}")
+        elif action in ("PyO3/maturin-action", "astral-sh/setup-uv"):
+            print(f"  - {label}: skipped (maturin and uv are not installed here)")
+        elif action == "taiki-e/install-action":
+            print(f"  - {label}: skipped (nextest is not installed; `make test` falls back)")
+        else:
+            print(f"  - {label}: FAILED: no local equivalent for {step['uses']}")
+            return False
+        return True
+
+    def run(self, step, ev, env, entry, runs_on, ws, home, jtmp, outputs, label):
+        script = interpolate(step["run"], ev)
+        first = script.lstrip().split(None, 1)[0] if script.strip() else ""
+        if first in ("uv", "uvx"):
+            print(f"  - {label}: skipped ({first} is not installed here; the PyPI side cannot run)")
+            return True
+        if not native(runs_on) and step.get("name") == "Verify binary":
+            print(f"  - {label}: skipped (a {entry['target']} binary cannot run here)")
+            return True
+        if not native(runs_on) and step.get("name") == "Build binary":
+            binary = f"target/{entry['target']}/release/{self.package_name(ws)}"
+            script = (f"mkdir -p {os.path.dirname(binary)}\n"
+                      f"printf 'placeholder for {entry['target']}\\n' > {binary}\n")
+            print(f"  - {label}: placeholder {binary} (cannot build for {runs_on} here)")
+        else:
+            script = script.replace("cargo publish", "cargo package")
+            print(f"  - {label}")
+        shell = step.get("shell")
+        cmd = ["bash", "--noprofile", "--norc", "-eo", "pipefail"] if shell == "bash" else ["bash", "-e"]
+        path = outputs + ".sh"
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(script)
+        full_env = dict(os.environ, **env, HOME=home, CI="true", GITHUB_ACTIONS="true",
+                        GITHUB_OUTPUT=outputs, GITHUB_WORKSPACE=ws, GITHUB_REF=self.ref,
+                        GITHUB_REF_NAME=self.ref_name, GITHUB_REPOSITORY=self.a.repository,
+                        RUNNER_OS=runner_os(runs_on), RUNNER_TEMP="/tmp", TMPDIR="/tmp")
+        open(outputs, "w").close()
+        jailed = ["unshare", "-m", "--propagation", "private", "sh", "-c",
+                  'mount --bind "$0" /tmp && exec "$@"', jtmp] + cmd + [path]
+        rc = subprocess.run(jailed, cwd=ws, env=full_env).returncode
+        if rc != 0:
+            print(f"    FAILED: {label} exited with status {rc}")
+        return rc == 0
+
+    @staticmethod
+    def package_name(ws):
+        with open(os.path.join(ws, "Cargo.toml"), encoding="utf-8") as f:
+            return re.search(r'^name = "([^"]+)"', f.read(), re.M).group(1)
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("workflow")
+    for opt in ("ref", "repo", "repository", "secrets", "artifacts", "work", "target-dir"):
+        p.add_argument("--" + opt, required=True)
+    args = p.parse_args()
+    os.makedirs(args.artifacts, exist_ok=True)
+    os.makedirs(args.work, exist_ok=True)
+    sys.stdout.reconfigure(line_buffering=True)
+    return Run(args).main()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
