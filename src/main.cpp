@@ -75,9 +75,9 @@ Document run_command_line(const CliCommand& command, OutputFormat format) {
 }
 
 int print(const std::string& text, WriteRule rule) {
-    const int err = write_all(STDOUT_FILENO, text);
-    if (err == 0 || rule == WriteRule::IgnoreFailure) return 0;
-    (void)write_all(STDERR_FILENO, "failed printing to stdout: " + write_error_text(err) + "\n");
+    auto written = write_all(STDOUT_FILENO, text);
+    if (written || rule == WriteRule::IgnoreFailure) return 0;
+    (void)write_all(STDERR_FILENO, "failed printing to stdout: " + written.error().text() + "\n");
     return 1;
 }
 

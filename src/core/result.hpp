@@ -21,6 +21,8 @@ public:
     T&& value() && { return std::get<0>(std::move(data_)); }
     const E& error() const& { return std::get<1>(data_); }
     E&& error() && { return std::get<1>(std::move(data_)); }
+    T& operator*() & { return value(); }
+    const T& operator*() const& { return value(); }
     T* operator->() { return &value(); }
     const T* operator->() const { return &value(); }
 

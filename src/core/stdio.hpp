@@ -5,20 +5,11 @@
 
 #include <unistd.h>
 
-#include <string>
 #include <string_view>
 
+#include "core/io.hpp"
+
 namespace tarnwick {
-
-// Returned by write_all when a write accepts zero bytes.
-inline constexpr int kWriteZero = -1;
-
-// Writes every byte, continuing after partial writes and retrying EINTR.
-// Returns 0 on success, else the errno, or kWriteZero.
-int write_all(int fd, std::string_view data);
-
-// The message for a write_all failure: the OS error text, or "failed to write whole buffer".
-std::string write_error_text(int err);
 
 // Writes the text; on failure prints "failed printing to <stream>: <os error>" to stderr
 // and ends the process with status 1. For documents whose loss must not look like success.

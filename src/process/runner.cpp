@@ -20,37 +20,17 @@ extern char** environ;
 namespace tarnwick {
 namespace {
 
-// Owns a file descriptor; closes it once.
-class Fd {
-public:
-    Fd() = default;
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() { reset(); }
-    int get() const { return fd_; }
-    bool open() const { return fd_ >= 0; }
-    void reset() {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = -1;
-    }
-    int* out() { return &fd_; }
-
-private:
-    int fd_ = -1;
-};
-
 struct Pipe {
     Fd read;
     Fd write;
 };
 
-int make_pipe(Pipe& p) {
+OsStatus make_pipe(Pipe& p) {
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return errno;
-    *p.read.out() = fds[0];
-    *p.write.out() = fds[1];
-    return 0;
+    if (::pipe2(fds, O_CLOEXEC) != 0) return OsError{errno};
+    p.read = Fd(fds[0]);
+    p.write = Fd(fds[1]);
+    return Ok{};
 }
 
 // Spawn attributes and file actions, released on every path out.
@@ -82,10 +62,6 @@ pid_t running_child() {
     return static_cast<pid_t>(g_running_child);
 }
 
-std::string OsError::text() const {
-    return write_error_text(code);
-}
-
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
                                            const std::optional<std::string>& input,
@@ -93,10 +69,10 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& extra_env) {
     Pipe in, out, err;
     for (Pipe* p : {&out, &err}) {
-        if (int e = make_pipe(*p)) return OsError{e};
+        TARNWICK_TRY(make_pipe(*p));
     }
     if (input) {
-        if (int e = make_pipe(in)) return OsError{e};
+        TARNWICK_TRY(make_pipe(in));
     }
 
     SpawnSetup setup;
@@ -197,7 +173,7 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
                     // The child is left alone: it may never read, and waiting could hang.
                     return OsError{errno};
                 }
-                if (w == 0) return OsError{kWriteZero};
+                if (w == 0) return OsError{OsError::kWriteZero};
                 pending.remove_prefix(static_cast<std::size_t>(w));
                 if (pending.empty()) owners[i]->reset();
                 continue;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/io.hpp"
 #include "core/result.hpp"
 
 namespace tarnwick {
@@ -18,12 +19,6 @@ struct CommandOutput {
     std::string stdout_text;  // decoded lossily as UTF-8
     std::string stderr_text;  // decoded lossily as UTF-8
     bool success = false;     // exited normally with status 0
-};
-
-// An operating-system error that stopped a run; code is an errno or kWriteZero.
-struct OsError {
-    int code = 0;
-    std::string text() const;
 };
 
 // Runs program (looked up on PATH) with args, no shell. input absent: stdin is the null

@@ -11,7 +11,7 @@
 #include <optional>
 #include <utility>
 
-#include "core/stdio.hpp"
+#include "core/io.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {
@@ -62,11 +62,11 @@ int create_directories(const std::string& path) {
 }
 
 Status write_whole_file(const std::string& target, std::string_view contents) {
-    int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return CliError::io(os_error_text(errno));
-    int err = write_all(fd, contents);
-    ::close(fd);
-    if (err != 0) return CliError::io(write_error_text(err));
+    auto fd = open_fd(target, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (!fd) return CliError::io(fd.error().text());
+    if (auto written = write_all(fd->get(), contents); !written) {
+        return CliError::io(written.error().text());
+    }
     return Ok{};
 }
 

@@ -9,7 +9,7 @@
 #include <initializer_list>
 #include <vector>
 
-#include "core/stdio.hpp"
+#include "core/io.hpp"
 #include "core/text.hpp"
 #include "process/runner.hpp"
 #include "secrets/deploy_key_list.hpp"
@@ -31,34 +31,24 @@ private:
     std::vector<std::string> paths_;
 };
 
+// ssh-keygen's output, read back whole; a key file is a few hundred bytes.
 Result<std::string> read_key_file(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return CliError::io(os_error_text(errno));
-    std::string bytes;
-    char buf[4096];
-    while (true) {
-        ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            const int err = errno;
-            ::close(fd);
-            return CliError::io(os_error_text(err));
-        }
-        if (n == 0) break;
-        bytes.append(buf, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    if (!is_valid_utf8(bytes)) return CliError::io("stream did not contain valid UTF-8");
-    return bytes;
+    constexpr std::size_t kKeyFileLimit = 64 * 1024;
+    auto fd = open_fd(path, O_RDONLY);
+    if (!fd) return CliError::io(fd.error().text());
+    auto bytes = read_all(fd->get(), kKeyFileLimit);
+    if (!bytes) return CliError::io(bytes.error().text());
+    if (!is_valid_utf8(*bytes)) return CliError::io("stream did not contain valid UTF-8");
+    return std::move(bytes).value();
 }
 
 // Writes the public key to a freshly created file of our own.
 Status write_upload_file(const std::string& path, const std::string& public_key) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return CliError::io(os_error_text(errno));
-    const int err = write_all(fd, public_key);
-    ::close(fd);
-    if (err != 0) return CliError::io(write_error_text(err));
+    auto fd = open_fd(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    if (!fd) return CliError::io(fd.error().text());
+    if (auto written = write_all(fd->get(), public_key); !written) {
+        return CliError::io(written.error().text());
+    }
     return Ok{};
 }
 

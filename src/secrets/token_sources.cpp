@@ -3,7 +3,6 @@
 #include "secrets/token_sources.hpp"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +10,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "core/io.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {
@@ -64,30 +64,6 @@ Token env_token(const char* name) {
 constexpr std::size_t kReadLimit = std::size_t{1} << 20;
 constexpr std::string_view kReadLimitText = "1 MiB";
 
-enum class ReadStatus { Complete, TooLarge, Failed };
-
-// Reads fd up to end-of-file, or until more than kReadLimit bytes came. A descriptor that
-// is non-blocking is waited on rather than failed.
-ReadStatus read_bounded(int fd, std::string& bytes, int& error) {
-    char buf[65536];
-    while (true) {
-        const std::size_t room = kReadLimit + 1 - bytes.size();
-        ssize_t n = ::read(fd, buf, std::min(sizeof buf, room));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK) {
-                pollfd p{fd, POLLIN, 0};
-                if (::poll(&p, 1, -1) >= 0 || errno == EINTR) continue;
-            }
-            error = errno;
-            return ReadStatus::Failed;
-        }
-        if (n == 0) return ReadStatus::Complete;
-        bytes.append(buf, static_cast<std::size_t>(n));
-        if (bytes.size() > kReadLimit) return ReadStatus::TooLarge;
-    }
-}
-
 bool small_regular_file(const struct stat& st) {
     return S_ISREG(st.st_mode) && static_cast<std::size_t>(st.st_size) <= kReadLimit;
 }
@@ -99,31 +75,22 @@ bool small_regular_file(const struct stat& st) {
 std::optional<std::string> read_utf8_file(const std::string& path) {
     struct stat st;
     if (::stat(path.c_str(), &st) != 0 || !small_regular_file(st)) return std::nullopt;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string text;
-    int error = 0;
-    const bool ok = ::fstat(fd, &st) == 0 && small_regular_file(st) &&
-                    read_bounded(fd, text, error) == ReadStatus::Complete;
-    ::close(fd);
-    if (!ok || !is_valid_utf8(text)) return std::nullopt;
-    return text;
+    auto fd = open_fd(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (!fd || ::fstat(fd->get(), &st) != 0 || !small_regular_file(st)) return std::nullopt;
+    auto text = read_all(fd->get(), kReadLimit);
+    if (!text || !is_valid_utf8(*text)) return std::nullopt;
+    return std::move(text).value();
 }
 
 Result<std::string> read_stdin_utf8() {
-    std::string bytes;
-    int error = 0;
-    switch (read_bounded(STDIN_FILENO, bytes, error)) {
-        case ReadStatus::Complete:
-            break;
-        case ReadStatus::TooLarge:
-            return CliError::io("standard input is larger than the " + std::string(kReadLimitText) +
-                                " limit for a token");
-        case ReadStatus::Failed:
-            return CliError::io(os_error_text(error));
+    auto bytes = read_all(STDIN_FILENO, kReadLimit);
+    if (!bytes && bytes.error().code == EFBIG) {
+        return CliError::io("standard input is larger than the " + std::string(kReadLimitText) +
+                            " limit for a token");
     }
-    if (!is_valid_utf8(bytes)) return CliError::io("stream did not contain valid UTF-8");
-    return bytes;
+    if (!bytes) return CliError::io(bytes.error().text());
+    if (!is_valid_utf8(*bytes)) return CliError::io("stream did not contain valid UTF-8");
+    return std::move(bytes).value();
 }
 
 }  // namespace

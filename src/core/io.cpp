@@ -1,0 +1,62 @@
+#include "core/io.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "core/text.hpp"
+
+namespace tarnwick {
+
+std::string OsError::text() const {
+    return code == kWriteZero ? std::string("failed to write whole buffer") : os_error_text(code);
+}
+
+void Fd::reset() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+}
+
+Result<Fd, OsError> open_fd(const std::string& path, int flags, int mode) {
+    const int fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+    if (fd < 0) return OsError{errno};
+    return Fd(fd);
+}
+
+OsStatus write_all(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return OsError{errno};
+        }
+        if (n == 0) return OsError{OsError::kWriteZero};
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return Ok{};
+}
+
+Result<std::string, OsError> read_all(int fd, std::size_t limit) {
+    std::string bytes;
+    char buf[65536];
+    while (true) {
+        const std::size_t room = limit + 1 - bytes.size();
+        ssize_t n = ::read(fd, buf, std::min(sizeof buf, room));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                pollfd p{fd, POLLIN, 0};
+                if (::poll(&p, 1, -1) >= 0 || errno == EINTR) continue;
+            }
+            return OsError{errno};
+        }
+        if (n == 0) return bytes;
+        bytes.append(buf, static_cast<std::size_t>(n));
+        if (bytes.size() > limit) return OsError{EFBIG};
+    }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,64 @@
+// Descriptors and whole-buffer I/O, with one error convention: a low-level operation returns
+// Result<T, OsError> (OsStatus when there is no value), and OsError::text() is what a message
+// shows. Command-level code turns an OsError into a CliError where it knows the kind.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "core/result.hpp"
+
+namespace tarnwick {
+
+// An errno, or kWriteZero for a write that accepted no bytes.
+struct OsError {
+    static constexpr int kWriteZero = -1;
+    int code = 0;
+    // "<description> (os error <n>)", or "failed to write whole buffer".
+    std::string text() const;
+};
+
+using OsStatus = Result<Ok, OsError>;
+
+// Owns a file descriptor; closes it once.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            reset();
+            fd_ = other.release();
+        }
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { reset(); }
+
+    int get() const { return fd_; }
+    bool open() const { return fd_ >= 0; }
+    void reset();
+    int release() {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// open(2) with O_CLOEXEC added; the error is the errno.
+Result<Fd, OsError> open_fd(const std::string& path, int flags, int mode = 0);
+
+// Writes every byte, continuing after partial writes and retrying EINTR.
+OsStatus write_all(int fd, std::string_view data);
+
+// Reads to end-of-file, at most limit bytes: a longer input fails with EFBIG. EINTR is retried
+// and a non-blocking descriptor is waited on, so the limit is the only way to stop early.
+Result<std::string, OsError> read_all(int fd, std::size_t limit);
+
+}  // namespace tarnwick
