@@ -88,6 +88,13 @@ bool is_non_printable(char32_t cp) {
 
 }  // namespace
 
+std::optional<char32_t> next_code_point(std::string_view& text) {
+    const Decoded d = decode_one(text);
+    text.remove_prefix(d.length);
+    if (d.cp == 0xFFFFFFFF) return std::nullopt;
+    return d.cp;
+}
+
 bool is_unicode_white_space(char32_t cp) {
     return (cp >= 0x09 && cp <= 0x0D) || cp == 0x20 || cp == 0x85 || cp == 0xA0 || cp == 0x1680 ||
            (cp >= 0x2000 && cp <= 0x200A) || cp == 0x2028 || cp == 0x2029 || cp == 0x202F ||

@@ -2,6 +2,7 @@
 // decoding, the quoted (escaped) form of a name, joining, and the text of an OS error.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,10 @@ std::string_view trim_start(std::string_view text);
 std::string_view trim_end(std::string_view text);
 
 bool is_valid_utf8(std::string_view bytes);
+
+// Decodes the code point at the start of text and advances past it; an ill-formed sequence
+// gives nothing and is skipped (its maximal ill-formed prefix, at least one byte).
+std::optional<char32_t> next_code_point(std::string_view& text);
 
 // Decodes bytes as UTF-8, replacing every maximal ill-formed subsequence with U+FFFD.
 std::string decode_lossy(std::string_view bytes);

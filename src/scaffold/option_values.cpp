@@ -16,31 +16,15 @@ namespace {
 constexpr std::string_view kBreaksFiles =
     "quotes, backslashes and control characters would break the generated files";
 
-// Decodes one code point of well-formed UTF-8; a stray byte is returned as itself.
-char32_t next_code_point(std::string_view& s) {
-    const auto b0 = static_cast<unsigned char>(s[0]);
-    std::size_t length = b0 < 0x80 ? 1 : b0 < 0xE0 ? 2 : b0 < 0xF0 ? 3 : 4;
-    if (b0 >= 0x80 && b0 < 0xC0) length = 1;
-    if (length > s.size()) length = 1;
-    char32_t cp = length == 1   ? b0
-                  : length == 2 ? (b0 & 0x1F)
-                  : length == 3 ? (b0 & 0x0F)
-                                : (b0 & 0x07);
-    for (std::size_t i = 1; i < length; ++i) {
-        cp = (cp << 6) | (static_cast<unsigned char>(s[i]) & 0x3F);
-    }
-    s.remove_prefix(length);
-    return cp;
-}
-
 bool is_control(char32_t cp) {
     return cp < 0x20 || (cp >= 0x7F && cp <= 0x9F);
 }
 
+// Text that is not UTF-8 breaks the files too: TOML and YAML are UTF-8 only.
 bool breaks_literal(std::string_view text) {
     while (!text.empty()) {
-        char32_t cp = next_code_point(text);
-        if (cp == '"' || cp == '\\' || is_control(cp)) return true;
+        const auto cp = next_code_point(text);
+        if (!cp || *cp == '"' || *cp == '\\' || is_control(*cp)) return true;
     }
     return false;
 }

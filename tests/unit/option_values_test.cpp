@@ -18,10 +18,10 @@ TEST(OptionValues, DescriptionAndAuthorAcceptOrdinaryText) {
     }
 }
 
-TEST(OptionValues, DescriptionRefusesQuotesBackslashesAndControls) {
-    for (const std::string& text :
-         std::vector<std::string>{"a\"b", "a\\b", "line\nbreak", "tab\there",
-                                  std::string("nul\0x", 5), "del\x7F", "c1\xC2\x85"}) {
+TEST(OptionValues, DescriptionRefusesQuotesBackslashesControlsAndBrokenUtf8) {
+    for (const std::string& text : std::vector<std::string>{
+             "a\"b", "a\\b", "line\nbreak", "tab\there", std::string("nul\0x", 5), "del\x7F",
+             "c1\xC2\x85", "cut \xC3", "stray \x80 byte"}) {
         auto status = check_description(text);
         ASSERT_FALSE(status.ok()) << text;
         EXPECT_EQ(status.error().kind(), "usage");
