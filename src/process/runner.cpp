@@ -64,7 +64,7 @@ pid_t running_child() {
 
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
-                                           const std::optional<std::string>& input,
+                                           std::optional<std::string_view> input,
                                            const std::optional<std::string>& dir,
                                            const std::vector<std::string>& extra_env) {
     Pipe in, out, err;
@@ -128,7 +128,7 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
     out.write.reset();
     err.write.reset();
 
-    std::string_view pending = input ? std::string_view(*input) : std::string_view();
+    std::string_view pending = input.value_or(std::string_view());
     if (input) {
         ::fcntl(in.write.get(), F_SETFL, ::fcntl(in.write.get(), F_GETFL) | O_NONBLOCK);
         if (pending.empty()) in.write.reset();
@@ -203,7 +203,7 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
 }
 
 Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
-                               const std::optional<std::string>& input) {
+                               std::optional<std::string_view> input) {
     auto run = run_command(tool, args, input);
     if (!run) return CliError::backend(tool, run.error().text());
     return std::move(run).value();
@@ -211,6 +211,19 @@ Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::str
 
 Result<CommandOutput> run_gh(const std::vector<std::string>& args) {
     return run_tool("gh", args);
+}
+
+Result<CommandOutput> run_tool_checked(std::string_view tool, const std::vector<std::string>& args,
+                                       std::optional<std::string_view> input) {
+    auto run = run_tool(tool, args, input);
+    TARNWICK_TRY(run);
+    if (!run->success) return tool_error(tool, run->stderr_text);
+    return run;
+}
+
+Result<CommandOutput> run_gh_checked(const std::vector<std::string>& args,
+                                     std::optional<std::string_view> input) {
+    return run_tool_checked("gh", args, input);
 }
 
 Status run_git(const std::string& dir, const std::vector<std::string>& args) {

@@ -28,15 +28,21 @@ struct CommandOutput {
 // stdin early is not an error: feeding stops, and its output and exit are reported as usual.
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
-                                           const std::optional<std::string>& input = std::nullopt,
+                                           std::optional<std::string_view> input = std::nullopt,
                                            const std::optional<std::string>& dir = std::nullopt,
                                            const std::vector<std::string>& extra_env = {});
 
 // run_command for a tool whose start failures are backend errors naming the tool.
 Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
-                               const std::optional<std::string>& input = std::nullopt);
+                               std::optional<std::string_view> input = std::nullopt);
 
 Result<CommandOutput> run_gh(const std::vector<std::string>& args);
+
+// run_tool, where a run that ends without success is tool_error with its stderr.
+Result<CommandOutput> run_tool_checked(std::string_view tool, const std::vector<std::string>& args,
+                                       std::optional<std::string_view> input = std::nullopt);
+Result<CommandOutput> run_gh_checked(const std::vector<std::string>& args,
+                                     std::optional<std::string_view> input = std::nullopt);
 
 // Runs git in dir; success, or a git error ("could not run git: ..." or git's stderr).
 Status run_git(const std::string& dir, const std::vector<std::string>& args);

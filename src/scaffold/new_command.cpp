@@ -49,10 +49,9 @@ Status commit_project(const std::string& destination, const std::vector<std::str
 
 Status create_github_repo(const std::string& slug, const std::string& description,
                           const std::string& destination) {
-    auto run = run_gh({"repo", "create", slug, "--public", "--description", description, "--source",
-                       decode_lossy(destination), "--remote", "origin", "--push"});
-    TARNWICK_TRY(run);
-    if (!run->success) return tool_error("gh", run->stderr_text);
+    TARNWICK_TRY(
+        run_gh_checked({"repo", "create", slug, "--public", "--description", description,
+                        "--source", decode_lossy(destination), "--remote", "origin", "--push"}));
     return Ok{};
 }
 

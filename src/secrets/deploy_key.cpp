@@ -53,14 +53,14 @@ Status write_upload_file(const std::string& path, const std::string& public_key)
 }
 
 // Adds the key to the tap from the upload file, which is removed as soon as gh is done.
-Result<CommandOutput> upload_public_key(const KeyDirectory& dir, const std::string& tap,
-                                        const std::string& title, const std::string& public_key) {
+Status upload_public_key(const KeyDirectory& dir, const std::string& tap, const std::string& title,
+                         const std::string& public_key) {
     const std::string& path = dir.upload_path();
     RemoveOnExit cleanup{path};
-    auto written = write_upload_file(path, public_key);
-    TARNWICK_TRY(written);
-    return run_gh(
-        {"repo", "deploy-key", "add", path, "-R", tap, "--allow-write", "--title", title});
+    TARNWICK_TRY(write_upload_file(path, public_key));
+    TARNWICK_TRY(run_gh_checked(
+        {"repo", "deploy-key", "add", path, "-R", tap, "--allow-write", "--title", title}));
+    return Ok{};
 }
 
 }  // namespace
@@ -75,10 +75,8 @@ Result<KeyPair> generate_key_pair(const KeyDirectory& dir, std::string_view comm
     RemoveOnExit cleanup{private_path, public_path};
 
     // The path goes to ssh-keygen as raw bytes, so it writes exactly where it is read back.
-    auto run = run_tool("ssh-keygen", {"-t", "ed25519", "-f", private_path, "-N", "", "-C",
-                                       std::string(comment), "-q"});
-    TARNWICK_TRY(run);
-    if (!run->success) return tool_error("ssh-keygen", run->stderr_text);
+    TARNWICK_TRY(run_tool_checked("ssh-keygen", {"-t", "ed25519", "-f", private_path, "-N", "",
+                                                 "-C", std::string(comment), "-q"}));
 
     auto private_key = read_key_file(private_path);
     TARNWICK_TRY(private_key);
@@ -89,24 +87,20 @@ Result<KeyPair> generate_key_pair(const KeyDirectory& dir, std::string_view comm
 
 Result<bool> rotate_deploy_key(const KeyDirectory& dir, const std::string& tap,
                                const std::string& title, const std::string& public_key) {
-    auto listing = run_gh({"repo", "deploy-key", "list", "-R", tap, "--json", "id,title"});
+    auto listing = run_gh_checked({"repo", "deploy-key", "list", "-R", tap, "--json", "id,title"});
     TARNWICK_TRY(listing);
-    if (!listing->success) return tool_error("gh", listing->stderr_text);
     auto keys = parse_deploy_key_list(listing->stdout_text);
     if (!keys) return tool_error("gh", "parsing deploy-key list: " + keys.error().description);
 
     bool replaced = false;
     for (const auto& key : keys.value()) {
         if (key.title != title) continue;
-        auto removed = run_gh({"repo", "deploy-key", "delete", std::to_string(key.id), "-R", tap});
-        TARNWICK_TRY(removed);
-        if (!removed->success) return tool_error("gh", removed->stderr_text);
+        TARNWICK_TRY(
+            run_gh_checked({"repo", "deploy-key", "delete", std::to_string(key.id), "-R", tap}));
         replaced = true;
     }
 
-    auto added = upload_public_key(dir, tap, title, public_key);
-    TARNWICK_TRY(added);
-    if (!added->success) return tool_error("gh", added->stderr_text);
+    TARNWICK_TRY(upload_public_key(dir, tap, title, public_key));
     return replaced;
 }
 

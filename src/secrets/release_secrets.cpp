@@ -56,16 +56,13 @@ Status preflight(const std::string& target, const std::string& tap) {
 }
 
 Status set_secret(const std::string& target, std::string_view name, const std::string& value) {
-    auto run = run_tool("gh", {"secret", "set", std::string(name), "-R", target}, value);
-    TARNWICK_TRY(run);
-    if (!run->success) return tool_error("gh", run->stderr_text);
+    TARNWICK_TRY(run_gh_checked({"secret", "set", std::string(name), "-R", target}, value));
     return Ok{};
 }
 
 Result<std::vector<std::string>> list_secrets(const std::string& target) {
-    auto run = run_gh({"secret", "list", "-R", target, "--json", "name", "-q", ".[].name"});
+    auto run = run_gh_checked({"secret", "list", "-R", target, "--json", "name", "-q", ".[].name"});
     TARNWICK_TRY(run);
-    if (!run->success) return tool_error("gh", run->stderr_text);
     std::vector<std::string> names;
     std::string_view text = run->stdout_text;
     while (!text.empty()) {
