@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/command_table.hpp"
@@ -37,6 +38,14 @@ std::vector<const CompletionCommand*> all_commands(const CompletionCommand& root
 
 // "text", "choices", "dirs" or "flag": the value kind as the generated scripts name it.
 std::string value_kind_name(ValueKind kind);
+
+// Each item as render gives it, on a line of its own after indent (a "\n" and spaces).
+template <class Item, class Render>
+std::string item_lines(const std::vector<Item>& items, std::string_view indent, Render render) {
+    std::string out;
+    for (const Item& item : items) out += std::string(indent) + render(item);
+    return out;
+}
 
 // A single-quoted word for bash and zsh: nothing inside is expanded; a quote is '\''.
 std::string posix_single_quoted(const std::string& text);

@@ -41,20 +41,16 @@ std::string elvish_completion(const CompletionCommand& root) {
                       " completions elvish | slurp)\n\nuse str\n\n";
     out += "set edit:completion:arg-completer[" + elvish_quoted(root.name) + "] = {|@words|\n";
     out += "    var commands = [\n";
+    constexpr std::string_view kItem = "\n                ";
     for (const CompletionCommand* cmd : all_commands(root)) {
         out += "        &" + elvish_quoted(cmd->key) + "=[\n            &subcommands=[";
         for (const CompletionCommand& sub : cmd->subcommands) {
             out += "\n                [&name=" + elvish_quoted(sub.name) +
                    " &desc=" + elvish_quoted(sub.description) + "]";
         }
-        out += "\n            ]\n            &options=[";
-        for (const CompletionArg& opt : cmd->options) {
-            out += "\n                " + arg_map(opt);
-        }
-        out += "\n            ]\n            &positionals=[";
-        for (const CompletionArg& pos : cmd->positionals) {
-            out += "\n                " + arg_map(pos);
-        }
+        out += "\n            ]\n            &options=[" + item_lines(cmd->options, kItem, arg_map);
+        out += "\n            ]\n            &positionals=[" +
+               item_lines(cmd->positionals, kItem, arg_map);
         out += "\n            ]\n        ]\n";
     }
     out += "    ]\n\n";

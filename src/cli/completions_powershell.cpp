@@ -60,6 +60,7 @@ std::string powershell_completion(const CompletionCommand& root) {
     out += "Register-ArgumentCompleter -Native -CommandName " + powershell_quoted(root.name) +
            " -ScriptBlock {\n    param($wordToComplete, $commandAst, $cursorPosition)\n\n";
     out += "    $commands = @{\n";
+    constexpr std::string_view kItem = "\n                ";
     for (const CompletionCommand* cmd : all_commands(root)) {
         out += "        " + powershell_quoted(cmd->key) + " = @{\n            Subcommands = @(";
         for (const CompletionCommand& sub : cmd->subcommands) {
@@ -67,12 +68,10 @@ std::string powershell_completion(const CompletionCommand& root) {
                    "; Description = " + powershell_quoted(tooltip(sub.description, sub.name)) +
                    " }";
         }
-        out += "\n            )\n            Options = @(";
-        for (const CompletionArg& opt : cmd->options) out += "\n                " + arg_table(opt);
-        out += "\n            )\n            Positionals = @(";
-        for (const CompletionArg& pos : cmd->positionals) {
-            out += "\n                " + arg_table(pos);
-        }
+        out += "\n            )\n            Options = @(" +
+               item_lines(cmd->options, kItem, arg_table);
+        out += "\n            )\n            Positionals = @(" +
+               item_lines(cmd->positionals, kItem, arg_table);
         out += "\n            )\n        }\n";
     }
     out += "    }\n\n";

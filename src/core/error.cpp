@@ -1,5 +1,7 @@
 #include "core/error.hpp"
 
+#include <array>
+
 #include "core/json.hpp"
 #include "core/stdio.hpp"
 #include "core/text.hpp"
@@ -25,39 +27,39 @@ CliError CliError::backend_verbatim(std::string_view tool, std::string detail) {
     return {ErrorKind::Backend, std::string(tool), std::move(detail)};
 }
 
+namespace {
+
+// What every error of a kind shares, in the order of ErrorKind.
+struct KindFacts {
+    std::string_view name;
+    int exit_code;
+    std::optional<std::string_view> hint;
+};
+
+constexpr std::array<KindFacts, 5> kKinds = {{
+    {"usage", 3, "see `tarnwick --help` or `tarnwick schema`"},
+    {"exists", 3, "choose another name, or remove the existing directory"},
+    {"io", 2, std::nullopt},
+    {"git", 2, std::nullopt},
+    {"backend", 2, "ensure `gh` is installed and authenticated (`gh auth status`)"},
+}};
+
+const KindFacts& facts(ErrorKind kind) {
+    return kKinds[static_cast<std::size_t>(kind)];
+}
+
+}  // namespace
+
 std::string_view CliError::kind() const {
-    switch (kind_) {
-        case ErrorKind::Usage:
-            return "usage";
-        case ErrorKind::Exists:
-            return "exists";
-        case ErrorKind::Io:
-            return "io";
-        case ErrorKind::Git:
-            return "git";
-        case ErrorKind::Backend:
-            return "backend";
-    }
-    return "io";
+    return facts(kind_).name;
 }
 
 int CliError::exit_code() const {
-    return kind_ == ErrorKind::Usage || kind_ == ErrorKind::Exists ? 3 : 2;
+    return facts(kind_).exit_code;
 }
 
 std::optional<std::string_view> CliError::hint() const {
-    switch (kind_) {
-        case ErrorKind::Usage:
-            return "see `tarnwick --help` or `tarnwick schema`";
-        case ErrorKind::Exists:
-            return "choose another name, or remove the existing directory";
-        case ErrorKind::Backend:
-            return "ensure `gh` is installed and authenticated (`gh auth status`)";
-        case ErrorKind::Io:
-        case ErrorKind::Git:
-            return std::nullopt;
-    }
-    return std::nullopt;
+    return facts(kind_).hint;
 }
 
 std::string CliError::message() const {
