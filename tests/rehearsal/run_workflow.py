@@ -11,7 +11,7 @@ job's own directory, with HOME, GITHUB_OUTPUT and the GITHUB_* variables of a ru
 
 Local equivalents (the only departures from the workflow text):
   actions/checkout           the workspace is a fresh clone of the repository at the ref; its
-                             target/ is a link to the shared cargo target directory
+                             target/ is the shared cargo target directory (bind-mounted)
   dtolnay/rust-toolchain     the installed toolchain
   taiki-e/install-action     skipped: nextest is not installed; the Makefile falls back
   actions/upload-artifact    files copied into ARTIFACTS/NAME
@@ -413,8 +413,10 @@ class Run:
         if action == "actions/checkout":
             subprocess.run(["git", "clone", "-q", "--branch", self.ref_name, self.a.repo, ws],
                            check=True, stderr=subprocess.DEVNULL)
+            # target/ is the shared cargo target directory, bind-mounted in each step: a link
+            # would not survive the private /tmp when the directory itself is under /tmp.
             os.makedirs(self.a.target_dir, exist_ok=True)
-            os.symlink(self.a.target_dir, os.path.join(ws, "target"))
+            os.makedirs(os.path.join(ws, "target"), exist_ok=True)
             print(f"  - {label}: local clone at {self.ref_name}")
         elif action == "dtolnay/rust-toolchain":
             print(f"  - {label}: the installed toolchain")
@@ -486,7 +488,8 @@ class Run:
                         RUNNER_OS=runner_os(runs_on), RUNNER_TEMP="/tmp", TMPDIR="/tmp")
         open(outputs, "w").close()
         jailed = ["unshare", "-m", "--propagation", "private", "sh", "-c",
-                  'mount --bind "$0" /tmp && exec "$@"', jtmp] + cmd + [path]
+                  'mount --bind "$1" "$2" && mount --bind "$0" /tmp && shift 2 && exec "$@"',
+                  jtmp, self.a.target_dir, os.path.join(ws, "target")] + cmd + [path]
         rc = subprocess.run(jailed, cwd=ws, env=full_env).returncode
         if rc != 0:
             print(f"    FAILED: {label} exited with status {rc}")
