@@ -24,7 +24,9 @@ std::string git_in(const std::string& home, const std::string& dir,
                    const std::vector<std::string>& args) {
     std::vector<std::string> full = {"-C", dir};
     full.insert(full.end(), args.begin(), args.end());
-    return run_program("git", full, default_env(home), {}).out;
+    auto r = run_program("git", full, default_env(home), {});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    return r.out;
 }
 
 // Every regular file below root (outside .git), relative path -> contents.
