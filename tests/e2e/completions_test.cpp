@@ -502,7 +502,7 @@ TEST(CompletionsCommand, PrintsEveryScriptWhateverOutputSays) {
             EXPECT_EQ(r.exit_code, 0) << shell;
             EXPECT_EQ(r.err, "") << shell;
             ASSERT_FALSE(r.out.empty()) << shell;
-            EXPECT_EQ(r.out.back(), '\n') << shell;
+            EXPECT_TRUE(r.out.ends_with('\n')) << shell;
             EXPECT_NE(r.out.find("tarnwick"), std::string::npos) << shell;
             if (plain.empty()) plain = r.out;
             EXPECT_EQ(r.out, plain) << shell << ": --output changed the script";

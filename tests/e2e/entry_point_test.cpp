@@ -35,8 +35,7 @@ TEST(EntryPoint, HelpAndVersionGoToStdoutWithStatusZero) {
         auto r = run_tarnwick(args, home.path());
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_NE(r.out.find("Usage: tarnwick"), std::string::npos);
-        ASSERT_FALSE(r.out.empty());
-        EXPECT_EQ(r.out.back(), '\n');
+        EXPECT_TRUE(r.out.ends_with('\n'));
         EXPECT_EQ(r.err, "");
     }
 }

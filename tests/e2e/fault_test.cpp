@@ -137,7 +137,7 @@ TEST(Faults, GitKilledBySignalIsAGitError) {
     write_file(home / "bin/git",
                "#!/bin/sh\nfor a in \"$@\"; do [ \"$a\" = commit ] && kill -9 $$; done\n"
                "exec /usr/bin/git \"$@\"\n");
-    ::chmod((home / "bin/git").c_str(), 0755);
+    ASSERT_EQ(::chmod((home / "bin/git").c_str(), 0755), 0);
     RunOptions o = in_dir(home.path());
     o.env["PATH"] = home / "bin" + ":" + default_env(home.path())["PATH"];
     auto r = run_tarnwick({"new", "demo"}, home.path(), o);
