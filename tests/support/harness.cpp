@@ -65,14 +65,14 @@ private:
 struct SpawnSetup {
     posix_spawnattr_t attr;
     posix_spawn_file_actions_t actions;
-    int init_error = 0;
-    SpawnSetup() {
-        init_error = posix_spawnattr_init(&attr);
-        if (init_error == 0) init_error = posix_spawn_file_actions_init(&actions);
-    }
+    int attr_error = posix_spawnattr_init(&attr);
+    int actions_error = posix_spawn_file_actions_init(&actions);
+    SpawnSetup() = default;
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
     ~SpawnSetup() {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
+        if (actions_error == 0) posix_spawn_file_actions_destroy(&actions);
+        if (attr_error == 0) posix_spawnattr_destroy(&attr);
     }
 };
 
@@ -204,7 +204,9 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     }
 
     SpawnSetup setup;
-    if (setup.init_error) return failed(program, "posix_spawn set-up", setup.init_error);
+    if (setup.attr_error) return failed(program, "posix_spawnattr_init", setup.attr_error);
+    if (setup.actions_error)
+        return failed(program, "posix_spawn_file_actions_init", setup.actions_error);
     sigset_t defaults, empty;
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
