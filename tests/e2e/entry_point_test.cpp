@@ -12,6 +12,7 @@ const char* kUsageHint = "\"hint\":\"see `tarnwick --help` or `tarnwick schema`\
 TEST(EntryPoint, NoArgumentsIsTheMissingCommandEnvelope) {
     TempDir home;
     for (auto args : std::vector<std::vector<std::string>>{{}, {"-o", "json"}}) {
+        SCOPED_TRACE(::testing::PrintToString(args));
         auto r = run_tarnwick(args, home.path());
         EXPECT_EQ(r.exit_code, 3);
         EXPECT_EQ(r.out, "");
@@ -30,10 +31,11 @@ TEST(EntryPoint, HelpAndVersionGoToStdoutWithStatusZero) {
     EXPECT_EQ(version.err, "");
     for (auto args : std::vector<std::vector<std::string>>{
              {"--help"}, {"new", "--help"}, {"help", "check"}, {"secrets", "-h"}}) {
+        SCOPED_TRACE(::testing::PrintToString(args));
         auto r = run_tarnwick(args, home.path());
         EXPECT_EQ(r.exit_code, 0);
         EXPECT_NE(r.out.find("Usage: tarnwick"), std::string::npos);
-        EXPECT_EQ(r.out.back(), '\n');
+        EXPECT_TRUE(r.out.ends_with('\n'));
         EXPECT_EQ(r.err, "");
     }
 }
@@ -61,6 +63,7 @@ TEST(EntryPoint, SchemaIsTheSameWhateverTheOutputOption) {
     EXPECT_LT(ordoval, plain.out.find("\n  \"output\": {\n"));
     for (auto args : std::vector<std::vector<std::string>>{{"--output", "text", "schema"},
                                                            {"schema", "-o", "json"}}) {
+        SCOPED_TRACE(::testing::PrintToString(args));
         EXPECT_EQ(run_tarnwick(args, home.path()).out, plain.out);
     }
     RunOptions tty;
@@ -81,10 +84,11 @@ TEST(EntryPoint, SchemaIntoAGoneReaderFailsWithADiagnosticNotASignal) {
 TEST(EntryPoint, CompletionsIgnoreTheOutputOption) {
     TempDir home;
     for (const char* shell : {"bash", "elvish", "fish", "powershell", "zsh"}) {
+        SCOPED_TRACE(shell);
         auto a = run_tarnwick({"completions", shell}, home.path());
         auto b = run_tarnwick({"-o", "json", "completions", shell, "-o", "text"}, home.path());
-        EXPECT_EQ(a.exit_code, 0) << shell;
-        EXPECT_FALSE(a.out.empty()) << shell;
-        EXPECT_EQ(a.out, b.out) << shell;
+        EXPECT_EQ(a.exit_code, 0);
+        EXPECT_FALSE(a.out.empty());
+        EXPECT_EQ(a.out, b.out);
     }
 }

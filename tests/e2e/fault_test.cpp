@@ -24,7 +24,9 @@ std::string git_in(const std::string& home, const std::string& dir,
                    const std::vector<std::string>& args) {
     std::vector<std::string> full = {"-C", dir};
     full.insert(full.end(), args.begin(), args.end());
-    return run_program("git", full, default_env(home), {}).out;
+    auto r = run_program("git", full, default_env(home), {});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    return r.out;
 }
 
 // Every regular file below root (outside .git), relative path -> contents.
@@ -135,7 +137,7 @@ TEST(Faults, GitKilledBySignalIsAGitError) {
     write_file(home / "bin/git",
                "#!/bin/sh\nfor a in \"$@\"; do [ \"$a\" = commit ] && kill -9 $$; done\n"
                "exec /usr/bin/git \"$@\"\n");
-    ::chmod((home / "bin/git").c_str(), 0755);
+    ASSERT_EQ(::chmod((home / "bin/git").c_str(), 0755), 0);
     RunOptions o = in_dir(home.path());
     o.env["PATH"] = home / "bin" + ":" + default_env(home.path())["PATH"];
     auto r = run_tarnwick({"new", "demo"}, home.path(), o);

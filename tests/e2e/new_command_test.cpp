@@ -309,11 +309,20 @@ TEST_F(NewCommand, ReportWriteFailureIsIgnored) {
 
 // With cargo and a registry it can resolve from, `new` formats the tree and pins the
 // dependencies: the one commit holds the rendered files plus Cargo.lock, formatted, while the
-// report lists the rendered files only. A logging wrapper proves that cargo really ran.
+// report lists the rendered files only. A wrapper logs each cargo call with its exit status.
+// The name is long enough that the rendered sources overrun rustfmt's line width, so the
+// committed tree passes `cargo fmt --check` only if `cargo fmt` really ran and succeeded;
+// the control scaffolds the same project without cargo and shows that it does not pass.
 TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTreeAndItsLockFile) {
     std::string cargo = tool_dir({"cargo"}) + "/cargo";
-    if (::access(cargo.c_str(), X_OK) != 0)
-        cargo = std::string(std::getenv("HOME")) + "/.cargo/bin/cargo";
+    if (::access(cargo.c_str(), X_OK) != 0) {
+        // rustup installs its proxies in $CARGO_HOME/bin, by default ~/.cargo/bin.
+        const char* cargo_home = std::getenv("CARGO_HOME");
+        const char* real_home = std::getenv("HOME");
+        cargo = (cargo_home && *cargo_home ? std::string(cargo_home)
+                                           : std::string(real_home ? real_home : "") + "/.cargo") +
+                "/bin/cargo";
+    }
     if (::access(cargo.c_str(), X_OK) != 0) GTEST_SKIP() << "cargo is not installed";
     const std::string cargo_home = bins_ / "cargo-home";
     auto made = run_program(
@@ -322,30 +331,49 @@ TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTreeAndItsLockFile) {
         default_env(home()), {});
     if (made.exit_code == 77) GTEST_SKIP() << made.out;
     ASSERT_EQ(made.exit_code, 0) << made.out << made.err;
+    auto env = default_env(home());
+    env["CARGO_HOME"] = cargo_home;
+    auto fmt_check = [&](const std::string& dir) {
+        RunOptions in_project;
+        in_project.cwd = dir;
+        return run_program(cargo, {"fmt", "--check"}, env, in_project);
+    };
+
+    const std::string name = "a-very-long-crate-name-that-goes-on-and-on-for-a-while";
+    const std::string control = bins_ / "control";
+    ASSERT_EQ(tarnwick({"new", name, "--no-git", "--into", control}).exit_code, 0);
+    EXPECT_EQ(fmt_check(control + "/" + name).exit_code, 1)
+        << "the rendered sources are already formatted, so this test proves nothing";
 
     std::vector<std::string> tools = shell_tools();
     tools.push_back("git");
     const std::string dir = tool_dir(tools);
     const std::string log = bins_ / "cargo.log";
-    write_file(dir + "/cargo",
-               "#!/bin/sh\nprintf '%s\\n' \"$*\" >> '" + log + "'\nexec '" + cargo + "' \"$@\"\n");
+    write_file(dir + "/cargo", "#!/bin/sh\n'" + cargo +
+                                   "' \"$@\"\nstatus=$?\nprintf '%s -> %s\\n' \"$*\" $status >> '" +
+                                   log + "'\nexit $status\n");
     std::filesystem::permissions(dir + "/cargo", std::filesystem::perms::owner_all);
+    // `cargo fmt` runs cargo-fmt and rustfmt from PATH: they sit beside cargo.
+    const std::filesystem::path found = std::filesystem::is_symlink(cargo)
+                                            ? std::filesystem::read_symlink(cargo)
+                                            : std::filesystem::path(cargo);
+    const std::string toolchain_bin = found.parent_path();
+    for (const char* helper : {"cargo-fmt", "rustfmt"}) {
+        if (exists(toolchain_bin + "/" + helper))
+            std::filesystem::create_symlink(toolchain_bin + "/" + helper, dir + "/" + helper);
+    }
     RunOptions options;
     options.env["CARGO_HOME"] = cargo_home;
-    auto r = tarnwick({"new", "demo"}, dir, options);
+    auto r = tarnwick({"new", name}, dir, options);
     ASSERT_EQ(r.exit_code, 0) << r.err;
 
-    EXPECT_EQ(read_file(log), "fmt\ngenerate-lockfile --offline\n");
+    EXPECT_EQ(read_file(log), "fmt -> 0\ngenerate-lockfile --offline -> 0\n");
     std::vector<std::string> files = sorted_project_files();
     EXPECT_NE(r.out.find("\"files\":" + json_string_list(files) + ","), std::string::npos) << r.out;
     files.push_back("Cargo.lock");
     std::sort(files.begin(), files.end());
-    EXPECT_EQ(git(work("demo"), {"ls-files"}), lines(files));
-    EXPECT_EQ(git(work("demo"), {"status", "--porcelain", "--untracked-files=all"}), "");
-    auto env = default_env(home());
-    env["CARGO_HOME"] = cargo_home;
-    RunOptions in_project;
-    in_project.cwd = work("demo");
-    auto fmt = run_program(cargo, {"fmt", "--check"}, env, in_project);
+    EXPECT_EQ(git(work(name), {"ls-files"}), lines(files));
+    EXPECT_EQ(git(work(name), {"status", "--porcelain", "--untracked-files=all"}), "");
+    auto fmt = fmt_check(work(name));
     EXPECT_EQ(fmt.exit_code, 0) << fmt.out << fmt.err;
 }

@@ -19,7 +19,7 @@ protected:
         for (const char* tool : {"git", "gh", "cargo", "ssh-keygen"}) {
             const std::string path = spies_ / tool;
             write_file(path, "#!/bin/sh\necho \"$0 $*\" >> '" + calls_log() + "'\n");
-            ::chmod(path.c_str(), 0755);
+            ASSERT_EQ(::chmod(path.c_str(), 0755), 0) << path;
         }
     }
 
@@ -98,7 +98,7 @@ TEST_F(RefusedLine, AttachedAndUnusualValuesReachTheFilesAsTyped) {
     auto r = run({"new", "eqb", "--description=--no-git", "--author=", "--owner=Acme-2", "--no-git",
                   "-o=json"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out.front(), '{');
+    EXPECT_EQ(r.out.substr(0, 1), "{");
     const std::string cargo = read_file(work("eqb/Cargo.toml"));
     EXPECT_NE(cargo.find("description = \"--no-git\"\n"), std::string::npos) << cargo;
     EXPECT_NE(cargo.find("authors = [\"\"]\n"), std::string::npos) << cargo;

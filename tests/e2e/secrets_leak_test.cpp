@@ -152,8 +152,8 @@ TEST(SecretsLeak, NoTokenOrPrivateKeyAppearsOutsideGhStdin) {
     std::vector<std::pair<std::string, std::string>> haystacks;  // where, text
     for (std::size_t i = 0; i < calls.size(); ++i) {
         haystacks.emplace_back("arguments of " + calls[i], read_file(w.log_file(i, "args")));
-        if (exists(w.log_file(i, "file")))
-            haystacks.emplace_back("upload of " + calls[i], read_file(w.log_file(i, "file")));
+        if (auto upload = read_file_if_exists(w.log_file(i, "file")))
+            haystacks.emplace_back("upload of " + calls[i], *upload);
     }
     for (std::size_t i = 0; i < runs.size(); ++i) {
         haystacks.emplace_back("stdout of run " + std::to_string(i), runs[i].out);

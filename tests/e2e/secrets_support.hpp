@@ -98,7 +98,7 @@ public:
     // An executable script named name in the bin directory.
     void fake_tool(const std::string& name, const std::string& script) const {
         write_file(bin / name, script);
-        ::chmod((bin / name).c_str(), 0755);
+        EXPECT_EQ(::chmod((bin / name).c_str(), 0755), 0) << name;
     }
 };
 

@@ -1,9 +1,11 @@
 #include "support/harness.hpp"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,28 +13,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <sstream>
-#include <stdexcept>
+#include <string_view>
 
 namespace tarnwick::testing {
-
-TempDir::TempDir() {
-    std::string tmpl = "/tmp/tarnwick-test-XXXXXX";
-    if (::mkdtemp(tmpl.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    // Restore write permission first so read-only test fixtures can be removed.
-    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec)) ::chmod(it->path().c_str(), 0700);
-    }
-    std::filesystem::remove_all(path_, ec);
-}
 
 std::map<std::string, std::string> default_env(const std::string& home) {
     std::map<std::string, std::string> env;
@@ -55,57 +40,209 @@ std::map<std::string, std::string> default_env(const std::string& home) {
 
 namespace {
 
-void drain(int out_fd, int err_fd, RunResult& result) {
+std::string os_error(int code) {
+    return std::string(std::strerror(code)) + " (errno " + std::to_string(code) + ")";
+}
+
+// Owns one file descriptor.
+class Fd {
+public:
+    Fd() = default;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { reset(); }
+    int get() const { return fd_; }
+    bool open() const { return fd_ >= 0; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Spawn attributes and file actions, released on every path out.
+struct SpawnSetup {
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_t actions;
+    int attr_error = posix_spawnattr_init(&attr);
+    int actions_error = posix_spawn_file_actions_init(&actions);
+    SpawnSetup() = default;
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+    ~SpawnSetup() {
+        if (actions_error == 0) posix_spawn_file_actions_destroy(&actions);
+        if (attr_error == 0) posix_spawnattr_destroy(&attr);
+    }
+};
+
+// A failed step of starting the child: the test fails with the step and the OS error, and the
+// result carries the same words for the test's own messages.
+RunResult failed(const std::string& program, const std::string& step, int error) {
+    RunResult r;
+    r.exit_code = 127;
+    r.err = "harness: " + program + ": " + step + ": " + os_error(error) + "\n";
+    ADD_FAILURE() << r.err;
+    return r;
+}
+
+// The file that a name without a slash runs, found on the child's PATH the way execvp looks:
+// the first executable regular file, an empty entry meaning the working directory. The
+// parent looks, because posix_spawnp would search the parent's own PATH.
+std::optional<std::string> find_on_path(const std::string& program, const std::string& path,
+                                        const std::string& cwd) {
+    std::string_view rest = path;
+    for (;;) {
+        const auto colon = rest.find(':');
+        std::string dir(rest.substr(0, colon));
+        if (dir.empty()) dir = ".";
+        if (dir.front() != '/' && !cwd.empty()) dir = cwd + "/" + dir;
+        const std::string candidate = dir + "/" + program;
+        struct stat st;
+        if (::stat(candidate.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+            ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        if (colon == std::string_view::npos) return std::nullopt;
+        rest.remove_prefix(colon + 1);
+    }
+}
+
+// Feeds input to the child and collects its stdout and stderr until both reach their end.
+// Returns 0 or the errno of a failed step; a reader that went away before all input was
+// written is not a failure (the child owes the harness no reading).
+int exchange(Fd& in, std::string_view input, Fd& out, Fd& err, bool out_is_pty, RunResult& result) {
+    if (in.open() && input.empty()) in.reset();
+    if (in.open() && ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) | O_NONBLOCK) != 0)
+        return errno;
     char buf[65536];
-    int fds[2] = {out_fd, err_fd};
-    std::string* sinks[2] = {&result.out, &result.err};
-    while (fds[0] >= 0 || fds[1] >= 0) {
-        pollfd p[2];
-        int idx[2];
+    while (in.open() || out.open() || err.open()) {
+        pollfd fds[3];
+        Fd* owners[3];
+        std::string* sinks[3];
         nfds_t n = 0;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i] < 0) continue;
-            p[n] = {fds[i], POLLIN, 0};
-            idx[n++] = i;
+        for (auto [fd, sink] : {std::pair{&out, &result.out}, std::pair{&err, &result.err}}) {
+            if (!fd->open()) continue;
+            fds[n] = {fd->get(), POLLIN, 0};
+            owners[n] = fd;
+            sinks[n++] = sink;
         }
-        if (::poll(p, n, -1) < 0) {
+        if (in.open()) {
+            fds[n] = {in.get(), POLLOUT, 0};
+            owners[n] = &in;
+            sinks[n++] = nullptr;
+        }
+        if (::poll(fds, n, -1) < 0) {
             if (errno == EINTR) continue;
-            break;
+            return errno;
         }
-        for (nfds_t k = 0; k < n; ++k) {
-            if (!p[k].revents) continue;
-            ssize_t r = ::read(p[k].fd, buf, sizeof buf);
+        for (nfds_t i = 0; i < n; ++i) {
+            if (fds[i].revents == 0) continue;
+            if (sinks[i] == nullptr) {
+                const ssize_t w = ::write(fds[i].fd, input.data(), input.size());
+                if (w < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+                if (w < 0 && errno != EPIPE) return errno;
+                if (w > 0) input.remove_prefix(static_cast<std::size_t>(w));
+                if (w < 0 || input.empty()) owners[i]->reset();
+                continue;
+            }
+            const ssize_t r = ::read(fds[i].fd, buf, sizeof buf);
             if (r > 0) {
-                sinks[idx[k]]->append(buf, static_cast<std::size_t>(r));
-            } else if (r == 0 || (errno != EINTR && errno != EAGAIN)) {
-                ::close(fds[idx[k]]);
-                fds[idx[k]] = -1;
+                sinks[i]->append(buf, static_cast<std::size_t>(r));
+            } else if (r == 0) {
+                owners[i]->reset();
+            } else if (errno != EINTR && errno != EAGAIN) {
+                // A terminal's master reads EIO once no slave is left open: its end of file.
+                if (!(errno == EIO && out_is_pty && owners[i] == &out)) return errno;
+                owners[i]->reset();
             }
         }
     }
+    return 0;
 }
 
 }  // namespace
 
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env, const RunOptions& options) {
-    int out[2], err[2], in[2] = {-1, -1};
-    int pty_master = -1, pty_slave = -1;
-    if (::pipe(err) != 0) throw std::runtime_error("pipe");
+    std::string file = program;
+    if (program.find('/') == std::string::npos) {
+        const auto path = env.find("PATH");
+        auto found =
+            find_on_path(program, path != env.end() ? path->second : "/usr/bin:/bin", options.cwd);
+        if (!found) return failed(program, "not found on the child's PATH", ENOENT);
+        file = *found;
+    }
+    // The parent ignores SIGPIPE, so input that the child never reads is no signal here.
+    if (::signal(SIGPIPE, SIG_IGN) == SIG_ERR) return failed(program, "ignore SIGPIPE", errno);
+
+    Fd in_read, in_write, out_read, out_write, err_read, err_write;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return failed(program, "stderr pipe", errno);
+    err_read.reset(fds[0]);
+    err_write.reset(fds[1]);
     if (options.use_pty) {
-        if (::openpty(&pty_master, &pty_slave, nullptr, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty");
-        out[0] = pty_master;
-        out[1] = pty_slave;
-    } else if (::pipe(out) != 0) {
-        throw std::runtime_error("pipe");
+        out_read.reset(::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC));
+        if (!out_read.open()) return failed(program, "posix_openpt", errno);
+        if (::grantpt(out_read.get()) != 0) return failed(program, "grantpt", errno);
+        if (::unlockpt(out_read.get()) != 0) return failed(program, "unlockpt", errno);
+        char name[128];
+        if (int e = ::ptsname_r(out_read.get(), name, sizeof name))
+            return failed(program, "ptsname", e);
+        out_write.reset(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
+        if (!out_write.open()) return failed(program, std::string("open ") + name, errno);
+    } else {
+        if (::pipe2(fds, O_CLOEXEC) != 0) return failed(program, "stdout pipe", errno);
+        out_read.reset(fds[0]);
+        out_write.reset(fds[1]);
     }
-    if (options.stdout_reader_closed) {
-        // Closed before the child starts, so the child's first write meets a gone reader.
-        ::close(out[0]);
-        out[0] = -1;
+    // Closed before the child starts, so the child's first write meets a gone reader.
+    if (options.stdout_reader_closed) out_read.reset();
+    if (options.input) {
+        if (::pipe2(fds, O_CLOEXEC) != 0) return failed(program, "stdin pipe", errno);
+        in_read.reset(fds[0]);
+        in_write.reset(fds[1]);
     }
-    if (options.input && ::pipe(in) != 0) throw std::runtime_error("pipe");
+
+    SpawnSetup setup;
+    if (setup.attr_error) return failed(program, "posix_spawnattr_init", setup.attr_error);
+    if (setup.actions_error)
+        return failed(program, "posix_spawn_file_actions_init", setup.actions_error);
+    sigset_t defaults, empty;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigemptyset(&empty);
+    // Each step returns 0 or an error number; the first failure is reported with its name.
+    const std::pair<std::string, int> steps[] = {
+        {"set SIGPIPE to its default", posix_spawnattr_setsigdefault(&setup.attr, &defaults)},
+        {"clear the signal mask", posix_spawnattr_setsigmask(&setup.attr, &empty)},
+        {"set spawn flags",
+         posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK)},
+        {"stdin", options.input
+                      ? posix_spawn_file_actions_adddup2(&setup.actions, in_read.get(), 0)
+                      : posix_spawn_file_actions_addopen(
+                            &setup.actions, 0,
+                            options.stdin_path.empty() ? "/dev/null" : options.stdin_path.c_str(),
+                            O_RDONLY, 0)},
+        {"stdout", posix_spawn_file_actions_adddup2(&setup.actions, out_write.get(), 1)},
+        {"stderr", posix_spawn_file_actions_adddup2(&setup.actions, err_write.get(), 2)},
+        {"close stdout", options.close_stdout_and_stderr
+                             ? posix_spawn_file_actions_addclose(&setup.actions, 1)
+                             : 0},
+        {"close stderr", options.close_stdout_and_stderr
+                             ? posix_spawn_file_actions_addclose(&setup.actions, 2)
+                             : 0},
+        // Whatever else the test process holds open stays out of the child.
+        {"close inherited descriptors",
+         posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3)},
+        {"change to " + options.cwd,
+         options.cwd.empty()
+             ? 0
+             : posix_spawn_file_actions_addchdir_np(&setup.actions, options.cwd.c_str())},
+    };
+    for (const auto& [step, error] : steps) {
+        if (error != 0) return failed(program, step, error);
+    }
 
     std::vector<std::string> env_strings;
     for (const auto& [k, v] : env) env_strings.push_back(k + "=" + v);
@@ -117,61 +254,28 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     std::vector<char*> argv;
     for (auto& s : argv_strings) argv.push_back(s.data());
     argv.push_back(nullptr);
-    std::string search_path = env.count("PATH") ? env.at("PATH") : "/usr/bin:/bin";
 
-    pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error("fork");
-    if (pid == 0) {
-        if (!options.stdin_path.empty()) {
-            int source = ::open(options.stdin_path.c_str(), O_RDONLY);
-            if (source < 0) ::_exit(126);
-            ::dup2(source, 0);
-        } else if (options.input) {
-            ::dup2(in[0], 0);
-        } else {
-            int null = ::open("/dev/null", O_RDONLY);
-            ::dup2(null, 0);
-        }
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        for (int fd = 3; fd < 256; ++fd) ::close(fd);
-        if (options.close_stdout_and_stderr) {
-            ::close(1);
-            ::close(2);
-        }
-        if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
-        ::signal(SIGPIPE, SIG_DFL);
-        if (program.find('/') != std::string::npos) {
-            ::execve(program.c_str(), argv.data(), envp.data());
-        } else {
-            std::stringstream dirs(search_path);
-            std::string dir;
-            while (std::getline(dirs, dir, ':')) {
-                std::string candidate = dir + "/" + program;
-                ::execve(candidate.c_str(), argv.data(), envp.data());
-            }
-        }
-        ::_exit(127);
-    }
-    ::close(out[1]);
-    ::close(err[1]);
-    if (options.stdout_reader_closed) out[0] = ::open("/dev/null", O_RDONLY);
-    if (options.input) {
-        ::close(in[0]);
-        // Inputs in tests are small; a closed reader is not an error here.
-        ::signal(SIGPIPE, SIG_IGN);
-        std::string_view data = *options.input;
-        while (!data.empty()) {
-            ssize_t w = ::write(in[1], data.data(), data.size());
-            if (w <= 0) break;
-            data.remove_prefix(static_cast<std::size_t>(w));
-        }
-        ::close(in[1]);
-    }
+    pid_t pid = 0;
+    if (int e = ::posix_spawn(&pid, file.c_str(), &setup.actions, &setup.attr, argv.data(),
+                              envp.data()))
+        return failed(program, "spawn " + file, e);
+    in_read.reset();
+    out_write.reset();
+    err_write.reset();
+
     RunResult result;
-    drain(out[0], err[0], result);
+    const int exchange_error =
+        exchange(in_write, options.input ? std::string_view(*options.input) : "", out_read,
+                 err_read, options.use_pty, result);
+    if (exchange_error) {
+        // The child may be blocked on a pipe that nobody will serve now.
+        ::kill(pid, SIGKILL);
+        ADD_FAILURE() << "harness: " << program
+                      << ": talking to the child: " << os_error(exchange_error);
+    }
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return failed(program, "waitpid", errno);
     }
     if (WIFEXITED(status)) {
         result.exit_code = WEXITSTATUS(status);
@@ -243,37 +347,61 @@ int start_tarnwick(const std::vector<std::string>& args, const std::string& home
     for (auto& a : argv_strings) argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    pid_t pid = ::fork();
-    if (pid < 0) throw std::runtime_error("fork");
-    if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int err = ::open(err_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (in < 0 || out < 0 || err < 0) ::_exit(126);
-        ::dup2(in, 0);
-        ::dup2(out, 1);
-        ::dup2(err, 2);
-        for (int fd = 3; fd < 256; ++fd) ::close(fd);
-        if (!options.cwd.empty() && ::chdir(options.cwd.c_str()) != 0) ::_exit(126);
-        // A runner started in the background has SIGINT and SIGQUIT ignored; the program
-        // under test must see a person's Ctrl-C as it would at a terminal.
-        sigset_t none;
-        sigemptyset(&none);
-        ::sigprocmask(SIG_SETMASK, &none, nullptr);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) ::signal(sig, SIG_DFL);
-        rlimit no_core{0, 0};
-        ::setrlimit(RLIMIT_CORE, &no_core);
-        ::execve(argv[0], argv.data(), envp.data());
-        ::_exit(127);
+    // No core files from the signals these tests send; the child inherits the limit.
+    rlimit no_core{0, 0};
+    if (::setrlimit(RLIMIT_CORE, &no_core) != 0) {
+        (void)failed(argv_strings[0], "turn core files off", errno);
+        return -1;
+    }
+
+    SpawnSetup setup;
+    // A runner started in the background has SIGINT and SIGQUIT ignored; the program under
+    // test must see a person's Ctrl-C as it would at a terminal.
+    sigset_t defaults, empty;
+    sigemptyset(&defaults);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) sigaddset(&defaults, sig);
+    sigemptyset(&empty);
+    const std::pair<std::string, int> steps[] = {
+        {"posix_spawnattr_init", setup.attr_error},
+        {"posix_spawn_file_actions_init", setup.actions_error},
+        {"set default signal actions", posix_spawnattr_setsigdefault(&setup.attr, &defaults)},
+        {"clear the signal mask", posix_spawnattr_setsigmask(&setup.attr, &empty)},
+        {"set spawn flags",
+         posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK)},
+        {"stdin", posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0)},
+        {"stdout", posix_spawn_file_actions_addopen(&setup.actions, 1, out_file.c_str(),
+                                                    O_WRONLY | O_CREAT | O_TRUNC, 0600)},
+        {"stderr", posix_spawn_file_actions_addopen(&setup.actions, 2, err_file.c_str(),
+                                                    O_WRONLY | O_CREAT | O_TRUNC, 0600)},
+        {"close inherited descriptors",
+         posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3)},
+        {"change to " + options.cwd,
+         options.cwd.empty()
+             ? 0
+             : posix_spawn_file_actions_addchdir_np(&setup.actions, options.cwd.c_str())},
+    };
+    for (const auto& [step, error] : steps) {
+        if (error != 0) {
+            (void)failed(argv_strings[0], step, error);
+            return -1;
+        }
+    }
+    pid_t pid = 0;
+    if (int e =
+            ::posix_spawn(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), envp.data())) {
+        (void)failed(argv_strings[0], "spawn", e);
+        return -1;
     }
     return pid;
 }
 
 RunResult finish_tarnwick(int pid, const std::string& out_file, const std::string& err_file) {
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
     RunResult result;
+    if (pid <= 0) return result;
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR) return failed("tarnwick", "waitpid", errno);
+    }
     if (WIFEXITED(status)) {
         result.exit_code = WEXITSTATUS(status);
     } else if (WIFSIGNALED(status)) {
@@ -282,24 +410,6 @@ RunResult finish_tarnwick(int pid, const std::string& out_file, const std::strin
     result.out = read_file(out_file);
     result.err = read_file(err_file);
     return result;
-}
-
-std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void write_file(const std::string& path, const std::string& contents) {
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << contents;
-}
-
-bool exists(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
 }
 
 void write_git_identity(const std::string& home, const std::string& name,

@@ -1,5 +1,6 @@
-// Test harness: temporary directories and running the built tarnwick binary (or any program)
-// as a child with a controlled environment, capturing stdout, stderr and the exit status.
+// Test harness: running the built tarnwick binary (or any program) as a child with a
+// controlled environment, capturing stdout, stderr and the exit status. A step of starting the
+// child that fails (a pipe, the spawn itself) fails the running test with the OS error.
 #pragma once
 
 #include <map>
@@ -7,21 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "support/files.hpp"
+#include "support/scoped_env.hpp"
+
 namespace tarnwick::testing {
-
-// A fresh directory under /tmp, removed with everything in it on destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
-
-private:
-    std::string path_;
-};
 
 struct RunResult {
     std::string out;
@@ -46,6 +36,7 @@ struct RunOptions {
 std::map<std::string, std::string> default_env(const std::string& home);
 
 // Runs program (a path, or a name looked up on the child's PATH) with the given environment.
+// A program that cannot be started fails the test; the result then has exit_code 127.
 RunResult run_program(const std::string& program, const std::vector<std::string>& args,
                       const std::map<std::string, std::string>& env, const RunOptions& options);
 
@@ -69,10 +60,6 @@ int start_tarnwick(const std::vector<std::string>& args, const std::string& home
 
 // Waits for a started tarnwick and collects its result from the two files.
 RunResult finish_tarnwick(int pid, const std::string& out_file, const std::string& err_file);
-
-std::string read_file(const std::string& path);
-void write_file(const std::string& path, const std::string& contents);
-bool exists(const std::string& path);
 
 // Writes a git identity into home/.gitconfig.
 void write_git_identity(const std::string& home, const std::string& name, const std::string& email);

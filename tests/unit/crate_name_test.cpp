@@ -11,7 +11,8 @@ using namespace tarnwick;
 TEST(CrateName, AcceptsTheEdgesOfTheRule) {
     for (const std::string& name : std::vector<std::string>{"a", "app-", "a_b-c", "a--b", "x123",
                                                             "z__", std::string(64, 'q')}) {
-        EXPECT_TRUE(validate_crate_name(name).ok()) << name;
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(validate_crate_name(name).ok());
     }
 }
 
@@ -19,8 +20,9 @@ TEST(CrateName, RefusesBreachesWithTheQuotedName) {
     for (const std::string& name :
          std::vector<std::string>{"", "1app", "-app", "_app", "App", "my.app", "my app",
                                   "caf\xC3\xA9", std::string(65, 'q')}) {
+        SCOPED_TRACE(name);
         auto status = validate_crate_name(name);
-        ASSERT_FALSE(status.ok()) << name;
+        ASSERT_FALSE(status.ok());
         EXPECT_EQ(status.error().kind(), "usage");
         EXPECT_EQ(status.error().exit_code(), 3);
     }

@@ -35,8 +35,9 @@ TEST(DeployKeyList, ReadsEntriesInOrderWithMembersInAnyOrderAndExtrasSkipped) {
 
 TEST(DeployKeyList, EmptyArrayAndBlankOutputAreNoKeys) {
     for (std::string_view text : {"[]", " [ ]\n", "", "\n", " \t\r\n "}) {
+        SCOPED_TRACE("[" + std::string(text) + "]");
         auto parsed = parse_deploy_key_list(text);
-        ASSERT_TRUE(parsed.ok()) << "[" << text << "] " << parsed.error().description;
+        ASSERT_TRUE(parsed.ok()) << parsed.error().description;
         EXPECT_TRUE(parsed.value().empty());
     }
 }
@@ -94,6 +95,7 @@ TEST(DeployKeyList, SyntaxFaultsEndWithTheirPosition) {
               "1 column 4");
     for (std::string_view text : {"[", "[{\"id\":1,", "not json", "[{\"id\":1 \"title\":\"a\"}]",
                                   "gh: no such repository\n"}) {
+        SCOPED_TRACE(std::string(text));
         const std::string description = fault(text);
         EXPECT_NE(description.find(" at line "), std::string::npos) << description;
         EXPECT_EQ(description.find("[json.exception"), std::string::npos) << description;

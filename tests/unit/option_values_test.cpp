@@ -13,8 +13,9 @@ TEST(OptionValues, DescriptionAndAuthorAcceptOrdinaryText) {
     for (const std::string& text :
          std::vector<std::string>{"", "Caf\xC3\xA9 \xE2\x9C\x93 tool", "# not a comment",
                                   "{{name}}", "it's fine", "Ada <ada@example.com>"}) {
-        EXPECT_TRUE(check_description(text).ok()) << text;
-        EXPECT_TRUE(check_author(text, false).ok()) << text;
+        SCOPED_TRACE(text);
+        EXPECT_TRUE(check_description(text).ok());
+        EXPECT_TRUE(check_author(text, false).ok());
     }
 }
 
@@ -22,8 +23,9 @@ TEST(OptionValues, DescriptionRefusesQuotesBackslashesControlsAndBrokenUtf8) {
     for (const std::string& text : std::vector<std::string>{
              "a\"b", "a\\b", "line\nbreak", "tab\there", std::string("nul\0x", 5), "del\x7F",
              "c1\xC2\x85", "cut \xC3", "stray \x80 byte"}) {
+        SCOPED_TRACE(text);
         auto status = check_description(text);
-        ASSERT_FALSE(status.ok()) << text;
+        ASSERT_FALSE(status.ok());
         EXPECT_EQ(status.error().kind(), "usage");
         EXPECT_EQ(status.error().exit_code(), 3);
     }

@@ -112,6 +112,7 @@ TEST(Parse, VersionExistsOnTheRootOnly) {
 TEST(Parse, HelpEverywhere) {
     for (auto args : std::vector<std::vector<const char*>>{
              {"--help"}, {"-h"}, {"help"}, {"new", "--help"}, {"help", "secrets"}}) {
+        SCOPED_TRACE(::testing::PrintToString(args));
         auto r = parse(args);
         ASSERT_FALSE(r.ok());
         EXPECT_EQ(r.error().kind, ParseFailureKind::DisplayHelp);

@@ -8,40 +8,16 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "support/files.hpp"
 
 using namespace tarnwick;
+using tarnwick::testing::exists;
+using tarnwick::testing::read_file;
+using tarnwick::testing::TempDir;
+using tarnwick::testing::write_file;
 
 namespace {
-
-class ScratchDir {
-public:
-    ScratchDir() {
-        std::string tmpl = "/tmp/tarnwick-render-XXXXXX";
-        path_ = ::mkdtemp(tmpl.data()) ? tmpl : "";
-    }
-    ~ScratchDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
-
-private:
-    std::string path_;
-};
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-bool on_disk(const std::string& path) {
-    struct stat st;
-    return ::lstat(path.c_str(), &st) == 0;
-}
 
 TemplateContext sample_context(bool pypi = true) {
     return TemplateContext{.name = "my-tool",
@@ -115,36 +91,36 @@ TEST(RenderTree, WritesFilesBeforeSubdirectoriesAndListsThemInWriteOrder) {
     static const TemplateEntry root_entries[] = {&github, &cargo, &plain, &pyproject, &src};
     static const TemplateDir root{"", root_entries};
 
-    ScratchDir scratch;
+    TempDir scratch;
     const std::string dest = scratch / "missing/parent/proj";
     std::vector<std::string> written;
     ASSERT_TRUE(render_tree(root, dest, sample_context(), written).ok());
     EXPECT_EQ(written, (std::vector<std::string>{"Cargo.toml", "NOTES", "pyproject.toml",
                                                  ".github/workflows/ci.yml", "src/main.rs"}));
-    EXPECT_EQ(slurp(dest + "/Cargo.toml"), "name = \"my-tool\"\n");
-    EXPECT_EQ(slurp(dest + "/NOTES"), "kept 2026");  // last line without "\n" survives
-    EXPECT_EQ(slurp(dest + "/.github/workflows/ci.yml"), "ci for my-tool\n");
-    EXPECT_EQ(slurp(dest + "/src/main.rs"), "// MyTool\n");
+    EXPECT_EQ(read_file(dest + "/Cargo.toml"), "name = \"my-tool\"\n");
+    EXPECT_EQ(read_file(dest + "/NOTES"), "kept 2026");  // last line without "\n" survives
+    EXPECT_EQ(read_file(dest + "/.github/workflows/ci.yml"), "ci for my-tool\n");
+    EXPECT_EQ(read_file(dest + "/src/main.rs"), "// MyTool\n");
 
     const std::string dest_off = scratch / "off";
     std::vector<std::string> written_off;
     ASSERT_TRUE(render_tree(root, dest_off, sample_context(false), written_off).ok());
     EXPECT_EQ(written_off.size(), 4u);
-    EXPECT_FALSE(on_disk(dest_off + "/pyproject.toml"));
+    EXPECT_FALSE(exists(dest_off + "/pyproject.toml"));
 }
 
 TEST(RenderTree, EmptyTemplateGivesEmptyFileAndExistingFileIsTruncated) {
     static const TemplateFile empty{"empty.txt.tmpl", ""};
     static const TemplateEntry entries[] = {&empty};
     static const TemplateDir root{"", entries};
-    ScratchDir scratch;
+    TempDir scratch;
     std::filesystem::create_directories(scratch / "p");
-    std::ofstream(scratch / "p/empty.txt") << "old contents";
+    write_file(scratch / "p/empty.txt", "old contents");
     std::vector<std::string> written;
     ASSERT_TRUE(render_tree(root, scratch / "p", sample_context(), written).ok());
     EXPECT_EQ(written, std::vector<std::string>{"empty.txt"});
-    EXPECT_TRUE(on_disk(scratch / "p/empty.txt"));
-    EXPECT_EQ(slurp(scratch / "p/empty.txt"), "");
+    EXPECT_TRUE(exists(scratch / "p/empty.txt"));
+    EXPECT_EQ(read_file(scratch / "p/empty.txt"), "");
 }
 
 TEST(RenderTree, InvalidUtf8StopsWithItsStoredPathAndKeepsEarlierFiles) {
@@ -155,25 +131,25 @@ TEST(RenderTree, InvalidUtf8StopsWithItsStoredPathAndKeepsEarlierFiles) {
     static const TemplateDir sub{"sub", sub_entries};
     static const TemplateEntry entries[] = {&good, &sub};
     static const TemplateDir root{"", entries};
-    ScratchDir scratch;
+    TempDir scratch;
     std::vector<std::string> written;
     auto status = render_tree(root, scratch / "p", sample_context(), written);
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().kind(), "io");
     EXPECT_EQ(status.error().message(), "template sub/b.txt.tmpl is not valid UTF-8");
     EXPECT_EQ(written, std::vector<std::string>{"a"});
-    EXPECT_EQ(slurp(scratch / "p/a"), "fine\n");
-    EXPECT_TRUE(on_disk(scratch / "p/sub"));  // the directory made before the check stays
-    EXPECT_FALSE(on_disk(scratch / "p/sub/b.txt"));
-    EXPECT_FALSE(on_disk(scratch / "p/sub/c"));
+    EXPECT_EQ(read_file(scratch / "p/a"), "fine\n");
+    EXPECT_TRUE(exists(scratch / "p/sub"));  // the directory made before the check stays
+    EXPECT_FALSE(exists(scratch / "p/sub/b.txt"));
+    EXPECT_FALSE(exists(scratch / "p/sub/c"));
 }
 
 TEST(RenderTree, ParentOfDestinationIsAFileFailsBeforeWritingAnything) {
     static const TemplateFile file{"x.tmpl", "x\n"};
     static const TemplateEntry entries[] = {&file};
     static const TemplateDir root{"", entries};
-    ScratchDir scratch;
-    std::ofstream(scratch / "blocker") << "i am a file";
+    TempDir scratch;
+    write_file(scratch / "blocker", "i am a file");
     std::vector<std::string> written;
     auto status = render_tree(root, scratch / "blocker/proj", sample_context(), written);
     ASSERT_FALSE(status.ok());
@@ -181,26 +157,26 @@ TEST(RenderTree, ParentOfDestinationIsAFileFailsBeforeWritingAnything) {
     EXPECT_EQ(status.error().exit_code(), 2);
     EXPECT_EQ(status.error().message(), "Not a directory (os error 20)");
     EXPECT_TRUE(written.empty());
-    EXPECT_EQ(slurp(scratch / "blocker"), "i am a file");
+    EXPECT_EQ(read_file(scratch / "blocker"), "i am a file");
 }
 
 TEST(RenderTree, DanglingSymlinkDestinationIsAnIoError) {
     static const TemplateFile file{"x.tmpl", "x\n"};
     static const TemplateEntry entries[] = {&file};
     static const TemplateDir root{"", entries};
-    ScratchDir scratch;
+    TempDir scratch;
     ASSERT_EQ(::symlink((scratch / "nowhere").c_str(), (scratch / "link").c_str()), 0);
     std::vector<std::string> written;
     auto status = render_tree(root, scratch / "link", sample_context(), written);
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().message(), "File exists (os error 17)");
     EXPECT_TRUE(written.empty());
-    EXPECT_FALSE(on_disk(scratch / "nowhere"));
+    EXPECT_FALSE(exists(scratch / "nowhere"));
 }
 
 TEST(RenderTree, EmbeddedTreeListsSixteenFilesInWriteOrder) {
     // Contents are other people's; the listing and its order are the renderer's contract.
-    ScratchDir scratch;
+    TempDir scratch;
     std::vector<std::string> written;
     ASSERT_TRUE(render_tree(template_root(), scratch / "demo", sample_context(), written).ok());
     EXPECT_EQ(written,

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "support/scoped_env.hpp"
+
 using namespace tarnwick;
 
 namespace {
@@ -94,8 +96,8 @@ TEST(Runner, GitFailuresBecomeGitErrors) {
 
 // Extra variables replace inherited ones of the same name (and only those) or are added.
 TEST(Runner, ExtraEnvironmentReplacesOrAdds) {
-    ::setenv("TARNWICK_RUNNER_A", "inherited", 1);
-    ::setenv("TARNWICK_RUNNER_AB", "kept", 1);
+    tarnwick::testing::ScopedEnv env(
+        {{"TARNWICK_RUNNER_A", "inherited"}, {"TARNWICK_RUNNER_AB", "kept"}});
     auto r = run_command("sh",
                          {"-c",
                           "printf '%s|%s|%s' \"$TARNWICK_RUNNER_A\" "

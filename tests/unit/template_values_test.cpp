@@ -7,10 +7,15 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
+#include "support/files.hpp"
+#include "support/scoped_env.hpp"
+
 using namespace tarnwick;
+using tarnwick::testing::ScopedEnv;
+using tarnwick::testing::TempDir;
+using tarnwick::testing::write_file;
 
 TEST(TemplateYear, TurnsOverAtAverageGregorianYears) {
     EXPECT_EQ(year_from_seconds(-1), "1970");
@@ -39,39 +44,27 @@ namespace {
 // environment and the working directory afterwards.
 class AuthorFromGitConfig : public ::testing::Test {
 protected:
-    void SetUp() override {
-        std::string tmpl = "/tmp/tarnwick-gitcfg-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl.data()), nullptr);
-        dir_ = tmpl;
-        for (const char* var :
-             {"HOME", "XDG_CONFIG_HOME", "GIT_CONFIG_NOSYSTEM", "GIT_CONFIG_GLOBAL", "PATH"}) {
-            const char* v = ::getenv(var);
-            saved_.emplace_back(var, v ? std::optional<std::string>(v) : std::nullopt);
-        }
-        ::setenv("HOME", dir_.c_str(), 1);
-        ::setenv("XDG_CONFIG_HOME", dir_.c_str(), 1);
-        ::setenv("GIT_CONFIG_NOSYSTEM", "1", 1);
-        ::unsetenv("GIT_CONFIG_GLOBAL");
-        old_cwd_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_);
+    AuthorFromGitConfig()
+        : env_({{"HOME", dir_.path()},
+                {"XDG_CONFIG_HOME", dir_.path()},
+                {"GIT_CONFIG_NOSYSTEM", "1"},
+                {"GIT_CONFIG_GLOBAL", std::nullopt},
+                {"PATH", path_or_default()}}),
+          old_cwd_(std::filesystem::current_path()) {
+        std::filesystem::current_path(dir_.path());
     }
-    void TearDown() override {
-        std::filesystem::current_path(old_cwd_);
-        for (const auto& [var, value] : saved_) {
-            if (value)
-                ::setenv(var.c_str(), value->c_str(), 1);
-            else
-                ::unsetenv(var.c_str());
-        }
-        std::error_code ec;
-        std::filesystem::remove_all(dir_, ec);
-    }
-    void write_config(const std::string& text) { std::ofstream(dir_ + "/.gitconfig") << text; }
+    ~AuthorFromGitConfig() override { std::filesystem::current_path(old_cwd_); }
+    void write_config(const std::string& text) { write_file(dir_ / ".gitconfig", text); }
 
 private:
-    std::string dir_;
+    static std::string path_or_default() {
+        const char* path = std::getenv("PATH");
+        return path ? path : "/usr/bin:/bin";
+    }
+
+    TempDir dir_;
+    ScopedEnv env_;  // PATH is listed so that a test may change it and have it restored
     std::filesystem::path old_cwd_;
-    std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 }  // namespace
@@ -100,7 +93,7 @@ TEST_F(AuthorFromGitConfig, BlankNameCountsAsAbsent) {
 
 TEST_F(AuthorFromGitConfig, NoGitOnPathGivesThePlaceholder) {
     write_config("[user]\n\tname = Ada\n");
-    ::setenv("PATH", "/nonexistent", 1);
+    ScopedEnv no_git({{"PATH", "/nonexistent"}});
     EXPECT_EQ(git_config("user.name"), std::nullopt);
     EXPECT_EQ(default_author(), "Your Name <you@example.com>");
 }

@@ -12,44 +12,22 @@
 #include <functional>
 #include <map>
 
+#include "support/files.hpp"
+#include "support/scoped_env.hpp"
+
 using namespace tarnwick;
+using tarnwick::testing::ScopedEnv;
+using tarnwick::testing::TempDir;
+using tarnwick::testing::write_file;
 
 namespace {
 
-// Sets or removes environment variables for one test and puts the old values back.
-class ScopedEnv {
-public:
-    ScopedEnv(std::map<std::string, std::optional<std::string>> changes) {
-        for (const auto& [name, value] : changes) {
-            const char* old = std::getenv(name.c_str());
-            saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-            apply(name, value);
-        }
-    }
-    ~ScopedEnv() {
-        for (const auto& [name, value] : saved_) apply(name, value);
-    }
-
-private:
-    static void apply(const std::string& name, const std::optional<std::string>& value) {
-        if (value)
-            ::setenv(name.c_str(), value->c_str(), 1);
-        else
-            ::unsetenv(name.c_str());
-    }
-    std::map<std::string, std::optional<std::string>> saved_;
-};
-
+// A scratch directory for credential files.
 struct TokenDir {
-    std::filesystem::path root;
-    TokenDir() {
-        std::string tmpl = (std::filesystem::temp_directory_path() / "tarnwick-tokens-XXXXXX");
-        root = ::mkdtemp(tmpl.data());
-    }
-    ~TokenDir() { std::filesystem::remove_all(root); }
+    TempDir scratch;
+    std::filesystem::path root{scratch.path()};
     void write(const std::string& rel, const std::string& text) const {
-        std::filesystem::create_directories((root / rel).parent_path());
-        std::ofstream(root / rel, std::ios::binary) << text;
+        write_file(root / rel, text);
     }
 };
 

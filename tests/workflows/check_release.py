@@ -1,10 +1,11 @@
 #!/usr/bin/python3
-"""Checks the workflow templates as the generated project receives them: the five pypi
-sections of the release workflow and what cutting them leaves, blank-line layout, surviving
-GitHub expressions, the jobs and steps of both renderings, and that the deploy key written
-by the Homebrew step loads in OpenSSH even when the secret lost its final newline.
+"""Checks the workflows of a project scaffolded by the tarnwick under test, with the pypi
+switch on and off, against their templates: the five pypi sections of the release workflow
+and what cutting them leaves, blank-line layout, surviving GitHub expressions, the jobs and
+steps of both renderings, and that the deploy key written by the Homebrew step loads in
+OpenSSH even when the secret lost its final newline.
 
-Usage: check_release.py TEMPLATES_DIR
+Usage: check_release.py TEMPLATES_DIR TARNWICK
 """
 import os
 import pathlib
@@ -22,9 +23,11 @@ except ImportError:  # Debian package python3-yaml
 HERE = pathlib.Path(__file__).resolve().parent
 sys.dont_write_bytecode = True  # keep the source tree free of __pycache__
 sys.path.insert(0, str(HERE))
-from workflow_render import CLOSE_MARKER, OPEN_MARKER, cut_sections, fill_placeholders  # noqa: E402
+from generated import scaffold, workflow  # noqa: E402
 
 SKIP = 77
+OPEN_MARKER = "{{#pypi}}"
+CLOSE_MARKER = "{{/pypi}}"
 
 JOBS_ON = ["test", "build", "sdist", "publish-crates", "publish-pypi", "github-release",
            "update-homebrew"]
@@ -83,7 +86,8 @@ def step_names(job):
     return [step.get("name") for step in job["steps"]]
 
 
-def check_release(c, template):
+def check_release(c, template, on, off):
+    """template: release.yml.tmpl; on, off: release.yml as scaffolded with pypi on and off."""
     try:
         sections = sections_of(template)
     except ValueError as error:
@@ -98,15 +102,14 @@ def check_release(c, template):
                  f"section {index} must begin with exactly one blank line")
     c.expect(sections[0][0] != "\n", "section 1 (an input) must not begin with a blank line")
 
-    on = fill_placeholders(cut_sections(template, True))
-    off = fill_placeholders(cut_sections(template, False))
     check_layout(c, "release.yml (pypi on)", on)
     check_layout(c, "release.yml (pypi off)", off)
 
     # The pypi-off file is the pypi-on file with each section's block taken out, in order.
+    # The sections hold no placeholders, so their template lines are their output lines.
     remainder, position = on, 0
     for section in sections:
-        block = fill_placeholders("".join(section))
+        block = "".join(section)
         found = remainder.find(block, position)
         c.expect(found >= 0, "a section's lines are not found in the pypi-on file")
         if found >= 0:
@@ -191,10 +194,12 @@ def check_tag_step(c, doc):
                                   f"version {version}: exit {got}, want {want}")
 
 
-def check_ci(c, template):
+def check_ci(c, template, on, off):
+    """template: ci.yml.tmpl; on, off: ci.yml as scaffolded with pypi on and off."""
     c.expect("{{#" not in template and "{{/" not in template, "ci.yml.tmpl has a section")
-    ci = fill_placeholders(cut_sections(template, False))
-    c.expect(ci == template, "ci.yml.tmpl must contain no placeholders or sections")
+    c.expect(on == template and off == template,
+             "ci.yml.tmpl must contain no placeholders or sections")
+    ci = off
     check_layout(c, "ci.yml", ci)
     doc = yaml.safe_load(ci)
     c.expect(list(doc["jobs"]) == ["lint", "test", "all-checks-passed"], "ci.yml jobs")
@@ -254,16 +259,22 @@ def check_deploy_key(c, doc):
 
 
 def main(argv):
-    if len(argv) != 2:
+    if len(argv) != 3:
         print(__doc__, file=sys.stderr)
         return 2
     if yaml is None:
         print("SKIP: the Python YAML module (Debian package python3-yaml) is not installed")
         return SKIP
-    workflows = pathlib.Path(argv[1]) / ".github" / "workflows"
+    templates = pathlib.Path(argv[1]) / ".github" / "workflows"
+    with tempfile.TemporaryDirectory() as tmp:
+        pypi_on = scaffold(argv[2], pathlib.Path(tmp) / "on", True)
+        pypi_off = scaffold(argv[2], pathlib.Path(tmp) / "off", False)
+        ci = [workflow(project, "ci.yml") for project in (pypi_on, pypi_off)]
+        release = [workflow(project, "release.yml") for project in (pypi_on, pypi_off)]
     c = Checks()
-    check_ci(c, (workflows / "ci.yml.tmpl").read_text(encoding="utf-8"))
-    doc = check_release(c, (workflows / "release.yml.tmpl").read_text(encoding="utf-8"))
+    check_ci(c, (templates / "ci.yml.tmpl").read_text(encoding="utf-8"), *ci)
+    doc = check_release(c, (templates / "release.yml.tmpl").read_text(encoding="utf-8"),
+                        *release)
     if doc is not None:
         check_permissions(c, doc)
         check_tag_step(c, doc)

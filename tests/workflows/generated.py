@@ -1,0 +1,30 @@
+"""Scaffolds the demo project with the tarnwick under test, so that the workflow checks read
+the files exactly as `tarnwick new` writes them. Shared by the workflow checks."""
+import pathlib
+import subprocess
+
+NAME = "demo-tool"
+OWNER = "kestrow"
+DESCRIPTION = "A ordoval-compliant CLI (demo-tool)."
+AUTHOR = "Jo Example <jo@example.com>"
+
+
+def scaffold(tarnwick, parent, pypi):
+    """Runs `tarnwick new` into parent and returns the project directory. No git, and no PATH,
+    so no cargo step runs either: the files are the rendered templates alone."""
+    parent = pathlib.Path(parent)
+    parent.mkdir(parents=True, exist_ok=True)
+    args = [str(tarnwick), "new", NAME, "--no-git", "--owner", OWNER,
+            "--description", DESCRIPTION, "--author", AUTHOR, "--into", str(parent), "-o", "json"]
+    if not pypi:
+        args.append("--no-pypi")
+    env = {"PATH": "/nonexistent", "HOME": str(parent), "LANG": "C.UTF-8"}
+    result = subprocess.run(args, env=env, capture_output=True)
+    if result.returncode != 0:
+        raise RuntimeError(f"{' '.join(args)}: exit {result.returncode}: "
+                           f"{result.stderr.decode(errors='replace')}")
+    return parent / NAME
+
+
+def workflow(project, name):
+    return (project / ".github" / "workflows" / name).read_text(encoding="utf-8")
