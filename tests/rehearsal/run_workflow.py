@@ -488,7 +488,8 @@ class Run:
                         RUNNER_OS=runner_os(runs_on), RUNNER_TEMP="/tmp", TMPDIR="/tmp")
         open(outputs, "w").close()
         jailed = ["unshare", "-m", "--propagation", "private", "sh", "-c",
-                  'mount --bind "$1" "$2" && mount --bind "$0" /tmp && shift 2 && exec "$@"',
+                  '{ [ ! -d "$2" ] || mount --bind "$1" "$2"; } && mount --bind "$0" /tmp && '
+                  'shift 2 && exec "$@"',
                   jtmp, self.a.target_dir, os.path.join(ws, "target")] + cmd + [path]
         rc = subprocess.run(jailed, cwd=ws, env=full_env).returncode
         if rc != 0:
