@@ -44,6 +44,46 @@ std::string os_error(int code) {
     return std::string(std::strerror(code)) + " (errno " + std::to_string(code) + ")";
 }
 
+// Words as the NULL-terminated array that posix_spawn takes; the words live as long as it.
+class CStrings {
+public:
+    explicit CStrings(std::vector<std::string> words) : words_(std::move(words)) {
+        for (auto& w : words_) pointers_.push_back(w.data());
+        pointers_.push_back(nullptr);
+    }
+    char* const* get() const { return pointers_.data(); }
+    const std::string& front() const { return words_.front(); }
+
+private:
+    std::vector<std::string> words_;
+    std::vector<char*> pointers_;
+};
+
+CStrings environment_of(const std::map<std::string, std::string>& env) {
+    std::vector<std::string> words;
+    for (const auto& [k, v] : env) words.push_back(k + "=" + v);
+    return CStrings(std::move(words));
+}
+
+CStrings arguments_of(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<std::string> words{program};
+    words.insert(words.end(), args.begin(), args.end());
+    return CStrings(std::move(words));
+}
+
+// default_env(home) with the test's own variables set or removed.
+std::map<std::string, std::string> tarnwick_env(const std::string& home,
+                                                const RunOptions& options) {
+    auto env = default_env(home);
+    for (const auto& [k, v] : options.env) {
+        if (v)
+            env[k] = *v;
+        else
+            env.erase(k);
+    }
+    return env;
+}
+
 // Owns one file descriptor.
 class Fd {
 public:
@@ -244,20 +284,11 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         if (error != 0) return failed(program, step, error);
     }
 
-    std::vector<std::string> env_strings;
-    for (const auto& [k, v] : env) env_strings.push_back(k + "=" + v);
-    std::vector<char*> envp;
-    for (auto& s : env_strings) envp.push_back(s.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argv_strings{program};
-    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : argv_strings) argv.push_back(s.data());
-    argv.push_back(nullptr);
-
+    const CStrings envp = environment_of(env);
+    const CStrings argv = arguments_of(program, args);
     pid_t pid = 0;
-    if (int e = ::posix_spawn(&pid, file.c_str(), &setup.actions, &setup.attr, argv.data(),
-                              envp.data()))
+    if (int e =
+            ::posix_spawn(&pid, file.c_str(), &setup.actions, &setup.attr, argv.get(), envp.get()))
         return failed(program, "spawn " + file, e);
     in_read.reset();
     out_write.reset();
@@ -297,13 +328,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
 
 RunResult run_tarnwick(const std::vector<std::string>& args, const std::string& home,
                        const RunOptions& options) {
-    auto env = default_env(home);
-    for (const auto& [k, v] : options.env) {
-        if (v)
-            env[k] = *v;
-        else
-            env.erase(k);
-    }
+    const auto env = tarnwick_env(home, options);
     // `make memcheck` runs every end-to-end case under valgrind: TARNWICK_TEST_WRAPPER holds
     // the wrapper's words, separated by spaces.
     const char* wrapper = std::getenv("TARNWICK_TEST_WRAPPER");
@@ -329,28 +354,13 @@ const std::string& tarnwick_bin() {
 int start_tarnwick(const std::vector<std::string>& args, const std::string& home,
                    const RunOptions& options, const std::string& out_file,
                    const std::string& err_file) {
-    auto env_map = default_env(home);
-    for (const auto& [k, v] : options.env) {
-        if (v)
-            env_map[k] = *v;
-        else
-            env_map.erase(k);
-    }
-    std::vector<std::string> env_strings;
-    for (const auto& [k, v] : env_map) env_strings.push_back(k + "=" + v);
-    std::vector<char*> envp;
-    for (auto& e : env_strings) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> argv_strings{TARNWICK_BIN};
-    argv_strings.insert(argv_strings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argv_strings) argv.push_back(a.data());
-    argv.push_back(nullptr);
+    const CStrings envp = environment_of(tarnwick_env(home, options));
+    const CStrings argv = arguments_of(TARNWICK_BIN, args);
 
     // No core files from the signals these tests send; the child inherits the limit.
     rlimit no_core{0, 0};
     if (::setrlimit(RLIMIT_CORE, &no_core) != 0) {
-        (void)failed(argv_strings[0], "turn core files off", errno);
+        (void)failed(argv.front(), "turn core files off", errno);
         return -1;
     }
 
@@ -382,14 +392,14 @@ int start_tarnwick(const std::vector<std::string>& args, const std::string& home
     };
     for (const auto& [step, error] : steps) {
         if (error != 0) {
-            (void)failed(argv_strings[0], step, error);
+            (void)failed(argv.front(), step, error);
             return -1;
         }
     }
     pid_t pid = 0;
-    if (int e =
-            ::posix_spawn(&pid, argv[0], &setup.actions, &setup.attr, argv.data(), envp.data())) {
-        (void)failed(argv_strings[0], "spawn", e);
+    if (int e = ::posix_spawn(&pid, argv.front().c_str(), &setup.actions, &setup.attr, argv.get(),
+                              envp.get())) {
+        (void)failed(argv.front(), "spawn", e);
         return -1;
     }
     return pid;
