@@ -47,18 +47,17 @@ bool is_directory(const std::string& path) {
 }
 
 // Creates path and its missing ancestors; an existing directory (or a link to one) is fine.
-// Returns 0 or the errno of the first creation that failed.
-int create_directories(const std::string& path) {
-    if (path.empty()) return 0;
-    if (::mkdir(path.c_str(), 0777) == 0) return 0;
-    int err = errno;
-    if (err != ENOENT) return is_directory(path) ? 0 : err;
+// The error is that of the first creation that failed.
+OsStatus create_directories(const std::string& path) {
+    if (path.empty() || ::mkdir(path.c_str(), 0777) == 0) return Ok{};
+    const int err = errno;
+    if (err != ENOENT) return is_directory(path) ? OsStatus(Ok{}) : OsError{err};
     auto parent = parent_of(path);
-    if (!parent) return err;
-    if (int parent_err = create_directories(*parent)) return parent_err;
-    if (::mkdir(path.c_str(), 0777) == 0) return 0;
-    err = errno;
-    return is_directory(path) ? 0 : err;
+    if (!parent) return OsError{err};
+    TARNWICK_TRY(create_directories(*parent));
+    if (::mkdir(path.c_str(), 0777) == 0) return Ok{};
+    const int last = errno;  // before is_directory's stat can change it
+    return is_directory(path) ? OsStatus(Ok{}) : OsError{last};
 }
 
 Status write_whole_file(const std::string& target, std::string_view contents) {
@@ -80,7 +79,9 @@ Status render_file(const TemplateFile& file, const std::string& destination,
 
     const std::string target = join_path(destination, output);
     if (auto parent = parent_of(target)) {
-        if (int err = create_directories(*parent)) return CliError::io(os_error_text(err));
+        if (auto created = create_directories(*parent); !created) {
+            return CliError::io(created.error().text());
+        }
     }
     if (!is_valid_utf8(file.contents)) {
         return CliError::io("template " + std::string(file.path) + " is not valid UTF-8");
