@@ -115,6 +115,22 @@ struct SpawnSetup {
         if (actions_error == 0) posix_spawn_file_actions_destroy(&actions);
         if (attr_error == 0) posix_spawnattr_destroy(&attr);
     }
+
+    // The child starts with the given signals at their default action and none blocked.
+    int reset_signals(const sigset_t& to_default) {
+        sigset_t none;
+        sigemptyset(&none);
+        if (int e = posix_spawnattr_setsigdefault(&attr, &to_default)) return e;
+        if (int e = posix_spawnattr_setsigmask(&attr, &none)) return e;
+        return posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    }
+
+    // Whatever else the test process holds open stays out of the child, which starts in cwd
+    // (empty: the test's own working directory).
+    int confine(const std::string& cwd) {
+        if (int e = posix_spawn_file_actions_addclosefrom_np(&actions, 3)) return e;
+        return cwd.empty() ? 0 : posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    }
 };
 
 // A failed step of starting the child: the test fails with the step and the OS error, and the
@@ -248,16 +264,12 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
     if (setup.attr_error) return failed(program, "posix_spawnattr_init", setup.attr_error);
     if (setup.actions_error)
         return failed(program, "posix_spawn_file_actions_init", setup.actions_error);
-    sigset_t defaults, empty;
+    sigset_t defaults;
     sigemptyset(&defaults);
     sigaddset(&defaults, SIGPIPE);
-    sigemptyset(&empty);
     // Each step returns 0 or an error number; the first failure is reported with its name.
     const std::pair<std::string, int> steps[] = {
-        {"set SIGPIPE to its default", posix_spawnattr_setsigdefault(&setup.attr, &defaults)},
-        {"clear the signal mask", posix_spawnattr_setsigmask(&setup.attr, &empty)},
-        {"set spawn flags",
-         posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK)},
+        {"reset SIGPIPE and the signal mask", setup.reset_signals(defaults)},
         {"stdin", options.input
                       ? posix_spawn_file_actions_adddup2(&setup.actions, in_read.get(), 0)
                       : posix_spawn_file_actions_addopen(
@@ -272,13 +284,7 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         {"close stderr", options.close_stdout_and_stderr
                              ? posix_spawn_file_actions_addclose(&setup.actions, 2)
                              : 0},
-        // Whatever else the test process holds open stays out of the child.
-        {"close inherited descriptors",
-         posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3)},
-        {"change to " + options.cwd,
-         options.cwd.empty()
-             ? 0
-             : posix_spawn_file_actions_addchdir_np(&setup.actions, options.cwd.c_str())},
+        {"close inherited descriptors and change to " + options.cwd, setup.confine(options.cwd)},
     };
     for (const auto& [step, error] : steps) {
         if (error != 0) return failed(program, step, error);
@@ -367,28 +373,19 @@ int start_tarnwick(const std::vector<std::string>& args, const std::string& home
     SpawnSetup setup;
     // A runner started in the background has SIGINT and SIGQUIT ignored; the program under
     // test must see a person's Ctrl-C as it would at a terminal.
-    sigset_t defaults, empty;
+    sigset_t defaults;
     sigemptyset(&defaults);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) sigaddset(&defaults, sig);
-    sigemptyset(&empty);
     const std::pair<std::string, int> steps[] = {
         {"posix_spawnattr_init", setup.attr_error},
         {"posix_spawn_file_actions_init", setup.actions_error},
-        {"set default signal actions", posix_spawnattr_setsigdefault(&setup.attr, &defaults)},
-        {"clear the signal mask", posix_spawnattr_setsigmask(&setup.attr, &empty)},
-        {"set spawn flags",
-         posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK)},
+        {"reset the termination signals and the signal mask", setup.reset_signals(defaults)},
         {"stdin", posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0)},
         {"stdout", posix_spawn_file_actions_addopen(&setup.actions, 1, out_file.c_str(),
                                                     O_WRONLY | O_CREAT | O_TRUNC, 0600)},
         {"stderr", posix_spawn_file_actions_addopen(&setup.actions, 2, err_file.c_str(),
                                                     O_WRONLY | O_CREAT | O_TRUNC, 0600)},
-        {"close inherited descriptors",
-         posix_spawn_file_actions_addclosefrom_np(&setup.actions, 3)},
-        {"change to " + options.cwd,
-         options.cwd.empty()
-             ? 0
-             : posix_spawn_file_actions_addchdir_np(&setup.actions, options.cwd.c_str())},
+        {"close inherited descriptors and change to " + options.cwd, setup.confine(options.cwd)},
     };
     for (const auto& [step, error] : steps) {
         if (error != 0) {
