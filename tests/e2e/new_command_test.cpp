@@ -37,7 +37,7 @@ TEST_F(NewCommand, TextReportAndTheFirstCommitWithoutCargoOnPath) {
     auto r = tarnwick({"new", "demo", "-o", "text"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, std::string("Scaffolded ./demo (16 files, committed)\nNext:\n"
+    EXPECT_EQ(r.out, std::string("Scaffolded ./demo (17 files, committed)\nNext:\n"
                                  "  - cd ./demo && make check\n  - ") +
                          kNextNoRepo +
                          "\n  - tarnwick secrets kestrow/demo\n"
@@ -66,13 +66,13 @@ TEST_F(NewCommand, TerminalMeansText) {
     pty.use_pty = true;
     auto r = tarnwick({"new", "demo", "--no-git"}, pty);
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (16 files)");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (17 files)");
 }
 
 TEST_F(NewCommand, NoGitWritesFilesWithoutARepository) {
     auto r = tarnwick({"new", "demo", "--no-git", "-o", "text"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (16 files)");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (17 files)");
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
     EXPECT_FALSE(exists(work("demo/.git")));
     EXPECT_TRUE(exists(work("demo/Cargo.toml")));
@@ -149,7 +149,7 @@ TEST_F(NewCommand, GithubCreatesAndPushesThroughGh) {
     auto r = tarnwick({"new", "demo", "--github", "-o", "text"}, options);
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out,
-              "Scaffolded ./demo (16 files, committed)\n"
+              "Scaffolded ./demo (17 files, committed)\n"
               "Created and pushed github.com/kestrow/demo\nNext:\n"
               "  - cd ./demo && make check\n  - tarnwick secrets kestrow/demo\n"
               "  - relvane release  # tag + dual-publish\n");
@@ -263,7 +263,7 @@ TEST_F(NewCommand, ValuesThatWouldBreakGeneratedFilesAreRefused) {
 TEST_F(NewCommand, IntoAMissingDirectoryCreatesIt) {
     auto r = tarnwick({"new", "demo", "--into", "a/b", "--no-git", "-o", "text"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded a/b/demo (16 files)");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded a/b/demo (17 files)");
     EXPECT_NE(r.out.find("  - cd a/b/demo && make check\n"), std::string::npos);
     EXPECT_TRUE(exists(work("a/b/demo/Cargo.toml")));
 

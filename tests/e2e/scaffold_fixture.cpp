@@ -55,7 +55,8 @@ std::string ScaffoldRun::git(const std::string& dir, const std::vector<std::stri
 }
 
 std::vector<std::string> sorted_project_files(bool pypi) {
-    std::vector<std::string> files = {".github/workflows/ci.yml",
+    std::vector<std::string> files = {".github/dependabot.yml",
+                                      ".github/workflows/ci.yml",
                                       ".github/workflows/release.yml",
                                       ".gitignore",
                                       "Cargo.toml",

@@ -174,15 +174,15 @@ TEST(RenderTree, DanglingSymlinkDestinationIsAnIoError) {
     EXPECT_FALSE(exists(scratch / "nowhere"));
 }
 
-TEST(RenderTree, EmbeddedTreeListsSixteenFilesInWriteOrder) {
+TEST(RenderTree, EmbeddedTreeListsSeventeenFilesInWriteOrder) {
     // Contents are other people's; the listing and its order are the renderer's contract.
     TempDir scratch;
     std::vector<std::string> written;
     ASSERT_TRUE(render_tree(template_root(), scratch / "demo", sample_context(), written).ok());
-    EXPECT_EQ(written,
-              (std::vector<std::string>{
-                  ".gitignore", "Cargo.toml", "LICENSE", "Makefile", "README.md", "prek.toml",
-                  "pyproject.toml", ".github/workflows/ci.yml", ".github/workflows/release.yml",
-                  "schemas/ordoval-v0.3.json", "src/error.rs", "src/lib.rs", "src/main.rs",
-                  "src/schema.rs", "tests/cli.rs", "tests/conformance.rs"}));
+    EXPECT_EQ(written, (std::vector<std::string>{
+                           ".gitignore", "Cargo.toml", "LICENSE", "Makefile", "README.md",
+                           "prek.toml", "pyproject.toml", ".github/dependabot.yml",
+                           ".github/workflows/ci.yml", ".github/workflows/release.yml",
+                           "schemas/ordoval-v0.3.json", "src/error.rs", "src/lib.rs", "src/main.rs",
+                           "src/schema.rs", "tests/cli.rs", "tests/conformance.rs"}));
 }

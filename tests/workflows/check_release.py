@@ -31,8 +31,14 @@ CLOSE_MARKER = "{{/pypi}}"
 
 JOBS_ON = ["test", "build", "sdist", "publish-crates", "publish-pypi", "github-release",
            "update-homebrew"]
-BUILD_STEPS_ON = [None, None, "Build wheel", "Build binary", "Verify binary",
+BUILD_STEPS_ON = [None, None, "Build wheel", "Take the binary from the wheel",
+                  "Install cargo-zigbuild", "Build binary", "Verify binary", "Check the glibc floor",
                   "Create release archive", "Upload wheel", "Upload release archives"]
+PYPI_BUILD_STEPS = ("Build wheel", "Take the binary from the wheel", "Upload wheel")
+INPUTS_ON = ["dry_run", "skip_crates_io", "skip_pypi", "skip_github_release", "skip_homebrew"]
+RUNNERS = [("ubuntu-24.04", "x86_64-unknown-linux-gnu"),
+           ("ubuntu-24.04-arm", "aarch64-unknown-linux-gnu"),
+           ("macos-15", "aarch64-apple-darwin"), ("macos-15-intel", "x86_64-apple-darwin")]
 PYPI_ONLY = ["skip_pypi", "PYPI_API_TOKEN", "maturin", "wheel", "sdist", "publish-pypi", "PyPI"]
 # What each section must hold, in file order: a line that identifies it.
 SECTION_KEYS = ["      skip_pypi:\n", "      - name: Build wheel\n", "      - name: Upload wheel\n",
@@ -128,20 +134,21 @@ def check_release(c, template, on, off):
     jobs_off = [j for j in JOBS_ON if j not in ("sdist", "publish-pypi")]
     c.expect(list(doc_off["jobs"]) == jobs_off, f"jobs (pypi off): {list(doc_off['jobs'])}")
     inputs = doc_on[True]["workflow_dispatch"]["inputs"]  # YAML 1.1 reads the key "on" as True
-    c.expect(list(inputs) == ["dry_run", "skip_crates_io", "skip_pypi"], f"inputs: {list(inputs)}")
-    c.expect(list(doc_off[True]["workflow_dispatch"]["inputs"]) == ["dry_run", "skip_crates_io"],
-             "inputs (pypi off)")
+    c.expect(list(inputs) == INPUTS_ON, f"inputs: {list(inputs)}")
+    c.expect(list(doc_off[True]["workflow_dispatch"]["inputs"]) ==
+             [i for i in INPUTS_ON if i != "skip_pypi"], "inputs (pypi off)")
     c.expect(step_names(doc_on["jobs"]["build"]) == BUILD_STEPS_ON,
              f"build steps: {step_names(doc_on['jobs']['build'])}")
     c.expect(step_names(doc_off["jobs"]["build"]) ==
-             [s for s in BUILD_STEPS_ON if s not in ("Build wheel", "Upload wheel")],
+             [s for s in BUILD_STEPS_ON if s not in PYPI_BUILD_STEPS],
              f"build steps (pypi off): {step_names(doc_off['jobs']['build'])}")
     matrix = doc_on["jobs"]["build"]["strategy"]["matrix"]["include"]
-    c.expect([m.get("cross") for m in matrix] == [None, None, None, True],
-             "only the x86_64-apple-darwin entry is cross-compiled")
-    # Expressions reach the output unchanged.
-    for expression in ("${{ matrix.target }}", "${{ !matrix.cross }}", "${{ github.ref_name }}",
-                       "${{ secrets.GITHUB_TOKEN }}", "${{ steps.hashes.outputs.x86_64_apple_darwin }}"):
+    c.expect([(m.get("os"), m.get("target")) for m in matrix] == RUNNERS,
+             f"build matrix: {matrix}")
+    # Expressions reach the output unchanged, and the default tap is filled in.
+    for expression in ("${{ matrix.target }}", "${{ github.ref_name }}",
+                       "${{ secrets.GITHUB_TOKEN }}", "${{ steps.hashes.outputs.x86_64_apple_darwin }}",
+                       "${{ vars.HOMEBREW_TAP || 'kestrow/homebrew-tap' }}"):
         c.expect(expression in on, f"release.yml lacks {expression}")
     return doc_on
 
@@ -202,15 +209,15 @@ def check_ci(c, template, on, off):
     ci = off
     check_layout(c, "ci.yml", ci)
     doc = yaml.safe_load(ci)
-    c.expect(list(doc["jobs"]) == ["lint", "test", "all-checks-passed"], "ci.yml jobs")
+    c.expect(list(doc["jobs"]) == ["lint", "test", "msrv", "all-checks-passed"], "ci.yml jobs")
     test_steps = [step.get("name") for step in doc["jobs"]["test"]["steps"]]
     c.expect("Verify Cargo.lock is committed and up to date" in test_steps and
              test_steps.index("Verify Cargo.lock is committed and up to date") <
              test_steps.index("Run tests"), f"ci.yml test steps: {test_steps}")
     c.expect("cargo fetch --locked" in ci, "ci.yml does not check the lock file with --locked")
     final = doc["jobs"]["all-checks-passed"]
-    c.expect(final.get("if") == "always()" and final.get("needs") == ["lint", "test"],
-             "all-checks-passed must run always() after lint and test")
+    c.expect(final.get("if") == "always()" and final.get("needs") == ["lint", "test", "msrv"],
+             "all-checks-passed must run always() after lint, test and msrv")
 
 
 def key_writing_lines(doc):
