@@ -1,8 +1,11 @@
 # Loads a generated Homebrew formula under a minimal stand-in for the Formula DSL and prints what
 # it declares, one fact per line, for the release rehearsal to compare:
-#   class NAME / desc / homepage / version / license
+#   class NAME / desc / homepage / version (only if the formula has one) / license
+#   audit desc ok | audit desc: PROBLEMS   (Homebrew's rules for a description)
 #   url OS CPU URL SHA256        (for each of macos/linux and arm/intel)
 #   install FILE                 (each file `bin.install` takes from the unpacked archive)
+#   prefix FILE                  (each file `prefix.install` takes)
+#   completions SHELL...         (the shells whose completion script the binary printed)
 #   test ok|failed               (the formula's test block, run on the installed files)
 # Usage: ruby formula_probe.rb FORMULA UNPACKED_ARCHIVE_DIR PREFIX_DIR
 require "fileutils"
@@ -52,12 +55,27 @@ class Formula
     end
   end
 
-  # `bin` of an installation into PREFIX/bin, taking files from the unpacked archive.
+  # Homebrew's audit of a description: no article or formula name first, a capital first
+  # letter, no final full stop, at most 80 characters.
+  def self.desc_problems(name)
+    text = facts.find { |f| f.start_with?("desc ") }.to_s.delete_prefix("desc ")
+    problems = []
+    problems << "starts with an article" if text.match?(/\A(a|an|the)\s/i)
+    problems << "starts with the formula name" if text.downcase.start_with?(name.downcase)
+    problems << "ends with a full stop" if text.end_with?(".")
+    problems << "longer than 80 characters" if text.length > 80
+    problems << "does not start with a capital" unless text.match?(/\A[[:upper:][:digit:]]/)
+    problems
+  end
+
+  # `bin` or `prefix` of an installation under PREFIX, taking files from the unpacked archive.
   class Bin
     def initialize(source, dir)
       @source, @dir, @installed = source, dir, []
     end
     attr_reader :installed
+
+    def /(other) = File.join(@dir, other)
 
     def install(*files)
       FileUtils.mkdir_p(@dir)
@@ -72,18 +90,32 @@ class Formula
 
   def initialize(source, prefix)
     @bin = Bin.new(source, File.join(prefix, "bin"))
+    @prefix = Bin.new(source, prefix)
+    @completions = []
   end
-  attr_reader :bin
+  attr_reader :bin, :prefix, :completions
+
+  # As Homebrew does by default: `EXECUTABLE ARGS... SHELL` for bash, zsh and fish.
+  def generate_completions_from_executable(executable, *args)
+    %w[bash zsh fish].each do |shell|
+      out = IO.popen([executable.to_s, *args, shell], err: File::NULL, &:read)
+      @completions << shell if $?.success? && !out.empty?
+    end
+  end
 end
 
 formula_file, source, prefix = ARGV
 load formula_file
 puts "class #{$formula.name}"
 puts $formula.facts
+problems = $formula.desc_problems(File.basename(formula_file, ".rb"))
+puts(problems.empty? ? "audit desc ok" : "audit desc: #{problems.join(', ')}")
 puts $formula.resources
 formula = $formula.new(source, prefix)
 formula.install
 formula.bin.installed.each { |f| puts "install #{f}" }
+formula.prefix.installed.each { |f| puts "prefix #{f}" }
+puts "completions #{formula.completions.join(' ')}"
 # The test block's own output goes to stderr, away from the facts.
 facts = $stdout.dup
 $stdout.flush

@@ -4,7 +4,9 @@
 # through the fake gh's store, a real sshd serving the tap acme/homebrew-tap to the deploy keys
 # registered there, then ci.yml and release.yml run by run_workflow.py at tag v0.1.0. Checks the
 # formula the release pushed, that a tag disagreeing with Cargo.toml stops the release before
-# anything is published, and that after a second `tarnwick secrets` only the new key can push.
+# anything is published, that releases can be run again (a re-run of v0.1.0 changes nothing,
+# v0.1.1 moves the tap, a late v0.1.0 does not move it back, v0.2.0-rc.1 leaves it alone), and
+# that after a second `tarnwick secrets` only the new key can push.
 # Usage: rehearsal.sh TARNWICK_BINARY [CARGO_TARGET_DIR]
 # Exit 0 passed, 1 failed, 77 skipped (cargo, ruby, sshd or a mount namespace unavailable).
 set -u
@@ -51,7 +53,9 @@ export FAKE_GH_STORE=$work/gh-store
 unset FAKE_GH_LOG FAKE_GH_SCENARIO
 
 # --- 1. the project on its stand-in for github.com, and the tap -----------------------------
-(cd "$work" && "$tarnwick" new demo --owner acme --description "Count widgets" -o text) ||
+# An article first, a full stop last and the word VERSION: Homebrew's rules and the formula's
+# writer are both exercised.
+(cd "$work" && "$tarnwick" new demo --owner acme --description "A widget counter that bumps VERSION files." -o text) ||
   { echo "FAIL: tarnwick new"; exit 1; }
 hosted=$work/hosted/acme/demo.git
 git init -q --bare "$hosted"
@@ -149,7 +153,7 @@ run_workflow() { # run_workflow NAME WORKFLOW TAG
 results() { sed -n 's/^RESULT //p' "$work/$1.log" | tr '\n' ' ' | sed 's/ $//'; }
 
 run_workflow ci ci.yml v0.1.0
-check "ci.yml jobs" "lint success test success all-checks-passed success" "$(results ci)"
+check "ci.yml jobs" "lint success test success msrv success all-checks-passed success" "$(results ci)"
 
 rm -f "$target_dir/package/demo-0.1.0.crate"
 run_workflow release release.yml v0.1.0
@@ -173,20 +177,67 @@ check "ruby -c Formula/demo.rb" "Syntax OK" "$(ruby -c "$work/demo.rb" 2>&1)"
 mkdir -p "$work/unpacked" "$work/prefix"
 tar -xzf "$artifacts/release-x86_64-unknown-linux-gnu/demo-v0.1.0-x86_64-unknown-linux-gnu.tar.gz" -C "$work/unpacked"
 url=https://github.com/acme/demo/releases/download/v0.1.0
+check "the host archive's files" "LICENSE README.md demo" \
+  "$(tar -tzf "$artifacts/release-x86_64-unknown-linux-gnu/demo-v0.1.0-x86_64-unknown-linux-gnu.tar.gz" | tr '\n' ' ' | sed 's/ $//')"
 expected="class Demo
-desc Count widgets
+desc Widget counter that bumps VERSION files
 homepage https://github.com/acme/demo
-version 0.1.0
 license MIT
+audit desc ok
 url macos arm $url/demo-v0.1.0-aarch64-apple-darwin.tar.gz $(sha aarch64-apple-darwin)
 url macos intel $url/demo-v0.1.0-x86_64-apple-darwin.tar.gz $(sha x86_64-apple-darwin)
 url linux arm $url/demo-v0.1.0-aarch64-unknown-linux-gnu.tar.gz $(sha aarch64-unknown-linux-gnu)
 url linux intel $url/demo-v0.1.0-x86_64-unknown-linux-gnu.tar.gz $(sha x86_64-unknown-linux-gnu)
-install $(tar -tzf "$artifacts/release-x86_64-unknown-linux-gnu/demo-v0.1.0-x86_64-unknown-linux-gnu.tar.gz")
+install demo
+prefix LICENSE
+completions bash zsh fish
 test ok"
 check "the formula as Homebrew would read it" "$expected" \
   "$(ruby "$here/formula_probe.rb" "$work/demo.rb" "$work/unpacked" "$work/prefix" 2>"$work/probe.err")"
 [[ -s "$work/probe.err" ]] && { echo "formula probe's stderr:"; cat "$work/probe.err"; }
+release_dir=$FAKE_GH_STORE/releases/acme%demo/v0.1.0
+check "the GitHub release is published, not a pre-release" "false no" \
+  "$(cat "$release_dir/draft") $([[ -e "$release_dir/prerelease" ]] && echo yes || echo no)"
+check "the GitHub release's assets" 9 "$(ls "$release_dir/assets" | wc -l)"
+(cd "$release_dir/assets" && sha256sum -c --quiet SHA256SUMS) || fail "SHA256SUMS does not match the assets"
+
+# --- 5b. releases run again ----------------------------------------------------------------
+tap_formula() { git -C "$tap" show main:Formula/demo.rb | sha256sum; }
+all_success="test success build success sdist success publish-crates success publish-pypi success github-release success update-homebrew success"
+tap_v010=$(git -C "$tap" rev-parse main)
+formula_v010=$(tap_formula)
+run_workflow rerun release.yml v0.1.0
+check "a re-run of v0.1.0" "$all_success" "$(results rerun)"
+check "the re-run left the tap as it was" "$tap_v010" "$(git -C "$tap" rev-parse main)"
+check "the re-run's formula is byte-identical" "$formula_v010" "$(tap_formula)"
+for t in $targets; do
+  cmp -s "$artifacts/release-$t/demo-v0.1.0-$t.tar.gz" "$work/rerun/artifacts/release-$t/demo-v0.1.0-$t.tar.gz" ||
+    fail "$t: the re-run's archive differs from the first"
+done
+
+bump() { # bump VERSION: as a user releases by hand: Cargo.toml and Cargo.lock, commit, tag, push
+  sed -i "0,/^version = .*/s//version = \"$1\"/" "$work/demo/Cargo.toml"
+  (cd "$work/demo" && cargo update -p demo --offline -q) || fail "cargo update for $1"
+  git -C "$work/demo" commit -qam "Release $1" && git -C "$work/demo" tag "v$1" &&
+    git -C "$work/demo" push -q origin main "v$1" || fail "commit and tag v$1"
+}
+bump 0.1.1
+run_workflow v011 release.yml v0.1.1
+check "release.yml jobs at v0.1.1" "$all_success" "$(results v011)"
+check "v0.1.1 moved the tap" "$tap_v010 Update demo to v0.1.1" "$(git -C "$tap" log -1 --format='%P %s' main)"
+tap_v011=$(git -C "$tap" rev-parse main)
+
+run_workflow late release.yml v0.1.0
+check "a late re-run of v0.1.0" "$all_success" "$(results late)"
+check "a late v0.1.0 leaves the tap at v0.1.1" "$tap_v011" "$(git -C "$tap" rev-parse main)"
+grep -q 'newer than 0\.1\.0' "$work/late.log" || fail "the late re-run does not say why the tap was left alone"
+
+bump 0.2.0-rc.1
+run_workflow rc release.yml v0.2.0-rc.1
+check "release.yml jobs at v0.2.0-rc.1" "$all_success" "$(results rc)"
+check "v0.2.0-rc.1 leaves the tap alone" "$tap_v011" "$(git -C "$tap" rev-parse main)"
+check "v0.2.0-rc.1 is a published GitHub pre-release" "false yes" \
+  "$(cat "$FAKE_GH_STORE/releases/acme%demo/v0.2.0-rc.1/draft") $([[ -e "$FAKE_GH_STORE/releases/acme%demo/v0.2.0-rc.1/prerelease" ]] && echo yes || echo no)"
 
 # --- 6. a tag that disagrees with Cargo.toml ------------------------------------------------
 tap_after=$(git -C "$tap" rev-parse main)

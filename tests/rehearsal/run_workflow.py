@@ -7,7 +7,10 @@ order; `${{ }}` expressions are evaluated (contexts github, env, matrix, secrets
 steps, needs; operators ! == != < <= > >= && || and contains/startsWith/endsWith/always/
 success/failure/cancelled); `if:` is honoured, with the implicit success() GitHub adds. Every
 `run:` step runs its text unchanged in bash, in a private mount namespace whose /tmp is the
-job's own directory, with HOME, GITHUB_OUTPUT and the GITHUB_* variables of a runner.
+job's own directory (and RUNNER_TEMP), with HOME, GITHUB_OUTPUT, GITHUB_ENV, GITHUB_PATH and the
+GITHUB_* variables of a runner. `gh` is whatever gh is on PATH (the rehearsal's fake, which
+keeps releases in its store); a job whose token may not write contents gets
+FAKE_GH_READ_ONLY=1, and the fake refuses writes then.
 
 Local equivalents (the only departures from the workflow text):
   actions/checkout           the workspace is a fresh clone of the repository at the ref; its
@@ -17,8 +20,10 @@ Local equivalents (the only departures from the workflow text):
   actions/upload-artifact    files copied into ARTIFACTS/NAME
   actions/download-artifact  ARTIFACTS/NAME copied into PATH/NAME (pattern-matched)
   PyO3/maturin-action, astral-sh/setup-uv and `uv`/`uvx` steps: skipped (no maturin or uv here)
-  softprops/action-gh-release  skipped (needs github.com); the job's token must be allowed to
-                             write contents, and every `files` pattern must match
+  step "Install cargo-zigbuild"   standins/ goes on the job's PATH: its cargo-zigbuild builds
+                             with cargo for the target without its glibc suffix
+  step "Take the binary from the wheel"  skipped (no wheel: maturin is not installed)
+  step "Check the glibc floor"   skipped (the stand-in links against this machine's glibc)
   `cargo publish`            becomes `cargo package` (no registry to publish to)
   matrix entries for another OS or CPU: "Build binary" writes a placeholder binary at the path
                              cargo would use, "Verify binary" is skipped, all else runs.
@@ -41,6 +46,8 @@ import subprocess
 import sys
 
 import yaml
+
+HERE = os.path.dirname(os.path.abspath(__file__))
 
 HOST_OS, HOST_TARGET = "Linux", "x86_64-unknown-linux-gnu"
 
@@ -354,7 +361,8 @@ class Run:
     def contexts(self, entry, needs_ctx, steps_ctx, env):
         runs_on = str(entry.get("os", "ubuntu-latest"))
         return {"github": self.github(), "matrix": entry, "secrets": self.secrets, "inputs": {},
-                "runner": {"os": runner_os(runs_on)}, "needs": needs_ctx, "steps": steps_ctx,
+                "runner": {"os": runner_os(runs_on), "temp": "/tmp"}, "needs": needs_ctx,
+                "steps": steps_ctx,
                 "env": env, "vars": {}}
 
     def steps(self, jid, job, entry, needs_ctx):
@@ -365,13 +373,18 @@ class Run:
             os.makedirs(d)
         steps_ctx, failed = {}, False
         runs_on = self.job_runs_on(job, entry, needs_ctx)
+        job_env, job_path = {}, []  # what steps added through GITHUB_ENV and GITHUB_PATH
+        if not self.may_write_contents(job):
+            job_env["FAKE_GH_READ_ONLY"] = "1"
         for n, step in enumerate(job.get("steps", [])):
-            env = {}
+            env = dict(job_env)
             ctx = self.contexts(entry, needs_ctx, steps_ctx, env)
             ev = Evaluator(ctx, lambda f: {"success": not failed, "failure": failed,
                                             "always": True, "cancelled": False}[f])
             for scope in (self.wf.get("env", {}), job.get("env", {}), step.get("env", {})):
                 env.update({k: interpolate(v, ev) for k, v in scope.items()})
+            if job_path:
+                env["PATH"] = ":".join(job_path + [os.environ["PATH"]])
             label = step.get("name") or step.get("uses") or step["run"].splitlines()[0]
             label = interpolate(label, ev)
             if not condition(step.get("if"), ev):
@@ -382,6 +395,8 @@ class Run:
             else:
                 outputs = os.path.join(jdir, f"step{n}.out")
                 ok = self.run(step, ev, env, entry, runs_on, ws, home, jtmp, outputs, label)
+                job_env.update(self.read_outputs(outputs + ".env"))
+                job_path += self.read_lines(outputs + ".path")
                 if step.get("id"):
                     steps_ctx[step["id"]] = {"outputs": self.read_outputs(outputs),
                                              "outcome": "success" if ok else "failure"}
@@ -402,6 +417,13 @@ class Run:
                         k, v = line.rstrip("\n").split("=", 1)
                         out[k] = v
         return out
+
+    @staticmethod
+    def read_lines(path):
+        if not os.path.exists(path):
+            return []
+        with open(path, encoding="utf-8") as f:
+            return [line.rstrip("\n") for line in f if line.strip()]
 
     def may_write_contents(self, job):
         perms = job.get("permissions", self.wf.get("permissions", "write-all"))
@@ -436,21 +458,6 @@ class Run:
             for name in names:
                 shutil.copytree(os.path.join(self.a.artifacts, name), os.path.join(dest, name))
             print(f"  - {label}: artifacts {', '.join(names) or '(none)'}")
-        elif action == "softprops/action-gh-release":
-            if not self.may_write_contents(job):
-                print(f"  - {label}: FAILED: the job's token may not write contents (403)")
-                return False
-            files = []
-            for pattern in w.get("files", "").split():
-                matched = sorted(glob.glob(os.path.join(ws, pattern)))
-                if not matched:
-                    print(f"  - {label}: FAILED: no file matches {pattern}")
-                    return False
-                files += [os.path.relpath(f, ws) for f in matched]
-            print(f"  - {label}: skipped (creating a GitHub release needs github.com); "
-                  f"would upload {len(files)} files:")
-            for f in files:
-                print(f"      {f}")
         elif action in ("PyO3/maturin-action", "astral-sh/setup-uv"):
             print(f"  - {label}: skipped (maturin and uv are not installed here)")
         elif action == "taiki-e/install-action":
@@ -465,6 +472,18 @@ class Run:
         first = script.lstrip().split(None, 1)[0] if script.strip() else ""
         if first in ("uv", "uvx"):
             print(f"  - {label}: skipped ({first} is not installed here; the PyPI side cannot run)")
+            return True
+        name = step.get("name")
+        if name == "Install cargo-zigbuild":
+            with open(outputs + ".path", "w", encoding="utf-8") as f:
+                f.write(os.path.join(HERE, "standins") + "\n")
+            print(f"  - {label}: the local stand-in (cargo build, this machine's glibc)")
+            return True
+        if name == "Take the binary from the wheel":
+            print(f"  - {label}: skipped (no wheel: maturin is not installed here)")
+            return True
+        if name == "Check the glibc floor":
+            print(f"  - {label}: skipped (the stand-in links against this machine's glibc)")
             return True
         if not native(runs_on) and step.get("name") == "Verify binary":
             print(f"  - {label}: skipped (a {entry['target']} binary cannot run here)")
@@ -483,7 +502,8 @@ class Run:
         with open(path, "w", encoding="utf-8") as f:
             f.write(script)
         full_env = dict(os.environ, **env, HOME=home, CI="true", GITHUB_ACTIONS="true",
-                        GITHUB_OUTPUT=outputs, GITHUB_WORKSPACE=ws, GITHUB_REF=self.ref,
+                        GITHUB_OUTPUT=outputs, GITHUB_ENV=outputs + ".env",
+                        GITHUB_PATH=outputs + ".path", GITHUB_WORKSPACE=ws, GITHUB_REF=self.ref,
                         GITHUB_REF_NAME=self.ref_name, GITHUB_REPOSITORY=self.a.repository,
                         RUNNER_OS=runner_os(runs_on), RUNNER_TEMP="/tmp", TMPDIR="/tmp")
         open(outputs, "w").close()

@@ -1,0 +1,322 @@
+#!/usr/bin/python3
+"""Runs the scripts of the generated release workflow's publishing steps, as scaffolded by the
+tarnwick under test, against stand-ins for curl, gh (tests/fakes/gh with its store), git and
+objdump: every path of each step, the skips that make a re-run safe among them.
+
+  - "Create release archive": byte-identical archives from one commit, whatever the files' times.
+  - "Check the glibc floor": refuses a binary that needs a glibc newer than 2.17.
+  - "Publish to crates.io": a version the registry has is skipped.
+  - "Create Release": draft, upload, publish; pre-releases; re-runs; a read-only token.
+  - "Update Homebrew formula": the formula as Homebrew's audit wants it; pre-releases, a newer
+    formula in the tap, and an identical one leave the tap alone.
+  - "Check the tag against Cargo.toml": the message says how to release the tag's version.
+
+Usage: check_publishing.py TARNWICK
+"""
+import gzip
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import tarfile
+import tempfile
+
+try:
+    import yaml
+except ImportError:  # Debian package python3-yaml
+    yaml = None
+
+HERE = pathlib.Path(__file__).resolve().parent
+FAKES = HERE.parent / "fakes"
+sys.dont_write_bytecode = True  # keep the source tree free of __pycache__
+sys.path.insert(0, str(HERE))
+from generated import NAME, OWNER, scaffold, workflow  # noqa: E402
+
+SKIP = 77
+REPO = f"{OWNER}/{NAME}"
+TARGETS = ["x86_64-apple-darwin", "aarch64-apple-darwin", "x86_64-unknown-linux-gnu",
+           "aarch64-unknown-linux-gnu"]
+failures = []
+
+
+def expect(condition, message):
+    if not condition:
+        failures.append(message)
+
+
+def step(doc, job, name):
+    return next(s for s in doc["jobs"][job]["steps"] if s.get("name") == name)
+
+
+def run(script, cwd, env, fakes=None):
+    """Runs SCRIPT in bash -e as the step would; FAKES (name -> bash body) come first on PATH
+    and log each call to cwd/../calls. Returns (exit status, stdout + stderr, calls)."""
+    cwd = pathlib.Path(cwd)
+    bin_dir, calls = cwd.parent / "bin", cwd.parent / "calls"
+    bin_dir.mkdir(exist_ok=True)
+    calls.write_text("")
+    for name, body in (fakes or {}).items():
+        (bin_dir / name).write_text(f'#!/bin/bash\necho "{name} $*" >> "{calls}"\n{body}\n')
+        (bin_dir / name).chmod(0o755)
+    full_env = {"PATH": f"{bin_dir}:{FAKES}:{os.environ.get('PATH', '/usr/bin:/bin')}",
+                "HOME": str(cwd.parent / "home"), "LANG": "C.UTF-8", **env}
+    result = subprocess.run(["bash", "--noprofile", "--norc", "-eo", "pipefail", "-c", script],
+                            cwd=cwd, env=full_env, capture_output=True, text=True)
+    return result.returncode, result.stdout + result.stderr, calls.read_text()
+
+
+def fresh(tmp, label):
+    ws = pathlib.Path(tmp) / label / "ws"
+    ws.mkdir(parents=True)
+    return ws
+
+
+def check_archive(doc, tmp):
+    script = step(doc, "build", "Create release archive")["run"]
+    ws = fresh(tmp, "archive")
+    target = "x86_64-unknown-linux-gnu"
+    (ws / f"target/{target}/release").mkdir(parents=True)
+    (ws / f"target/{target}/release/{NAME}").write_bytes(b"\x7fELF binary")
+    (ws / "LICENSE").write_text("MIT License\n")
+    (ws / "README.md").write_text("# demo\n")
+    git = ["git", "-C", str(ws), "-c", "user.name=T", "-c", "user.email=t@example.com"]
+    subprocess.run(git[:3] + ["init", "-q"], check=True)
+    subprocess.run(git + ["commit", "-q", "--allow-empty", "-m", "c", "--date=@1700000000"],
+                   env=dict(os.environ, GIT_COMMITTER_DATE="@1700000000"), check=True)
+    archive = ws / f"{NAME}-v0.1.0-{target}.tar.gz"
+    env = {"TARGET": target, "VERSION": "v0.1.0"}
+    made = []
+    for mtime in (1000000000, 1800000000):  # the files' own times must not matter
+        for f in ("LICENSE", "README.md", f"target/{target}/release/{NAME}"):
+            os.utime(ws / f, (mtime, mtime))
+        status, out, _ = run(script, ws, env)
+        expect(status == 0, f"archive: exit {status}: {out}")
+        if status != 0:
+            return
+        made.append(archive.read_bytes())
+    expect(made[0] == made[1], "archive: two runs on one commit give different bytes")
+    with tarfile.open(archive) as tar:
+        members = tar.getmembers()
+        expect([m.name for m in members] == ["LICENSE", "README.md", NAME],
+               f"archive members: {[m.name for m in members]}")
+        expect(all(m.mtime == 1700000000 and m.uid == 0 and m.gid == 0 and m.uname == ""
+                   for m in members), "archive: times are not the commit's or owners not 0")
+        expect(members[-1].mode == 0o755, f"archive: binary mode {oct(members[-1].mode)}")
+    header = made[0][:10]
+    expect(header[4:8] == b"\0\0\0\0" and not header[3] & 0x08,
+           "archive: the gzip header holds a time or a file name")
+    digest = subprocess.run(["sha256sum", archive.name], cwd=ws, capture_output=True,
+                            text=True).stdout
+    expect((ws / (archive.name + ".sha256")).read_text() == digest,
+           "archive: the .sha256 line is not sha256sum's")
+
+
+def check_glibc_floor(doc, tmp):
+    script = step(doc, "build", "Check the glibc floor")["run"]
+    cases = [  # the versions objdump reports, exit status wanted
+        (["GLIBC_2.2.5", "GLIBC_2.17"], 0),
+        (["GLIBC_2.3", "GLIBC_2.34"], 1),
+        (["GLIBC_2.18"], 1),
+        ([], 0),
+    ]
+    for index, (versions, want) in enumerate(cases):
+        ws = fresh(tmp, f"glibc{index}")
+        lines = "".join(f"echo '0000 DF *UND* 0000 ({v}) sym{n}'\n" for n, v in enumerate(versions))
+        status, out, _ = run(script, ws, {"TARGET": "x86_64-unknown-linux-gnu"},
+                             {"objdump": lines})
+        expect(status == want, f"glibc floor {versions}: exit {status}, want {want}: {out}")
+
+
+def check_crates(doc, tmp):
+    script = step(doc, "publish-crates", "Publish to crates.io")["run"]
+    cases = [  # what curl answers (status printed, exit), whether cargo publish must run
+        ("200", 0, False),
+        ("404", 0, True),
+        ("000", 6, True),  # no answer: publish, and let cargo say what is wrong
+    ]
+    for code, curl_exit, publishes in cases:
+        ws = fresh(tmp, f"crates{code}")
+        status, out, calls = run(script, ws, {"REF_NAME": "v0.1.0"},
+                                 {"curl": f"printf '%s' {code}; exit {curl_exit}", "cargo": ""})
+        expect(status == 0, f"crates {code}: exit {status}: {out}")
+        expect(("cargo publish --locked" in calls) == publishes,
+               f"crates {code}: cargo calls {calls!r}")
+        expect(("::notice::" in out) == (not publishes), f"crates {code}: no notice of the skip")
+        expect(f"crates.io/api/v1/crates/{NAME}/0.1.0" in calls, f"crates {code}: curl {calls!r}")
+
+
+def check_github_release(doc, tmp):
+    job = doc["jobs"]["github-release"]
+    script = step(doc, "github-release", "Create Release")["run"]
+    expect(job.get("env", {}).get("TAG") == "${{ github.ref_name }}", "github-release: TAG env")
+    store = pathlib.Path(tmp) / "gh-store"
+    releases = store / "releases" / REPO.replace("/", "%")
+
+    def release(label, tag, extra_env=None, change=b""):
+        ws = fresh(tmp, label)
+        for target in TARGETS[:2]:
+            d = ws / "artifacts" / f"release-{target}"
+            d.mkdir(parents=True)
+            archive = f"{NAME}-{tag}-{target}.tar.gz"
+            (d / archive).write_bytes(b"archive " + target.encode() + change)
+            digest = subprocess.run(["sha256sum", archive], cwd=d, capture_output=True,
+                                    text=True).stdout
+            (d / (archive + ".sha256")).write_text(digest)
+        env = {"TAG": tag, "GITHUB_REPOSITORY": REPO, "FAKE_GH_STORE": str(store),
+               "FAKE_GH_LOG": str(ws.parent / "gh-log"), **(extra_env or {})}
+        status, out, _ = run(script, ws, env)
+        log = ws.parent / "gh-log"
+        verbs = [(log / f).read_text().split("\n")[1] for f in sorted(os.listdir(log))
+                 if f.endswith(".args")] if log.exists() else []
+        return status, out, verbs
+
+    def state(tag):
+        d = releases / tag
+        return ((d / "draft").read_text().strip(), (d / "prerelease").exists(),
+                sorted(os.listdir(d / "assets")))
+
+    assets = sorted([f"{NAME}-v0.1.0-{t}.tar.gz{s}" for t in TARGETS[:2] for s in ("", ".sha256")]
+                    + ["SHA256SUMS"])
+    status, out, verbs = release("new", "v0.1.0")
+    expect(status == 0 and verbs == ["view", "create", "upload", "edit"],
+           f"release: a new release ran {verbs} (exit {status}): {out}")
+    expect(state("v0.1.0") == ("false", False, assets), f"release: {state('v0.1.0')}")
+
+    status, out, verbs = release("again", "v0.1.0")
+    expect(status == 0 and verbs == ["view", "download"] and "already published" in out,
+           f"release: a re-run with the same assets ran {verbs} (exit {status}): {out}")
+
+    status, out, verbs = release("changed", "v0.1.0", change=b" rebuilt")
+    expect(status == 0 and verbs == ["view", "download", "upload"],
+           f"release: a re-run with other assets ran {verbs} (exit {status}): {out}")
+    sums = (releases / "v0.1.0" / "assets" / "SHA256SUMS").read_text()
+    expect(all(line.endswith(".tar.gz") for line in sums.splitlines()) and len(sums.splitlines()) == 2
+           and sums == "".join(sorted(sums.splitlines(keepends=True), key=lambda l: l.split()[1])),
+           f"release: SHA256SUMS {sums!r}")
+
+    (releases / "v0.3.0" / "assets").mkdir(parents=True)
+    (releases / "v0.3.0" / "draft").write_text("true\n")
+    status, out, verbs = release("draft", "v0.3.0")
+    expect(status == 0 and verbs == ["view", "upload", "edit"] and state("v0.3.0")[0] == "false",
+           f"release: a draft left by an earlier run ran {verbs}: {state('v0.3.0')}")
+
+    status, out, verbs = release("rc", "v0.2.0-rc.1")
+    expect(status == 0 and state("v0.2.0-rc.1")[:2] == ("false", True),
+           f"release: a pre-release tag gives {state('v0.2.0-rc.1')} (exit {status}): {out}")
+
+    status, out, verbs = release("readonly", "v0.4.0", {"FAKE_GH_READ_ONLY": "1"})
+    expect(status != 0 and not (releases / "v0.4.0").exists(),
+           f"release: a read-only token did not fail (exit {status})")
+
+
+def check_homebrew(doc, tmp):
+    s = step(doc, "update-homebrew", "Update Homebrew formula")
+    script, env_spec = s["run"], s["env"]
+    expect(env_spec.get("TAP") == "${{ vars.HOMEBREW_TAP || '" + OWNER + "/homebrew-tap' }}",
+           f"homebrew: TAP is {env_spec.get('TAP')}")
+    tmp = pathlib.Path(tmp)
+    tap = tmp / "tap.git"
+    subprocess.run(["git", "init", "-q", "--bare", "-b", "main", str(tap)], check=True)
+    # git with the tap's SSH address routed to the local bare repository.
+    fakes = {"ssh-keyscan": "",
+             "git": f'args=(); for a in "$@"; do [[ "$a" == "git@github.com:{OWNER}/homebrew-tap.git" ]]'
+                    f' && a={tap}; args+=("$a"); done; exec /usr/bin/git "${{args[@]}}"'}
+
+    def update(label, tag, description="Count widgets"):
+        ws = fresh(tmp, label)
+        (ws / "Cargo.toml").write_text(f'[package]\nname = "{NAME}"\nversion = "0.1.0"\n'
+                                       f'description = "{description}"\n')
+        runner_temp = ws.parent / "runner-temp"
+        runner_temp.mkdir()
+        env = {"TAP": f"{OWNER}/homebrew-tap", "VERSION": tag, "FORMULA_CLASS": "DemoTool",
+               "HOMEBREW_TAP_DEPLOY_KEY": "key", "GITHUB_REPOSITORY": REPO,
+               "RUNNER_TEMP": str(runner_temp), "GIT_CONFIG_NOSYSTEM": "1",
+               **{f"SHA_{t.upper().replace('-', '_')}": f"{n}" * 64 for n, t in enumerate(TARGETS)}}
+        status, out, _ = run(script, ws, env, fakes)
+        formula = runner_temp / f"{NAME}.rb"
+        return status, out, formula.read_text() if formula.exists() else ""
+
+    def head():
+        r = subprocess.run(["git", "-C", str(tap), "log", "-1", "--format=%s", "main"],
+                           capture_output=True, text=True)
+        return r.stdout.strip() if r.returncode == 0 else None
+
+    status, out, formula = update("rc", "v0.2.0-rc.1")
+    expect(status == 0 and head() is None and formula == "",
+           f"homebrew: a pre-release touched the tap (exit {status}): {out}")
+
+    status, out, formula = update("first", "v0.1.1")
+    expect(status == 0 and head() == "Update demo-tool to v0.1.1",
+           f"homebrew: the first formula was not pushed (exit {status}): {out}")
+    expect("\n  version " not in formula and "generate_completions_from_executable(bin/"
+           f'"{NAME}", "completions")' in formula and 'prefix.install "LICENSE"' in formula,
+           f"homebrew: formula {formula}")
+    expect(f"releases/download/v0.1.1/{NAME}-v0.1.1-aarch64-apple-darwin.tar.gz" in formula and
+           f'sha256 "{"1" * 64}"' in formula, "homebrew: the aarch64 macOS url or sha256")
+
+    status, out, _ = update("same", "v0.1.1")
+    expect(status == 0 and head() == "Update demo-tool to v0.1.1" and "nothing to commit" in out,
+           f"homebrew: an identical formula was committed again (exit {status}): {out}")
+    status, out, _ = update("older", "v0.1.0")
+    expect(status == 0 and head() == "Update demo-tool to v0.1.1" and "newer than 0.1.0" in out,
+           f"homebrew: an older tag moved the tap back (exit {status}): {out}")
+    status, out, _ = update("ten", "v0.1.10")
+    expect(status == 0 and head() == "Update demo-tool to v0.1.10",
+           f"homebrew: v0.1.10 did not replace v0.1.1 (exit {status}): {out}")
+
+    long = "Counts " + "very " * 20 + "many widgets"
+    descriptions = [  # as typed in Cargo.toml, desc wanted
+        ("A ordoval-compliant CLI (demo-tool).", "Ordoval-compliant CLI (demo-tool)"),
+        ("Bumps VERSION files", "Bumps VERSION files"),
+        ("the demo-tool: counts widgets.", "Counts widgets"),
+        ("An   extra   spaced tool...", "Extra spaced tool"),
+        ("demo-tool", "Command-line tool"),
+        ("Costs #{10} and 5$", "Costs \\#{10} and 5$"),
+        (long, long[:81].rsplit(" ", 1)[0]),
+    ]
+    for index, (typed, want) in enumerate(descriptions):
+        status, out, formula = update(f"desc{index}", "v0.0.1", typed.replace("\\", "\\\\"))
+        line = next((l for l in formula.splitlines() if l.startswith("  desc ")), "")
+        expect(status == 0 and line == f'  desc "{want}"' and len(want) <= 80,
+               f"homebrew: desc for {typed!r} is {line!r}, want {want!r} (exit {status}): {out}")
+        if shutil.which("ruby") and formula:
+            r = subprocess.run(["ruby", "-c"], input=formula, capture_output=True, text=True)
+            expect(r.returncode == 0, f"homebrew: formula for {typed!r}: {r.stderr}")
+
+
+def check_tag_message(doc, tmp):
+    script = step(doc, "test", "Check the tag against Cargo.toml")["run"]
+    ws = fresh(tmp, "tag")
+    (ws / "Cargo.toml").write_text(f'[package]\nname = "{NAME}"\nversion = "0.1.0"\n')
+    status, out, _ = run(script, ws, {"REF_NAME": "v0.2.0", "REF_TYPE": "tag", "DRY_RUN": ""})
+    for words in ("v0.2.0", "0.1.0", 'version = "0.2.0"', f"cargo update -p {NAME} --offline",
+                  "commit", "git tag -d v0.2.0", "git push origin :refs/tags/v0.2.0"):
+        expect(status == 1 and words in out,
+               f"tag check: the message lacks {words!r}: {out}")
+
+
+def main(argv):
+    if len(argv) != 2:
+        print(__doc__, file=sys.stderr)
+        return 2
+    if yaml is None:
+        print("SKIP: the Python YAML module (Debian package python3-yaml) is not installed")
+        return SKIP
+    with tempfile.TemporaryDirectory() as tmp:
+        doc = yaml.safe_load(workflow(scaffold(argv[1], pathlib.Path(tmp) / "p", True),
+                                      "release.yml"))
+        for check in (check_archive, check_glibc_floor, check_crates, check_github_release,
+                      check_homebrew, check_tag_message):
+            with tempfile.TemporaryDirectory() as scratch:
+                check(doc, scratch)
+    for failure in failures:
+        print(f"FAIL {failure}")
+    if failures:
+        return 1
+    print("publishing steps ok")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
