@@ -95,7 +95,7 @@ TEST_F(NewCommand, NoPypiLeavesOutPyprojectAndEverySectionMarker) {
         EXPECT_EQ(text.find("{{/pypi}}"), std::string::npos) << file;
     }
     auto t = tarnwick({"new", "other", "--no-pypi", "--no-git", "-o", "text"});
-    EXPECT_EQ(t.out.substr(0, t.out.find('\n')), "Scaffolded ./other (15 files)");
+    EXPECT_EQ(t.out.substr(0, t.out.find('\n')), "Scaffolded ./other (16 files)");
 }
 
 TEST_F(NewCommand, ExistingDestinationIsRefusedAndLeftAlone) {

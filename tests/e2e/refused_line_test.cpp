@@ -107,9 +107,7 @@ TEST_F(RefusedLine, AttachedAndUnusualValuesReachTheFilesAsTyped) {
     const std::string typed = "#1 $HOME ${HOME} {{owner}} 100% \xE2\x9C\x93";
     auto t = run({"new", "typed", "--description", typed, "--author", "Ada", "--no-git"});
     ASSERT_EQ(t.exit_code, 0) << t.err;
-    EXPECT_NE(
-        read_file(work("typed/.github/workflows/release.yml")).find("desc \"" + typed + "\"\n"),
-        std::string::npos);
+    EXPECT_NE(read_file(work("typed/README.md")).find("\n" + typed + "\n"), std::string::npos);
     EXPECT_NE(read_file(work("typed/Cargo.toml")).find("description = \"" + typed + "\"\n"),
               std::string::npos);
     // --no-git: no child but the optional cargo ran, asked only to format and to pin the
