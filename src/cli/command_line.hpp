@@ -1,4 +1,4 @@
-// The command line of tarnwick: parsing the words against the command table into the records
+// The command line of tarnwick: parsing the words against the command tree into the records
 // of a command, and the help texts. Parsing never prints and never ends the process.
 #pragma once
 
@@ -23,13 +23,17 @@ struct ParseFailure {
     std::string text;
 };
 
-// argv[0] is the program path and is skipped.
+// argv[0] is the program path and is skipped. The record of the command starts as its
+// declaration makes it; the declared defaults, then the given values are written into it.
 Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv);
+Result<Cli, ParseFailure> parse_command_line(const CommandTree& tree, int argc,
+                                             const char* const* argv);
 
-// "Usage: tarnwick <command> [OPTIONS] <ARG>" for the root or a subcommand.
-std::string usage_line(const CommandSpec& command);
+// "Usage: tarnwick <command> [OPTIONS] <ARG>" for the root or a command of the tree.
+std::string usage_line(const CommandTree& tree, const CommandSpec& command);
 
-// Help text of the root or of a subcommand, ending in one line feed.
-std::string render_help(const CommandSpec& command, HelpForm form = HelpForm::Long);
+// Help text of the root or of a command of the tree, ending in one line feed.
+std::string render_help(const CommandTree& tree, const CommandSpec& command,
+                        HelpForm form = HelpForm::Long);
 
 }  // namespace tarnwick

@@ -1,129 +1,256 @@
-// Every command and argument of tarnwick, with its help text. Order matters: arguments are
-// offered, listed and completed in the order written here.
+// Every command of tarnwick, declared once: its arguments bound to the fields of its record,
+// with help and contract texts, defaults, choices and conflicts, and what the contract says
+// about it. Order matters: commands and arguments are listed, offered and completed in the
+// order written here.
 #include "cli/command_table.hpp"
 
-#include <algorithm>
 #include <array>
 
-#include "cli/records.hpp"
 #include "core/product.hpp"
 
 namespace tarnwick {
 namespace {
 
-constexpr std::string_view kOutputHelp = "Output format; auto = text on a TTY, JSON when piped";
-
-constexpr ArgSpec kHelp{"help", ArgKind::Flag, 'h', "", "Print help", "", ValueKind::None};
-constexpr ArgSpec kVersionFlag{"version", ArgKind::Flag,  'V', "", "Print version",
-                               "",        ValueKind::None};
 // --output is global: accepted before and after the command name, where the later one wins.
-constexpr ArgSpec kOutput{"output",           ArgKind::Option, 'o', "OUTPUT", kOutputHelp, "auto",
-                          ValueKind::Choices, kOutputModeNames};
+constexpr std::array kGlobalArgs{
+    option<&Cli::output>("output", "OUTPUT", "Output format; auto = text on a TTY, JSON when piped",
+                         "Output format. auto = text on a TTY, JSON when piped.")
+        .short_form('o')
+        .one_of(kOutputModeNames)
+        .by_default("auto"),
+};
 
-constexpr ArgSpec flag(std::string_view id, std::string_view help) {
-    return {id, ArgKind::Flag, '\0', "", help, "", ValueKind::None};
-}
-
-constexpr ArgSpec option(std::string_view id, std::string_view value_name, std::string_view help,
-                         std::string_view default_value = "", ValueKind value = ValueKind::Text) {
-    return {id, ArgKind::Option, '\0', value_name, help, default_value, value};
-}
-
-constexpr ArgSpec positional(std::string_view id, std::string_view value_name,
-                             std::string_view help, ValueKind value = ValueKind::Text,
-                             std::span<const std::string_view> choices = {}) {
-    return {id, ArgKind::Positional, '\0', value_name, help, "", value, choices};
-}
-
-constexpr std::array kRootArgs{kHelp, kVersionFlag, kOutput};
+// new
 
 constexpr std::array kNewArgs{
-    kHelp,
-    positional("name", "NAME", "Crate/binary name ([a-z][a-z0-9_-]*)"),
-    option("description", "DESCRIPTION", "One-line package description"),
-    option("owner", "OWNER", "GitHub owner for repo URLs", kDefaultOwner),
-    option("author", "AUTHOR", "Cargo/LICENSE author (default: from git config)"),
-    option("into", "INTO", "Directory to create the crate inside", ".", ValueKind::Directory),
-    flag("no-git", "Skip git init + initial commit"),
-    flag("github", "Also create the GitHub repo (owner/name) and push the initial commit"),
-    flag("no-pypi", "Omit the PyPI/maturin pipeline; publish to crates.io + Homebrew only"),
-    kOutput,
+    positional<&New::name>("name", "NAME", "Crate/binary name ([a-z][a-z0-9_-]*)",
+                           "Crate/binary name ([a-z][a-z0-9_-]*)."),
+    option<&New::description>("description", "DESCRIPTION", "One-line package description",
+                              "One-line package description."),
+    option<&New::owner>("owner", "OWNER", "GitHub owner for repo URLs",
+                        "GitHub owner for repo URLs.")
+        .by_default(kDefaultOwner),
+    option<&New::author>("author", "AUTHOR", "Cargo/LICENSE author (default: from git config)",
+                         "Cargo/LICENSE author (default: git config)."),
+    option<&New::into>("into", "INTO", "Directory to create the crate inside",
+                       "Directory to create the crate inside.")
+        .directory()
+        .by_default("."),
+    flag<&New::no_git>("no-git", "Skip git init + initial commit",
+                       "Skip git init + initial commit."),
+    flag<&New::github>("github",
+                       "Also create the GitHub repo (owner/name) and push the initial commit",
+                       "Also create the GitHub repo (owner/name) and push the initial commit. "
+                       "Requires git."),
+    flag<&New::no_pypi>("no-pypi",
+                        "Omit the PyPI/maturin pipeline; publish to crates.io + Homebrew only",
+                        "Omit the PyPI/maturin pipeline; the crate publishes to crates.io + "
+                        "Homebrew only."),
 };
+
+constexpr std::array kNewConflicts{
+    Conflict{"github", "no-git", "--github needs the initial commit; remove --no-git"},
+};
+
+constexpr std::array kNewOutput{
+    OutputField{"created", "string", "", "Path of the new crate directory."},
+    OutputField{"files", "array", "string", "Files written, relative to the crate."},
+    OutputField{"committed", "boolean"},
+    OutputField{"repo", "string", "",
+                "The owner/name of the GitHub repo created with --github (null otherwise)."},
+    OutputField{"next", "array", "string",
+                "Suggested next commands, through to a published release."},
+};
+
+// check
 
 constexpr std::array kCheckArgs{
-    kHelp,
-    positional("name", "NAME", "Crate/binary name to validate"),
-    option("into", "INTO", "Parent directory that would receive the crate", ".",
-           ValueKind::Directory),
-    kOutput,
+    positional<&Check::name>("name", "NAME", "Crate/binary name to validate",
+                             "Crate/binary name to validate."),
+    option<&Check::into>("into", "INTO", "Parent directory that would receive the crate",
+                         "Parent directory that would receive the crate.")
+        .directory()
+        .by_default("."),
 };
+
+constexpr std::array kCheckOutput{
+    OutputField{"name", "string"},
+    OutputField{"destination", "string"},
+    OutputField{"available", "boolean"},
+};
+
+constexpr std::array<std::string_view, 4> kCheckExample{"check", "ordoval-probe-do-not-create",
+                                                        "--into", "."};
+
+// secrets
 
 constexpr std::array kSecretsArgs{
-    kHelp,
-    positional("repo", "REPO", "Target repo as owner/name, or a bare name (combined with --owner)"),
-    option("owner", "OWNER", "GitHub owner, used when repo is a bare name", kDefaultOwner),
-    option("tap", "TAP",
-           "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap)"),
-    flag("pypi-token-stdin", "Read the PyPI token from stdin instead of $PYPI_API_TOKEN"),
-    flag("dry-run", "Report what would be set without executing anything"),
-    flag("verify", "Read-only: report which release secrets are already set on the repo"),
-    kOutput,
+    positional<&Secrets::repo>(
+        "repo", "REPO", "Target repo as owner/name, or a bare name (combined with --owner)",
+        "Target repo as owner/name, or a bare name (combined with --owner)."),
+    option<&Secrets::owner>("owner", "OWNER", "GitHub owner, used when repo is a bare name",
+                            "GitHub owner, used when repo is a bare name.")
+        .by_default(kDefaultOwner),
+    option<&Secrets::tap>(
+        "tap", "TAP",
+        "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap)",
+        "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap, "
+        "matching the generated release workflow)."),
+    flag<&Secrets::pypi_token_stdin>(
+        "pypi-token-stdin", "Read the PyPI token from stdin instead of $PYPI_API_TOKEN",
+        "Read the PyPI token from stdin (otherwise $PYPI_API_TOKEN/$UV_PUBLISH_TOKEN, then the "
+        "[pypi] token in ~/.pypirc)."),
+    flag<&Secrets::dry_run>("dry-run", "Report what would be set without executing anything",
+                            "Report what would be set without executing anything."),
+    flag<&Secrets::verify>(
+        "verify", "Read-only: report which release secrets are already set on the repo",
+        "Read-only: report which release secrets are already set on the repo (no changes). "
+        "Outputs present/missing instead of set/skipped."),
 };
 
-constexpr std::array kSchemaArgs{kHelp, kOutput};
+constexpr std::array kSecretsConflicts{
+    Conflict{"verify", "dry-run"},
+    Conflict{"verify", "pypi-token-stdin"},
+};
+
+constexpr std::array kSecretsOutput{
+    OutputField{"repo", "string", "", "Resolved owner/name the secrets target."},
+    OutputField{"dry_run", "boolean"},
+    OutputField{"set", "array", "string",
+                "Secret names set (or, in a dry run, that would be set)."},
+    OutputField{"skipped", "array", "object", "Secrets not set, each with `secret` and `reason`."},
+    OutputField{"notes", "array", "string",
+                "Side notes worth surfacing, e.g. a rotated deploy key."},
+    OutputField{"present", "array", "string",
+                "With --verify: release secrets already set on the repo."},
+    OutputField{"missing", "array", "string", "With --verify: release secrets not yet set."},
+};
+
+// completions
+
+constexpr std::array<std::string_view, 5> kShellsInContract{"bash", "zsh", "fish", "powershell",
+                                                            "elvish"};
 
 constexpr std::array kCompletionsArgs{
-    kHelp,
-    positional("shell", "SHELL", "", ValueKind::Choices, kShellNames),
-    kOutput,
+    positional<&Completions::shell>("shell", "SHELL", "", "Target shell.")
+        .one_of(kShellNames)
+        .contract_lists(kShellsInContract),
 };
+
+// help: the parser's own command, always last.
 
 constexpr std::array kHelpArgs{
-    kHelp,
-    positional("command", "COMMAND", "Print help for the subcommand(s)"),
+    ArgSpec{"command", ArgKind::Positional, "COMMAND", "Print help for the subcommand(s)"},
 };
 
-constexpr std::array kSubcommands{
-    CommandSpec{CommandId::New, "new", "Scaffold a new ordoval-compliant Rust CLI into ./<name>",
-                kNewArgs},
-    CommandSpec{CommandId::Check, "check",
-                "Validate a crate name and report whether its destination is available",
-                kCheckArgs},
-    CommandSpec{CommandId::Secrets, "secrets",
-                "Bootstrap a repo's release secrets (Homebrew deploy key, cargo + PyPI tokens)",
-                kSecretsArgs},
-    CommandSpec{CommandId::Schema, "schema",
-                "Print the machine-readable contract (ordoval.dev) as JSON", kSchemaArgs},
-    CommandSpec{CommandId::Completions, "completions", "Generate a shell completion script",
-                kCompletionsArgs},
-    CommandSpec{CommandId::Help, "help",
-                "Print this message or the help of the given subcommand(s)", kHelpArgs},
+constexpr std::array kCommands{
+    CommandSpec{
+        .name = "new",
+        .help = "Scaffold a new ordoval-compliant Rust CLI into ./<name>",
+        .args = kNewArgs,
+        .conflicts = kNewConflicts,
+        .make = make_record<New>,
+        .contract =
+            {
+                .description = "Scaffold a new ordoval-compliant Rust CLI into ./<name>. Refuses "
+                               "if the directory exists.",
+                .effects = "non_idempotent",
+                .mutating = true,
+                .cardinality = "single",
+                .stability = "stable",
+                .output_fields = kNewOutput,
+            },
+    },
+    CommandSpec{
+        .name = "check",
+        .help = "Validate a crate name and report whether its destination is available",
+        .args = kCheckArgs,
+        .make = make_record<Check>,
+        .contract =
+            {
+                .description = "Validate a crate name and report whether its destination is "
+                               "available without writing anything.",
+                .effects = "read_only",
+                .mutating = false,
+                .cardinality = "single",
+                .output_fields = kCheckOutput,
+                .example = kCheckExample,
+            },
+    },
+    CommandSpec{
+        .name = "secrets",
+        .help = "Bootstrap a repo's release secrets (Homebrew deploy key, cargo + PyPI tokens)",
+        .args = kSecretsArgs,
+        .conflicts = kSecretsConflicts,
+        .make = make_record<Secrets>,
+        .contract =
+            {
+                .description =
+                    "Bootstrap a repo's release secrets: generate + register the Homebrew tap "
+                    "deploy key (rotating any prior key with the same title), and set "
+                    "CARGO_REGISTRY_TOKEN / PYPI_API_TOKEN from local sources. Preflights `gh` "
+                    "auth and repo access; missing token sources are skipped, not invented.",
+                .effects = "non_idempotent",
+                .mutating = true,
+                .cardinality = "bounded",
+                .stability = "stable",
+                .output_fields = kSecretsOutput,
+            },
+    },
+    CommandSpec{
+        .name = "schema",
+        .help = "Print the machine-readable contract (ordoval.dev) as JSON",
+        .make = make_record<Schema>,
+        .contract =
+            {
+                .description = "Print this ordoval contract as JSON.",
+                .effects = "read_only",
+                .mutating = false,
+                .cardinality = "single",
+                .stability = "stable",
+                .stdout_schema = "https://ordoval.dev/schema/v0.3.json",
+            },
+    },
+    CommandSpec{
+        .name = "completions",
+        .help = "Generate a shell completion script",
+        .args = kCompletionsArgs,
+        .make = make_record<Completions>,
+        .contract =
+            {
+                .description = "Generate a shell completion script.",
+                .effects = "read_only",
+                .mutating = false,
+                .stability = "stable",
+                .output_kind = "opaque",
+                .media_type = "text/plain",
+            },
+    },
+    CommandSpec{
+        .name = "help",
+        .help = "Print this message or the help of the given subcommand(s)",
+        .args = kHelpArgs,
+        .kind = CommandKind::Help,
+    },
 };
 
 constexpr CommandSpec kRoot{
-    CommandId::Root, kProgramName,
-    "Scaffold a complete, ordoval-compliant Rust CLI: source skeleton, schema + conformance "
-    "test, and the GitHub-hosted dual-publish release pipeline.\n\n"
-    "Run `tarnwick schema` for the machine-readable contract (ordoval.dev).",
-    kRootArgs};
+    .name = kProgramName,
+    .help =
+        "Scaffold a complete, ordoval-compliant Rust CLI: source skeleton, schema + "
+        "conformance test, and the GitHub-hosted dual-publish release pipeline.\n\n"
+        "Run `tarnwick schema` for the machine-readable contract (ordoval.dev).",
+    .short_help = "Scaffold a ordoval-compliant, agent-facing Rust CLI in seconds.",
+    .args = kGlobalArgs,
+    .kind = CommandKind::Root,
+};
+
+constexpr CommandTree kTree{&kRoot, kCommands};
 
 }  // namespace
 
-const std::string_view kRootShortAbout =
-    "Scaffold a ordoval-compliant, agent-facing Rust CLI in seconds.";
-
-const CommandSpec& root_command() {
-    return kRoot;
-}
-
-std::span<const CommandSpec> subcommands() {
-    return kSubcommands;
-}
-
-const CommandSpec* find_subcommand(std::string_view name) {
-    auto it = std::find_if(kSubcommands.begin(), kSubcommands.end(),
-                           [&](const CommandSpec& c) { return c.name == name; });
-    return it == kSubcommands.end() ? nullptr : &*it;
+const CommandTree& command_tree() {
+    return kTree;
 }
 
 }  // namespace tarnwick

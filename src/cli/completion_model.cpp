@@ -1,4 +1,4 @@
-// Builds the completion model from the command table: option spellings, value names, help
+// Builds the completion model from the command tree: option spellings, value names, help
 // texts and value kinds come from the declarations, nothing is listed a second time here.
 #include "cli/completion_model.hpp"
 
@@ -26,19 +26,20 @@ CompletionArg arg_of(const ArgSpec& spec) {
     return arg;
 }
 
-CompletionCommand command_of(const CommandSpec& spec, const std::string& parent_key) {
+CompletionCommand command_of(const CommandTree& tree, const CommandSpec& spec,
+                             const std::string& parent_key) {
     CompletionCommand cmd;
     cmd.name = spec.name;
     cmd.key = parent_key.empty() ? cmd.name : parent_key + " " + cmd.name;
     if (!parent_key.empty()) cmd.description = one_line(std::string(spec.help));
-    for (const ArgSpec& arg_spec : spec.args) {
-        CompletionArg arg = arg_of(arg_spec);
-        if (arg_spec.positional()) {
+    for (const ArgSpec* arg_spec : accepted_args(tree, spec)) {
+        CompletionArg arg = arg_of(*arg_spec);
+        if (arg_spec->positional()) {
             // The help command's argument names one of the other commands.
-            if (spec.id == CommandId::Help) {
+            if (spec.kind == CommandKind::Help) {
                 arg.value = ValueKind::Choices;
-                for (const CommandSpec& other : subcommands()) {
-                    if (other.id != CommandId::Help) arg.choices.emplace_back(other.name);
+                for (const CommandSpec& other : tree.commands) {
+                    if (other.kind != CommandKind::Help) arg.choices.emplace_back(other.name);
                 }
             }
             cmd.positionals.push_back(std::move(arg));
@@ -46,9 +47,9 @@ CompletionCommand command_of(const CommandSpec& spec, const std::string& parent_
             cmd.options.push_back(std::move(arg));
         }
     }
-    if (spec.id == CommandId::Root) {
-        for (const CommandSpec& sub : subcommands()) {
-            cmd.subcommands.push_back(command_of(sub, cmd.key));
+    if (spec.kind == CommandKind::Root) {
+        for (const CommandSpec& sub : tree.commands) {
+            cmd.subcommands.push_back(command_of(tree, sub, cmd.key));
         }
     }
     return cmd;
@@ -61,8 +62,8 @@ void collect(const CompletionCommand& cmd, std::vector<const CompletionCommand*>
 
 }  // namespace
 
-CompletionCommand completion_model() {
-    return command_of(root_command(), "");
+CompletionCommand completion_model(const CommandTree& tree) {
+    return command_of(tree, *tree.root, "");
 }
 
 std::vector<const CompletionCommand*> all_commands(const CompletionCommand& root) {

@@ -30,8 +30,8 @@ struct CompletionCommand {
     std::vector<CompletionCommand> subcommands;
 };
 
-// Walks the command table from its root.
-CompletionCommand completion_model();
+// Walks the tree from its root; by default the program's own.
+CompletionCommand completion_model(const CommandTree& tree = command_tree());
 
 // Every command of the model, the root first, parents before their subcommands.
 std::vector<const CompletionCommand*> all_commands(const CompletionCommand& root);

@@ -1,11 +1,10 @@
-// The help texts and usage lines, rendered from the command table in the familiar layout:
+// The help texts and usage lines, rendered from the command tree in the familiar layout:
 // description, usage, then aligned sections of commands, arguments and options.
 #include <algorithm>
 #include <utility>
 #include <vector>
 
 #include "cli/command_line.hpp"
-#include "core/product.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {
@@ -46,38 +45,39 @@ void render_section(std::string& out, const char* title,
 }
 
 bool is_root(const CommandSpec& command) {
-    return command.id == CommandId::Root;
+    return command.kind == CommandKind::Root;
 }
 
 }  // namespace
 
-std::string usage_line(const CommandSpec& command) {
-    std::string line = "Usage: " + std::string(kProgramName);
+std::string usage_line(const CommandTree& tree, const CommandSpec& command) {
+    std::string line = "Usage: " + std::string(tree.root->name);
     if (!is_root(command)) line += " " + std::string(command.name);
     line += " [OPTIONS]";
     if (is_root(command)) return line + " [COMMAND]";
     for (const ArgSpec& arg : command.args) {
         if (!arg.positional()) continue;
-        line += command.id == CommandId::Help ? " [" + std::string(arg.value_name) + "]"
-                                              : " " + value_display(arg);
+        // The help command's argument is optional; every other positional is required.
+        line += command.kind == CommandKind::Help ? " [" + std::string(arg.value_name) + "]"
+                                                  : " " + value_display(arg);
     }
     return line;
 }
 
-std::string render_help(const CommandSpec& command, HelpForm form) {
-    // Only the root has a long description, so only its -h differs from --help.
-    const bool short_root = form == HelpForm::Short && is_root(command);
-    std::string out = std::string(short_root ? kRootShortAbout : command.help) + "\n\n" +
-                      usage_line(command) + "\n";
+std::string render_help(const CommandTree& tree, const CommandSpec& command, HelpForm form) {
+    // Only a command with a short description (the root) reads differently under -h.
+    const bool short_form = form == HelpForm::Short && !command.short_help.empty();
+    std::string out = std::string(short_form ? command.short_help : command.help) + "\n\n" +
+                      usage_line(tree, command) + "\n";
     std::vector<std::pair<std::string, std::string>> commands, arguments, options;
     if (is_root(command)) {
-        for (const CommandSpec& sub : subcommands()) commands.emplace_back(sub.name, sub.help);
+        for (const CommandSpec& sub : tree.commands) commands.emplace_back(sub.name, sub.help);
     }
-    for (const ArgSpec& arg : command.args) {
-        auto& rows = arg.positional() ? arguments : options;
-        std::string help = arg_help(arg);
-        if (short_root && arg.id == "help") help += " (see more with '--help')";
-        rows.emplace_back(arg_display(arg), help);
+    for (const ArgSpec* arg : accepted_args(tree, command)) {
+        auto& rows = arg->positional() ? arguments : options;
+        std::string help = arg_help(*arg);
+        if (short_form && arg->kind == ArgKind::Help) help += " (see more with '--help')";
+        rows.emplace_back(arg_display(*arg), help);
     }
     // Help and version come last, the way users expect to find them.
     std::stable_partition(options.begin(), options.end(), [](const auto& row) {

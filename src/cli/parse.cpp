@@ -1,8 +1,8 @@
-// Parsing: a small tokenizer over the command table. A value-taking option never swallows a
+// Parsing: a small tokenizer over the command tree. A value-taking option never swallows a
 // following option, flags take no value, and every failure reads the same way: the error, a
 // tip, the usage line and a pointer to --help.
 #include <algorithm>
-#include <map>
+#include <utility>
 
 #include "cli/command_line.hpp"
 #include "cli/suggest.hpp"
@@ -12,10 +12,11 @@
 namespace tarnwick {
 namespace {
 
-ParseFailure report(const CommandSpec& app, const std::string& error, const std::string& tip = {}) {
+ParseFailure report(const CommandTree& tree, const CommandSpec& app, const std::string& error,
+                    const std::string& tip = {}) {
     std::string text = "error: " + error + "\n";
     if (!tip.empty()) text += "\n  tip: " + tip + "\n";
-    text += "\n" + usage_line(app) + "\n\nFor more information, try '--help'.";
+    text += "\n" + usage_line(tree, app) + "\n\nFor more information, try '--help'.";
     return {ParseFailureKind::Error, std::string(trim(text))};
 }
 
@@ -31,54 +32,6 @@ bool looks_like_option(std::string_view word) {
     return word.size() > 1 && word[0] == '-';
 }
 
-std::vector<std::string> option_words(const CommandSpec& app) {
-    std::vector<std::string> words;
-    for (const ArgSpec& opt : app.args) {
-        if (!opt.positional()) words.push_back("--" + std::string(opt.id));
-    }
-    return words;
-}
-
-std::vector<std::string> subcommand_words() {
-    std::vector<std::string> words;
-    for (const CommandSpec& sub : subcommands()) words.emplace_back(sub.name);
-    return words;
-}
-
-ParseFailure unknown_option(const CommandSpec& app, std::string_view arg) {
-    std::string word(arg.substr(0, arg.find('=')));
-    std::string tip;
-    if (auto m = closest_match(word, option_words(app)))
-        tip = "a similar argument exists: '" + *m + "'";
-    return report(app, "unexpected argument '" + decode_lossy(arg) + "' found", tip);
-}
-
-ParseFailure unknown_subcommand(std::string_view arg) {
-    const CommandSpec& root = root_command();
-    std::string tip;
-    if (auto m = closest_match(arg, subcommand_words()))
-        tip = "a similar subcommand exists: '" + *m + "'";
-    return report(root, "unrecognized subcommand '" + decode_lossy(arg) + "'", tip);
-}
-
-ParseFailure extra_argument(const CommandSpec& app, std::string_view arg) {
-    return report(app, "unexpected argument '" + decode_lossy(arg) + "' found");
-}
-
-const ArgSpec* long_option(const CommandSpec& app, std::string_view name) {
-    for (const ArgSpec& opt : app.args) {
-        if (!opt.positional() && opt.id == name) return &opt;
-    }
-    return nullptr;
-}
-
-const ArgSpec* short_option(const CommandSpec& app, char name) {
-    for (const ArgSpec& opt : app.args) {
-        if (!opt.positional() && opt.short_name == name) return &opt;
-    }
-    return nullptr;
-}
-
 std::vector<const ArgSpec*> positionals(const CommandSpec& app) {
     std::vector<const ArgSpec*> out;
     for (const ArgSpec& opt : app.args) {
@@ -87,15 +40,24 @@ std::vector<const ArgSpec*> positionals(const CommandSpec& app) {
     return out;
 }
 
-// What the command line gave one command: the values by id; a flag holds one empty value.
-using Matches = std::map<std::string, std::vector<std::string>, std::less<>>;
+// What the command line gave one command, in the order given; a flag holds an empty value.
+using Matches = std::vector<std::pair<const ArgSpec*, std::string>>;
+
+const std::string* given(const Matches& matches, std::string_view id) {
+    for (const auto& [arg, value] : matches) {
+        if (arg->id == id) return &value;
+    }
+    return nullptr;
+}
 
 // Reads the words after the program name against the tree. A help or version request ends
 // the reading at once, like an error, so both travel as a ParseFailure.
 class Tokenizer {
 public:
-    explicit Tokenizer(std::vector<std::string_view> words)
-        : root_(root_command()), app_(&root_), words_(std::move(words)) {}
+    Tokenizer(const CommandTree& tree, std::vector<std::string_view> words)
+        : tree_(tree), app_(tree.root), words_(std::move(words)) {
+        accept(*app_);
+    }
 
     std::optional<ParseFailure> run() {
         for (next_ = 0; next_ < words_.size();) {
@@ -119,12 +81,57 @@ public:
     const Matches& root_matches() const { return root_matches_; }
     const Matches& matches() const { return sub_matches_; }
 
+    ParseFailure unknown_subcommand(std::string_view arg) const {
+        std::vector<std::string> names;
+        for (const CommandSpec& command : tree_.commands) names.emplace_back(command.name);
+        std::string tip;
+        if (auto m = closest_match(arg, names)) tip = "a similar subcommand exists: '" + *m + "'";
+        return report(tree_, *tree_.root, "unrecognized subcommand '" + decode_lossy(arg) + "'",
+                      tip);
+    }
+
 private:
+    bool at_root() const { return app_ == tree_.root; }
+
+    void accept(const CommandSpec& app) {
+        app_ = &app;
+        accepted_ = accepted_args(tree_, app);
+    }
+
+    ParseFailure unknown_option(std::string_view arg) const {
+        std::vector<std::string> words;
+        for (const ArgSpec* opt : accepted_) {
+            if (!opt->positional()) words.push_back("--" + std::string(opt->id));
+        }
+        std::string word(arg.substr(0, arg.find('=')));
+        std::string tip;
+        if (auto m = closest_match(word, words)) tip = "a similar argument exists: '" + *m + "'";
+        return report(tree_, *app_, "unexpected argument '" + decode_lossy(arg) + "' found", tip);
+    }
+
+    ParseFailure extra_argument(std::string_view arg) const {
+        return report(tree_, *app_, "unexpected argument '" + decode_lossy(arg) + "' found");
+    }
+
+    const ArgSpec* long_option(std::string_view name) const {
+        for (const ArgSpec* opt : accepted_) {
+            if (!opt->positional() && opt->id == name) return opt;
+        }
+        return nullptr;
+    }
+
+    const ArgSpec* short_option(char name) const {
+        for (const ArgSpec* opt : accepted_) {
+            if (!opt->positional() && opt->short_name == name) return opt;
+        }
+        return nullptr;
+    }
+
     // "--name", "--name=VALUE".
     std::optional<ParseFailure> long_word(std::string_view word) {
         const auto eq = word.find('=');
-        const ArgSpec* opt = long_option(*app_, word.substr(2, eq - 2));
-        if (opt == nullptr) return unknown_option(*app_, word);
+        const ArgSpec* opt = long_option(word.substr(2, eq - 2));
+        if (opt == nullptr) return unknown_option(word);
         std::optional<std::string_view> attached;
         if (eq != std::string_view::npos) attached = word.substr(eq + 1);
         return occurrence(*opt, attached, HelpForm::Long);
@@ -134,8 +141,8 @@ private:
     std::optional<ParseFailure> short_word(std::string_view word) {
         std::string_view rest = word.substr(1);
         while (!rest.empty()) {
-            const ArgSpec* opt = short_option(*app_, rest.front());
-            if (opt == nullptr) return unknown_option(*app_, word);
+            const ArgSpec* opt = short_option(rest.front());
+            if (opt == nullptr) return unknown_option(word);
             rest.remove_prefix(1);
             std::optional<std::string_view> attached;
             if (rest.starts_with('=')) {
@@ -155,13 +162,14 @@ private:
                                            HelpForm form) {
         if (!opt.takes_value()) {
             if (attached) {
-                return report(*app_, "unexpected value '" + decode_lossy(*attached) + "' for '" +
-                                         option_label(opt) + "' found; no more were expected");
+                return report(tree_, *app_,
+                              "unexpected value '" + decode_lossy(*attached) + "' for '" +
+                                  option_label(opt) + "' found; no more were expected");
             }
-            if (opt.id == "help") {
-                return ParseFailure{ParseFailureKind::DisplayHelp, render_help(*app_, form)};
+            if (opt.kind == ArgKind::Help) {
+                return ParseFailure{ParseFailureKind::DisplayHelp, render_help(tree_, *app_, form)};
             }
-            if (opt.id == "version") {
+            if (opt.kind == ArgKind::Version) {
                 return ParseFailure{ParseFailureKind::DisplayVersion,
                                     std::string(kProgramName) + " " + std::string(kVersion) + "\n"};
             }
@@ -172,41 +180,42 @@ private:
         // otherwise run for real with a tap named "--dry-run".
         if (next_ >= words_.size() || looks_like_option(words_[next_])) {
             return report(
-                *app_, "a value is required for '" + option_label(opt) + "' but none was supplied");
+                tree_, *app_,
+                "a value is required for '" + option_label(opt) + "' but none was supplied");
         }
         return record(opt, std::string(words_[next_++]));
     }
 
     std::optional<ParseFailure> plain_word(std::string_view word) {
-        if (app_ == &root_) {
-            if (options_ended_) return extra_argument(root_, word);
-            const CommandSpec* sub = find_subcommand(word);
-            if (sub == nullptr) return unknown_subcommand(word);
-            app_ = sub;
+        if (at_root()) {
+            if (options_ended_) return extra_argument(word);
+            const CommandSpec* command = find_command(tree_, word);
+            if (command == nullptr) return unknown_subcommand(word);
+            accept(*command);
             return std::nullopt;
         }
         const auto slots = positionals(*app_);
-        if (filled_ >= slots.size()) {
-            return extra_argument(*app_, word);
-        }
+        if (filled_ >= slots.size()) return extra_argument(word);
         return record(*slots[filled_++], std::string(word));
     }
 
     std::optional<ParseFailure> record(const ArgSpec& opt, std::string value) {
-        Matches& matches = app_ == &root_ ? root_matches_ : sub_matches_;
-        auto& values = matches[std::string(opt.id)];
-        if (!values.empty()) {
-            return report(*app_,
-                          "the argument '" + option_label(opt) + "' cannot be used multiple times");
+        Matches& matches = at_root() ? root_matches_ : sub_matches_;
+        for (const auto& [seen, _] : matches) {
+            if (seen == &opt) {
+                return report(
+                    tree_, *app_,
+                    "the argument '" + option_label(opt) + "' cannot be used multiple times");
+            }
         }
         if (opt.value != ValueKind::Directory && !is_valid_utf8(value)) {
-            return report(*app_, "invalid UTF-8 was detected in one or more arguments");
+            return report(tree_, *app_, "invalid UTF-8 was detected in one or more arguments");
         }
         auto allowed = opt.choices;
         if (!allowed.empty() && std::find(allowed.begin(), allowed.end(), value) == allowed.end()) {
             return invalid_choice(opt, value, allowed);
         }
-        values.push_back(std::move(value));
+        matches.emplace_back(&opt, std::move(value));
         return std::nullopt;
     }
 
@@ -216,14 +225,15 @@ private:
         const std::vector<std::string> candidates(allowed.begin(), allowed.end());
         std::string tip;
         if (auto m = closest_match(value, candidates)) tip = "a similar value exists: '" + *m + "'";
-        return report(*app_,
+        return report(tree_, *app_,
                       "invalid value '" + value + "' for '" + option_label(opt) +
                           "'\n  [possible values: " + list + "]",
                       tip);
     }
 
-    const CommandSpec& root_;
+    const CommandTree& tree_;
     const CommandSpec* app_;  // the command whose arguments are being read
+    std::vector<const ArgSpec*> accepted_;
     std::vector<std::string_view> words_;
     std::size_t next_ = 0;
     std::size_t filled_ = 0;  // positionals of app_ given so far
@@ -232,111 +242,77 @@ private:
     Matches sub_matches_;
 };
 
-std::string value_of(const Matches& matches, std::string_view id, const std::string& fallback) {
-    auto it = matches.find(id);
-    return it == matches.end() ? fallback : it->second.back();
+void apply_defaults(Cli& cli, std::span<const ArgSpec> args) {
+    for (const ArgSpec& arg : args) {
+        if (!arg.default_value.empty()) arg.assign(cli, arg, std::string(arg.default_value));
+    }
 }
 
-std::optional<std::string> optional_value(const Matches& matches, std::string_view id) {
-    auto it = matches.find(id);
-    if (it == matches.end()) return std::nullopt;
-    return it->second.back();
-}
-
-bool flag_set(const Matches& matches, std::string_view id) {
-    return matches.contains(id);
-}
-
-OutputMode output_mode(const std::string& value) {
-    if (value == "json") return OutputMode::Json;
-    if (value == "text") return OutputMode::Text;
-    return OutputMode::Auto;
-}
-
-Shell shell_of(const std::string& value) {
-    auto it = std::find(kShellNames.begin(), kShellNames.end(), value);
-    return static_cast<Shell>(it - kShellNames.begin());
+void apply(Cli& cli, const Matches& matches) {
+    for (const auto& [arg, value] : matches) arg->assign(cli, *arg, value);
 }
 
 // `tarnwick help [COMMAND]`: the help of the root or of the named command, in its long form.
-Result<Cli, ParseFailure> help_request(const Matches& matches) {
-    auto target = optional_value(matches, "command");
-    if (!target) return ParseFailure{ParseFailureKind::DisplayHelp, render_help(root_command())};
-    const CommandSpec* sub = find_subcommand(*target);
-    if (sub == nullptr) return unknown_subcommand(*target);
-    return ParseFailure{ParseFailureKind::DisplayHelp, render_help(*sub)};
+Result<Cli, ParseFailure> help_request(const Tokenizer& tokenizer, const CommandTree& tree) {
+    if (tokenizer.matches().empty()) {
+        return ParseFailure{ParseFailureKind::DisplayHelp, render_help(tree, *tree.root)};
+    }
+    const std::string& target = tokenizer.matches().front().second;
+    const CommandSpec* command = find_command(tree, target);
+    if (command == nullptr) return tokenizer.unknown_subcommand(target);
+    return ParseFailure{ParseFailureKind::DisplayHelp, render_help(tree, *command)};
 }
 
-Result<Cli, ParseFailure> secrets_record(const CommandSpec& app, const Matches& matches, Cli cli) {
-    Secrets s;
-    s.repo = value_of(matches, "repo", "");
-    s.owner = value_of(matches, "owner", std::string(kDefaultOwner));
-    s.tap = optional_value(matches, "tap");
-    s.pypi_token_stdin = flag_set(matches, "pypi-token-stdin");
-    s.dry_run = flag_set(matches, "dry-run");
-    s.verify = flag_set(matches, "verify");
-    for (const char* other : {"dry-run", "pypi-token-stdin"}) {
-        if (s.verify && flag_set(matches, other)) {
-            return report(
-                app, std::string("the argument '--verify' cannot be used with '--") + other + "'");
+std::optional<ParseFailure> conflict(const CommandTree& tree, const CommandSpec& app,
+                                     const Matches& matches) {
+    auto label = [&](std::string_view id) {
+        for (const ArgSpec& arg : app.args) {
+            if (arg.id == id) return option_label(arg);
         }
+        return "--" + std::string(id);
+    };
+    for (const Conflict& c : app.conflicts) {
+        if (!given(matches, c.arg) || !given(matches, c.other)) continue;
+        if (!c.message.empty())
+            return ParseFailure{ParseFailureKind::Error, std::string(c.message)};
+        return report(
+            tree, app,
+            "the argument '" + label(c.arg) + "' cannot be used with '" + label(c.other) + "'");
     }
-    cli.command = std::move(s);
-    return cli;
+    return std::nullopt;
 }
 
 }  // namespace
 
-Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv) {
-    Tokenizer tokenizer(std::vector<std::string_view>(argv + std::min(argc, 1), argv + argc));
+Result<Cli, ParseFailure> parse_command_line(const CommandTree& tree, int argc,
+                                             const char* const* argv) {
+    Tokenizer tokenizer(tree, std::vector<std::string_view>(argv + std::min(argc, 1), argv + argc));
     if (auto failure = tokenizer.run()) return *failure;
 
-    const CommandSpec& app = tokenizer.app();
-    const Matches& matches = tokenizer.matches();
     Cli cli;
-    cli.output = output_mode(value_of(tokenizer.root_matches(), "output", "auto"));
-    if (app.id == CommandId::Root) return cli;
-    if (app.id == CommandId::Help) return help_request(matches);
+    apply_defaults(cli, tree.root->args);
+    apply(cli, tokenizer.root_matches());
+    const CommandSpec& app = tokenizer.app();
+    if (app.kind == CommandKind::Root) return cli;
+    if (app.kind == CommandKind::Help) return help_request(tokenizer, tree);
 
     for (const ArgSpec* opt : positionals(app)) {
-        if (!matches.contains(opt->id)) {
-            return report(app, "the following required arguments were not provided:\n  " +
-                                   option_label(*opt));
+        if (!given(tokenizer.matches(), opt->id)) {
+            return report(
+                tree, app,
+                "the following required arguments were not provided:\n  " + option_label(*opt));
         }
     }
-    // Given after the command word, --output belongs to the command and wins.
-    if (matches.contains("output")) cli.output = output_mode(value_of(matches, "output", "auto"));
-
-    switch (app.id) {
-        case CommandId::New: {
-            New n;
-            n.name = value_of(matches, "name", "");
-            n.description = optional_value(matches, "description");
-            n.owner = value_of(matches, "owner", std::string(kDefaultOwner));
-            n.author = optional_value(matches, "author");
-            n.into = value_of(matches, "into", ".");
-            n.no_git = flag_set(matches, "no-git");
-            n.github = flag_set(matches, "github");
-            n.no_pypi = flag_set(matches, "no-pypi");
-            cli.command = std::move(n);
-            break;
-        }
-        case CommandId::Check:
-            cli.command = Check{value_of(matches, "name", ""), value_of(matches, "into", ".")};
-            break;
-        case CommandId::Secrets:
-            return secrets_record(app, matches, std::move(cli));
-        case CommandId::Schema:
-            cli.command = Schema{};
-            break;
-        case CommandId::Completions:
-            cli.command = Completions{shell_of(value_of(matches, "shell", "bash"))};
-            break;
-        case CommandId::Root:
-        case CommandId::Help:
-            break;
-    }
+    cli.command = app.make();
+    apply_defaults(cli, app.args);
+    // Given after the command word, a global option belongs to the command and wins.
+    apply(cli, tokenizer.matches());
+    if (auto failure = conflict(tree, app, tokenizer.matches())) return *failure;
     return cli;
+}
+
+Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv) {
+    return parse_command_line(command_tree(), argc, argv);
 }
 
 }  // namespace tarnwick

@@ -1,8 +1,9 @@
-// The contract that `tarnwick schema` prints. Built from constants on every call; Json keeps
-// members in byte order at every level, which is the order the document is printed in.
+// The contract that `tarnwick schema` prints. The commands, their arguments and the global
+// ones are read from the command tree's declarations; what is not about the command line (the
+// format's version, the output rule, the error kinds) is written here. Json keeps members in
+// byte order at every level, which is the order the document is printed in.
 #include "schema/contract.hpp"
 
-#include <initializer_list>
 #include <string>
 
 #include "core/product.hpp"
@@ -10,20 +11,71 @@
 namespace tarnwick {
 namespace {
 
-Json arg(const char* name, const char* type, bool required, const char* description) {
-    return {{"name", name}, {"type", type}, {"required", required}, {"description", description}};
+Json strings(std::span<const std::string_view> texts) {
+    Json array = Json::array();
+    for (std::string_view text : texts) array.push_back(std::string(text));
+    return array;
 }
 
-Json with_default(Json object, Json value) {
-    object["default"] = std::move(value);
-    return object;
+std::string arg_type(const ArgSpec& arg) {
+    if (arg.kind == ArgKind::Flag) return "boolean";
+    if (arg.value == ValueKind::Directory) return "path";
+    return "string";
 }
 
-Json field(const char* name, const char* type, const char* description = nullptr) {
-    Json f = {{"name", name}, {"type", type}};
-    if (std::string(type) == "array") f["items"] = {{"type", "string"}};
-    if (description) f["description"] = description;
-    return f;
+// Positionals are named without dashes, options with their long form. A global argument
+// carries no "required".
+Json arg_contract(const ArgSpec& arg, bool global) {
+    Json out = {{"name", arg.positional() ? std::string(arg.id) : "--" + std::string(arg.id)},
+                {"type", arg_type(arg)},
+                {"description", std::string(arg.contract_help)}};
+    if (!global) out["required"] = arg.positional();
+    if (arg.kind == ArgKind::Flag) {
+        out["default"] = false;  // a flag is off unless given
+    } else if (!arg.default_value.empty()) {
+        out["default"] = std::string(arg.default_value);
+    }
+    const auto names = arg.contract_choices.empty() ? arg.choices : arg.contract_choices;
+    if (!names.empty()) out["enum"] = strings(names);
+    return out;
+}
+
+Json output_field(const OutputField& field) {
+    Json out = {{"name", std::string(field.name)}, {"type", std::string(field.type)}};
+    if (!field.items.empty()) out["items"] = {{"type", std::string(field.items)}};
+    if (!field.description.empty()) out["description"] = std::string(field.description);
+    return out;
+}
+
+void set_if_given(Json& object, const char* key, std::string_view value) {
+    if (!value.empty()) object[key] = std::string(value);
+}
+
+Json command_contract(const CommandSpec& command) {
+    const CommandContract& facts = command.contract;
+    Json out = {{"name", std::string(command.name)},
+                {"description", std::string(facts.description)},
+                {"effects", std::string(facts.effects)},
+                {"mutating", facts.mutating}};
+    set_if_given(out, "cardinality", facts.cardinality);
+    set_if_given(out, "stability", facts.stability);
+    set_if_given(out, "output_kind", facts.output_kind);
+    set_if_given(out, "media_type", facts.media_type);
+    if (!command.args.empty()) {
+        Json args = Json::array();
+        for (const ArgSpec& arg : command.args) args.push_back(arg_contract(arg, false));
+        out["args"] = std::move(args);
+    }
+    if (!facts.output_fields.empty()) {
+        Json fields = Json::array();
+        for (const OutputField& field : facts.output_fields) fields.push_back(output_field(field));
+        out["output_fields"] = std::move(fields);
+    }
+    if (!facts.example.empty()) out["example"] = {{"args", strings(facts.example)}};
+    if (!facts.stdout_schema.empty()) {
+        out["stdout_schema"] = {{"$ref", std::string(facts.stdout_schema)}};
+    }
+    return out;
 }
 
 Json error_kind(const char* kind, int exit_code, const char* description) {
@@ -33,162 +85,25 @@ Json error_kind(const char* kind, int exit_code, const char* description) {
             {"description", description}};
 }
 
-Json new_command() {
-    return {
-        {"name", "new"},
-        {"description",
-         "Scaffold a new ordoval-compliant Rust CLI into ./<name>. Refuses if the directory "
-         "exists."},
-        {"effects", "non_idempotent"},
-        {"mutating", true},
-        {"cardinality", "single"},
-        {"stability", "stable"},
-        {"args",
-         Json::array({
-             arg("name", "string", true, "Crate/binary name ([a-z][a-z0-9_-]*)."),
-             arg("--description", "string", false, "One-line package description."),
-             with_default(arg("--owner", "string", false, "GitHub owner for repo URLs."),
-                          std::string(kDefaultOwner)),
-             arg("--author", "string", false, "Cargo/LICENSE author (default: git config)."),
-             with_default(arg("--into", "path", false, "Directory to create the crate inside."),
-                          "."),
-             with_default(arg("--no-git", "boolean", false, "Skip git init + initial commit."),
-                          false),
-             with_default(arg("--github", "boolean", false,
-                              "Also create the GitHub repo (owner/name) and push the "
-                              "initial commit. Requires git."),
-                          false),
-             with_default(arg("--no-pypi", "boolean", false,
-                              "Omit the PyPI/maturin pipeline; the crate publishes to "
-                              "crates.io + Homebrew only."),
-                          false),
-         })},
-        {"output_fields",
-         Json::array({
-             field("created", "string", "Path of the new crate directory."),
-             field("files", "array", "Files written, relative to the crate."),
-             field("committed", "boolean"),
-             field("repo", "string",
-                   "The owner/name of the GitHub repo created with --github (null otherwise)."),
-             field("next", "array", "Suggested next commands, through to a published release."),
-         })},
-    };
-}
-
-Json check_command() {
-    return {
-        {"name", "check"},
-        {"description",
-         "Validate a crate name and report whether its destination is available without writing "
-         "anything."},
-        {"effects", "read_only"},
-        {"mutating", false},
-        {"cardinality", "single"},
-        {"args", Json::array({
-                     arg("name", "string", true, "Crate/binary name to validate."),
-                     with_default(arg("--into", "path", false,
-                                      "Parent directory that would receive the crate."),
-                                  "."),
-                 })},
-        {"output_fields", Json::array({field("name", "string"), field("destination", "string"),
-                                       field("available", "boolean")})},
-        {"example",
-         {{"args", Json::array({"check", "ordoval-probe-do-not-create", "--into", "."})}}},
-    };
-}
-
-Json secrets_command() {
-    Json skipped = field("skipped", "array", "Secrets not set, each with `secret` and `reason`.");
-    skipped["items"] = {{"type", "object"}};
-    return {
-        {"name", "secrets"},
-        {"description",
-         "Bootstrap a repo's release secrets: generate + register the Homebrew tap deploy key "
-         "(rotating any prior key with the same title), and set CARGO_REGISTRY_TOKEN / "
-         "PYPI_API_TOKEN from local sources. Preflights `gh` auth and repo access; missing token "
-         "sources are skipped, not invented."},
-        {"effects", "non_idempotent"},
-        {"mutating", true},
-        {"cardinality", "bounded"},
-        {"stability", "stable"},
-        {"args",
-         Json::array({
-             arg("repo", "string", true,
-                 "Target repo as owner/name, or a bare name (combined with --owner)."),
-             with_default(
-                 arg("--owner", "string", false, "GitHub owner, used when repo is a bare name."),
-                 std::string(kDefaultOwner)),
-             arg("--tap", "string", false,
-                 "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap, "
-                 "matching the generated release workflow)."),
-             with_default(arg("--pypi-token-stdin", "boolean", false,
-                              "Read the PyPI token from stdin (otherwise "
-                              "$PYPI_API_TOKEN/$UV_PUBLISH_TOKEN, then the [pypi] token in "
-                              "~/.pypirc)."),
-                          false),
-             with_default(arg("--dry-run", "boolean", false,
-                              "Report what would be set without executing anything."),
-                          false),
-             with_default(arg("--verify", "boolean", false,
-                              "Read-only: report which release secrets are already set on the "
-                              "repo (no changes). Outputs present/missing instead of set/skipped."),
-                          false),
-         })},
-        {"output_fields",
-         Json::array({
-             field("repo", "string", "Resolved owner/name the secrets target."),
-             field("dry_run", "boolean"),
-             field("set", "array", "Secret names set (or, in a dry run, that would be set)."),
-             skipped,
-             field("notes", "array", "Side notes worth surfacing, e.g. a rotated deploy key."),
-             field("present", "array", "With --verify: release secrets already set on the repo."),
-             field("missing", "array", "With --verify: release secrets not yet set."),
-         })},
-    };
-}
-
-Json schema_command() {
-    return {
-        {"name", "schema"},
-        {"description", "Print this ordoval contract as JSON."},
-        {"effects", "read_only"},
-        {"mutating", false},
-        {"cardinality", "single"},
-        {"stability", "stable"},
-        {"stdout_schema", {{"$ref", "https://ordoval.dev/schema/v0.3.json"}}},
-    };
-}
-
-Json completions_command() {
-    Json shell = arg("shell", "string", true, "Target shell.");
-    shell["enum"] = Json::array({"bash", "zsh", "fish", "powershell", "elvish"});
-    return {
-        {"name", "completions"},      {"description", "Generate a shell completion script."},
-        {"effects", "read_only"},     {"mutating", false},
-        {"stability", "stable"},      {"output_kind", "opaque"},
-        {"media_type", "text/plain"}, {"args", Json::array({shell})},
-    };
-}
-
 }  // namespace
 
-Json contract() {
-    Json output = {{"default", "auto"},
-                   {"description", "Output format. auto = text on a TTY, JSON when piped."},
-                   {"enum", Json::array({"auto", "json", "text"})},
-                   {"name", "--output"},
-                   {"type", "string"}};
+Json contract(const CommandTree& tree) {
+    Json globals = Json::array();
+    for (const ArgSpec& arg : tree.root->args) globals.push_back(arg_contract(arg, true));
+    Json commands = Json::array();
+    for (const CommandSpec& command : tree.commands) {
+        if (command.kind == CommandKind::Command) commands.push_back(command_contract(command));
+    }
     return {
         {"ordoval", "0.3"},
-        {"name", std::string(kProgramName)},
+        {"name", std::string(tree.root->name)},
         {"version", std::string(kVersion)},
         {"description",
          "Scaffold a ordoval-compliant, agent-facing Rust CLI in seconds: source skeleton, schema, "
          "and the dual-publish release pipeline."},
         {"output", {{"tty", "text"}, {"piped", "json"}}},
-        {"global_args", Json::array({output})},
-        {"commands", Json::array({new_command(), check_command(), secrets_command(),
-                                  schema_command(), completions_command()})},
+        {"global_args", std::move(globals)},
+        {"commands", std::move(commands)},
         {"errors",
          Json::array({
              error_kind("usage", 3, "Invalid command-line arguments or crate name."),
@@ -199,6 +114,10 @@ Json contract() {
                         "An external tool (gh, ssh-keygen) failed; check `gh auth status`."),
          })},
     };
+}
+
+Json contract() {
+    return contract(command_tree());
 }
 
 }  // namespace tarnwick

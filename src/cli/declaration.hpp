@@ -1,0 +1,222 @@
+// How a command is declared: its arguments, each bound to a field of the command's record,
+// with its value kind, choices, default, help and contract texts; the pairs of arguments it
+// refuses together; and what the contract says about its effects and output. The parser, the
+// help texts, the completion scripts and the contract all read declarations of this shape.
+#pragma once
+
+#include <algorithm>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <variant>
+#include <vector>
+
+#include "cli/records.hpp"
+
+namespace tarnwick {
+
+enum class ArgKind {
+    Positional,
+    Option,
+    Flag,
+    Help,     // -h/--help, on every command
+    Version,  // -V/--version, on the root only
+};
+
+// How the value of an argument is read and completed.
+enum class ValueKind {
+    None,       // a flag: takes no value
+    Text,       // free text (valid UTF-8)
+    Choices,    // one of the argument's choices
+    Directory,  // a directory path: any bytes
+};
+
+struct ArgSpec;
+
+// Writes one value, from the command line or the declared default, into the field that the
+// argument is bound to: the Cli itself for a global option, else the command's record.
+using Assign = void (*)(Cli& cli, const ArgSpec& arg, std::string value);
+
+struct ArgSpec {
+    std::string_view id = {};  // the long name of an option or flag, the name of a positional
+    ArgKind kind = ArgKind::Option;
+    std::string_view value_name = {};     // "NAME"; empty for a flag
+    std::string_view help = {};           // the one line that -h shows
+    std::string_view contract_help = {};  // the longer description in the contract
+    Assign assign = nullptr;              // none for help and version
+    char short_name = '\0';               // '\0': none
+    std::string_view default_value = {};  // written into the record and shown; empty: none
+    ValueKind value = ValueKind::Text;
+    std::span<const std::string_view> choices = {};
+    std::span<const std::string_view> contract_choices = {};  // empty: the choices, in order
+
+    constexpr ArgSpec by_default(std::string_view value) const {
+        ArgSpec copy = *this;
+        copy.default_value = value;
+        return copy;
+    }
+    constexpr ArgSpec short_form(char name) const {
+        ArgSpec copy = *this;
+        copy.short_name = name;
+        return copy;
+    }
+    constexpr ArgSpec directory() const {
+        ArgSpec copy = *this;
+        copy.value = ValueKind::Directory;
+        return copy;
+    }
+    constexpr ArgSpec one_of(std::span<const std::string_view> names) const {
+        ArgSpec copy = *this;
+        copy.value = ValueKind::Choices;
+        copy.choices = names;
+        return copy;
+    }
+    // The contract lists the choices in an order of its own.
+    constexpr ArgSpec contract_lists(std::span<const std::string_view> names) const {
+        ArgSpec copy = *this;
+        copy.contract_choices = names;
+        return copy;
+    }
+
+    bool takes_value() const { return kind == ArgKind::Positional || kind == ArgKind::Option; }
+    bool positional() const { return kind == ArgKind::Positional; }
+    // Help and version are the parser's own; the contract does not list them.
+    bool builtin() const { return kind == ArgKind::Help || kind == ArgKind::Version; }
+};
+
+// Two arguments of one command that cannot be given together. Without a message the report
+// is the parser's "cannot be used with"; a message replaces the whole report.
+struct Conflict {
+    std::string_view arg;  // ids
+    std::string_view other;
+    std::string_view message = {};
+};
+
+// A member of the command's report, as the contract describes it.
+struct OutputField {
+    std::string_view name;
+    std::string_view type;
+    std::string_view items = {};  // the element type of an array
+    std::string_view description = {};
+};
+
+// What the contract says about a command beyond its arguments; an empty text leaves its key
+// out of the contract.
+struct CommandContract {
+    std::string_view description;
+    std::string_view effects;  // "read_only", "idempotent", "non_idempotent"
+    bool mutating = false;
+    std::string_view cardinality = {};
+    std::string_view stability = {};
+    std::string_view output_kind = {};
+    std::string_view media_type = {};
+    std::span<const OutputField> output_fields = {};
+    std::span<const std::string_view> example = {};  // a command line, the command name first
+    std::string_view stdout_schema = {};             // the "$ref" of the output's schema
+};
+
+enum class CommandKind {
+    Root,     // its arguments are global: every command but help accepts them
+    Command,  // has a record and a handler
+    Help,     // `help [COMMAND]`, the parser's own
+};
+
+struct CommandSpec {
+    std::string_view name;
+    std::string_view help = {};        // one line; the root's is its long description
+    std::string_view short_help = {};  // what -h shows instead of help; empty: the same
+    std::span<const ArgSpec> args = {};
+    std::span<const Conflict> conflicts = {};
+    CliCommand (*make)() = nullptr;  // the record, before the defaults and values go in
+    CommandContract contract = {};
+    CommandKind kind = CommandKind::Command;
+};
+
+// A root and its commands, in the order help, completions and the contract list them.
+struct CommandTree {
+    const CommandSpec* root;
+    std::span<const CommandSpec> commands;
+};
+
+// The arguments a command accepts, in the order completions offer them: help, the root's
+// version, the command's own, then the global ones.
+std::vector<const ArgSpec*> accepted_args(const CommandTree& tree, const CommandSpec& command);
+
+const CommandSpec* find_command(const CommandTree& tree, std::string_view name);
+
+// The building blocks of a declaration: positional<&Check::name>(...), option<&New::owner>(...)
+// and flag<&New::no_git>(...) bind the argument to the record's field, whose type the compiler
+// checks against the kind of argument.
+namespace declaration {
+
+template <class T>
+struct Member;
+template <class Record, class Field>
+struct Member<Field Record::*> {
+    using record = Record;
+    using field = Field;
+};
+
+template <auto field>
+using FieldOf = typename Member<decltype(field)>::field;
+
+template <class Field>
+inline constexpr bool kTextField =
+    std::is_same_v<Field, std::string> || std::is_same_v<Field, std::optional<std::string>>;
+
+template <auto field>
+void assign(Cli& cli, const ArgSpec& arg, std::string value) {
+    using Record = typename Member<decltype(field)>::record;
+    using Field = FieldOf<field>;
+    Record* record;
+    if constexpr (std::is_same_v<Record, Cli>) {
+        record = &cli;
+    } else {
+        record = &std::get<Record>(*cli.command);
+    }
+    if constexpr (std::is_same_v<Field, bool>) {
+        record->*field = true;
+    } else if constexpr (std::is_enum_v<Field>) {
+        // The parser has already refused a value that is not among the choices.
+        const auto at = std::find(arg.choices.begin(), arg.choices.end(), value);
+        record->*field = static_cast<Field>(at - arg.choices.begin());
+    } else {
+        record->*field = std::move(value);
+    }
+}
+
+}  // namespace declaration
+
+template <auto field>
+constexpr ArgSpec positional(std::string_view id, std::string_view value_name,
+                             std::string_view help, std::string_view contract_help) {
+    using Field = declaration::FieldOf<field>;
+    static_assert(std::is_same_v<Field, std::string> || std::is_enum_v<Field>,
+                  "a positional is required: bind it to a text or a choice");
+    return {id, ArgKind::Positional, value_name, help, contract_help, declaration::assign<field>};
+}
+
+template <auto field>
+constexpr ArgSpec option(std::string_view id, std::string_view value_name, std::string_view help,
+                         std::string_view contract_help) {
+    using Field = declaration::FieldOf<field>;
+    static_assert(declaration::kTextField<Field> || std::is_enum_v<Field>,
+                  "an option fills a text, an optional text or a choice");
+    return {id, ArgKind::Option, value_name, help, contract_help, declaration::assign<field>};
+}
+
+template <auto field>
+constexpr ArgSpec flag(std::string_view id, std::string_view help, std::string_view contract_help) {
+    static_assert(std::is_same_v<declaration::FieldOf<field>, bool>, "a flag sets a bool");
+    return {id, ArgKind::Flag,  "", help, contract_help, declaration::assign<field>, '\0',
+            "", ValueKind::None};
+}
+
+template <class Record>
+CliCommand make_record() {
+    return Record{};
+}
+
+}  // namespace tarnwick
