@@ -31,18 +31,29 @@ namespace {
 
 // What every error of a kind shares, in the order of ErrorKind.
 struct KindFacts {
+    ErrorKind kind;
     std::string_view name;
     int exit_code;
     std::optional<std::string_view> hint;
 };
 
 constexpr std::array<KindFacts, 5> kKinds = {{
-    {"usage", 3, "see `tarnwick --help` or `tarnwick schema`"},
-    {"exists", 3, "choose another name, or remove the existing directory"},
-    {"io", 2, std::nullopt},
-    {"git", 2, std::nullopt},
-    {"backend", 2, "ensure `gh` is installed and authenticated (`gh auth status`)"},
+    {ErrorKind::Usage, "usage", 3, "see `tarnwick --help` or `tarnwick schema`"},
+    {ErrorKind::Exists, "exists", 3, "choose another name, or remove the existing directory"},
+    {ErrorKind::Io, "io", 2, std::nullopt},
+    {ErrorKind::Git, "git", 2, std::nullopt},
+    {ErrorKind::Backend, "backend", 2,
+     "ensure `gh` is installed and authenticated (`gh auth status`)"},
 }};
+
+// facts() indexes the table by the enumerator.
+constexpr bool in_enum_order() {
+    for (std::size_t i = 0; i < kKinds.size(); ++i) {
+        if (kKinds[i].kind != static_cast<ErrorKind>(i)) return false;
+    }
+    return kKinds.size() == static_cast<std::size_t>(ErrorKind::Backend) + 1;
+}
+static_assert(in_enum_order(), "kKinds lists every ErrorKind, in the enum's order");
 
 const KindFacts& facts(ErrorKind kind) {
     return kKinds[static_cast<std::size_t>(kind)];

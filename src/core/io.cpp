@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 
 #include "core/text.hpp"
@@ -43,8 +42,12 @@ Result<std::string, OsError> read_all(int fd, std::size_t limit) {
     std::string bytes;
     char buf[65536];
     while (true) {
-        const std::size_t room = limit + 1 - bytes.size();
-        ssize_t n = ::read(fd, buf, std::min(sizeof buf, room));
+        // One byte past the limit is asked for, so that an input of exactly limit bytes is
+        // told from a longer one. bytes.size() <= limit here, and room cannot wrap, not even
+        // for a limit of SIZE_MAX.
+        const std::size_t left = limit - bytes.size();
+        const std::size_t room = left < sizeof buf ? left + 1 : sizeof buf;
+        ssize_t n = ::read(fd, buf, room);
         if (n < 0) {
             if (errno == EINTR) continue;
             if (errno == EAGAIN || errno == EWOULDBLOCK) {

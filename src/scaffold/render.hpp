@@ -22,7 +22,8 @@ Status render_tree(const TemplateDir& root, const std::string& destination,
 // off. A marker is a line whose trimmed text is exactly the marker.
 std::string cut_sections(std::string_view text, bool pypi);
 
-// Replaces the seven placeholders, one pass each, in a fixed order.
+// Replaces the seven placeholders in one pass from left to right: an inserted value is never
+// scanned again, so a value that holds a placeholder keeps it as typed.
 std::string replace_placeholders(std::string_view text, const TemplateContext& context);
 
 }  // namespace tarnwick
