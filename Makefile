@@ -1,4 +1,7 @@
 # Front door: `make run ARGS="new demo"` and `make test` install what is missing, build, and go.
+# Packages are installed only by `make deps` (everything) and `make deps-run` (what building
+# needs). `make`, `make build`, `make release` and `make install` only build; the goals that
+# run something (run, the tests, fuzzing, benchmarks, packaging) install first.
 JOBS ?= $(shell nproc)
 ARGS ?=
 
@@ -14,15 +17,25 @@ deps-run:
 deps:
 	@bash scripts/install-deps.sh test
 
-build: deps
-	@cmake --preset debug >/dev/null
+# Installing comes before building, and only when a goal on the command line runs something.
+ifneq ($(filter run,$(MAKECMDGOALS)),)
+release: deps-run
+endif
+ifneq ($(filter test test-% fuzz fuzz-build memcheck bench package,$(MAKECMDGOALS)),)
+build release: deps
+endif
+
+NO_PACKAGES = { echo "configuring failed; \`make deps\` installs the packages that building and testing need" >&2; exit 1; }
+
+build:
+	@cmake --preset debug >/dev/null || $(NO_PACKAGES)
 	@cmake --build --preset debug -j $(JOBS)
 
 # The binary alone, quietly: configured once (again when the presets change), built into
 # build/release, compiler output shown only when the build fails.
-release: deps-run
+release:
 	@if [ ! -f build/release/CMakeCache.txt ] || [ CMakePresets.json -nt build/release/CMakeCache.txt ]; then \
-		cmake --preset release >/dev/null; \
+		cmake --preset release >/dev/null || $(NO_PACKAGES); \
 	fi
 	@cmake --build --preset release -j $(JOBS) --target tarnwick >build/release/build.log 2>&1 || \
 		{ cat build/release/build.log >&2; exit 1; }
@@ -66,7 +79,7 @@ bench: deps release
 	bash bench/run.sh build/release/tarnwick
 
 # The completion scripts and the man page are built from the binary, beside it.
-install: deps release
+install: release
 	cmake --build --preset release -j $(JOBS)
 	cmake --install build/release --prefix "$(PREFIX)"
 
