@@ -140,11 +140,37 @@ struct CommandTree {
     std::span<const CommandSpec> commands;
 };
 
+// The parser's own flags, added to the declared arguments.
+inline constexpr ArgSpec kHelpFlag{.id = "help",
+                                   .kind = ArgKind::Help,
+                                   .help = "Print help",
+                                   .short_name = 'h',
+                                   .value = ValueKind::None};
+inline constexpr ArgSpec kVersionFlag{.id = "version",
+                                      .kind = ArgKind::Version,
+                                      .help = "Print version",
+                                      .short_name = 'V',
+                                      .value = ValueKind::None};
+
 // The arguments a command accepts, in the order completions offer them: help, the root's
 // version, the command's own, then the global ones.
-std::vector<const ArgSpec*> accepted_args(const CommandTree& tree, const CommandSpec& command);
+inline std::vector<const ArgSpec*> accepted_args(const CommandTree& tree,
+                                                 const CommandSpec& command) {
+    std::vector<const ArgSpec*> args = {&kHelpFlag};
+    if (command.kind == CommandKind::Root) args.push_back(&kVersionFlag);
+    for (const ArgSpec& arg : command.args) args.push_back(&arg);
+    if (command.kind == CommandKind::Command) {
+        for (const ArgSpec& arg : tree.root->args) args.push_back(&arg);
+    }
+    return args;
+}
 
-const CommandSpec* find_command(const CommandTree& tree, std::string_view name);
+inline const CommandSpec* find_command(const CommandTree& tree, std::string_view name) {
+    for (const CommandSpec& command : tree.commands) {
+        if (command.name == name) return &command;
+    }
+    return nullptr;
+}
 
 // The building blocks of a declaration: positional<&Check::name>(...), option<&New::owner>(...)
 // and flag<&New::no_git>(...) bind the argument to the record's field, whose type the compiler
@@ -210,8 +236,12 @@ constexpr ArgSpec option(std::string_view id, std::string_view value_name, std::
 template <auto field>
 constexpr ArgSpec flag(std::string_view id, std::string_view help, std::string_view contract_help) {
     static_assert(std::is_same_v<declaration::FieldOf<field>, bool>, "a flag sets a bool");
-    return {id, ArgKind::Flag,  "", help, contract_help, declaration::assign<field>, '\0',
-            "", ValueKind::None};
+    return {.id = id,
+            .kind = ArgKind::Flag,
+            .help = help,
+            .contract_help = contract_help,
+            .assign = declaration::assign<field>,
+            .value = ValueKind::None};
 }
 
 template <class Record>

@@ -193,6 +193,14 @@ TEST(Declaration, ConflictsAreReadFromTheDeclaration) {
 // that command's record; a binding to another command's record would throw here.
 TEST(Declaration, EveryDeclaredArgumentParsesIntoItsCommandsRecord) {
     const CommandTree& tree = command_tree();
+    // An enum field takes the position of its value among the choices.
+    auto expect_default_among_choices = [](const ArgSpec& arg) {
+        if (arg.choices.empty() || arg.default_value.empty()) return;
+        EXPECT_NE(std::find(arg.choices.begin(), arg.choices.end(), arg.default_value),
+                  arg.choices.end())
+            << arg.id;
+    };
+    for (const ArgSpec& arg : tree.root->args) expect_default_among_choices(arg);
     auto value_for = [](const ArgSpec& arg) -> const char* {
         return arg.choices.empty() ? "x" : arg.choices.front().data();
     };
@@ -210,6 +218,7 @@ TEST(Declaration, EveryDeclaredArgumentParsesIntoItsCommandsRecord) {
             SCOPED_TRACE(std::string(arg.id));
             EXPECT_NE(arg.assign, nullptr);
             EXPECT_FALSE(arg.contract_help.empty());
+            expect_default_among_choices(arg);
             if (arg.positional()) continue;
             const std::string word = "--" + std::string(arg.id);
             std::vector<const char*> with = line;
