@@ -62,7 +62,7 @@ std::vector<std::string> next_commands(const NewReport& report, const std::strin
                        slug + " --source . --push");
     }
     next.push_back("tarnwick secrets " + slug);
-    next.push_back("relvane release  # tag + dual-publish");
+    next.push_back("make release-patch  # bump, tag; pushing the tag publishes");
     return next;
 }
 
@@ -96,6 +96,7 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
         .description = description,
         .owner = args.owner,
         .author = author,
+        .author_fields = pyproject_author_fields(author),
         .year = year,
         .pypi = !args.no_pypi,
     };

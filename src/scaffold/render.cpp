@@ -117,12 +117,13 @@ std::string cut_sections(std::string_view text, bool pypi) {
 }
 
 std::string replace_placeholders(std::string_view text, const TemplateContext& context) {
-    const std::array<std::pair<std::string_view, const std::string*>, 7> tokens = {{
+    const std::array<std::pair<std::string_view, const std::string*>, 8> tokens = {{
         {"{{name_snake}}", &context.name_snake},
         {"{{name_pascal}}", &context.name_pascal},
         {"{{name}}", &context.name},
         {"{{description}}", &context.description},
         {"{{owner}}", &context.owner},
+        {"{{author_fields}}", &context.author_fields},
         {"{{author}}", &context.author},
         {"{{year}}", &context.year},
     }};

@@ -6,6 +6,7 @@
 
 #include "core/text.hpp"
 #include "process/runner.hpp"
+#include "scaffold/commit_identity.hpp"
 
 namespace tarnwick {
 namespace {
@@ -32,6 +33,17 @@ std::string default_author() {
     if (!name) return std::string(kPlaceholderAuthor);
     if (!email) return *name;
     return *name + " <" + *email + ">";
+}
+
+std::string pyproject_author_fields(std::string_view author) {
+    const CommitIdentity parts = split_author(author);
+    std::string fields;
+    if (!parts.name.empty() || parts.email.empty()) fields = "name = \"" + parts.name + "\"";
+    if (!parts.email.empty()) {
+        if (!fields.empty()) fields += ", ";
+        fields += "email = \"" + parts.email + "\"";
+    }
+    return fields;
 }
 
 std::string year_from_seconds(std::int64_t seconds) {

@@ -20,6 +20,11 @@ std::optional<std::string> git_config(std::string_view key);
 // "name <email>", "name", or the placeholder author, from user.name and user.email.
 std::string default_author();
 
+// The members of the author's entry in pyproject.toml's `authors`, which keeps name and
+// e-mail apart: `name = "N", email = "E"`, leaving out an empty part (`name = ""` when both
+// are). Values are inserted as they are, like every placeholder.
+std::string pyproject_author_fields(std::string_view author);
+
 // 1970 plus whole average Gregorian years (31556952 s) since the epoch; 1970 before it.
 std::string year_from_seconds(std::int64_t seconds);
 

@@ -41,7 +41,7 @@ TEST_F(NewCommand, TextReportAndTheFirstCommitWithoutCargoOnPath) {
                                  "  - cd ./demo && make check\n  - ") +
                          kNextNoRepo +
                          "\n  - tarnwick secrets kestrow/demo\n"
-                         "  - relvane release  # tag + dual-publish\n");
+                         "  - make release-patch  # bump, tag; pushing the tag publishes\n");
     const std::string project = work("demo");
     EXPECT_EQ(commits(project),
               "Ada Lovelace|ada@example.com|chore: scaffold demo with tarnwick\n");
@@ -57,8 +57,8 @@ TEST_F(NewCommand, JsonReportIsOneLineWithSortedFiles) {
     EXPECT_EQ(r.out, "{\"committed\":true,\"created\":\"./demo\",\"files\":" +
                          json_string_list(sorted_project_files()) +
                          ",\"next\":[\"cd ./demo && make check\",\"" + kNextNoRepo +
-                         "\",\"tarnwick secrets kestrow/demo\",\"relvane release  # tag + "
-                         "dual-publish\"],\"repo\":null}\n");
+                         "\",\"tarnwick secrets kestrow/demo\",\"make release-patch  # bump, "
+                         "tag; pushing the tag publishes\"],\"repo\":null}\n");
 }
 
 TEST_F(NewCommand, TerminalMeansText) {
@@ -152,7 +152,7 @@ TEST_F(NewCommand, GithubCreatesAndPushesThroughGh) {
               "Scaffolded ./demo (17 files, committed)\n"
               "Created and pushed github.com/kestrow/demo\nNext:\n"
               "  - cd ./demo && make check\n  - tarnwick secrets kestrow/demo\n"
-              "  - relvane release  # tag + dual-publish\n");
+              "  - make release-patch  # bump, tag; pushing the tag publishes\n");
     EXPECT_EQ(read_file(log + "/000.args"),
               "repo\ncreate\nkestrow/demo\n--public\n--description\nA ordoval-compliant CLI "
               "(demo).\n--source\n./demo\n--remote\norigin\n--push\n");
@@ -164,8 +164,8 @@ TEST_F(NewCommand, GithubCreatesAndPushesThroughGh) {
         options);
     ASSERT_EQ(j.exit_code, 0) << j.err;
     EXPECT_NE(j.out.find("\"next\":[\"cd ./other && make check\",\"tarnwick secrets "
-                         "acme/other\",\"relvane release  # tag + dual-publish\"],\"repo\":"
-                         "\"acme/other\"}\n"),
+                         "acme/other\",\"make release-patch  # bump, tag; pushing the tag "
+                         "publishes\"],\"repo\":\"acme/other\"}\n"),
               std::string::npos)
         << j.out;
     EXPECT_EQ(read_file(log + "/001.args"),

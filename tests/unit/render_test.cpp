@@ -26,6 +26,7 @@ TemplateContext sample_context(bool pypi = true) {
                            .description = "Does things.",
                            .owner = "acme",
                            .author = "Ada <ada@example.com>",
+                           .author_fields = R"(name = "Ada", email = "ada@example.com")",
                            .year = "2026",
                            .pypi = pypi};
 }
@@ -60,6 +61,12 @@ TEST(ReplacePlaceholders, NameBesideNameSnakeAndPascal) {
     EXPECT_EQ(
         replace_placeholders("{{name}}/{{name_snake}}/{{name_pascal}}{{name}}", sample_context()),
         "my-tool/my_tool/MyToolmy-tool");
+}
+
+TEST(ReplacePlaceholders, AuthorBesideItsPyprojectFields) {
+    EXPECT_EQ(
+        replace_placeholders("{{author}}|[{ {{author_fields}} }]|{{author_}}", sample_context()),
+        R"(Ada <ada@example.com>|[{ name = "Ada", email = "ada@example.com" }]|{{author_}})");
 }
 
 TEST(ReplacePlaceholders, InsertedValuesAreNeverScannedAgain) {

@@ -38,6 +38,25 @@ TEST(TemplateDescription, DefaultNamesTheCrate) {
     EXPECT_EQ(default_description("demo"), "A ordoval-compliant CLI (demo).");
 }
 
+TEST(PyprojectAuthor, KeepsNameAndEmailApartAndLeavesOutEmptyParts) {
+    const struct {
+        const char* author;
+        const char* fields;
+    } cases[] = {
+        {"Ada Lovelace <ada@example.com>", R"(name = "Ada Lovelace", email = "ada@example.com")"},
+        {"  Ada  <  ada@example.com > ", R"(name = "Ada", email = "ada@example.com")"},
+        {"Ada", R"(name = "Ada")"},
+        {"<ada@example.com>", R"(email = "ada@example.com")"},
+        {"Ada <>", R"(name = "Ada")"},
+        {"> Ada <", R"(name = "> Ada <")"},
+        {"", R"(name = "")"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.author);
+        EXPECT_EQ(pyproject_author_fields(c.author), c.fields);
+    }
+}
+
 namespace {
 
 // Points git at a scratch HOME with the given config and no system config; restores the
