@@ -104,6 +104,8 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     NewReport report;
     report.created = decode_lossy(destination);
     if (path_exists(destination)) return CliError::exists(report.created);
+    // Only a directory this run made itself is written into and has cargo and git run in it.
+    TARNWICK_TRY(claim_project_directory(destination, report.created));
 
     std::vector<std::string> written;
     TARNWICK_TRY(render_tree(template_root(), destination, context, written));

@@ -272,13 +272,16 @@ TEST_F(NewCommand, IntoAMissingDirectoryCreatesIt) {
     EXPECT_NE(slash.out.find("\"created\":\"" + work("a/demo") + "\""), std::string::npos);
 }
 
-TEST_F(NewCommand, DanglingSymlinkDestinationIsFreeButCannotBeCreated) {
+// A dangling link is free to `check`, but `new` creates its directory exclusively: the link
+// is never followed, and the name counts as taken.
+TEST_F(NewCommand, DanglingSymlinkDestinationIsTakenAndNotFollowed) {
     ASSERT_EQ(::symlink(work("nowhere").c_str(), work("demo").c_str()), 0);
     auto r = tarnwick({"new", "demo"});
-    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.exit_code, 3);
     EXPECT_EQ(r.err,
-              "{\"error\":{\"exit_code\":2,\"kind\":\"io\",\"message\":\"File exists (os error "
-              "17)\"}}\n");
+              "{\"error\":{\"exit_code\":3,\"hint\":\"choose another name, or remove the "
+              "existing directory\",\"kind\":\"exists\",\"message\":\"./demo already "
+              "exists\"}}\n");
     EXPECT_FALSE(exists(work("nowhere")));
 }
 
