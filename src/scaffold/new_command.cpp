@@ -9,6 +9,7 @@
 #include "core/text.hpp"
 #include "output/new_report.hpp"
 #include "process/runner.hpp"
+#include "scaffold/cargo_toolchain.hpp"
 #include "scaffold/commit_identity.hpp"
 #include "scaffold/crate_name.hpp"
 #include "scaffold/destination.hpp"
@@ -22,11 +23,13 @@ namespace {
 // Pins the dependencies in Cargo.lock, so the first commit builds with --locked as the release
 // does. The cache first, then the network with cargo's retries off: without a network this
 // fails at once instead of retrying for seconds. Like formatting, its outcome is not an error.
-bool generate_lockfile(const std::string& destination) {
+bool generate_lockfile(const std::string& destination, const CargoToolchain& toolchain) {
+    std::vector<std::string> env = toolchain.env;
+    env.push_back("CARGO_NET_RETRY=0");
     for (const bool offline : {true, false}) {
         std::vector<std::string> args = {"generate-lockfile"};
         if (offline) args.push_back("--offline");
-        auto run = run_command("cargo", args, std::nullopt, destination, {"CARGO_NET_RETRY=0"});
+        auto run = run_command("cargo", args, std::nullopt, destination, env);
         if (!run) return false;  // no cargo: the network cannot help either
         if (run->success) return path_exists(destination + "/Cargo.lock");
     }
@@ -113,8 +116,12 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     report.files = std::move(written);
 
     // Formatting is a courtesy: without cargo the project is still complete.
-    (void)run_command("cargo", {"fmt"}, std::nullopt, destination);
-    const bool with_lockfile = generate_lockfile(destination);
+    const CargoToolchain toolchain = resolve_cargo_toolchain();
+    bool with_lockfile = false;
+    if (toolchain.usable) {
+        (void)run_command("cargo", {"fmt"}, std::nullopt, destination, toolchain.env);
+        with_lockfile = generate_lockfile(destination, toolchain);
+    }
 
     if (!args.no_git) {
         TARNWICK_TRY(commit_project(destination, report.files, with_lockfile, context));
