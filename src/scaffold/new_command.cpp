@@ -82,6 +82,7 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     // Everything the command line gave is checked before git is asked for the author, so a
     // refused line starts no child process at all.
     TARNWICK_TRY(validate_crate_name(args.name));
+    if (!args.no_pypi) TARNWICK_TRY(validate_python_name(args.name));
     if (args.github && args.no_git) {
         return CliError::usage("--github needs the initial commit; remove --no-git");
     }

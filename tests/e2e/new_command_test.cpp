@@ -380,3 +380,48 @@ TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTreeAndItsLockFile) {
     auto fmt = fmt_check(work(name));
     EXPECT_EQ(fmt.exit_code, 0) << fmt.out << fmt.err;
 }
+
+// Names and descriptions that would give a project that does not build or parse are refused
+// before anything is written; the same name passes where its reason does not apply.
+TEST_F(NewCommand, NamesAndDescriptionsThatBreakTheProjectAreRefused) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;  // empty: accepted
+    };
+    const std::vector<Case> cases = {
+        {{"serde-json"},
+         "invalid crate name \\\"serde-json\\\": as serde_json, the generated crate depends on a "
+         "crate of that name"},
+        {{"clap"},
+         "invalid crate name \\\"clap\\\": the generated crate depends on a crate of "
+         "that name"},
+        {{"tool-"},
+         "invalid crate name \\\"tool-\\\": a PyPI package name must end with a letter "
+         "or digit (or pass --no-pypi)"},
+        {{"tool-", "--no-pypi"}, ""},
+        {{"demo", "--description", "a\xE2\x80\xA8shell: x"},
+         "invalid --description \\\"a\\\\u{2028}shell: x\\\": U+2028 is refused: YAML reads it as "
+         "a line break in the release workflow"},
+        {{"demo", "--description", "\xEF\xBF\xBF"},
+         "invalid --description \\\"\xEF\xBF\xBF\\\": U+FFFF is refused: a Unicode "
+         "non-character is not allowed in YAML"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        std::vector<std::string> args = {"new"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back("--no-git");
+        auto r = tarnwick(args);
+        if (*c.message == '\0') {
+            EXPECT_EQ(r.exit_code, 0) << r.err;
+            EXPECT_TRUE(exists(work(c.args.front())));
+            continue;
+        }
+        EXPECT_EQ(r.exit_code, 3);
+        EXPECT_EQ(r.err, std::string("{\"error\":{\"exit_code\":3,\"hint\":\"see `tarnwick "
+                                     "--help` or `tarnwick schema`\",\"kind\":\"usage\","
+                                     "\"message\":\"") +
+                             c.message + "\"}}\n");
+        EXPECT_FALSE(exists(work(c.args.front())));
+    }
+}
