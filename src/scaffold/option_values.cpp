@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "core/github_names.hpp"
 #include "core/text.hpp"
 #include "scaffold/commit_identity.hpp"
 
@@ -29,19 +30,6 @@ bool breaks_literal(std::string_view text) {
         if (!cp || *cp == '"' || *cp == '\\' || is_control(*cp)) return true;
     }
     return false;
-}
-
-// GitHub's rule for user and organization names.
-bool is_github_account(std::string_view name) {
-    constexpr std::size_t kMaxAccountBytes = 39;
-    if (name.empty() || name.size() > kMaxAccountBytes) return false;
-    if (name.front() == '-' || name.back() == '-' || name.find("--") != name.npos) return false;
-    for (char c : name) {
-        const bool alnum =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alnum && c != '-') return false;
-    }
-    return true;
 }
 
 // What a description must not hold, and why: the release workflow pastes it into YAML that
