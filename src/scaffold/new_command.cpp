@@ -89,7 +89,9 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     const std::string description = args.description.value_or(default_description(args.name));
     TARNWICK_TRY(check_description(description));
     TARNWICK_TRY(check_owner(args.owner));
-    const std::string author = args.author ? *args.author : default_author();
+    auto author_result = args.author ? Result<std::string>(*args.author) : default_author();
+    TARNWICK_TRY(author_result);
+    const std::string author = std::move(author_result).value();
     TARNWICK_TRY(check_author_everywhere(author, !args.author, !args.no_git));
     const std::string year = current_year();
 

@@ -42,13 +42,13 @@ Status preflight(const std::string& target, const std::string& tap) {
     TARNWICK_TRY(view);
     if (!view->success) {
         // Only gh's part is trimmed: with an empty stderr the message keeps its final blank.
-        return CliError::backend_verbatim("gh", "repo " + target + " not found or inaccessible: " +
-                                                    std::string(trim(redact(view->stderr_text))));
+        return CliError::backend_verbatim(
+            "gh", "repo " + target + " not found or inaccessible: " + failure_detail(*view));
     }
     auto tap_view = run_gh({"repo", "view", tap, "--json", "name"});
     TARNWICK_TRY(tap_view);
     if (!tap_view->success) {
-        const std::string said(trim(redact(tap_view->stderr_text)));
+        const std::string said = failure_detail(*tap_view);
         return CliError::backend_verbatim(
             "gh", "tap " + tap + " not found or inaccessible" + (said.empty() ? "" : ": " + said) +
                       "; to create it, run `gh repo create " + tap + " --public`");
