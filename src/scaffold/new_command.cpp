@@ -59,7 +59,10 @@ Status create_github_repo(const std::string& slug, const std::string& descriptio
 }
 
 std::vector<std::string> next_commands(const NewReport& report, const std::string& slug) {
-    std::vector<std::string> next = {"cd " + report.created + " && make check"};
+    // The path is pasted into a shell: quoted where it needs it, and never read as an option.
+    const std::string where =
+        report.created.starts_with('-') ? "./" + report.created : report.created;
+    std::vector<std::string> next = {"cd " + shell_word(where) + " && make check"};
     if (!report.repo) {
         next.push_back("create the GitHub repo + push (or re-run with --github): gh repo create " +
                        slug + " --source . --push");

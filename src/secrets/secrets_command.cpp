@@ -42,7 +42,6 @@ Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
 
     const std::string default_tap = std::string(target_owner(target)) + "/homebrew-tap";
     const std::string tap = args.tap.value_or(default_tap);
-    TARNWICK_TRY(check_gh_repository("--tap", tap));
     // Tokens and the deploy key are about to live in this process and its children.
     if (auto off = disable_core_dumps(); !off) {
         return CliError::io("could not turn core dumps off: " + off.error().text());

@@ -425,3 +425,46 @@ TEST_F(NewCommand, NamesAndDescriptionsThatBreakTheProjectAreRefused) {
         EXPECT_FALSE(exists(work(c.args.front())));
     }
 }
+
+// The first next command is pasted into a shell: whatever --into holds, it changes into the
+// project and runs nothing else. The text report shows control characters escaped.
+TEST_F(NewCommand, TheCdCommandIsOneShellWordAndTextIsEscaped) {
+    struct Case {
+        std::string into;
+        std::string command;
+    };
+    const std::vector<Case> cases = {
+        {"my projects", "cd 'my projects/demo' && make check"},
+        {"x;echo INJECTED;y", "cd 'x;echo INJECTED;y/demo' && make check"},
+        {"it's $(echo INJECTED)", "cd 'it'\\''s $(echo INJECTED)/demo' && make check"},
+        {"-x", "cd ./-x/demo && make check"},
+        {"plain/dir", "cd plain/dir/demo && make check"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.into);
+        TempDir place;
+        RunOptions options;
+        options.cwd = place.path();
+        auto r = tarnwick({"new", "demo", "--no-git", "--into=" + c.into, "-o", "text"}, options);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_NE(r.out.find("\n  - " + c.command + "\n"), std::string::npos) << r.out;
+        // Run it, with pwd in place of make.
+        const std::string cd =
+            c.command.substr(0, c.command.size() - std::string(" && make check").size());
+        auto sh = run_program("/bin/sh", {"-c", cd + " && pwd"}, default_env(home()), options);
+        EXPECT_EQ(sh.exit_code, 0) << sh.err;
+        EXPECT_EQ(sh.out, place.path() + "/" + c.into + "/demo\n");
+    }
+
+    TempDir place;
+    RunOptions options;
+    options.cwd = place.path();
+    auto t = tarnwick({"new", "demo", "--no-git", "--into", "x\x1b[31m\ty", "-o", "text"}, options);
+    ASSERT_EQ(t.exit_code, 0) << t.err;
+    EXPECT_EQ(t.out.substr(0, t.out.find("Next:")),
+              "Scaffolded x\\u{1b}[31m\\ty/demo (16 files)\n");
+    EXPECT_NE(t.out.find("  - cd 'x\\u{1b}[31m\\ty/demo' && make check\n"), std::string::npos)
+        << t.out;
+    auto j = tarnwick({"check", "demo", "--into", "x\x1b[31m\ty", "-o", "text"}, options);
+    EXPECT_EQ(j.out, "x\\u{1b}[31m\\ty/demo: already exists\n");
+}

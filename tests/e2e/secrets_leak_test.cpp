@@ -348,10 +348,9 @@ TEST(SecretsLeak, WhatGhSaysBackIsRedactedAndSurvivesAnUnreadValue) {
     }
     // A token of two lines, of which gh says back only the second.
     SecretsWorld w;
-    auto r = w.run({"secrets", "owner/tool", "--pypi-token-stdin"},
-                   {{"PATH", with_stand_ins(w)},
-                    {"ECHO_SECRET", "PYPI_API_TOKEN"},
-                    {"ECHO_MODE", "line"}},
-                   "pypi-first-LINE-1\npypi-second-LINE-2\n");
+    auto r = w.run(
+        {"secrets", "owner/tool", "--pypi-token-stdin"},
+        {{"PATH", with_stand_ins(w)}, {"ECHO_SECRET", "PYPI_API_TOKEN"}, {"ECHO_MODE", "line"}},
+        "pypi-first-LINE-1\npypi-second-LINE-2\n");
     EXPECT_EQ(r.err, backend_envelope("gh: HTTP 422: bad line [redacted]"));
 }
