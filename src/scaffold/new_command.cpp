@@ -39,7 +39,9 @@ bool generate_lockfile(const std::string& destination, const CargoToolchain& too
 Status commit_project(const std::string& destination, const std::vector<std::string>& files,
                       bool with_lockfile, const TemplateContext& context) {
     TARNWICK_TRY(run_git(destination, {"init", "-q"}));
-    std::vector<std::string> add = {"add", "--"};
+    // -f: the user's own ignore rules (a global Makefile or *.lock pattern) must not drop a
+    // file the project needs, nor make git refuse the whole add.
+    std::vector<std::string> add = {"add", "-f", "--"};
     add.insert(add.end(), files.begin(), files.end());
     if (with_lockfile) add.push_back("Cargo.lock");
     TARNWICK_TRY(run_git(destination, add));

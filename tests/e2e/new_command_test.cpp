@@ -468,3 +468,11 @@ TEST_F(NewCommand, TheCdCommandIsOneShellWordAndTextIsEscaped) {
     auto j = tarnwick({"check", "demo", "--into", "x\x1b[31m\ty", "-o", "text"}, options);
     EXPECT_EQ(j.out, "x\\u{1b}[31m\\ty/demo: already exists\n");
 }
+
+// A global ignore file that matches generated files changes nothing: every file is committed.
+TEST_F(NewCommand, GlobalIgnoreRulesDropNoGeneratedFile) {
+    write_file(home() + "/.config/git/ignore", "Makefile\n*.toml\n.github/\n");
+    auto r = tarnwick({"new", "demo"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(git(work("demo"), {"ls-files"}), lines(sorted_project_files()));
+}
