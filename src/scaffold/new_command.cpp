@@ -9,6 +9,7 @@
 #include "core/text.hpp"
 #include "output/new_report.hpp"
 #include "process/runner.hpp"
+#include "scaffold/cargo_toolchain.hpp"
 #include "scaffold/commit_identity.hpp"
 #include "scaffold/crate_name.hpp"
 #include "scaffold/destination.hpp"
@@ -22,11 +23,13 @@ namespace {
 // Pins the dependencies in Cargo.lock, so the first commit builds with --locked as the release
 // does. The cache first, then the network with cargo's retries off: without a network this
 // fails at once instead of retrying for seconds. Like formatting, its outcome is not an error.
-bool generate_lockfile(const std::string& destination) {
+bool generate_lockfile(const std::string& destination, const CargoToolchain& toolchain) {
+    std::vector<std::string> env = toolchain.env;
+    env.push_back("CARGO_NET_RETRY=0");
     for (const bool offline : {true, false}) {
         std::vector<std::string> args = {"generate-lockfile"};
         if (offline) args.push_back("--offline");
-        auto run = run_command("cargo", args, std::nullopt, destination, {"CARGO_NET_RETRY=0"});
+        auto run = run_command("cargo", args, std::nullopt, destination, env);
         if (!run) return false;  // no cargo: the network cannot help either
         if (run->success) return path_exists(destination + "/Cargo.lock");
     }
@@ -36,7 +39,9 @@ bool generate_lockfile(const std::string& destination) {
 Status commit_project(const std::string& destination, const std::vector<std::string>& files,
                       bool with_lockfile, const TemplateContext& context) {
     TARNWICK_TRY(run_git(destination, {"init", "-q"}));
-    std::vector<std::string> add = {"add", "--"};
+    // -f: the user's own ignore rules (a global Makefile or *.lock pattern) must not drop a
+    // file the project needs, nor make git refuse the whole add.
+    std::vector<std::string> add = {"add", "-f", "--"};
     add.insert(add.end(), files.begin(), files.end());
     if (with_lockfile) add.push_back("Cargo.lock");
     TARNWICK_TRY(run_git(destination, add));
@@ -56,7 +61,10 @@ Status create_github_repo(const std::string& slug, const std::string& descriptio
 }
 
 std::vector<std::string> next_commands(const NewReport& report, const std::string& slug) {
-    std::vector<std::string> next = {"cd " + report.created + " && make check"};
+    // The path is pasted into a shell: quoted where it needs it, and never read as an option.
+    const std::string where =
+        report.created.starts_with('-') ? "./" + report.created : report.created;
+    std::vector<std::string> next = {"cd " + shell_word(where) + " && make check"};
     if (!report.repo) {
         next.push_back("create the GitHub repo + push (or re-run with --github): gh repo create " +
                        slug + " --source . --push");
@@ -79,13 +87,16 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     // Everything the command line gave is checked before git is asked for the author, so a
     // refused line starts no child process at all.
     TARNWICK_TRY(validate_crate_name(args.name));
+    if (!args.no_pypi) TARNWICK_TRY(validate_python_name(args.name));
     if (args.github && args.no_git) {
         return CliError::usage("--github needs the initial commit; remove --no-git");
     }
     const std::string description = args.description.value_or(default_description(args.name));
     TARNWICK_TRY(check_description(description));
     TARNWICK_TRY(check_owner(args.owner));
-    const std::string author = args.author ? *args.author : default_author();
+    auto author_result = args.author ? Result<std::string>(*args.author) : default_author();
+    TARNWICK_TRY(author_result);
+    const std::string author = std::move(author_result).value();
     TARNWICK_TRY(check_author_everywhere(author, !args.author, !args.no_git));
     const std::string year = current_year();
 
@@ -105,6 +116,8 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     NewReport report;
     report.created = decode_lossy(destination);
     if (path_exists(destination)) return CliError::exists(report.created);
+    // Only a directory this run made itself is written into and has cargo and git run in it.
+    TARNWICK_TRY(claim_project_directory(destination, report.created));
 
     std::vector<std::string> written;
     TARNWICK_TRY(render_tree(template_root(), destination, context, written));
@@ -112,8 +125,12 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     report.files = std::move(written);
 
     // Formatting is a courtesy: without cargo the project is still complete.
-    (void)run_command("cargo", {"fmt"}, std::nullopt, destination);
-    const bool with_lockfile = generate_lockfile(destination);
+    const CargoToolchain toolchain = resolve_cargo_toolchain();
+    bool with_lockfile = false;
+    if (toolchain.usable) {
+        (void)run_command("cargo", {"fmt"}, std::nullopt, destination, toolchain.env);
+        with_lockfile = generate_lockfile(destination, toolchain);
+    }
 
     if (!args.no_git) {
         TARNWICK_TRY(commit_project(destination, report.files, with_lockfile, context));

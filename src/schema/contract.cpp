@@ -119,8 +119,9 @@ Json secrets_command() {
                  arg("--owner", "string", false, "GitHub owner, used when repo is a bare name."),
                  std::string(kDefaultOwner)),
              arg("--tap", "string", false,
-                 "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap, "
-                 "matching the generated release workflow)."),
+                 "Homebrew tap repo as OWNER/NAME to register the deploy key on (default: "
+                 "<owner>/homebrew-tap); another tap is recorded as the repository variable "
+                 "HOMEBREW_TAP, which the generated release workflow clones."),
              with_default(arg("--pypi-token-stdin", "boolean", false,
                               "Read the PyPI token from stdin (otherwise "
                               "$PYPI_API_TOKEN/$UV_PUBLISH_TOKEN, then the [pypi] token in "

@@ -78,7 +78,7 @@ TEST_F(RefusedLine, IsAUsageErrorThatWritesNothingAndStartsNoChild) {
          "as an option"},
         {{"secrets", "tool", "--owner=-R"}, "invalid repository \\\"-R/tool\\\""},
         {{"secrets", "acme/tool", "--tap=--help", "--dry-run"},
-         "invalid --tap \\\"--help\\\": a repository beginning with '-'"},
+         "invalid --tap \\\"--help\\\": use OWNER/NAME, a GitHub account and a repository name"},
     };
     for (const Case& c : cases) {
         std::string line;

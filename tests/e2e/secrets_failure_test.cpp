@@ -35,6 +35,7 @@ const std::string kSetCargo = "secret set CARGO_REGISTRY_TOKEN -R owner/tool";
 const std::string kList = "repo deploy-key list -R owner/homebrew-tap --json id,title";
 const std::string kAdd = "repo deploy-key add";
 const std::string kSetKey = "secret set HOMEBREW_TAP_DEPLOY_KEY -R owner/tool";
+const std::string kConfirm = "repo deploy-key list -R owner/homebrew-tap --json id,title,key";
 const std::string kSetPypi = "secret set PYPI_API_TOKEN -R owner/tool";
 
 }  // namespace
@@ -106,7 +107,8 @@ TEST(SecretsFailure, EachSecretSetFailureStopsThere) {
     const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
         {"CARGO_REGISTRY_TOKEN", {kAuth, kView, kViewTap, kSetCargo}},
         {"HOMEBREW_TAP_DEPLOY_KEY", {kAuth, kView, kViewTap, kSetCargo, kList, kAdd, kSetKey}},
-        {"PYPI_API_TOKEN", {kAuth, kView, kViewTap, kSetCargo, kList, kAdd, kSetKey, kSetPypi}},
+        {"PYPI_API_TOKEN",
+         {kAuth, kView, kViewTap, kSetCargo, kList, kAdd, kSetKey, kConfirm, kSetPypi}},
     };
     for (const auto& [secret, calls] : cases) {
         SCOPED_TRACE(secret);
@@ -139,26 +141,34 @@ TEST(SecretsFailure, ListingFailsOrIsNotJson) {
                    {kAuth, kView, kViewTap, kSetCargo, kList});
 }
 
-TEST(SecretsFailure, DeleteFailingMidwayKeepsEarlierDeletes) {
+// The new key is on the tap before any old one goes, so a delete that fails midway leaves the
+// new key and the older ones not yet deleted.
+TEST(SecretsFailure, DeleteFailingMidwayKeepsTheNewKeyAndEarlierDeletes) {
     SecretsWorld w;
-    w.answer("repo_deploy-key_list.stdout",
-             "[{\"id\":1,\"title\":\"tool release (CI push)\"},"
-             "{\"id\":2,\"title\":\"tool release (CI push)\"},"
-             "{\"id\":3,\"title\":\"tool release (CI push)\"}]");
+    for (int id : {1, 2, 3}) w.seed_key("owner/homebrew-tap", id, "tool release (CI push)");
     w.answer("repo_deploy-key_delete.2.exit", "1");
     w.answer("repo_deploy-key_delete.2.stderr", "HTTP 422: key is in use\n");
-    expect_failure(
-        w, backend_envelope("gh: HTTP 422: key is in use"),
-        {kAuth, kView, kViewTap, kSetCargo, kList, "repo deploy-key delete 1 -R owner/homebrew-tap",
-         "repo deploy-key delete 2 -R owner/homebrew-tap"});
+    expect_failure(w, backend_envelope("gh: HTTP 422: key is in use"),
+                   {kAuth, kView, kViewTap, kSetCargo, kList, kAdd,
+                    "repo deploy-key delete 1 -R owner/homebrew-tap",
+                    "repo deploy-key delete 2 -R owner/homebrew-tap"});
+    const std::string added = read_file(w.log_file(5, "file"));
+    EXPECT_EQ(w.registered_keys("owner/homebrew-tap"),
+              (std::vector<std::string>{"ssh-ed25519 AAAAseeded", "ssh-ed25519 AAAAseeded",
+                                        added.substr(0, added.find('\n'))}));
 }
 
-TEST(SecretsFailure, AddFailingRemovesTheUploadFile) {
+// An add that fails (an HTTP 502, say) comes before any delete: the tap keeps the key the
+// release uses now.
+TEST(SecretsFailure, AddFailingKeepsTheOldKeyAndRemovesTheUploadFile) {
     SecretsWorld w;
+    w.seed_key("owner/homebrew-tap", 7, "tool release (CI push)", "ssh-ed25519 AAAAworking");
     w.answer("repo_deploy-key_add.exit", "1");
-    w.answer("repo_deploy-key_add.stderr", "HTTP 422: key is already in use\n");
-    expect_failure(w, backend_envelope("gh: HTTP 422: key is already in use"),
+    w.answer("repo_deploy-key_add.stderr", "HTTP 502: Bad Gateway\n");
+    expect_failure(w, backend_envelope("gh: HTTP 502: Bad Gateway"),
                    {kAuth, kView, kViewTap, kSetCargo, kList, kAdd});
+    EXPECT_EQ(w.registered_keys("owner/homebrew-tap"),
+              std::vector<std::string>{"ssh-ed25519 AAAAworking"});
     // The file existed while gh ran: it received the public key.
     EXPECT_EQ(read_file(w.log_file(5, "file")).rfind("ssh-ed25519 ", 0), 0u);
 }
@@ -167,14 +177,13 @@ TEST(SecretsFailure, SshKeygenMissingFailingOrWritingNothing) {
     SecretsWorld w;
     const std::string path = std::string(TARNWICK_FAKES_DIR) + ":" + w.shell_tools();
     expect_failure(w, backend_envelope("ssh-keygen: No such file or directory (os error 2)"),
-                   {kAuth, kView, kViewTap, kSetCargo},
+                   {kAuth, kView, kViewTap},
                    {{"PATH", path}, {"CARGO_REGISTRY_TOKEN", "crates-f"}});
 
     SecretsWorld f;
     f.fake_tool("ssh-keygen", "#!/bin/sh\necho 'Saving key failed: disk full' >&2\nexit 1\n");
     expect_failure(
-        f, backend_envelope("ssh-keygen: Saving key failed: disk full"),
-        {kAuth, kView, kViewTap, kSetCargo},
+        f, backend_envelope("ssh-keygen: Saving key failed: disk full"), {kAuth, kView, kViewTap},
         {{"PATH", f.bin.path() + ":" + std::string(TARNWICK_FAKES_DIR) + ":" + f.shell_tools()},
          {"CARGO_REGISTRY_TOKEN", "crates-f"}});
 
@@ -187,6 +196,15 @@ TEST(SecretsFailure, SshKeygenMissingFailingOrWritingNothing) {
     expect_failure(
         h, io_envelope("No such file or directory (os error 2)"), {kAuth, kView, kViewTap},
         {{"PATH", h.bin.path() + ":" + std::string(TARNWICK_FAKES_DIR) + ":" + h.shell_tools()}});
+}
+
+// The key pair is made before the first secret is set: a temporary directory that cannot hold
+// it stops the run with the crates token still unset.
+TEST(SecretsFailure, UnusableTmpdirStopsBeforeTheFirstSecret) {
+    SecretsWorld w;
+    expect_failure(w, io_envelope("No such file or directory (os error 2)"),
+                   {kAuth, kView, kViewTap},
+                   {{"TMPDIR", w.tmp / "missing"}, {"CARGO_REGISTRY_TOKEN", "crates-f"}});
 }
 
 TEST(SecretsFailure, PypiStdinNotUtf8StopsBeforeAnyGhCall) {
