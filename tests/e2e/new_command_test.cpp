@@ -462,7 +462,7 @@ TEST_F(NewCommand, TheCdCommandIsOneShellWordAndTextIsEscaped) {
     auto t = tarnwick({"new", "demo", "--no-git", "--into", "x\x1b[31m\ty", "-o", "text"}, options);
     ASSERT_EQ(t.exit_code, 0) << t.err;
     EXPECT_EQ(t.out.substr(0, t.out.find("Next:")),
-              "Scaffolded x\\u{1b}[31m\\ty/demo (16 files)\n");
+              "Scaffolded x\\u{1b}[31m\\ty/demo (17 files)\n");
     EXPECT_NE(t.out.find("  - cd 'x\\u{1b}[31m\\ty/demo' && make check\n"), std::string::npos)
         << t.out;
     auto j = tarnwick({"check", "demo", "--into", "x\x1b[31m\ty", "-o", "text"}, options);
