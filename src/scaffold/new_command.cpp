@@ -8,6 +8,7 @@
 #include "core/stdio.hpp"
 #include "core/text.hpp"
 #include "output/new_report.hpp"
+#include "process/gh_version.hpp"
 #include "process/runner.hpp"
 #include "scaffold/cargo_toolchain.hpp"
 #include "scaffold/commit_identity.hpp"
@@ -99,6 +100,10 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     const std::string author = std::move(author_result).value();
     TARNWICK_TRY(check_author_everywhere(author, !args.author, !args.no_git));
     const std::string year = current_year();
+    // Asked before anything is written: an older gh would fail only after the first commit.
+    if (args.github) {
+        TARNWICK_TRY(require_gh(kGhForRepoCreate, "`tarnwick new --github`"));
+    }
 
     const TemplateContext context{
         .name = args.name,

@@ -7,6 +7,7 @@
 #include "core/redaction.hpp"
 #include "core/stdio.hpp"
 #include "core/text.hpp"
+#include "process/gh_version.hpp"
 #include "secrets/release_secrets.hpp"
 #include "secrets/token_sources.hpp"
 
@@ -34,7 +35,9 @@ Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
     TARNWICK_TRY(check_tap_syntax(args.tap));
     const std::string target = resolve_target(args.repo, args.owner);
     TARNWICK_TRY(check_gh_repository("repository", target));
+    // An older gh would fail at its first `--json` listing, after a secret was already set.
     if (args.verify) {
+        TARNWICK_TRY(require_gh(kGhForSecrets, "`tarnwick secrets --verify`"));
         auto report = verify(target);
         TARNWICK_TRY(report);
         return render_verify_report(report.value(), format) + "\n";
@@ -54,6 +57,7 @@ Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
     if (pypi.value()) add_secret_with_lines(*pypi.value());
     if (cargo) add_secret_with_lines(*cargo);
 
+    if (!args.dry_run) TARNWICK_TRY(require_gh(kGhForSecrets, "`tarnwick secrets`"));
     auto report = bootstrap(target, tap, tap != default_tap, cargo, pypi.value(), args.dry_run);
     TARNWICK_TRY(report);
     return render_secrets_report(report.value(), format) + "\n";

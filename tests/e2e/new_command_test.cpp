@@ -153,11 +153,13 @@ TEST_F(NewCommand, GithubCreatesAndPushesThroughGh) {
               "Created and pushed github.com/kestrow/demo\nNext:\n"
               "  - cd ./demo && make check\n  - tarnwick secrets kestrow/demo\n"
               "  - make release-patch  # bump, tag; pushing the tag publishes\n");
-    EXPECT_EQ(read_file(log + "/000.args"),
+    // gh's version is asked first, before anything is written.
+    EXPECT_EQ(read_file(log + "/000.args"), "--version\n");
+    EXPECT_EQ(read_file(log + "/001.args"),
               "repo\ncreate\nkestrow/demo\n--public\n--description\nA ordoval-compliant CLI "
               "(demo).\n--source\n./demo\n--remote\norigin\n--push\n");
-    EXPECT_EQ(read_file(log + "/000.stdin"), "");
-    EXPECT_FALSE(exists(log + "/001.args"));
+    EXPECT_EQ(read_file(log + "/001.stdin"), "");
+    EXPECT_FALSE(exists(log + "/002.args"));
 
     auto j = tarnwick(
         {"new", "other", "--github", "--owner", "acme", "--description", "Caf\xC3\xA9 # {{x}}"},
@@ -168,9 +170,27 @@ TEST_F(NewCommand, GithubCreatesAndPushesThroughGh) {
                          "publishes\"],\"repo\":\"acme/other\"}\n"),
               std::string::npos)
         << j.out;
-    EXPECT_EQ(read_file(log + "/001.args"),
+    EXPECT_EQ(read_file(log + "/003.args"),
               "repo\ncreate\nacme/other\n--public\n--description\nCaf\xC3\xA9 # "
               "{{x}}\n--source\n./other\n--remote\norigin\n--push\n");
+}
+
+TEST_F(NewCommand, GithubWithAnOldGhWritesNothing) {
+    const std::string log = home() + "/gh-log";
+    RunOptions options;
+    options.env["FAKE_GH_LOG"] = log;
+    options.env["FAKE_GH_VERSION"] = "2.2.1";
+    auto r = tarnwick({"new", "demo", "--github"}, options);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"hint\":\"ensure `gh` is installed and "
+              "authenticated (`gh auth status`)\",\"kind\":\"backend\",\"message\":\"gh: gh 2.2.1 "
+              "is too old: `tarnwick new --github` needs gh 2.3.0 or newer; upgrade gh: "
+              "https://github.com/cli/cli#installation (distribution packages are often "
+              "older)\"}}\n");
+    EXPECT_FALSE(exists(work("demo")));
+    EXPECT_EQ(read_file(log + "/000.args"), "--version\n");
+    EXPECT_FALSE(exists(log + "/001.args"));
 }
 
 TEST_F(NewCommand, GithubFailureIsABackendErrorAfterTheLocalCommit) {
