@@ -28,9 +28,10 @@ bool generate_lockfile(const std::string& destination, const CargoToolchain& too
     std::vector<std::string> env = toolchain.env;
     env.push_back("CARGO_NET_RETRY=0");
     for (const bool offline : {true, false}) {
-        std::vector<std::string> args = {"generate-lockfile"};
+        std::vector<std::string> args = {"generate-lockfile", "--manifest-path",
+                                         destination + "/Cargo.toml"};
         if (offline) args.push_back("--offline");
-        auto run = run_command("cargo", args, std::nullopt, destination, env);
+        auto run = run_command("cargo", args, std::nullopt, std::nullopt, env);
         if (!run) return false;  // no cargo: the network cannot help either
         if (run->success) return path_exists(destination + "/Cargo.lock");
     }
@@ -133,7 +134,11 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     const CargoToolchain toolchain = resolve_cargo_toolchain();
     bool with_lockfile = false;
     if (toolchain.usable) {
-        (void)run_command("cargo", {"fmt"}, std::nullopt, destination, toolchain.env);
+        // Started where tarnwick was, not in the destination: cargo reads .cargo/config.toml
+        // from its working directory upwards, and one planted above --into could alias `fmt`
+        // or wrap rustc with a program of its own.
+        (void)run_command("cargo", {"fmt", "--manifest-path", destination + "/Cargo.toml"},
+                          std::nullopt, std::nullopt, toolchain.env);
         with_lockfile = generate_lockfile(destination, toolchain);
     }
 

@@ -111,3 +111,49 @@ TEST_F(ForeignCode, AToolchainFileNearTheDestinationNeverChoosesCargo) {
         EXPECT_FALSE(exists(marker)) << read_file(marker);
     }
 }
+
+// A cargo configuration near the destination is never read: cargo runs where tarnwick was
+// started, so neither an alias for `fmt` nor a rustc wrapper planted in or above --into runs.
+TEST_F(ForeignCode, ACargoConfigNearTheDestinationIsNeverRead) {
+    const char* cargo_home = std::getenv("CARGO_HOME");
+    const char* real_home = std::getenv("HOME");
+    const std::string cargo_bin =
+        (cargo_home && *cargo_home ? std::string(cargo_home)
+                                   : std::string(real_home ? real_home : "") + "/.cargo") +
+        "/bin";
+    if (::access((cargo_bin + "/cargo").c_str(), X_OK) != 0) {
+        GTEST_SKIP() << "cargo is not installed";
+    }
+    const std::string marker = bins_ / "MARKER";
+    const std::string planted = bins_ / "planted.sh";
+    write_file(planted, "#!/bin/sh\necho \"$0 $*\" >> '" + marker + "'\n");
+    std::filesystem::permissions(planted, std::filesystem::perms::owner_all);
+    std::vector<std::string> tools = shell_tools();
+    tools.push_back("git");
+    const std::string dir = tool_dir(tools);
+    for (const char* tool : {"cargo", "cargo-fmt", "rustfmt", "rustc", "rustup"}) {
+        if (::access((cargo_bin + "/" + tool).c_str(), X_OK) == 0) {
+            std::filesystem::create_symlink(cargo_bin + "/" + tool, dir + "/" + tool);
+        }
+    }
+    // The alias names an external subcommand; this one is on PATH, as the planted tool.
+    std::filesystem::create_symlink(planted, dir + "/cargo-planted-fmt");
+    const std::string config =
+        "[alias]\nfmt = \"planted-fmt\"\n[build]\nrustc-wrapper = \"" + planted + "\"\n";
+    const struct {
+        const char* what;
+        const char* config_dir;  // relative to the work directory
+        const char* into;
+    } cases[] = {{"in --into", "in/.cargo", "in"}, {"above --into", "up/.cargo", "up/deeper"}};
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        write_file(work(c.config_dir) + "/config.toml", config);
+        RunOptions options;
+        options.cwd = bins_.path();  // started away from the planted configuration
+        const std::string name = "c" + std::to_string(n++);
+        auto r = tarnwick({"new", name, "--no-git", "--into", work(c.into)}, dir, options);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_FALSE(exists(marker)) << read_file(marker);
+    }
+}

@@ -390,7 +390,9 @@ TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTreeAndItsLockFile) {
     auto r = tarnwick({"new", name}, dir, options);
     ASSERT_EQ(r.exit_code, 0) << r.err;
 
-    EXPECT_EQ(read_file(log), "fmt -> 0\ngenerate-lockfile --offline -> 0\n");
+    const std::string manifest = "--manifest-path ./" + name + "/Cargo.toml";
+    EXPECT_EQ(read_file(log),
+              "fmt " + manifest + " -> 0\ngenerate-lockfile " + manifest + " --offline -> 0\n");
     std::vector<std::string> files = sorted_project_files();
     EXPECT_NE(r.out.find("\"files\":" + json_string_list(files) + ","), std::string::npos) << r.out;
     files.push_back("Cargo.lock");
