@@ -12,26 +12,13 @@
 #include "scaffold/commit_identity.hpp"
 #include "scaffold/crate_name.hpp"
 #include "scaffold/destination.hpp"
+#include "scaffold/lockfile.hpp"
 #include "scaffold/option_values.hpp"
 #include "scaffold/render.hpp"
 #include "scaffold/template_values.hpp"
 
 namespace tarnwick {
 namespace {
-
-// Pins the dependencies in Cargo.lock, so the first commit builds with --locked as the release
-// does. The cache first, then the network with cargo's retries off: without a network this
-// fails at once instead of retrying for seconds. Like formatting, its outcome is not an error.
-bool generate_lockfile(const std::string& destination) {
-    for (const bool offline : {true, false}) {
-        std::vector<std::string> args = {"generate-lockfile"};
-        if (offline) args.push_back("--offline");
-        auto run = run_command("cargo", args, std::nullopt, destination, {"CARGO_NET_RETRY=0"});
-        if (!run) return false;  // no cargo: the network cannot help either
-        if (run->success) return path_exists(destination + "/Cargo.lock");
-    }
-    return false;
-}
 
 Status commit_project(const std::string& destination, const std::vector<std::string>& files,
                       bool with_lockfile, const TemplateContext& context) {
