@@ -188,9 +188,8 @@ Json update_command() {
         {"stability", "beta"},
         {"args",
          Json::array({
-             with_default(arg("path", "path", false,
-                              "Project directory, or any directory inside it."),
-                          "."),
+             with_default(
+                 arg("path", "path", false, "Project directory, or any directory inside it."), "."),
              with_default(arg("--dry-run", "boolean", false,
                               "Report the files that would change and the conflicts that would "
                               "arise, changing no ref, index or work-tree file."),

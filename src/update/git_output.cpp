@@ -57,7 +57,7 @@ std::optional<RenderCommit> scaffold_root(std::string_view rev_list) {
 }
 
 std::optional<std::vector<std::optional<std::string>>> cat_file_batch(std::string_view out,
-                                                                       std::size_t count) {
+                                                                      std::size_t count) {
     std::vector<std::optional<std::string>> objects;
     for (std::size_t i = 0; i < count; ++i) {
         const auto eol = out.find('\n');

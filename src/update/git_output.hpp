@@ -29,7 +29,7 @@ std::optional<RenderCommit> scaffold_root(std::string_view rev_list);
 // The objects of `git cat-file --batch`, in request order; a missing one is absent. nullopt
 // when the output does not have that shape (count objects, each "OID TYPE SIZE" and its bytes).
 std::optional<std::vector<std::optional<std::string>>> cat_file_batch(std::string_view out,
-                                                                       std::size_t count);
+                                                                      std::size_t count);
 
 // From `git status --porcelain=v2 --branch -z`.
 struct WorkTreeStatus {

@@ -31,9 +31,10 @@ std::optional<std::string> package_value(std::string_view cargo_toml, std::strin
             in_package = line == "[package]";
             continue;
         }
-        if (in_package && line.starts_with(prefix) && line.size() >= prefix.size() + suffix.size() &&
-            line.ends_with(suffix)) {
-            return std::string(line.substr(prefix.size(), line.size() - prefix.size() - suffix.size()));
+        if (in_package && line.starts_with(prefix) &&
+            line.size() >= prefix.size() + suffix.size() && line.ends_with(suffix)) {
+            return std::string(
+                line.substr(prefix.size(), line.size() - prefix.size() - suffix.size()));
         }
     }
     return std::nullopt;

@@ -76,17 +76,20 @@ Status refuse_operation_in_progress(const Repo& repo) {
         const char* finish;
     };
     constexpr InProgress kOperations[] = {
-        {"MERGE_HEAD", "a merge", "finish it with `git commit` or undo it with `git merge --abort`"},
-        {"rebase-merge", "a rebase", "finish it with `git rebase --continue` or `git rebase --abort`"},
+        {"MERGE_HEAD", "a merge",
+         "finish it with `git commit` or undo it with `git merge --abort`"},
+        {"rebase-merge", "a rebase",
+         "finish it with `git rebase --continue` or `git rebase --abort`"},
         {"rebase-apply", "a rebase or `git am`", "finish it or abort it"},
         {"CHERRY_PICK_HEAD", "a cherry-pick",
          "finish it with `git cherry-pick --continue` or `git cherry-pick --abort`"},
-        {"REVERT_HEAD", "a revert", "finish it with `git revert --continue` or `git revert --abort`"},
+        {"REVERT_HEAD", "a revert",
+         "finish it with `git revert --continue` or `git revert --abort`"},
     };
     for (const InProgress& op : kOperations) {
         if (path_exists(repo.git_dir + "/" + op.marker)) {
-            return CliError::git(std::string(op.what) + " is in progress in " + repo.display + "; " +
-                                 op.finish + std::string(kAgain));
+            return CliError::git(std::string(op.what) + " is in progress in " + repo.display +
+                                 "; " + op.finish + std::string(kAgain));
         }
     }
     return Ok{};
@@ -114,20 +117,23 @@ Result<std::string> clean_head(const Repo& repo) {
                              std::string(kAgain));
     }
     if (!status.head) {
-        return CliError::git(repo.display + " has no commits; there is no tarnwick render to update");
+        return CliError::git(repo.display +
+                             " has no commits; there is no tarnwick render to update");
     }
     return *status.head;
 }
 
 Result<RenderCommit> find_base(const Repo& repo) {
     const GitCall git{repo.top, {}};
-    auto log = git_stdout(git, {"log", "--topo-order", "--grep=^" + std::string(kRenderTrailer) + ": ",
-                                "--format=%H%x1f%T%x1f%(trailers:key=" + std::string(kRenderTrailer) +
-                                    ",valueonly,separator=%x2C)%x1e",
-                                "HEAD"});
+    auto log =
+        git_stdout(git, {"log", "--topo-order", "--grep=^" + std::string(kRenderTrailer) + ": ",
+                         "--format=%H%x1f%T%x1f%(trailers:key=" + std::string(kRenderTrailer) +
+                             ",valueonly,separator=%x2C)%x1e",
+                         "HEAD"});
     if (!log) return std::move(log).error();
     if (auto render = latest_render(*log)) return *render;
-    auto roots = git_stdout(git, {"rev-list", "--max-parents=0", "--format=%H%x1f%T%x1f%s", "HEAD"});
+    auto roots =
+        git_stdout(git, {"rev-list", "--max-parents=0", "--format=%H%x1f%T%x1f%s", "HEAD"});
     if (!roots) return std::move(roots).error();
     if (auto root = scaffold_root(*roots)) return *root;
     return CliError::git("no tarnwick render in the history of " + repo.display +
@@ -225,15 +231,14 @@ Result<std::string> commit_render(const Repo& repo, const TemplateContext& conte
                                   const std::vector<std::string>& object_env) {
     const CommitIdentity identity = commit_identity(context.author);
     const std::string version(kVersion);
-    const std::string message =
-        "chore: tarnwick " + version + " render of " + context.name + "\n\n" +
-        "The project as tarnwick " + version +
-        " renders it, with no local edits. `tarnwick update` merged\n"
-        "this commit, and starts from it the next time.\n\n" +
-        std::string(kRenderTrailer) + ": " + version + "\n";
-    auto commit = git_stdout({repo.top, object_env},
-                             {"-c", "user.name=" + identity.name, "-c", "user.email=" + identity.email,
-                              "commit-tree", tree, "-p", parent, "-m", message});
+    const std::string message = "chore: tarnwick " + version + " render of " + context.name +
+                                "\n\n" + "The project as tarnwick " + version +
+                                " renders it, with no local edits. `tarnwick update` merged\n"
+                                "this commit, and starts from it the next time.\n\n" +
+                                std::string(kRenderTrailer) + ": " + version + "\n";
+    auto commit = git_stdout({repo.top, object_env}, {"-c", "user.name=" + identity.name, "-c",
+                                                      "user.email=" + identity.email, "commit-tree",
+                                                      tree, "-p", parent, "-m", message});
     if (!commit) return std::move(commit).error();
     return std::string(trim(*commit));
 }
@@ -251,8 +256,8 @@ Result<std::vector<std::string>> changed_paths(const GitCall& git, const std::st
 Status dry_merge(const Repo& repo, const std::string& head, const std::string& render,
                  const std::vector<std::string>& object_env, UpdateReport& report) {
     const GitCall git{repo.top, object_env};
-    auto run = git_run(git, {"merge-tree", "--write-tree", "--name-only", "--no-messages", "-z",
-                             head, render});
+    auto run = git_run(
+        git, {"merge-tree", "--write-tree", "--name-only", "--no-messages", "-z", head, render});
     if (!run) return std::move(run).error();
     auto pieces = split_nul(run->stdout_text);
     // Exit status 1 means conflicts; the tree and the conflicted paths are printed either way.
@@ -340,7 +345,8 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     if (args.dry_run) {
         const std::string objects = **scratch / "objects";
         for (const std::string& dir : {objects, objects + "/pack", objects + "/info"}) {
-            if (::mkdir(dir.c_str(), 0700) != 0) return CliError::io(dir + ": " + OsError{errno}.text());
+            if (::mkdir(dir.c_str(), 0700) != 0)
+                return CliError::io(dir + ": " + OsError{errno}.text());
         }
         object_env = {"GIT_OBJECT_DIRECTORY=" + objects,
                       "GIT_ALTERNATE_OBJECT_DIRECTORIES=" + repo->objects};

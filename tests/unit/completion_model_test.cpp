@@ -74,9 +74,9 @@ TEST(CompletionModel, ValuesCompleteByKind) {
     EXPECT_EQ(sub(model, "completions").positionals[0].choices,
               (std::vector<std::string>{"bash", "elvish", "fish", "powershell", "zsh"}));
     // help names a sibling command.
-    EXPECT_EQ(sub(model, "help").positionals[0].choices,
-              (std::vector<std::string>{"new", "check", "secrets", "schema", "completions",
-                                        "update"}));
+    EXPECT_EQ(
+        sub(model, "help").positionals[0].choices,
+        (std::vector<std::string>{"new", "check", "secrets", "schema", "completions", "update"}));
     ASSERT_EQ(sub(model, "update").positionals.size(), 1u);
     EXPECT_EQ(sub(model, "update").positionals[0].value, ValueKind::Directory);
 }

@@ -64,8 +64,10 @@ TEST(RenderAnswers, AMissingOrBrokenLineIsNamed) {
 TEST(GitOutput, LatestRenderIsTheFirstCommitWithATrailerValue) {
     const std::string log =
         "c3\x1ft3\x1f\x1e\n"  // a message that only quotes the trailer
-        "c2\x1ft2\x1f" "0.2.0,0.2.1\x1e\n"
-        "c1\x1ft1\x1f" "0.1.9\x1e\n";
+        "c2\x1ft2\x1f"
+        "0.2.0,0.2.1\x1e\n"
+        "c1\x1ft1\x1f"
+        "0.1.9\x1e\n";
     auto render = latest_render(log);
     ASSERT_TRUE(render);
     EXPECT_EQ(render->commit, "c2");
@@ -77,20 +79,24 @@ TEST(GitOutput, LatestRenderIsTheFirstCommitWithATrailerValue) {
 
 TEST(GitOutput, ScaffoldRootNeedsTheExactSubject) {
     const std::string roots =
-        "commit r1\nr1\x1ftr1\x1f" "chore: scaffold  with tarnwick\n"
-        "commit r2\nr2\x1ftr2\x1f" "Initial commit\n"
-        "commit r3\nr3\x1ftr3\x1f" "chore: scaffold demo with tarnwick\n";
+        "commit r1\nr1\x1ftr1\x1f"
+        "chore: scaffold  with tarnwick\n"
+        "commit r2\nr2\x1ftr2\x1f"
+        "Initial commit\n"
+        "commit r3\nr3\x1ftr3\x1f"
+        "chore: scaffold demo with tarnwick\n";
     auto root = scaffold_root(roots);
     ASSERT_TRUE(root);
     EXPECT_EQ(root->commit, "r3");
     EXPECT_EQ(root->tree, "tr3");
     EXPECT_FALSE(root->version);
-    EXPECT_FALSE(scaffold_root("commit r2\nr2\x1ftr2\x1f" "chore: scaffold demo\n"));
+    EXPECT_FALSE(
+        scaffold_root("commit r2\nr2\x1ftr2\x1f"
+                      "chore: scaffold demo\n"));
 }
 
 TEST(GitOutput, CatFileBatchKeepsOrderAndMissingObjects) {
-    auto objects = cat_file_batch(
-        "a1 blob 3\nx\ny\nHEAD:pyproject.toml missing\nb2 blob 0\n\n", 3);
+    auto objects = cat_file_batch("a1 blob 3\nx\ny\nHEAD:pyproject.toml missing\nb2 blob 0\n\n", 3);
     ASSERT_TRUE(objects);
     ASSERT_EQ(objects->size(), 3u);
     EXPECT_EQ((*objects)[0], "x\ny");
@@ -141,9 +147,10 @@ TEST(UpdateReport, TextForEachOutcome) {
     report.conflicts.clear();
     report.commit = "0123456789abcdef0123";
     report.notes = {"Cargo.lock stays"};
-    EXPECT_EQ(render_update_text(report),
-              "Updated demo from an earlier tarnwick to the templates of tarnwick 0.2.0: 1 file "
-              "changed, merge commit 0123456789ab\nChanged:\n  - README.md\nNote: Cargo.lock stays");
+    EXPECT_EQ(
+        render_update_text(report),
+        "Updated demo from an earlier tarnwick to the templates of tarnwick 0.2.0: 1 file "
+        "changed, merge commit 0123456789ab\nChanged:\n  - README.md\nNote: Cargo.lock stays");
 }
 
 TEST(UpdateReport, JsonKeysInByteOrderWithNulls) {
