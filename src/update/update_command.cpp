@@ -123,6 +123,18 @@ Result<std::string> clean_head(const Repo& repo) {
     return *status.head;
 }
 
+// The variable is a ":"-separated list; git reads an entry that starts with a double quote as a
+// C-style quoted path, which is how a path with a colon in it gets through.
+std::string alternate_entry(const std::string& path) {
+    if (path.find_first_of(":\"") == std::string::npos) return path;
+    std::string quoted = "\"";
+    for (char c : path) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
 Result<RenderCommit> find_base(const Repo& repo) {
     const GitCall git{repo.top, {}};
     auto log =
@@ -349,7 +361,7 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
                 return CliError::io(dir + ": " + OsError{errno}.text());
         }
         object_env = {"GIT_OBJECT_DIRECTORY=" + objects,
-                      "GIT_ALTERNATE_OBJECT_DIRECTORIES=" + repo->objects};
+                      "GIT_ALTERNATE_OBJECT_DIRECTORIES=" + alternate_entry(repo->objects)};
     }
 
     auto pristine = build_pristine(*repo, *context, *files, **scratch, object_env);
