@@ -122,7 +122,10 @@ git diff --name-only --no-renames -z "\$head" HEAD >/dev/null
 rm -rf "\$scratch"
 SH
 chmod +x "$work/update-children.sh"
-"${hf[@]}" "$work/update.json" --runs 30 -N --prepare "rm -rf demo && cp -R $work/earlier demo" \
+# With -N the prepare step runs without a shell too, hence a script.
+printf '#!/bin/sh\nrm -rf demo && cp -R "%s" demo\n' "$work/earlier" > "$work/reset-demo.sh"
+chmod +x "$work/reset-demo.sh"
+"${hf[@]}" "$work/update.json" --runs 30 -N --prepare "$work/reset-demo.sh" \
   "$work/update-children.sh" "$bin update demo -o json" >/dev/null
 python3 "$here/ratios.py" "$work/update.json" \
   "update: tarnwick update vs a script running the same git and cargo commands" 1.5
