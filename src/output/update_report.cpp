@@ -6,7 +6,7 @@
 namespace tarnwick {
 namespace {
 
-std::string count(std::size_t n, const char* one, const char* many) {
+std::string count_of(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
@@ -14,7 +14,7 @@ std::string short_commit(const std::string& commit) {
     return commit.substr(0, 12);
 }
 
-void list(std::string& text, const char* title, const std::vector<std::string>& items) {
+void list_lines(std::string& text, const char* title, const std::vector<std::string>& items) {
     if (items.empty()) return;
     text += "\n";
     text += title;
@@ -32,17 +32,17 @@ std::string render_update_text(const UpdateReport& report) {
         text = report.project + " already matches " + target + ": nothing to do";
     } else if (report.dry_run) {
         text = "Dry run: updating " + report.project + " from " + origin + " to " + target +
-               " would change " + count(report.files.size(), "file", "files") + ", " +
+               " would change " + count_of(report.files.size(), "file", "files") + ", " +
                (report.conflicts.empty()
                     ? std::string("without conflicts")
-                    : "with " + count(report.conflicts.size(), "conflict", "conflicts"));
-        list(text, "Would change:", report.files);
-        list(text, "Would conflict:", report.conflicts);
+                    : "with " + count_of(report.conflicts.size(), "conflict", "conflicts"));
+        list_lines(text, "Would change:", report.files);
+        list_lines(text, "Would conflict:", report.conflicts);
     } else {
         text = "Updated " + report.project + " from " + origin + " to " + target + ": " +
-               count(report.files.size(), "file", "files") + " changed";
+               count_of(report.files.size(), "file", "files") + " changed";
         if (report.commit) text += ", merge commit " + short_commit(*report.commit);
-        list(text, "Changed:", report.files);
+        list_lines(text, "Changed:", report.files);
     }
     for (const std::string& note : report.notes) text += "\nNote: " + note;
     return text;

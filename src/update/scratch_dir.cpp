@@ -1,9 +1,10 @@
 #include "update/scratch_dir.hpp"
 
+#include <ftw.h>
+
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 #include <vector>
 
 #include "core/io.hpp"
@@ -20,9 +21,18 @@ Result<std::unique_ptr<ScratchDir>> ScratchDir::create() {
     return std::unique_ptr<ScratchDir>(new ScratchDir(buffer.data()));
 }
 
+namespace {
+
+// Children before their directory; symbolic links are removed, never followed.
+int remove_entry(const char* path, const struct stat*, int, struct FTW*) {
+    (void)std::remove(path);
+    return 0;
+}
+
+}  // namespace
+
 ScratchDir::~ScratchDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
+    (void)::nftw(path_.c_str(), remove_entry, 16, FTW_DEPTH | FTW_PHYS);
 }
 
 }  // namespace tarnwick

@@ -174,7 +174,7 @@ Result<BaseFiles> read_base_files(const Repo& repo, const std::string& commit) {
     return BaseFiles{o[0].value_or(""), o[1].value_or(""), o[2].has_value(), std::move(o[3])};
 }
 
-Result<std::string> read_whole_file(const std::string& path) {
+Result<std::string> read_render_file(const std::string& path) {
     auto fd = open_fd(path, O_RDONLY);
     if (!fd) return CliError::io(path + ": " + fd.error().text());
     auto text = read_all(fd->get(), 1 << 24);
@@ -182,7 +182,7 @@ Result<std::string> read_whole_file(const std::string& path) {
     return std::move(text).value();
 }
 
-Status write_whole_file(const std::string& path, std::string_view contents) {
+Status write_render_file(const std::string& path, std::string_view contents) {
     auto fd = open_fd(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
     if (!fd) return CliError::io(path + ": " + fd.error().text());
     auto written = write_all(fd->get(), contents);
@@ -210,7 +210,7 @@ Result<Pristine> build_pristine(const Repo& repo, const TemplateContext& context
     // The lock belongs to the render too: an update never drops it, and refreshes it only when
     // the manifest it pins has changed.
     if (base.cargo_lock) {
-        auto manifest = read_whole_file(dir + "/Cargo.toml");
+        auto manifest = read_render_file(dir + "/Cargo.toml");
         if (!manifest) return std::move(manifest).error();
         if (*manifest == base.cargo_toml || !generate_lockfile(dir)) {
             if (*manifest != base.cargo_toml) {
@@ -219,7 +219,7 @@ Result<Pristine> build_pristine(const Repo& repo, const TemplateContext& context
                     "crates are neither cached nor reachable); it stays as it was: run `cargo "
                     "generate-lockfile` and commit it");
             }
-            TARNWICK_TRY(write_whole_file(dir + "/Cargo.lock", *base.cargo_lock));
+            TARNWICK_TRY(write_render_file(dir + "/Cargo.lock", *base.cargo_lock));
         }
         files.push_back("Cargo.lock");
     }
