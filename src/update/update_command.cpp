@@ -212,8 +212,9 @@ Result<Pristine> build_pristine(const Repo& repo, const TemplateContext& context
     if (base.cargo_lock) {
         auto manifest = read_render_file(dir + "/Cargo.toml");
         if (!manifest) return std::move(manifest).error();
-        if (*manifest == base.cargo_toml || !generate_lockfile(dir)) {
-            if (*manifest != base.cargo_toml) {
+        const bool manifest_changed = *manifest != base.cargo_toml;
+        if (!manifest_changed || !generate_lockfile(dir)) {
+            if (manifest_changed) {
                 pristine.notes.push_back(
                     "Cargo.lock could not be refreshed for the new Cargo.toml (no cargo, or the "
                     "crates are neither cached nor reachable); it stays as it was: run `cargo "
@@ -367,9 +368,9 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     auto pristine = build_pristine(*repo, *context, *files, **scratch, object_env);
     if (!pristine) return std::move(pristine).error();
     report.notes = std::move(pristine->notes);
+    // A lock that could not be refreshed means the manifest changed, so the tree did too.
     if (pristine->tree == base->tree) {
         report.current = true;
-        report.notes.clear();
     } else {
         auto render = commit_render(*repo, *context, pristine->tree, base->commit, object_env);
         if (!render) return std::move(render).error();
