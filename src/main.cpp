@@ -18,6 +18,7 @@
 #include "scaffold/new_command.hpp"
 #include "schema/contract.hpp"
 #include "secrets/secrets_command.hpp"
+#include "update/update_command.hpp"
 
 namespace tarnwick {
 namespace {
@@ -70,6 +71,10 @@ Document run_command_line(const CliCommand& command, OutputFormat format) {
             },
             [](const Completions& c) {
                 return Document{completion_script(c.shell), WriteRule::FailLoudly};
+            },
+            // The report of `update` describes a merge that is already committed.
+            [&](const Update& c) {
+                return Document{run_update(c, format), WriteRule::IgnoreFailure};
             },
         },
         command);

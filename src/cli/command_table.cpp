@@ -78,6 +78,15 @@ constexpr std::array kCompletionsArgs{
     kOutput,
 };
 
+// `update`: the project directory, optional.
+constexpr std::array kUpdateArgs{
+    kHelp,
+    ArgSpec{"path", ArgKind::Positional, '\0', "PATH",
+            "Project directory, or any directory inside it", ".", ValueKind::Directory},
+    flag("dry-run", "Report what would change and what would conflict, changing nothing"),
+    kOutput,
+};
+
 constexpr std::array kHelpArgs{
     kHelp,
     positional("command", "COMMAND", "Print help for the subcommand(s)"),
@@ -96,6 +105,10 @@ constexpr std::array kSubcommands{
                 "Print the machine-readable contract (ordoval.dev) as JSON", kSchemaArgs},
     CommandSpec{CommandId::Completions, "completions", "Generate a shell completion script",
                 kCompletionsArgs},
+    CommandSpec{CommandId::Update, "update",
+                "Bring a project made by an earlier tarnwick up to these templates, keeping its "
+                "edits",
+                kUpdateArgs},
     CommandSpec{CommandId::Help, "help",
                 "Print this message or the help of the given subcommand(s)", kHelpArgs},
 };

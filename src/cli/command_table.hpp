@@ -9,7 +9,7 @@
 
 namespace tarnwick {
 
-enum class CommandId { Root, New, Check, Secrets, Schema, Completions, Help };
+enum class CommandId { Root, New, Check, Secrets, Schema, Completions, Update, Help };
 
 enum class ArgKind { Positional, Option, Flag };
 
@@ -33,6 +33,8 @@ struct ArgSpec {
 
     bool takes_value() const { return kind != ArgKind::Flag; }
     bool positional() const { return kind == ArgKind::Positional; }
+    // A positional with a default may be left out.
+    bool optional_positional() const { return positional() && !default_value.empty(); }
 };
 
 struct CommandSpec {

@@ -16,6 +16,7 @@ std::string value_display(const ArgSpec& arg) {
 }
 
 std::string arg_display(const ArgSpec& arg) {
+    if (arg.optional_positional()) return "[" + std::string(arg.value_name) + "]";
     if (arg.positional()) return value_display(arg);
     std::string text = arg.short_name ? std::string("-") + arg.short_name + ", " : "    ";
     text += "--" + std::string(arg.id);
@@ -58,8 +59,9 @@ std::string usage_line(const CommandSpec& command) {
     if (is_root(command)) return line + " [COMMAND]";
     for (const ArgSpec& arg : command.args) {
         if (!arg.positional()) continue;
-        line += command.id == CommandId::Help ? " [" + std::string(arg.value_name) + "]"
-                                              : " " + value_display(arg);
+        line += command.id == CommandId::Help || arg.optional_positional()
+                    ? " [" + std::string(arg.value_name) + "]"
+                    : " " + value_display(arg);
     }
     return line;
 }

@@ -299,7 +299,7 @@ Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv) 
     if (app.id == CommandId::Help) return help_request(matches);
 
     for (const ArgSpec* opt : positionals(app)) {
-        if (!matches.contains(opt->id)) {
+        if (!matches.contains(opt->id) && !opt->optional_positional()) {
             return report(app, "the following required arguments were not provided:\n  " +
                                    option_label(*opt));
         }
@@ -331,6 +331,9 @@ Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv) 
             break;
         case CommandId::Completions:
             cli.command = Completions{shell_of(value_of(matches, "shell", "bash"))};
+            break;
+        case CommandId::Update:
+            cli.command = Update{value_of(matches, "path", "."), flag_set(matches, "dry-run")};
             break;
         case CommandId::Root:
         case CommandId::Help:

@@ -26,6 +26,9 @@ CliError CliError::backend(std::string_view tool, std::string_view detail) {
 CliError CliError::backend_verbatim(std::string_view tool, std::string detail) {
     return {ErrorKind::Backend, std::string(tool), std::move(detail)};
 }
+CliError CliError::conflict(std::string message) {
+    return {ErrorKind::Conflict, std::move(message)};
+}
 
 namespace {
 
@@ -36,12 +39,14 @@ struct KindFacts {
     std::optional<std::string_view> hint;
 };
 
-constexpr std::array<KindFacts, 5> kKinds = {{
+constexpr std::array<KindFacts, 6> kKinds = {{
     {"usage", 3, "see `tarnwick --help` or `tarnwick schema`"},
     {"exists", 3, "choose another name, or remove the existing directory"},
     {"io", 2, std::nullopt},
     {"git", 2, std::nullopt},
     {"backend", 2, "ensure `gh` is installed and authenticated (`gh auth status`)"},
+    {"conflict", 4,
+     "resolve the conflicted files and `git commit` to finish, or `git merge --abort` to undo"},
 }};
 
 const KindFacts& facts(ErrorKind kind) {
@@ -72,6 +77,7 @@ std::string CliError::message() const {
             return first_ + ": " + second_;
         case ErrorKind::Usage:
         case ErrorKind::Io:
+        case ErrorKind::Conflict:
             return first_;
     }
     return first_;

@@ -14,29 +14,13 @@
 #include "scaffold/commit_identity.hpp"
 #include "scaffold/crate_name.hpp"
 #include "scaffold/destination.hpp"
+#include "scaffold/lockfile.hpp"
 #include "scaffold/option_values.hpp"
 #include "scaffold/render.hpp"
 #include "scaffold/template_values.hpp"
 
 namespace tarnwick {
 namespace {
-
-// Pins the dependencies in Cargo.lock, so the first commit builds with --locked as the release
-// does. The cache first, then the network with cargo's retries off: without a network this
-// fails at once instead of retrying for seconds. Like formatting, its outcome is not an error.
-bool generate_lockfile(const std::string& destination, const CargoToolchain& toolchain) {
-    std::vector<std::string> env = toolchain.env;
-    env.push_back("CARGO_NET_RETRY=0");
-    for (const bool offline : {true, false}) {
-        std::vector<std::string> args = {"generate-lockfile", "--manifest-path",
-                                         destination + "/Cargo.toml"};
-        if (offline) args.push_back("--offline");
-        auto run = run_command("cargo", args, std::nullopt, std::nullopt, env);
-        if (!run) return false;  // no cargo: the network cannot help either
-        if (run->success) return path_exists(destination + "/Cargo.lock");
-    }
-    return false;
-}
 
 Status commit_project(const std::string& destination, const std::vector<std::string>& files,
                       bool with_lockfile, const TemplateContext& context) {
@@ -132,15 +116,8 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
 
     // Formatting is a courtesy: without cargo the project is still complete.
     const CargoToolchain toolchain = resolve_cargo_toolchain();
-    bool with_lockfile = false;
-    if (toolchain.usable) {
-        // Started where tarnwick was, not in the destination: cargo reads .cargo/config.toml
-        // from its working directory upwards, and one planted above --into could alias `fmt`
-        // or wrap rustc with a program of its own.
-        (void)run_command("cargo", {"fmt", "--manifest-path", destination + "/Cargo.toml"},
-                          std::nullopt, std::nullopt, toolchain.env);
-        with_lockfile = generate_lockfile(destination, toolchain);
-    }
+    format_project(destination, toolchain);
+    const bool with_lockfile = generate_lockfile(destination, toolchain);
 
     if (!args.no_git) {
         TARNWICK_TRY(commit_project(destination, report.files, with_lockfile, context));

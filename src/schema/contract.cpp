@@ -171,6 +171,55 @@ Json completions_command() {
     };
 }
 
+// `update`, with the error kind that only it raises (conflict, in contract()'s errors).
+Json update_command() {
+    return {
+        {"name", "update"},
+        {"description",
+         "Bring a project made by an earlier tarnwick up to this version's templates, keeping "
+         "its local edits: render the templates with the project's own answers (read from its "
+         "pristine render in git history), commit that render on top of the previous one, and "
+         "merge it into the current branch with git. Refuses, changing nothing, a work tree "
+         "with uncommitted changes, a merge or rebase in progress, a directory outside git, and "
+         "a repository without a tarnwick render. Conflicts are left as git leaves them; `git "
+         "merge --abort` restores the commit. A second run changes nothing."},
+        {"effects", "idempotent"},
+        {"mutating", true},
+        {"cardinality", "single"},
+        {"stability", "beta"},
+        {"args",
+         Json::array({
+             with_default(
+                 arg("path", "path", false, "Project directory, or any directory inside it."), "."),
+             with_default(arg("--dry-run", "boolean", false,
+                              "Report the files that would change and the conflicts that would "
+                              "arise, changing no ref, index or work-tree file."),
+                          false),
+         })},
+        {"output_fields",
+         Json::array({
+             field("project", "string", "The project directory as given."),
+             field("from", "string",
+                   "tarnwick version of the base render; null for the first commit of `new`, "
+                   "which does not record it."),
+             field("to", "string", "This tarnwick's version."),
+             field("current", "boolean",
+                   "True when the templates render the project unchanged: nothing was done."),
+             field("dry_run", "boolean"),
+             field("files", "array", "Files the update changed (or would change), sorted."),
+             field("conflicts", "array",
+                   "With --dry-run: files that would conflict. Empty otherwise; a real conflict "
+                   "is the `conflict` error."),
+             field("base", "string", "Commit of the pristine render the merge starts from."),
+             field("render", "string",
+                   "Commit of the new pristine render that was merged (null when nothing was "
+                   "merged)."),
+             field("commit", "string", "The merge commit (null when none was made)."),
+             field("notes", "array", "Side notes, e.g. a Cargo.lock that could not be refreshed."),
+         })},
+    };
+}
+
 }  // namespace
 
 Json contract() {
@@ -189,7 +238,7 @@ Json contract() {
         {"output", {{"tty", "text"}, {"piped", "json"}}},
         {"global_args", Json::array({output})},
         {"commands", Json::array({new_command(), check_command(), secrets_command(),
-                                  schema_command(), completions_command()})},
+                                  schema_command(), completions_command(), update_command()})},
         {"errors",
          Json::array({
              error_kind("usage", 3, "Invalid command-line arguments or crate name."),
@@ -198,6 +247,10 @@ Json contract() {
              error_kind("git", 2, "A git operation failed (the files were still written)."),
              error_kind("backend", 2,
                         "An external tool (gh, ssh-keygen) failed; check `gh auth status`."),
+             error_kind("conflict", 4,
+                        "`update` merged the new templates and git stopped on conflicts: the "
+                        "merge is left in progress, with markers in the named files. Resolve "
+                        "and commit, or `git merge --abort`."),
          })},
     };
 }

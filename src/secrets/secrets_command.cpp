@@ -17,7 +17,7 @@ namespace {
 // gh would read a repository that begins with "-" as one of its own options.
 Status check_gh_repository(const char* what, const std::string& repo) {
     if (!repo.starts_with('-')) return Ok{};
-    return CliError::usage("invalid " + std::string(what) + " " + quoted(repo) +
+    return CliError::usage("invalid " + std::string(what) + " " + tarnwick::quoted(repo) +
                            ": a repository beginning with '-' would be read by gh as an option");
 }
 
@@ -25,7 +25,7 @@ Status check_gh_repository(const char* what, const std::string& repo) {
 // the write-enabled key would go there.
 Status check_tap_syntax(const std::optional<std::string>& tap) {
     if (!tap || is_github_repository(*tap)) return Ok{};
-    return CliError::usage("invalid --tap " + quoted(*tap) +
+    return CliError::usage("invalid --tap " + tarnwick::quoted(*tap) +
                            ": use OWNER/NAME, a GitHub account and a repository name");
 }
 
