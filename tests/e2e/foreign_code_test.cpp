@@ -18,6 +18,15 @@ protected:
     void SetUp() override { write_git_identity(home(), "Ada Lovelace", "ada@example.com"); }
 };
 
+// Where rustup installed the user's cargo and its proxies.
+std::string user_cargo_bin() {
+    const char* cargo_home = std::getenv("CARGO_HOME");
+    const char* real_home = std::getenv("HOME");
+    return (cargo_home && *cargo_home ? std::string(cargo_home)
+                                      : std::string(real_home ? real_home : "") + "/.cargo") +
+           "/bin";
+}
+
 }  // namespace
 
 // Two runs that race for one name: the exclusive mkdir lets exactly one of them have it,
@@ -61,12 +70,7 @@ TEST_F(ForeignCode, OfTwoSimultaneousRunsForOneNameExactlyOneSucceeds) {
 // cannot name a toolchain at all (a path toolchain needs no installation, so an unpinned
 // cargo would still reach it).
 TEST_F(ForeignCode, AToolchainFileNearTheDestinationNeverChoosesCargo) {
-    const char* cargo_home = std::getenv("CARGO_HOME");
-    const char* real_home = std::getenv("HOME");
-    const std::string rustup_bin =
-        (cargo_home && *cargo_home ? std::string(cargo_home)
-                                   : std::string(real_home ? real_home : "") + "/.cargo") +
-        "/bin";
+    const std::string rustup_bin = user_cargo_bin();
     if (::access((rustup_bin + "/rustup").c_str(), X_OK) != 0) {
         GTEST_SKIP() << "rustup is not installed";
     }
@@ -115,12 +119,7 @@ TEST_F(ForeignCode, AToolchainFileNearTheDestinationNeverChoosesCargo) {
 // A cargo configuration near the destination is never read: cargo runs where tarnwick was
 // started, so neither an alias for `fmt` nor a rustc wrapper planted in or above --into runs.
 TEST_F(ForeignCode, ACargoConfigNearTheDestinationIsNeverRead) {
-    const char* cargo_home = std::getenv("CARGO_HOME");
-    const char* real_home = std::getenv("HOME");
-    const std::string cargo_bin =
-        (cargo_home && *cargo_home ? std::string(cargo_home)
-                                   : std::string(real_home ? real_home : "") + "/.cargo") +
-        "/bin";
+    const std::string cargo_bin = user_cargo_bin();
     if (::access((cargo_bin + "/cargo").c_str(), X_OK) != 0) {
         GTEST_SKIP() << "cargo is not installed";
     }
