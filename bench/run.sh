@@ -64,7 +64,73 @@ chmod +x "$work/same-children.sh"
 python3 "$here/ratios.py" "$work/overhead.json" \
   "overhead: tarnwick new demo vs a script running the same children" 1.05
 
-# 4. Peak memory of `new`. /usr/bin/time reports the largest of a process and the children it
+# 4. `update` of a project made by an earlier tarnwick (the template tree kept in
+#    tests/fixtures/earlier_templates, rendered by the same rules, committed, then edited)
+#    against a script running the same git and cargo commands on the same repository.
+python3 - "$here/../tests/fixtures/earlier_templates" "$work/earlier" <<'PY'
+import pathlib, sys, time
+src, dst = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
+year = str(1970 + int(time.time()) // 31556952)
+values = [("{{name_snake}}", "demo"), ("{{name_pascal}}", "Demo"), ("{{name}}", "demo"),
+          ("{{description}}", "A demo tool."), ("{{owner}}", "acme"),
+          ("{{author}}", "Bench Mark <bench@example.com>"), ("{{year}}", year)]
+for path in src.rglob("*.tmpl"):
+    text = "".join(l for l in path.read_text().splitlines(True)
+                   if l.strip() not in ("{{#pypi}}", "{{/pypi}}"))
+    for key, value in values:
+        text = text.replace(key, value)
+    out = dst / str(path.relative_to(src))[:-5]
+    out.parent.mkdir(parents=True, exist_ok=True)
+    out.write_text(text)
+PY
+(
+  cd "$work/earlier"
+  git init -q -b main && git add -A && git commit -q -m 'chore: scaffold demo with tarnwick'
+  printf '\nA paragraph of my own.\n' >> README.md
+  printf '\npub fn mine() -> u8 {\n    7\n}\n' >> src/lib.rs
+  git add -A && git commit -q -m 'my edits'
+)
+"$bin" new demo --no-git --owner acme --author 'Bench Mark <bench@example.com>' \
+  --description 'A demo tool.' -o json --into "$work/pristine" >/dev/null
+pristine_files=$(cd "$work/pristine/demo" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
+cat > "$work/update-children.sh" <<SH
+#!/bin/sh
+set -e
+cd demo
+git rev-parse --path-format=absolute --show-toplevel --git-dir --git-common-dir >/dev/null
+GIT_OPTIONAL_LOCKS=0 git status --porcelain=v2 --branch --untracked-files=no -z >/dev/null
+git log --topo-order '--grep=^Tarnwick-Render: ' \
+  '--format=%H%x1f%T%x1f%(trailers:key=Tarnwick-Render,valueonly,separator=%x2C)%x1e' HEAD >/dev/null
+git rev-list --max-parents=0 '--format=%H%x1f%T%x1f%s' HEAD >/dev/null
+root=\$(git rev-list --max-parents=0 HEAD)
+printf '%s\n' "\$root:Cargo.toml" "\$root:LICENSE" "\$root:pyproject.toml" "\$root:Cargo.lock" |
+  git cat-file --batch >/dev/null
+scratch=\$(mktemp -d)
+cp -R "$work/pristine/demo" "\$scratch/render"
+(cd "\$scratch/render" && cargo fmt >/dev/null 2>&1 || true)
+export GIT_DIR=\$PWD/.git GIT_WORK_TREE="\$scratch/render" GIT_INDEX_FILE="\$scratch/index"
+(cd "\$scratch/render" && git add -f -- $pristine_files)
+tree=\$(cd "\$scratch/render" && git write-tree)
+unset GIT_DIR GIT_WORK_TREE GIT_INDEX_FILE
+render=\$(git -c user.name='Bench Mark' -c user.email=bench@example.com commit-tree "\$tree" -p "\$root" \
+  -m 'chore: tarnwick render of demo' -m 'Tarnwick-Render: 0')
+git var GIT_COMMITTER_IDENT >/dev/null
+head=\$(git rev-parse HEAD)
+git merge --no-ff --no-edit --no-verify --no-verify-signatures --no-autostash -m 'chore: update demo' "\$render" >/dev/null
+git rev-parse HEAD >/dev/null
+git diff --name-only --no-renames -z "\$head" HEAD >/dev/null
+rm -rf "\$scratch"
+SH
+chmod +x "$work/update-children.sh"
+# With -N the prepare step runs without a shell too, hence a script.
+printf '#!/bin/sh\nrm -rf demo && cp -R "%s" demo\n' "$work/earlier" > "$work/reset-demo.sh"
+chmod +x "$work/reset-demo.sh"
+"${hf[@]}" "$work/update.json" --runs 30 -N --prepare "$work/reset-demo.sh" \
+  "$work/update-children.sh" "$bin update demo -o json" >/dev/null
+python3 "$here/ratios.py" "$work/update.json" \
+  "update: tarnwick update vs a script running the same git and cargo commands" 1.5
+
+# 5. Peak memory of `new`. /usr/bin/time reports the largest of a process and the children it
 #    waited for, so tarnwick alone is measured on a run that starts no child; the full run
 #    shows the largest child (rustfmt under cargo fmt).
 rm -rf demo

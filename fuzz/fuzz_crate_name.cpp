@@ -1,6 +1,7 @@
 // The crate-name rule and its quoted form: accepted names are exactly [a-z][a-z0-9_-]{0,63}
-// whose snake form is no Rust keyword, built-in crate or cargo directory name; refusals quote
-// the name in one line of valid UTF-8, and the derived spellings stay clean.
+// whose snake form is no Rust keyword, built-in crate, cargo directory name or dependency of
+// the generated crate; refusals quote the name in one line of valid UTF-8, and the derived
+// spellings stay clean.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -23,16 +24,39 @@ bool rule(std::string_view s) {
 // The oracle's own list of words that no crate may be called (in snake form).
 bool reserved(std::string snake) {
     std::replace(snake.begin(), snake.end(), '-', '_');
-    static constexpr std::array<std::string_view, 60> kWords = {
-        "abstract", "as",       "async",    "await",      "become",     "box",     "break",
-        "const",    "continue", "crate",    "do",         "dyn",        "else",    "enum",
-        "extern",   "false",    "final",    "fn",         "for",        "gen",     "if",
-        "impl",     "in",       "let",      "loop",       "macro",      "match",   "mod",
-        "move",     "mut",      "override", "priv",       "pub",        "ref",     "return",
-        "self",     "static",   "struct",   "super",      "trait",      "true",    "try",
-        "type",     "typeof",   "unsafe",   "unsized",    "use",        "virtual", "where",
-        "while",    "yield",    "alloc",    "core",       "proc_macro", "std",     "test",
-        "build",    "deps",     "examples", "incremental"};
+    static constexpr std::array<std::string_view, 66> kWords = {"abstract",  "as",
+                                                                "async",     "await",
+                                                                "become",    "box",
+                                                                "break",     "const",
+                                                                "continue",  "crate",
+                                                                "do",        "dyn",
+                                                                "else",      "enum",
+                                                                "extern",    "false",
+                                                                "final",     "fn",
+                                                                "for",       "gen",
+                                                                "if",        "impl",
+                                                                "in",        "let",
+                                                                "loop",      "macro",
+                                                                "match",     "mod",
+                                                                "move",      "mut",
+                                                                "override",  "priv",
+                                                                "pub",       "ref",
+                                                                "return",    "self",
+                                                                "static",    "struct",
+                                                                "super",     "trait",
+                                                                "true",      "try",
+                                                                "type",      "typeof",
+                                                                "unsafe",    "unsized",
+                                                                "use",       "virtual",
+                                                                "where",     "while",
+                                                                "yield",     "alloc",
+                                                                "core",      "proc_macro",
+                                                                "std",       "test",
+                                                                "build",     "deps",
+                                                                "examples",  "incremental",
+                                                                "clap",      "clap_complete",
+                                                                "serde",     "serde_json",
+                                                                "thiserror", "jsonschema"};
     return std::find(kWords.begin(), kWords.end(), snake) != kWords.end();
 }
 }  // namespace

@@ -18,6 +18,7 @@
 #include "scaffold/new_command.hpp"
 #include "schema/contract.hpp"
 #include "secrets/secrets_command.hpp"
+#include "update/update_command.hpp"
 
 namespace tarnwick {
 namespace {
@@ -36,7 +37,8 @@ OutputFormat resolve_output(OutputMode mode) {
 
 // What a failed write of standard output means for each command's document. The reports of
 // `new` and `secrets` describe work that is already done, so losing them changes nothing; a
-// lost `check` report or contract would read as an answer that never came.
+// lost `check` report, contract or completion script would read as an answer that never came
+// (a truncated script would be sourced as if whole), so that is an `io` error.
 enum class WriteRule { IgnoreFailure, FailLoudly };
 
 struct Document {
@@ -68,7 +70,11 @@ Document run_command_line(const CliCommand& command, OutputFormat format) {
                 return Document{dump_pretty(contract()) + "\n", WriteRule::FailLoudly};
             },
             [](const Completions& c) {
-                return Document{completion_script(c.shell), WriteRule::IgnoreFailure};
+                return Document{completion_script(c.shell), WriteRule::FailLoudly};
+            },
+            // The report of `update` describes a merge that is already committed.
+            [&](const Update& c) {
+                return Document{run_update(c, format), WriteRule::IgnoreFailure};
             },
         },
         command);
@@ -77,8 +83,7 @@ Document run_command_line(const CliCommand& command, OutputFormat format) {
 int print(const std::string& text, WriteRule rule) {
     auto written = write_all(STDOUT_FILENO, text);
     if (written || rule == WriteRule::IgnoreFailure) return 0;
-    (void)write_all(STDERR_FILENO, "failed printing to stdout: " + written.error().text() + "\n");
-    return 1;
+    return emit_error(CliError::io("failed printing to stdout: " + written.error().text()));
 }
 
 int run(int argc, const char* const* argv) {

@@ -94,8 +94,9 @@ constexpr std::array kSecretsArgs{
     option<&Secrets::tap>(
         "tap", "TAP",
         "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap)",
-        "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap, "
-        "matching the generated release workflow)."),
+        "Homebrew tap repo as OWNER/NAME to register the deploy key on (default: "
+        "<owner>/homebrew-tap); another tap is recorded as the repository variable "
+        "HOMEBREW_TAP, which the generated release workflow clones."),
     flag<&Secrets::pypi_token_stdin>(
         "pypi-token-stdin", "Read the PyPI token from stdin instead of $PYPI_API_TOKEN",
         "Read the PyPI token from stdin (otherwise $PYPI_API_TOKEN/$UV_PUBLISH_TOKEN, then the "
@@ -135,6 +136,42 @@ constexpr std::array kCompletionsArgs{
     positional<&Completions::shell>("shell", "SHELL", "", "Target shell.")
         .one_of(kShellNames)
         .contract_lists(kShellsInContract),
+};
+
+// update
+
+constexpr std::array kUpdateArgs{
+    positional<&Update::path>("path", "PATH", "Project directory, or any directory inside it",
+                              "Project directory, or any directory inside it.")
+        .directory()
+        .by_default("."),
+    flag<&Update::dry_run>("dry-run",
+                           "Report what would change and what would conflict, changing nothing",
+                           "Report the files that would change and the conflicts that would "
+                           "arise, changing no ref, index or work-tree file."),
+};
+
+constexpr std::array kUpdateOutput{
+    OutputField{"project", "string", "", "The project directory as given."},
+    OutputField{"from", "string", "",
+                "tarnwick version of the base render; null for the first commit of `new`, "
+                "which does not record it."},
+    OutputField{"to", "string", "", "This tarnwick's version."},
+    OutputField{"current", "boolean", "",
+                "True when the templates render the project unchanged: nothing was done."},
+    OutputField{"dry_run", "boolean"},
+    OutputField{"files", "array", "string",
+                "Files the update changed (or would change), sorted."},
+    OutputField{"conflicts", "array", "string",
+                "With --dry-run: files that would conflict. Empty otherwise; a real conflict is "
+                "the `conflict` error."},
+    OutputField{"base", "string", "", "Commit of the pristine render the merge starts from."},
+    OutputField{"render", "string", "",
+                "Commit of the new pristine render that was merged (null when nothing was "
+                "merged)."},
+    OutputField{"commit", "string", "", "The merge commit (null when none was made)."},
+    OutputField{"notes", "array", "string",
+                "Side notes, e.g. a Cargo.lock that could not be refreshed."},
 };
 
 // help: the parser's own command, always last.
@@ -224,6 +261,30 @@ constexpr std::array kCommands{
                 .stability = "stable",
                 .output_kind = "opaque",
                 .media_type = "text/plain",
+            },
+    },
+    CommandSpec{
+        .name = "update",
+        .help = "Bring a project made by an earlier tarnwick up to these templates, keeping its "
+                "edits",
+        .args = kUpdateArgs,
+        .make = make_record<Update>,
+        .contract =
+            {
+                .description =
+                    "Bring a project made by an earlier tarnwick up to this version's templates, "
+                    "keeping its local edits: render the templates with the project's own "
+                    "answers (read from its pristine render in git history), commit that render "
+                    "on top of the previous one, and merge it into the current branch with git. "
+                    "Refuses, changing nothing, a work tree with uncommitted changes, a merge or "
+                    "rebase in progress, a directory outside git, and a repository without a "
+                    "tarnwick render. Conflicts are left as git leaves them; `git merge --abort` "
+                    "restores the commit. A second run changes nothing.",
+                .effects = "idempotent",
+                .mutating = true,
+                .cardinality = "single",
+                .stability = "beta",
+                .output_fields = kUpdateOutput,
             },
     },
     CommandSpec{

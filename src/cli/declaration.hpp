@@ -82,6 +82,8 @@ struct ArgSpec {
 
     bool takes_value() const { return kind == ArgKind::Positional || kind == ArgKind::Option; }
     bool positional() const { return kind == ArgKind::Positional; }
+    // A positional with a default may be left out; the default then fills its field.
+    bool optional_positional() const { return positional() && !default_value.empty(); }
     // Help and version are the parser's own; the contract does not list them.
     bool builtin() const { return kind == ArgKind::Help || kind == ArgKind::Version; }
 };
@@ -220,7 +222,7 @@ constexpr ArgSpec positional(std::string_view id, std::string_view value_name,
                              std::string_view help, std::string_view contract_help) {
     using Field = declaration::FieldOf<field>;
     static_assert(std::is_same_v<Field, std::string> || std::is_enum_v<Field>,
-                  "a positional is required: bind it to a text or a choice");
+                  "a positional fills a text or a choice; by_default makes it optional");
     return {id, ArgKind::Positional, value_name, help, contract_help, declaration::assign<field>};
 }
 

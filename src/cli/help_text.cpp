@@ -15,6 +15,7 @@ std::string value_display(const ArgSpec& arg) {
 }
 
 std::string arg_display(const ArgSpec& arg) {
+    if (arg.optional_positional()) return "[" + std::string(arg.value_name) + "]";
     if (arg.positional()) return value_display(arg);
     std::string text = arg.short_name ? std::string("-") + arg.short_name + ", " : "    ";
     text += "--" + std::string(arg.id);
@@ -57,9 +58,10 @@ std::string usage_line(const CommandTree& tree, const CommandSpec& command) {
     if (is_root(command)) return line + " [COMMAND]";
     for (const ArgSpec& arg : command.args) {
         if (!arg.positional()) continue;
-        // The help command's argument is optional; every other positional is required.
-        line += command.kind == CommandKind::Help ? " [" + std::string(arg.value_name) + "]"
-                                                  : " " + value_display(arg);
+        // The help command's argument is optional, and so is a positional with a default.
+        line += command.kind == CommandKind::Help || arg.optional_positional()
+                    ? " [" + std::string(arg.value_name) + "]"
+                    : " " + value_display(arg);
     }
     return line;
 }

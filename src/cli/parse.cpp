@@ -297,7 +297,7 @@ Result<Cli, ParseFailure> parse_command_line(const CommandTree& tree, int argc,
     if (app.kind == CommandKind::Help) return help_request(tokenizer, tree);
 
     for (const ArgSpec* opt : positionals(app)) {
-        if (!given(tokenizer.matches(), opt->id)) {
+        if (!given(tokenizer.matches(), opt->id) && !opt->optional_positional()) {
             return report(
                 tree, app,
                 "the following required arguments were not provided:\n  " + option_label(*opt));

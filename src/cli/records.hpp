@@ -12,6 +12,7 @@
 #include "scaffold/check_command.hpp"
 #include "scaffold/new_command.hpp"
 #include "secrets/secrets_command.hpp"
+#include "update/update_command.hpp"
 
 namespace tarnwick {
 
@@ -41,7 +42,7 @@ struct Completions {
     Shell shell = Shell::Bash;
 };
 
-using CliCommand = std::variant<New, Check, Secrets, Schema, Completions>;
+using CliCommand = std::variant<New, Check, Secrets, Schema, Completions, Update>;
 
 struct Cli {
     OutputMode output = OutputMode::Auto;

@@ -26,6 +26,9 @@ CliError CliError::backend(std::string_view tool, std::string_view detail) {
 CliError CliError::backend_verbatim(std::string_view tool, std::string detail) {
     return {ErrorKind::Backend, std::string(tool), std::move(detail)};
 }
+CliError CliError::conflict(std::string message) {
+    return {ErrorKind::Conflict, std::move(message)};
+}
 
 namespace {
 
@@ -37,13 +40,15 @@ struct KindFacts {
     std::optional<std::string_view> hint;
 };
 
-constexpr std::array<KindFacts, 5> kKinds = {{
+constexpr std::array<KindFacts, 6> kKinds = {{
     {ErrorKind::Usage, "usage", 3, "see `tarnwick --help` or `tarnwick schema`"},
     {ErrorKind::Exists, "exists", 3, "choose another name, or remove the existing directory"},
     {ErrorKind::Io, "io", 2, std::nullopt},
     {ErrorKind::Git, "git", 2, std::nullopt},
     {ErrorKind::Backend, "backend", 2,
      "ensure `gh` is installed and authenticated (`gh auth status`)"},
+    {ErrorKind::Conflict, "conflict", 4,
+     "resolve the conflicted files and `git commit` to finish, or `git merge --abort` to undo"},
 }};
 
 // facts() indexes the table by the enumerator.
@@ -51,7 +56,7 @@ constexpr bool in_enum_order() {
     for (std::size_t i = 0; i < kKinds.size(); ++i) {
         if (kKinds[i].kind != static_cast<ErrorKind>(i)) return false;
     }
-    return kKinds.size() == static_cast<std::size_t>(ErrorKind::Backend) + 1;
+    return kKinds.size() == static_cast<std::size_t>(ErrorKind::Conflict) + 1;
 }
 static_assert(in_enum_order(), "kKinds lists every ErrorKind, in the enum's order");
 
@@ -83,6 +88,7 @@ std::string CliError::message() const {
             return first_ + ": " + second_;
         case ErrorKind::Usage:
         case ErrorKind::Io:
+        case ErrorKind::Conflict:
             return first_;
     }
     return first_;

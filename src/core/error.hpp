@@ -9,7 +9,7 @@
 
 namespace tarnwick {
 
-enum class ErrorKind { Usage, Exists, Io, Git, Backend };
+enum class ErrorKind { Usage, Exists, Io, Git, Backend, Conflict };
 
 class CliError {
 public:
@@ -21,6 +21,8 @@ public:
     static CliError backend(std::string_view tool, std::string_view detail);
     // A backend error whose detail the caller composed and trimmed where it needed to.
     static CliError backend_verbatim(std::string_view tool, std::string detail);
+    // A merge that stopped on conflicts and is left in progress; the message names the paths.
+    static CliError conflict(std::string message);
 
     std::string_view kind() const;
     int exit_code() const;

@@ -43,24 +43,36 @@ void clear_secrets() {
     secrets().clear();
 }
 
-// One pass from left to right, so that the replacement text itself is never searched again.
+// One pass from left to right, so that the replacement text itself is never searched again:
+// the earliest occurrence of any value is replaced, the longest value where several start at
+// the same place. Each value's next occurrence is found with find(), so a child's long output
+// costs little more than one scan per value.
 std::string redact(std::string_view text) {
     const auto& values = secrets();
     if (values.empty()) return std::string(text);
+    std::vector<std::size_t> next(values.size());
+    for (std::size_t k = 0; k < values.size(); ++k) next[k] = text.find(values[k]);
     std::string out;
     out.reserve(text.size());
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto hit = std::find_if(values.begin(), values.end(), [&](const std::string& v) {
-            return text.compare(i, v.size(), v) == 0;
-        });
-        if (hit == values.end()) {
-            out += text[i++];
-        } else {
-            out += kRedacted;
-            i += hit->size();
+    std::size_t at = 0;
+    while (true) {
+        std::size_t best = std::string_view::npos, which = 0;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (next[k] < best) {  // strict: the longer of two values at one place wins
+                best = next[k];
+                which = k;
+            }
+        }
+        if (best == std::string_view::npos) break;
+        out.append(text.substr(at, best - at));
+        out += kRedacted;
+        at = best + values[which].size();
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (next[k] != std::string_view::npos && next[k] < at)
+                next[k] = text.find(values[k], at);
         }
     }
+    out.append(text.substr(at));
     return out;
 }
 

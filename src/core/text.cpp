@@ -146,17 +146,19 @@ std::string decode_lossy(std::string_view bytes) {
     return out;
 }
 
-std::string quoted(std::string_view text) {
-    std::string out = "\"";
+namespace {
+
+// Appends text with the non-printable characters escaped; with quotes_too, also '"' and '\\'.
+void append_escaped(std::string& out, std::string_view text, bool quotes_too) {
     while (!text.empty()) {
         auto d = decode_one(text);
         char32_t cp = d.cp == 0xFFFFFFFF ? 0xFFFD : d.cp;
         switch (cp) {
             case '"':
-                out += "\\\"";
+                out += quotes_too ? "\\\"" : "\"";
                 break;
             case '\\':
-                out += "\\\\";
+                out += quotes_too ? "\\\\" : "\\";
                 break;
             case '\t':
                 out += "\\t";
@@ -181,7 +183,42 @@ std::string quoted(std::string_view text) {
         }
         text.remove_prefix(d.length);
     }
+}
+
+}  // namespace
+
+std::string quoted(std::string_view text) {
+    std::string out = "\"";
+    append_escaped(out, text, true);
     out += '"';
+    return out;
+}
+
+std::string escape_non_printable(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    append_escaped(out, text, false);
+    return out;
+}
+
+std::string shell_word(std::string_view text) {
+    constexpr std::string_view kPlain = "@%+=:,./_-";
+    bool plain = !text.empty();
+    for (char c : text) {
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        plain = plain && (alnum || kPlain.find(c) != std::string_view::npos);
+    }
+    if (plain) return std::string(text);
+    std::string out = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    out += '\'';
     return out;
 }
 

@@ -30,6 +30,16 @@ std::string decode_lossy(std::string_view bytes);
 // \t \r \n \0 by name, other non-printable characters as \u{hex}.
 std::string quoted(std::string_view text);
 
+// The text for a terminal: control and other non-printable characters written as in quoted()
+// (\t \r \n \0, else \u{hex}), everything else, quotes and backslashes included, unchanged.
+// Bytes that are not UTF-8 show as U+FFFD.
+std::string escape_non_printable(std::string_view text);
+
+// One word for a POSIX shell: unchanged when every byte is an ASCII letter, digit or one of
+// "@%+=:,./_-", else between single quotes with each "'"
+// written as '\''. An empty text is ''.
+std::string shell_word(std::string_view text);
+
 // The items with separator between each two.
 template <class Range>
 std::string join(const Range& items, std::string_view separator) {

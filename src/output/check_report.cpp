@@ -2,11 +2,13 @@
 #include "output/check_report.hpp"
 
 #include "core/json.hpp"
+#include "core/text.hpp"
 
 namespace tarnwick {
 
 std::string render_check_text(const CheckReport& report) {
-    return report.destination + (report.available ? ": available" : ": already exists");
+    return escape_non_printable(report.destination) +
+           (report.available ? ": available" : ": already exists");
 }
 
 std::string render_check_json(const CheckReport& report) {

@@ -3,6 +3,7 @@
 #include "output/new_report.hpp"
 
 #include "core/json.hpp"
+#include "core/text.hpp"
 
 namespace tarnwick {
 namespace {
@@ -11,13 +12,18 @@ constexpr std::string_view kGithubHost = "github.com";
 
 }  // namespace
 
+// A terminal shows the values as text: a control character in --into is written escaped,
+// never sent to the terminal.
 std::string render_new_text(const NewReport& report) {
-    std::string text = "Scaffolded " + report.created + " (" + std::to_string(report.files.size()) +
-                       " files" + (report.committed ? ", committed" : "") + ")";
-    if (report.repo)
-        text += "\nCreated and pushed " + std::string(kGithubHost) + "/" + *report.repo;
+    std::string text = "Scaffolded " + escape_non_printable(report.created) + " (" +
+                       std::to_string(report.files.size()) + " files" +
+                       (report.committed ? ", committed" : "") + ")";
+    if (report.repo) {
+        text += "\nCreated and pushed " + std::string(kGithubHost) + "/" +
+                escape_non_printable(*report.repo);
+    }
     text += "\nNext:";
-    for (const std::string& command : report.next) text += "\n  - " + command;
+    for (const std::string& command : report.next) text += "\n  - " + escape_non_printable(command);
     return text;
 }
 

@@ -8,7 +8,7 @@ namespace tarnwick {
 namespace {
 
 std::string secrets_text(const SecretsReport& report) {
-    std::string out = "Secrets on " + report.repo;
+    std::string out = "Secrets on " + escape_non_printable(report.repo);
     if (report.dry_run) out += " (dry run)";
     if (!report.set.empty()) {
         out += report.dry_run ? "\n  would set: " : "\n  set: ";
@@ -17,7 +17,7 @@ std::string secrets_text(const SecretsReport& report) {
     for (const auto& skip : report.skipped) {
         out += "\n  skipped " + skip.secret + ": " + skip.reason;
     }
-    for (const auto& note : report.notes) out += "\n  note: " + note;
+    for (const auto& note : report.notes) out += "\n  note: " + escape_non_printable(note);
     return out;
 }
 
@@ -39,7 +39,7 @@ std::string secrets_json(const SecretsReport& report) {
 }
 
 std::string verify_text(const VerifyReport& report) {
-    std::string out = "Release secrets on " + report.repo;
+    std::string out = "Release secrets on " + escape_non_printable(report.repo);
     if (!report.present.empty()) out += "\n  set: " + join(report.present, ", ");
     if (!report.missing.empty()) out += "\n  missing: " + join(report.missing, ", ");
     return out;

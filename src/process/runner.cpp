@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "core/redaction.hpp"
 #include "core/stdio.hpp"
@@ -199,6 +200,8 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
     result.stdout_text = decode_lossy(out_bytes);
     result.stderr_text = decode_lossy(err_bytes);
     result.success = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    result.stdout_was_utf8 = is_valid_utf8(out_bytes);
     return result;
 }
 
@@ -217,7 +220,7 @@ Result<CommandOutput> run_tool_checked(std::string_view tool, const std::vector<
                                        std::optional<std::string_view> input) {
     auto run = run_tool(tool, args, input);
     TARNWICK_TRY(run);
-    if (!run->success) return tool_error(tool, run->stderr_text);
+    if (!run->success) return CliError::backend(tool, failure_detail(*run));
     return run;
 }
 
@@ -229,12 +232,41 @@ Result<CommandOutput> run_gh_checked(const std::vector<std::string>& args,
 Status run_git(const std::string& dir, const std::vector<std::string>& args) {
     auto run = run_command("git", args, std::nullopt, dir);
     if (!run) return CliError::git("could not run git: " + run.error().text());
-    if (!run->success) return CliError::git(std::string(trim(redact(run->stderr_text))));
+    if (!run->success) return CliError::git(failure_detail(*run));
     return Ok{};
 }
 
+namespace {
+
+// A child's stderr goes into one line of JSON; a child that writes megabytes of it must not
+// make a message of that size. The end is kept: that is where a tool says what went wrong.
+constexpr std::size_t kStderrShown = 4096;
+
+std::string shown_stderr(std::string_view text) {
+    std::string shown(trim(redact(text)));
+    if (shown.size() <= kStderrShown) return shown;
+    std::size_t cut = shown.size() - kStderrShown;
+    while (cut < shown.size() && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) ++cut;
+    return "[" + std::to_string(cut) + " earlier bytes of stderr cut] " +
+           std::string(trim_start(std::string_view(shown).substr(cut)));
+}
+
+}  // namespace
+
+std::string signal_name(int signal) {
+    if (const char* abbrev = ::sigabbrev_np(signal)) return "SIG" + std::string(abbrev);
+    return "signal " + std::to_string(signal);
+}
+
+std::string failure_detail(const CommandOutput& run) {
+    std::string detail = shown_stderr(run.stderr_text);
+    if (run.signal == 0) return detail;
+    const std::string killed = "killed by signal " + signal_name(run.signal);
+    return detail.empty() ? killed : detail + " (" + killed + ")";
+}
+
 CliError tool_error(std::string_view tool, std::string_view text) {
-    return CliError::backend(tool, redact(text));
+    return CliError::backend(tool, shown_stderr(text));
 }
 
 }  // namespace tarnwick

@@ -16,9 +16,11 @@
 namespace tarnwick {
 
 struct CommandOutput {
-    std::string stdout_text;  // decoded lossily as UTF-8
-    std::string stderr_text;  // decoded lossily as UTF-8
-    bool success = false;     // exited normally with status 0
+    std::string stdout_text;      // decoded lossily as UTF-8
+    std::string stderr_text;      // decoded lossily as UTF-8
+    bool success = false;         // exited normally with status 0
+    int signal = 0;               // the signal that killed the child, else 0
+    bool stdout_was_utf8 = true;  // false: stdout_text holds U+FFFD for bytes that were not
 };
 
 // Runs program (looked up on PATH) with args, no shell. input absent: stdin is the null
@@ -48,8 +50,15 @@ Result<CommandOutput> run_gh_checked(const std::vector<std::string>& args,
 Status run_git(const std::string& dir, const std::vector<std::string>& args);
 
 // The backend error for a tool that ran and failed: text is its stderr with every secret
-// value of the run redacted, then trimmed.
+// value of the run redacted, then trimmed, and cut to its last 4 KiB with a note saying so.
 CliError tool_error(std::string_view tool, std::string_view text);
+
+// What a message says about a child that ran and failed: its stderr as tool_error shows it,
+// and, for a child killed by a signal, "killed by signal SIGNAME".
+std::string failure_detail(const CommandOutput& run);
+
+// "SIGKILL" for 9; "signal 77" for a number without a name.
+std::string signal_name(int signal);
 
 // The pid of the child that run_command is running, or 0. Safe to call from a signal handler.
 pid_t running_child();

@@ -6,7 +6,7 @@
 
 namespace tarnwick {
 
-CommitIdentity commit_identity(std::string_view author) {
+CommitIdentity split_author(std::string_view author) {
     CommitIdentity identity;
     auto open = author.find('<');
     auto close = author.rfind('>');
@@ -16,6 +16,11 @@ CommitIdentity commit_identity(std::string_view author) {
     } else {
         identity.name = trim(author);
     }
+    return identity;
+}
+
+CommitIdentity commit_identity(std::string_view author) {
+    CommitIdentity identity = split_author(author);
     if (identity.name.empty()) identity.name = kFallbackCommitName;
     if (identity.email.empty()) identity.email = kFallbackCommitEmail;
     return identity;

@@ -15,8 +15,11 @@ struct CommitIdentity {
     std::string email;
 };
 
-// "Name <email>" splits at the first "<" and the last ">"; anything else is all name.
-// Empty parts fall back to the tool's own name and no-reply address.
+// "Name <email>" splits at the first "<" and the last ">", each part trimmed; anything else
+// is all name, with an empty e-mail.
+CommitIdentity split_author(std::string_view author);
+
+// split_author, with empty parts falling back to the tool's own name and no-reply address.
 CommitIdentity commit_identity(std::string_view author);
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 // Crate names are checked byte by byte on the name exactly as typed: no trimming, no case
 // folding, so anything outside ASCII is refused. A name that passes the character rule is
-// then checked, in its snake form, against the words cargo or rustc would refuse.
+// then checked, in its snake form, against the words cargo or rustc would refuse and the
+// names of the generated crate's dependencies.
 #include "scaffold/crate_name.hpp"
 
 #include <algorithm>
@@ -29,6 +30,11 @@ constexpr std::string_view kBuiltinCrates[] = {"alloc", "core", "proc_macro", "s
 // Directories of cargo's target folder, which cargo refuses as binary names.
 constexpr std::string_view kCargoBinNames[] = {"build", "deps", "examples", "incremental"};
 
+// The generated crate's own dependencies, dev-dependencies included: a library of the same
+// name makes `use name::` ambiguous (E0464), so the project would not compile.
+constexpr std::string_view kDependencies[] = {"clap",  "clap_complete", "jsonschema",
+                                              "serde", "serde_json",    "thiserror"};
+
 bool listed(std::span<const std::string_view> words, std::string_view word) {
     return std::find(words.begin(), words.end(), word) != words.end();
 }
@@ -38,6 +44,7 @@ std::string_view reserved_reason(std::string_view snake) {
     if (listed(kKeywords, snake)) return "it is a Rust keyword";
     if (listed(kBuiltinCrates, snake)) return "it is the name of a built-in Rust crate";
     if (listed(kCargoBinNames, snake)) return "cargo reserves it for a build directory";
+    if (listed(kDependencies, snake)) return "the generated crate depends on a crate of that name";
     return {};
 }
 
@@ -68,6 +75,13 @@ Status validate_crate_name(std::string_view name) {
     const std::string as_snake = snake == name ? "" : "as " + snake + ", ";
     return CliError::usage("invalid crate name " + quoted(name) + ": " + as_snake +
                            std::string(reason));
+}
+
+Status validate_python_name(std::string_view name) {
+    if (!name.empty() && (is_lower(name.back()) || is_digit(name.back()))) return Ok{};
+    return CliError::usage("invalid crate name " + quoted(name) +
+                           ": a PyPI package name must end with a letter or digit (or pass "
+                           "--no-pypi)");
 }
 
 std::string snake_name(std::string_view name) {

@@ -4,7 +4,19 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
+#include "core/text.hpp"
+
 namespace tarnwick {
+namespace {
+
+bool is_directory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
 
 std::string project_destination(std::string_view into, std::string_view name) {
     std::string path(into);
@@ -16,6 +28,45 @@ std::string project_destination(std::string_view into, std::string_view name) {
 bool path_exists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+}
+
+std::optional<std::string> parent_of(std::string_view path) {
+    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+    if (path == "/" || path.empty()) return std::nullopt;
+    auto slash = path.rfind('/');
+    if (slash == std::string_view::npos) return std::string();
+    std::string_view parent = path.substr(0, slash);
+    while (!parent.empty() && parent.back() == '/') parent.remove_suffix(1);
+    if (parent.empty()) return std::string("/");
+    return std::string(parent);
+}
+
+OsStatus create_directories(const std::string& path) {
+    if (path.empty() || ::mkdir(path.c_str(), 0777) == 0) return Ok{};
+    const int err = errno;
+    if (err != ENOENT) return is_directory(path) ? OsStatus(Ok{}) : OsError{err};
+    auto parent = parent_of(path);
+    if (!parent) return OsError{err};
+    TARNWICK_TRY(create_directories(*parent));
+    if (::mkdir(path.c_str(), 0777) == 0) return Ok{};
+    const int last = errno;  // before is_directory's stat can change it
+    return is_directory(path) ? OsStatus(Ok{}) : OsError{last};
+}
+
+Status claim_project_directory(const std::string& destination, const std::string& display) {
+    int made = ::mkdir(destination.c_str(), 0777);
+    if (made != 0 && errno == ENOENT) {
+        if (auto parent = parent_of(destination)) {
+            if (auto ancestors = create_directories(*parent); !ancestors) {
+                return CliError::io(ancestors.error().text());
+            }
+        }
+        made = ::mkdir(destination.c_str(), 0777);
+    }
+    if (made == 0) return Ok{};
+    const int err = errno;
+    if (err == EEXIST) return CliError::exists(display);
+    return CliError::io(os_error_text(err));
 }
 
 }  // namespace tarnwick

@@ -1,9 +1,14 @@
 // Where `new` would put a project and whether that place is taken; `check` asks the same
-// two questions without writing anything.
+// two questions without writing anything. `new` then claims the place with one exclusive
+// mkdir, so a directory that appears between the question and the claim is never used.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+
+#include "core/io.hpp"
+#include "core/result.hpp"
 
 namespace tarnwick {
 
@@ -13,5 +18,18 @@ std::string project_destination(std::string_view into, std::string_view name);
 // True when a status query of path succeeds, following symbolic links: a dangling link
 // counts as free.
 bool path_exists(const std::string& path);
+
+// The parent of a path the way the file system reads it: "a/b" -> "a", "a" -> "",
+// "/a" -> "/", and none for "/" itself.
+std::optional<std::string> parent_of(std::string_view path);
+
+// Creates path and its missing ancestors; an existing directory (or a link to one) is fine.
+// The error is that of the first creation that failed.
+OsStatus create_directories(const std::string& path);
+
+// Creates the missing ancestors of destination, then destination itself with one mkdir that
+// accepts nothing already there (a directory, a file, a link, dangling or not): that is kind
+// `exists`, shown as display. Any other failure is `io`.
+Status claim_project_directory(const std::string& destination, const std::string& display);
 
 }  // namespace tarnwick

@@ -8,10 +8,13 @@
 #include "core/stdio.hpp"
 #include "core/text.hpp"
 #include "output/new_report.hpp"
+#include "process/gh_version.hpp"
 #include "process/runner.hpp"
+#include "scaffold/cargo_toolchain.hpp"
 #include "scaffold/commit_identity.hpp"
 #include "scaffold/crate_name.hpp"
 #include "scaffold/destination.hpp"
+#include "scaffold/lockfile.hpp"
 #include "scaffold/option_values.hpp"
 #include "scaffold/render.hpp"
 #include "scaffold/template_values.hpp"
@@ -19,24 +22,12 @@
 namespace tarnwick {
 namespace {
 
-// Pins the dependencies in Cargo.lock, so the first commit builds with --locked as the release
-// does. The cache first, then the network with cargo's retries off: without a network this
-// fails at once instead of retrying for seconds. Like formatting, its outcome is not an error.
-bool generate_lockfile(const std::string& destination) {
-    for (const bool offline : {true, false}) {
-        std::vector<std::string> args = {"generate-lockfile"};
-        if (offline) args.push_back("--offline");
-        auto run = run_command("cargo", args, std::nullopt, destination, {"CARGO_NET_RETRY=0"});
-        if (!run) return false;  // no cargo: the network cannot help either
-        if (run->success) return path_exists(destination + "/Cargo.lock");
-    }
-    return false;
-}
-
 Status commit_project(const std::string& destination, const std::vector<std::string>& files,
                       bool with_lockfile, const TemplateContext& context) {
     TARNWICK_TRY(run_git(destination, {"init", "-q"}));
-    std::vector<std::string> add = {"add", "--"};
+    // -f: the user's own ignore rules (a global Makefile or *.lock pattern) must not drop a
+    // file the project needs, nor make git refuse the whole add.
+    std::vector<std::string> add = {"add", "-f", "--"};
     add.insert(add.end(), files.begin(), files.end());
     if (with_lockfile) add.push_back("Cargo.lock");
     TARNWICK_TRY(run_git(destination, add));
@@ -56,13 +47,16 @@ Status create_github_repo(const std::string& slug, const std::string& descriptio
 }
 
 std::vector<std::string> next_commands(const NewReport& report, const std::string& slug) {
-    std::vector<std::string> next = {"cd " + report.created + " && make check"};
+    // The path is pasted into a shell: quoted where it needs it, and never read as an option.
+    const std::string where =
+        report.created.starts_with('-') ? "./" + report.created : report.created;
+    std::vector<std::string> next = {"cd " + shell_word(where) + " && make check"};
     if (!report.repo) {
         next.push_back("create the GitHub repo + push (or re-run with --github): gh repo create " +
                        slug + " --source . --push");
     }
     next.push_back("tarnwick secrets " + slug);
-    next.push_back("relvane release  # tag + dual-publish");
+    next.push_back("make release-patch  # bump, tag; pushing the tag publishes");
     return next;
 }
 
@@ -79,12 +73,19 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     // Everything the command line gave is checked before git is asked for the author, so a
     // refused line starts no child process at all.
     TARNWICK_TRY(validate_crate_name(args.name));
+    if (!args.no_pypi) TARNWICK_TRY(validate_python_name(args.name));
     const std::string description = args.description.value_or(default_description(args.name));
     TARNWICK_TRY(check_description(description));
     TARNWICK_TRY(check_owner(args.owner));
-    const std::string author = args.author ? *args.author : default_author();
+    auto author_result = args.author ? Result<std::string>(*args.author) : default_author();
+    TARNWICK_TRY(author_result);
+    const std::string author = std::move(author_result).value();
     TARNWICK_TRY(check_author_everywhere(author, !args.author, !args.no_git));
     const std::string year = current_year();
+    // Asked before anything is written: an older gh would fail only after the first commit.
+    if (args.github) {
+        TARNWICK_TRY(require_gh(kGhForRepoCreate, "`tarnwick new --github`"));
+    }
 
     const TemplateContext context{
         .name = args.name,
@@ -93,6 +94,7 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
         .description = description,
         .owner = args.owner,
         .author = author,
+        .author_fields = pyproject_author_fields(author),
         .year = year,
         .pypi = !args.no_pypi,
     };
@@ -101,6 +103,8 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     NewReport report;
     report.created = decode_lossy(destination);
     if (path_exists(destination)) return CliError::exists(report.created);
+    // Only a directory this run made itself is written into and has cargo and git run in it.
+    TARNWICK_TRY(claim_project_directory(destination, report.created));
 
     std::vector<std::string> written;
     TARNWICK_TRY(render_tree(template_root(), destination, context, written));
@@ -108,8 +112,9 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     report.files = std::move(written);
 
     // Formatting is a courtesy: without cargo the project is still complete.
-    (void)run_command("cargo", {"fmt"}, std::nullopt, destination);
-    const bool with_lockfile = generate_lockfile(destination);
+    const CargoToolchain toolchain = resolve_cargo_toolchain();
+    format_project(destination, toolchain);
+    const bool with_lockfile = generate_lockfile(destination, toolchain);
 
     if (!args.no_git) {
         TARNWICK_TRY(commit_project(destination, report.files, with_lockfile, context));

@@ -5,8 +5,11 @@
 // environment, so what would be evaluated there is refused too.
 #include "scaffold/option_values.hpp"
 
+#include <cstdio>
+#include <optional>
 #include <string>
 
+#include "core/github_names.hpp"
 #include "core/text.hpp"
 #include "scaffold/commit_identity.hpp"
 
@@ -29,19 +32,6 @@ bool breaks_literal(std::string_view text) {
     return false;
 }
 
-// GitHub's rule for user and organization names.
-bool is_github_account(std::string_view name) {
-    constexpr std::size_t kMaxAccountBytes = 39;
-    if (name.empty() || name.size() > kMaxAccountBytes) return false;
-    if (name.front() == '-' || name.back() == '-' || name.find("--") != name.npos) return false;
-    for (char c : name) {
-        const bool alnum =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        if (!alnum && c != '-') return false;
-    }
-    return true;
-}
-
 // What a description must not hold, and why: the release workflow pastes it into YAML that
 // GitHub evaluates before any shell runs, and into the formula's Ruby string `desc "..."`.
 struct Opener {
@@ -59,6 +49,43 @@ constexpr Opener kEvaluatedOpeners[] = {
 bool is_git_crud(char c) {
     return static_cast<unsigned char>(c) <= ' ' || c == '.' || c == ',' || c == ':' || c == ';' ||
            c == '<' || c == '>' || c == '"' || c == '\\' || c == '\'';
+}
+
+// Characters that are valid UTF-8 and no control, yet still break a generated file: YAML 1.1
+// reads the two separators as line breaks (so a description could add keys to a step of
+// release.yml), rustc refuses bidirectional controls in source text (src/main.rs holds the
+// description and the author), and YAML does not allow the non-characters at all.
+struct RefusedCharacter {
+    char32_t cp;
+    std::string_view why;
+};
+
+std::optional<RefusedCharacter> refused_character(std::string_view text) {
+    while (!text.empty()) {
+        const auto cp = next_code_point(text);
+        if (!cp) continue;
+        if (*cp == 0x2028 || *cp == 0x2029) {
+            return RefusedCharacter{*cp, "YAML reads it as a line break in the release workflow"};
+        }
+        if ((*cp >= 0x202A && *cp <= 0x202E) || (*cp >= 0x2066 && *cp <= 0x2069)) {
+            return RefusedCharacter{
+                *cp, "a bidirectional control would stop the generated crate compiling"};
+        }
+        if ((*cp >= 0xFDD0 && *cp <= 0xFDEF) || (*cp & 0xFFFE) == 0xFFFE) {
+            return RefusedCharacter{*cp, "a Unicode non-character is not allowed in YAML"};
+        }
+    }
+    return std::nullopt;
+}
+
+std::string code_point_name(char32_t cp) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "U+%04X", static_cast<unsigned>(cp));
+    return buf;
+}
+
+std::string refused_character_text(const RefusedCharacter& refused) {
+    return code_point_name(refused.cp) + " is refused: " + std::string(refused.why);
 }
 
 std::string author_label(std::string_view author, bool from_git_config) {
@@ -84,13 +111,23 @@ Status check_description(std::string_view description) {
                                std::string(opener.text) + "\" is refused, " +
                                std::string(opener.why));
     }
+    if (auto refused = refused_character(description)) {
+        return CliError::usage("invalid --description " + quoted(description) + ": " +
+                               refused_character_text(*refused));
+    }
     return Ok{};
 }
 
 Status check_author(std::string_view author, bool from_git_config) {
-    if (!breaks_literal(author)) return Ok{};
-    return CliError::usage(author_label(author, from_git_config) + ": " +
-                           std::string(kBreaksFiles) + author_advice(from_git_config));
+    if (breaks_literal(author)) {
+        return CliError::usage(author_label(author, from_git_config) + ": " +
+                               std::string(kBreaksFiles) + author_advice(from_git_config));
+    }
+    if (auto refused = refused_character(author)) {
+        return CliError::usage(author_label(author, from_git_config) + ": " +
+                               refused_character_text(*refused) + author_advice(from_git_config));
+    }
+    return Ok{};
 }
 
 Status check_commit_author(std::string_view author, bool from_git_config) {

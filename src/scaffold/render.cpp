@@ -1,18 +1,17 @@
 // Template rendering: files before subdirectories at each level, sections cut before
-// placeholders are replaced, every file written whole. Nothing is rolled back on failure.
+// placeholders are replaced, every file created anew (never through a link, never over an
+// existing file) and written whole. Nothing is rolled back on failure.
 #include "scaffold/render.hpp"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
-#include <optional>
 #include <utility>
 
 #include "core/io.hpp"
 #include "core/text.hpp"
+#include "scaffold/destination.hpp"
 
 namespace tarnwick {
 namespace {
@@ -28,40 +27,8 @@ std::string join_path(const std::string& base, std::string_view rel) {
     return base + "/" + std::string(rel);
 }
 
-// The parent of a path the way the file system reads it: "a/b" -> "a", "a" -> "",
-// "/a" -> "/", and none for "/" itself.
-std::optional<std::string> parent_of(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    if (path == "/" || path.empty()) return std::nullopt;
-    auto slash = path.rfind('/');
-    if (slash == std::string_view::npos) return std::string();
-    std::string_view parent = path.substr(0, slash);
-    while (!parent.empty() && parent.back() == '/') parent.remove_suffix(1);
-    if (parent.empty()) return std::string("/");
-    return std::string(parent);
-}
-
-bool is_directory(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-// Creates path and its missing ancestors; an existing directory (or a link to one) is fine.
-// The error is that of the first creation that failed.
-OsStatus create_directories(const std::string& path) {
-    if (path.empty() || ::mkdir(path.c_str(), 0777) == 0) return Ok{};
-    const int err = errno;
-    if (err != ENOENT) return is_directory(path) ? OsStatus(Ok{}) : OsError{err};
-    auto parent = parent_of(path);
-    if (!parent) return OsError{err};
-    TARNWICK_TRY(create_directories(*parent));
-    if (::mkdir(path.c_str(), 0777) == 0) return Ok{};
-    const int last = errno;  // before is_directory's stat can change it
-    return is_directory(path) ? OsStatus(Ok{}) : OsError{last};
-}
-
 Status write_whole_file(const std::string& target, std::string_view contents) {
-    auto fd = open_fd(target, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    auto fd = open_fd(target, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
     if (!fd) return CliError::io(fd.error().text());
     if (auto written = write_all(fd->get(), contents); !written) {
         return CliError::io(written.error().text());
@@ -117,12 +84,13 @@ std::string cut_sections(std::string_view text, bool pypi) {
 }
 
 std::string replace_placeholders(std::string_view text, const TemplateContext& context) {
-    const std::array<std::pair<std::string_view, const std::string*>, 7> tokens = {{
+    const std::array<std::pair<std::string_view, const std::string*>, 8> tokens = {{
         {"{{name_snake}}", &context.name_snake},
         {"{{name_pascal}}", &context.name_pascal},
         {"{{name}}", &context.name},
         {"{{description}}", &context.description},
         {"{{owner}}", &context.owner},
+        {"{{author_fields}}", &context.author_fields},
         {"{{author}}", &context.author},
         {"{{year}}", &context.year},
     }};

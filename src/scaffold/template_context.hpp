@@ -13,6 +13,7 @@ struct TemplateContext {
     std::string description;
     std::string owner;
     std::string author;
+    std::string author_fields;  // the author's members in pyproject.toml's `authors`
     std::string year;
     bool pypi = true;
 };

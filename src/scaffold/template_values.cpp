@@ -6,6 +6,7 @@
 
 #include "core/text.hpp"
 #include "process/runner.hpp"
+#include "scaffold/commit_identity.hpp"
 
 namespace tarnwick {
 namespace {
@@ -18,20 +19,38 @@ std::string default_description(std::string_view name) {
     return "A ordoval-compliant CLI (" + std::string(name) + ").";
 }
 
-std::optional<std::string> git_config(std::string_view key) {
+Result<std::optional<std::string>> git_config(std::string_view key) {
+    using Value = std::optional<std::string>;
     auto run = run_command("git", {"config", std::string(key)});
-    if (!run || !run->success) return std::nullopt;
+    if (!run || !run->success) return Value{};
+    if (!run->stdout_was_utf8) {
+        return CliError::usage("invalid git config " + std::string(key) +
+                               ": it is not valid UTF-8; fix it or pass --author");
+    }
     std::string_view value = trim(run->stdout_text);
-    if (value.empty()) return std::nullopt;
-    return std::string(value);
+    if (value.empty()) return Value{};
+    return Value{std::string(value)};
 }
 
-std::string default_author() {
+Result<std::string> default_author() {
     auto name = git_config("user.name");
     auto email = git_config("user.email");
-    if (!name) return std::string(kPlaceholderAuthor);
-    if (!email) return *name;
-    return *name + " <" + *email + ">";
+    TARNWICK_TRY(name);
+    TARNWICK_TRY(email);
+    if (!name.value()) return std::string(kPlaceholderAuthor);
+    if (!email.value()) return *name.value();
+    return *name.value() + " <" + *email.value() + ">";
+}
+
+std::string pyproject_author_fields(std::string_view author) {
+    const CommitIdentity parts = split_author(author);
+    std::string fields;
+    if (!parts.name.empty() || parts.email.empty()) fields = "name = \"" + parts.name + "\"";
+    if (!parts.email.empty()) {
+        if (!fields.empty()) fields += ", ";
+        fields += "email = \"" + parts.email + "\"";
+    }
+    return fields;
 }
 
 std::string year_from_seconds(std::int64_t seconds) {

@@ -23,13 +23,13 @@ std::string arg_type(const ArgSpec& arg) {
     return "string";
 }
 
-// Positionals are named without dashes, options with their long form. A global argument
-// carries no "required".
+// Positionals are named without dashes, options with their long form. A positional without a
+// default is required; a global argument carries no "required".
 Json arg_contract(const ArgSpec& arg, bool global) {
     Json out = {{"name", arg.positional() ? std::string(arg.id) : "--" + std::string(arg.id)},
                 {"type", arg_type(arg)},
                 {"description", std::string(arg.contract_help)}};
-    if (!global) out["required"] = arg.positional();
+    if (!global) out["required"] = arg.positional() && !arg.optional_positional();
     if (arg.kind == ArgKind::Flag) {
         out["default"] = false;  // a flag is off unless given
     } else if (!arg.default_value.empty()) {
@@ -112,6 +112,10 @@ Json contract(const CommandTree& tree) {
              error_kind("git", 2, "A git operation failed (the files were still written)."),
              error_kind("backend", 2,
                         "An external tool (gh, ssh-keygen) failed; check `gh auth status`."),
+             error_kind("conflict", 4,
+                        "`update` merged the new templates and git stopped on conflicts: the "
+                        "merge is left in progress, with markers in the named files. Resolve "
+                        "and commit, or `git merge --abort`."),
          })},
     };
 }

@@ -63,6 +63,23 @@ Status upload_public_key(const KeyDirectory& dir, const std::string& tap, const 
     return Ok{};
 }
 
+Result<std::vector<DeployKey>> list_deploy_keys(const std::string& tap, const char* fields) {
+    auto listing = run_gh_checked({"repo", "deploy-key", "list", "-R", tap, "--json", fields});
+    TARNWICK_TRY(listing);
+    auto keys = parse_deploy_key_list(listing->stdout_text);
+    if (!keys) return tool_error("gh", "parsing deploy-key list: " + keys.error().description);
+    return std::move(keys).value();
+}
+
+// The type and the key data of an OpenSSH public key line, without its comment.
+std::string_view key_material(std::string_view line) {
+    line = trim(line.substr(0, line.find('\n')));
+    const auto type_end = line.find(' ');
+    if (type_end == std::string_view::npos) return {};
+    const auto data_end = line.find(' ', type_end + 1);
+    return line.substr(0, data_end);
+}
+
 }  // namespace
 
 std::string deploy_key_title(std::string_view name) {
@@ -87,21 +104,32 @@ Result<KeyPair> generate_key_pair(const KeyDirectory& dir, std::string_view comm
 
 Result<bool> rotate_deploy_key(const KeyDirectory& dir, const std::string& tap,
                                const std::string& title, const std::string& public_key) {
-    auto listing = run_gh_checked({"repo", "deploy-key", "list", "-R", tap, "--json", "id,title"});
-    TARNWICK_TRY(listing);
-    auto keys = parse_deploy_key_list(listing->stdout_text);
-    if (!keys) return tool_error("gh", "parsing deploy-key list: " + keys.error().description);
-
-    bool replaced = false;
+    auto keys = list_deploy_keys(tap, "id,title");
+    TARNWICK_TRY(keys);
+    std::vector<std::int64_t> older;
     for (const auto& key : keys.value()) {
-        if (key.title != title) continue;
-        TARNWICK_TRY(
-            run_gh_checked({"repo", "deploy-key", "delete", std::to_string(key.id), "-R", tap}));
-        replaced = true;
+        if (key.title == title) older.push_back(key.id);
     }
-
+    // The new key goes on first: a failure from here on leaves the tap with a working key.
     TARNWICK_TRY(upload_public_key(dir, tap, title, public_key));
-    return replaced;
+    for (const std::int64_t id : older) {
+        TARNWICK_TRY(
+            run_gh_checked({"repo", "deploy-key", "delete", std::to_string(id), "-R", tap}));
+    }
+    return !older.empty();
+}
+
+Status confirm_deploy_key(const std::string& tap, const std::string& public_key,
+                          std::string_view secret) {
+    auto keys = list_deploy_keys(tap, "id,title,key");
+    TARNWICK_TRY(keys);
+    const std::string_view ours = key_material(public_key);
+    for (const auto& key : keys.value()) {
+        if (!ours.empty() && key_material(key.key) == ours) return Ok{};
+    }
+    return CliError::backend_verbatim(
+        "gh", "the deploy key just stored as " + std::string(secret) + " is not registered on " +
+                  tap + "; another run may have replaced it, so run `tarnwick secrets` again");
 }
 
 }  // namespace tarnwick

@@ -1,5 +1,5 @@
-// The Homebrew tap deploy key: a fresh Ed25519 pair from ssh-keygen, earlier keys of the same
-// title removed from the tap, the new public half added with write access. The private key
+// The Homebrew tap deploy key: a fresh Ed25519 pair from ssh-keygen, the new public half added
+// to the tap with write access, then earlier keys of the same title removed. The private key
 // lives only in memory and, briefly, in the file ssh-keygen writes into a private key
 // directory, which is always removed.
 #pragma once
@@ -25,10 +25,15 @@ std::string deploy_key_title(std::string_view name);
 // removed on every way out, failures included.
 Result<KeyPair> generate_key_pair(const KeyDirectory& dir, std::string_view comment);
 
-// Deletes every tap key titled exactly `title`, then adds public_key under that title with
-// write access, uploaded from a file in the key directory that is removed right after.
-// Returns whether an earlier key was deleted.
+// Adds public_key to the tap under `title` with write access, uploaded from a file in the key
+// directory that is removed right after, and only then deletes the keys that carried the same
+// title before. Returns whether an earlier key was deleted.
 Result<bool> rotate_deploy_key(const KeyDirectory& dir, const std::string& tap,
                                const std::string& title, const std::string& public_key);
+
+// Lists the tap's keys once more and fails unless public_key is among them: an overlapping
+// run may have deleted it after it was added, and the stored secret would then open nothing.
+Status confirm_deploy_key(const std::string& tap, const std::string& public_key,
+                          std::string_view secret);
 
 }  // namespace tarnwick

@@ -71,7 +71,7 @@ std::string describe_syntax_error(const std::string& what) {
     return what.substr(colon + 2) + " at line " + line + " column " + column;
 }
 
-enum class Member { Id, Title, Other };
+enum class Member { Id, Title, Key, Other };
 
 class ListReader : public nlohmann::json_sax<Json> {
 public:
@@ -85,6 +85,8 @@ public:
     bool number_integer(number_integer_t value) override {
         if (skip_depth_ > 0 || !in_object_ || member_ != Member::Id)
             return scalar("an integer", true);
+        // gh would read a negative id as an option, and GitHub never gives out 0.
+        if (value <= 0) return fail("`id` is not a positive integer", number_end());
         id_ = value;
         return true;
     }
@@ -94,6 +96,7 @@ public:
         if (value > static_cast<number_unsigned_t>(std::numeric_limits<std::int64_t>::max())) {
             return fail("`id` is out of range for a signed 64-bit integer", number_end());
         }
+        if (value == 0) return fail("`id` is not a positive integer", number_end());
         id_ = static_cast<std::int64_t>(value);
         return true;
     }
@@ -105,8 +108,14 @@ public:
         return scalar("a floating-point number", true);
     }
     bool string(string_t& value) override {
-        if (skip_depth_ > 0 || !in_object_ || member_ != Member::Title) return scalar("a string");
-        title_ = std::move(value);
+        if (skip_depth_ > 0 || !in_object_) return scalar("a string");
+        if (member_ == Member::Title) {
+            title_ = std::move(value);
+        } else if (member_ == Member::Key) {
+            key_ = std::move(value);
+        } else {
+            return scalar("a string");
+        }
         return true;
     }
     bool binary(binary_t&) override { return scalar("binary data"); }
@@ -118,6 +127,7 @@ public:
             in_object_ = true;
             id_.reset();
             title_.reset();
+            key_.reset();
             seen_id_ = seen_title_ = false;
             return true;
         }
@@ -139,6 +149,8 @@ public:
             if (seen) return fail("duplicate field `" + name + "`", consumed());
             seen = true;
             member_ = name == "id" ? Member::Id : Member::Title;
+        } else if (name == "key") {
+            member_ = Member::Key;
         } else {
             member_ = Member::Other;
         }
@@ -149,7 +161,7 @@ public:
         in_object_ = false;
         if (!seen_id_) return fail("missing field `id`", consumed());
         if (!seen_title_) return fail("missing field `title`", consumed());
-        keys.push_back({*id_, std::move(*title_)});
+        keys.push_back({*id_, std::move(*title_), key_.value_or("")});
         return true;
     }
     bool end_array() override {
@@ -195,6 +207,8 @@ private:
                 return fail_type(found, "a signed 64-bit integer for `id`", end);
             case Member::Title:
                 return fail_type(found, "a string for `title`", end);
+            case Member::Key:
+                return fail_type(found, "a string for `key`", end);
             case Member::Other:
                 return true;
         }
@@ -208,6 +222,8 @@ private:
                 return fail_type(found, "a signed 64-bit integer for `id`", consumed());
             case Member::Title:
                 return fail_type(found, "a string for `title`", consumed());
+            case Member::Key:
+                return fail_type(found, "a string for `key`", consumed());
             case Member::Other:
                 skip_depth_ = 1;
                 return true;
@@ -232,6 +248,7 @@ private:
     std::size_t skip_depth_ = 0;
     std::optional<std::int64_t> id_;
     std::optional<std::string> title_;
+    std::optional<std::string> key_;
 };
 
 }  // namespace

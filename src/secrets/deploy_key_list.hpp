@@ -11,8 +11,9 @@
 namespace tarnwick {
 
 struct DeployKey {
-    std::int64_t id = 0;
+    std::int64_t id = 0;  // positive
     std::string title;
+    std::string key;  // the public key ("ssh-ed25519 AAAA..."), when the listing asked for it
 };
 
 // A fault in the listing; description ends with " at line L column C".
@@ -20,7 +21,8 @@ struct ListParseError {
     std::string description;
 };
 
-// Parses a JSON array of {"id": <i64>, "title": <string>} objects (other members are skipped).
+// Parses a JSON array of {"id": <i64 above 0>, "title": <string>} objects with an optional
+// "key": <string> (other members are skipped).
 // Output that is empty or only white space is an empty list: gh prints nothing at all when the
 // repository has no deploy keys. A missing or repeated member, a wrong type, an id outside
 // signed 64 bits or text after the array is an error naming its line and column.

@@ -3,6 +3,7 @@
 #include "secrets/release_secrets.hpp"
 
 #include <algorithm>
+#include <memory>
 
 #include "core/redaction.hpp"
 #include "core/text.hpp"
@@ -41,13 +42,13 @@ Status preflight(const std::string& target, const std::string& tap) {
     TARNWICK_TRY(view);
     if (!view->success) {
         // Only gh's part is trimmed: with an empty stderr the message keeps its final blank.
-        return CliError::backend_verbatim("gh", "repo " + target + " not found or inaccessible: " +
-                                                    std::string(trim(redact(view->stderr_text))));
+        return CliError::backend_verbatim(
+            "gh", "repo " + target + " not found or inaccessible: " + failure_detail(*view));
     }
     auto tap_view = run_gh({"repo", "view", tap, "--json", "name"});
     TARNWICK_TRY(tap_view);
     if (!tap_view->success) {
-        const std::string said(trim(redact(tap_view->stderr_text)));
+        const std::string said = failure_detail(*tap_view);
         return CliError::backend_verbatim(
             "gh", "tap " + tap + " not found or inaccessible" + (said.empty() ? "" : ": " + said) +
                       "; to create it, run `gh repo create " + tap + " --public`");
@@ -75,7 +76,13 @@ Result<std::vector<std::string>> list_secrets(const std::string& target) {
     return names;
 }
 
-Result<SecretsReport> bootstrap(const std::string& target, const std::string& tap,
+Status set_variable(const std::string& target, std::string_view name, const std::string& value) {
+    TARNWICK_TRY(
+        run_gh_checked({"variable", "set", std::string(name), "--body", value, "-R", target}));
+    return Ok{};
+}
+
+Result<SecretsReport> bootstrap(const std::string& target, const std::string& tap, bool record_tap,
                                 const std::optional<std::string>& cargo_token,
                                 const std::optional<std::string>& pypi_token, bool dry_run) {
     SecretsReport report;
@@ -83,6 +90,21 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
     report.dry_run = dry_run;
     if (!dry_run) {
         TARNWICK_TRY(preflight(target, tap));
+    }
+
+    // The key pair is made before anything changes on the hosted side, so a missing ssh-keygen
+    // or an unusable temporary directory stops the run with nothing set.
+    const std::string title = deploy_key_title(target_name(target));
+    std::unique_ptr<KeyDirectory> dir;
+    KeyPair pair;
+    if (!dry_run) {
+        auto made = KeyDirectory::create();
+        TARNWICK_TRY(made);
+        dir = std::move(made).value();
+        auto generated = generate_key_pair(*dir, title);
+        TARNWICK_TRY(generated);
+        pair = std::move(generated).value();
+        add_secret_with_lines(pair.private_key);
     }
 
     // A token found on this machine is set (only reported, in a dry run); a missing one is
@@ -100,21 +122,23 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
     TARNWICK_TRY(put_token(cargo_token, kCargoSecret, kNoCargoToken));
 
     if (!dry_run) {
-        const std::string title = deploy_key_title(target_name(target));
-        auto dir = KeyDirectory::create();
-        TARNWICK_TRY(dir);
-        auto pair = generate_key_pair(*dir.value(), title);
-        TARNWICK_TRY(pair);
-        add_secret_with_lines(pair->private_key);
-        auto rotated = rotate_deploy_key(*dir.value(), tap, title, pair->public_key);
+        auto rotated = rotate_deploy_key(*dir, tap, title, pair.public_key);
         TARNWICK_TRY(rotated);
         // Nothing of the key is on disk any more; the directory goes now.
-        dir.value().reset();
+        dir.reset();
         if (rotated.value())
             report.notes.push_back("rotated existing deploy key " + title + " on " + tap);
-        TARNWICK_TRY(set_secret(target, kDeployKeySecret, pair->private_key));
+        TARNWICK_TRY(set_secret(target, kDeployKeySecret, pair.private_key));
+        TARNWICK_TRY(confirm_deploy_key(tap, pair.public_key, kDeployKeySecret));
     }
     report.set.emplace_back(kDeployKeySecret);
+
+    // The release workflow clones the default tap unless this variable names another.
+    if (record_tap) {
+        if (!dry_run) TARNWICK_TRY(set_variable(target, kTapVariable, tap));
+        report.notes.push_back(std::string(dry_run ? "would set" : "set") + " variable " +
+                               std::string(kTapVariable) + " to " + tap);
+    }
 
     TARNWICK_TRY(put_token(pypi_token, kPypiSecret, kNoPypiToken));
     return report;

@@ -16,6 +16,9 @@ inline constexpr std::string_view kCargoSecret = "CARGO_REGISTRY_TOKEN";
 inline constexpr std::string_view kDeployKeySecret = "HOMEBREW_TAP_DEPLOY_KEY";
 inline constexpr std::string_view kPypiSecret = "PYPI_API_TOKEN";
 
+// The repository variable that names a tap other than OWNER/homebrew-tap to the release.
+inline constexpr std::string_view kTapVariable = "HOMEBREW_TAP";
+
 // repo as given when it holds a "/", else owner/repo.
 std::string resolve_target(const std::string& repo, const std::string& owner);
 
@@ -33,7 +36,11 @@ Status set_secret(const std::string& target, std::string_view name, const std::s
 // The names of the secrets the repository holds.
 Result<std::vector<std::string>> list_secrets(const std::string& target);
 
-Result<SecretsReport> bootstrap(const std::string& target, const std::string& tap,
+// Sets a repository variable (a value that is no secret) with `gh variable set`.
+Status set_variable(const std::string& target, std::string_view name, const std::string& value);
+
+// record_tap: the tap is not the default one, so the release must be told through kTapVariable.
+Result<SecretsReport> bootstrap(const std::string& target, const std::string& tap, bool record_tap,
                                 const std::optional<std::string>& cargo_token,
                                 const std::optional<std::string>& pypi_token, bool dry_run);
 

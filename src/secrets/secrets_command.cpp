@@ -2,9 +2,12 @@
 // and fail before anything changes), runs the mode and prints its one report.
 #include "secrets/secrets_command.hpp"
 
+#include "core/core_dumps.hpp"
+#include "core/github_names.hpp"
 #include "core/redaction.hpp"
 #include "core/stdio.hpp"
 #include "core/text.hpp"
+#include "process/gh_version.hpp"
 #include "secrets/release_secrets.hpp"
 #include "secrets/token_sources.hpp"
 
@@ -14,32 +17,48 @@ namespace {
 // gh would read a repository that begins with "-" as one of its own options.
 Status check_gh_repository(const char* what, const std::string& repo) {
     if (!repo.starts_with('-')) return Ok{};
-    return CliError::usage("invalid " + std::string(what) + " " + quoted(repo) +
+    return CliError::usage("invalid " + std::string(what) + " " + tarnwick::quoted(repo) +
                            ": a repository beginning with '-' would be read by gh as an option");
+}
+
+// An empty --tap would make gh fall back to the repository of the current directory, and
+// the write-enabled key would go there.
+Status check_tap_syntax(const std::optional<std::string>& tap) {
+    if (!tap || is_github_repository(*tap)) return Ok{};
+    return CliError::usage("invalid --tap " + tarnwick::quoted(*tap) +
+                           ": use OWNER/NAME, a GitHub account and a repository name");
 }
 
 }  // namespace
 
 Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
+    TARNWICK_TRY(check_tap_syntax(args.tap));
     const std::string target = resolve_target(args.repo, args.owner);
     TARNWICK_TRY(check_gh_repository("repository", target));
+    // An older gh would fail at its first `--json` listing, after a secret was already set.
     if (args.verify) {
+        TARNWICK_TRY(require_gh(kGhForSecrets, "`tarnwick secrets --verify`"));
         auto report = verify(target);
         TARNWICK_TRY(report);
         return render_verify_report(report.value(), format) + "\n";
     }
 
-    const std::string tap =
-        args.tap ? *args.tap : std::string(target_owner(target)) + "/homebrew-tap";
-    TARNWICK_TRY(check_gh_repository("--tap", tap));
+    const std::string default_tap = std::string(target_owner(target)) + "/homebrew-tap";
+    const std::string tap = args.tap.value_or(default_tap);
+    // Tokens and the deploy key are about to live in this process and its children.
+    if (auto off = disable_core_dumps(); !off) {
+        return CliError::io("could not turn core dumps off: " + off.error().text());
+    }
     auto pypi = pypi_token(args.pypi_token_stdin);
     TARNWICK_TRY(pypi);
     const Token cargo = cargo_token();
-    // Whatever a child says back goes through redaction before it reaches a message.
-    if (pypi.value()) add_secret(*pypi.value());
-    if (cargo) add_secret(*cargo);
+    // Whatever a child says back goes through redaction before it reaches a message, line by
+    // line too, since a child may echo a multi-line value a line at a time.
+    if (pypi.value()) add_secret_with_lines(*pypi.value());
+    if (cargo) add_secret_with_lines(*cargo);
 
-    auto report = bootstrap(target, tap, cargo, pypi.value(), args.dry_run);
+    if (!args.dry_run) TARNWICK_TRY(require_gh(kGhForSecrets, "`tarnwick secrets`"));
+    auto report = bootstrap(target, tap, tap != default_tap, cargo, pypi.value(), args.dry_run);
     TARNWICK_TRY(report);
     return render_secrets_report(report.value(), format) + "\n";
 }

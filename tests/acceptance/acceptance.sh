@@ -2,7 +2,9 @@
 # Acceptance of what `tarnwick new` writes: for three projects, scaffold with the built binary
 # (real git, real cargo fmt and lock file), then prove a fresh clone of each, exactly as
 # generated, offline against the test registry: locked build, lint, tests, make check, the
-# binary's behaviour, its contract, its manifests and its workflows.
+# binary's behaviour, its contract, its manifests and its workflows. The first project also
+# proves the promises that need patched copies or extra commits (promises.sh): panics, contract
+# drift, doctests, the release and update targets, the packaged file list.
 # Usage: acceptance.sh TARNWICK_BINARY [CARGO_TARGET_DIR]. A target directory given here is
 # kept between runs (and shared with the release rehearsal), so dependencies compile once.
 # Exit 77 (skip) when the Rust toolchain or Debian's crates are missing, with the reason.
@@ -58,6 +60,11 @@ run_case() {
 }
 
 run_case demo 1 "A ordoval-compliant CLI (demo)."
+if [ -d "$work/demo" ]; then
+  promises_started=$SECONDS
+  bash "$here/promises.sh" "$work/demo" || status=1
+  echo "=== demo promises done in $((SECONDS - promises_started))s"
+fi
 run_case my-cli_tool 0 "A ordoval-compliant CLI (my-cli_tool)." --no-pypi
 run_case x 1 'Café: unicode, {{owner}} and #hash' --description 'Café: unicode, {{owner}} and #hash'
 

@@ -138,6 +138,23 @@ smoke() {
     expect_run 3 'no value given (try `'"$bin_name"' 21`)' stderr || ok=1
     expect_run 0 '  "ordoval": "0.3"' stdout schema || ok=1
     expect_run 0 "$bin_name" stdout completions bash || ok=1
+    # --output, in every spelling, before or after the command; a bad value is a usage error.
+    local contract='  "ordoval": "0.3"' doubled='{"value":21,"doubled":42}'
+    expect_run 0 "$contract" stdout -o json schema || ok=1
+    expect_run 0 "$contract" stdout --output=json schema || ok=1
+    expect_run 0 "$contract" stdout -ojson schema || ok=1
+    expect_run 0 "$contract" stdout schema -o text || ok=1
+    expect_run 0 '21 doubled is 42' stdout -o text run 21 || ok=1
+    expect_run 0 '21 doubled is 42' stdout run 21 --output text || ok=1
+    expect_run 0 "$doubled" stdout -o json 21 || ok=1
+    expect_run 0 "$doubled" stdout 21 -o json || ok=1
+    expect_run 0 "complete -F _" stdout -o json completions bash || ok=1
+    expect_run 0 "complete -F _" stdout completions bash -o json || ok=1
+    expect_run 0 '-5 doubled is -10' stdout -o text -5 || ok=1
+    expect_run 0 '{"value":-5,"doubled":-10}' stdout -o json run -5 || ok=1
+    expect_run 3 '"exit_code":3,"hint":' stderr -o xml schema || ok=1
+    expect_run 3 '"kind":"usage"' stderr -o xml 21 || ok=1
+    expect_run 3 'a value cannot come before the `schema` command' stderr 21 schema || ok=1
     for args in "21" "schema" "completions bash" "--help"; do
         # shellcheck disable=SC2086 # each case is a list of words
         expect_writes $args || ok=1

@@ -15,7 +15,8 @@ import tomllib
 import jsonschema
 
 PLACEHOLDERS = ["{{name}}", "{{name_snake}}", "{{name_pascal}}", "{{description}}",
-                "{{owner}}", "{{author}}", "{{year}}", "{{#pypi}}", "{{/pypi}}"]
+                "{{owner}}", "{{author}}", "{{author_fields}}", "{{year}}", "{{#pypi}}",
+                "{{/pypi}}"]
 
 failures = []
 
@@ -23,6 +24,14 @@ failures = []
 def expect(label, got, want):
     if got != want:
         failures.append(f"{label}: got {got!r}, want {want!r}")
+
+
+def author_entry(author):
+    """The author as PEP 621 wants it: name and e-mail apart."""
+    name, _, email = author.partition("<")
+    if not email:
+        return {"name": author.strip()}
+    return {"name": name.strip(), "email": email.rstrip(">").strip()}
 
 
 def main():
@@ -38,7 +47,8 @@ def main():
                       ("rust-version", "1.90"), ("description", description),
                       ("authors", [author]), ("license", "MIT"), ("repository", repo_url),
                       ("homepage", repo_url), ("keywords", ["cli"]),
-                      ("categories", ["command-line-utilities"]), ("readme", "README.md")]:
+                      ("categories", ["command-line-utilities"]), ("readme", "README.md"),
+                      ("exclude", [".github/", "Makefile", "prek.toml", "pyproject.toml"])]:
         expect(f"Cargo.toml package.{key}", package.get(key), want)
     expect("Cargo.toml [lib]", cargo.get("lib"), {"name": snake, "path": "src/lib.rs"})
     expect("Cargo.toml [[bin]]", cargo.get("bin"), [{"name": name, "path": "src/main.rs"}])
@@ -61,18 +71,17 @@ def main():
     if pypi:
         py = tomllib.loads(pyproject_path.read_text())
         expect("pyproject [build-system]", py.get("build-system"),
-               {"requires": ["maturin>=1.0,<2.0"], "build-backend": "maturin"})
+               {"requires": ["maturin>=1.9,<2.0"], "build-backend": "maturin"})
         proj = py.get("project", {})
         for key, want in [("name", name), ("dynamic", ["version"]),
                           ("description", description), ("readme", "README.md"),
-                          ("requires-python", ">=3.8"), ("license", {"text": "MIT"}),
-                          ("authors", [{"name": author}]), ("dependencies", []),
+                          ("requires-python", ">=3.8"), ("license", "MIT"),
+                          ("authors", [author_entry(author)]), ("dependencies", []),
                           ("urls", {"Homepage": repo_url, "Repository": repo_url})]:
             expect(f"pyproject project.{key}", proj.get(key), want)
         expect("pyproject classifiers", proj.get("classifiers"), [
             "Development Status :: 3 - Alpha", "Environment :: Console",
-            "Intended Audience :: Developers", "License :: OSI Approved :: MIT License",
-            "Operating System :: OS Independent", "Programming Language :: Rust",
+            "Intended Audience :: Developers", "Operating System :: OS Independent", "Programming Language :: Rust",
             "Topic :: Utilities"])
         expect("pyproject [tool.maturin]", py.get("tool", {}).get("maturin"),
                {"bindings": "bin", "manifest-path": "Cargo.toml", "strip": True})
@@ -113,6 +122,8 @@ def main():
     expect("saturation", run("9223372036854775807").stdout,
            '{"value":9223372036854775807,"doubled":9223372036854775807}\n')
     expect("completions bash exit code", run("completions", "bash").returncode, 0)
+    internal = [e for e in contract.get("errors", []) if e.get("kind") == "internal"]
+    expect("contract declares the internal kind", [e.get("exit_code") for e in internal], [70])
 
     if failures:
         print("\n".join("FAIL: " + f for f in failures))

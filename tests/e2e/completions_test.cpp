@@ -19,7 +19,7 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-const Words kSubcommands = {"check", "completions", "help", "new", "schema", "secrets"};
+const Words kSubcommands = {"check", "completions", "help", "new", "schema", "secrets", "update"};
 const Words kShells = {"bash", "elvish", "fish", "powershell", "zsh"};
 
 bool on_path(const std::string& program) {
@@ -88,6 +88,7 @@ const std::vector<Case> kCases = {
     {"tarnwick new demo --v", {}},
     {"tarnwick --v", {"--version"}},
     {"tarnwick check demo --v", {}},
+    {"tarnwick update --d", {"--dry-run"}},
 };
 
 // Two directories and a file, for the --into cases.
@@ -161,6 +162,7 @@ TEST(CompletionsBash, CompletesOnlyDirectoriesForInto) {
     EXPECT_EQ(bash_complete(home, script, split("tarnwick new --into ")), (Words{"alpha", "beta"}));
     EXPECT_EQ(bash_complete(home, script, split("tarnwick check --into a")), Words{"alpha"});
     EXPECT_EQ(bash_complete(home, script, split("tarnwick new --into f")), Words{});
+    EXPECT_EQ(bash_complete(home, script, split("tarnwick update b")), Words{"beta"});
 }
 
 // ---- fish --------------------------------------------------------------------------------

@@ -78,7 +78,10 @@ TEST(EntryPoint, SchemaIntoAGoneReaderFailsWithADiagnosticNotASignal) {
     auto r = run_tarnwick({"schema"}, home.path(), gone);
     EXPECT_EQ(r.signal, 0);
     EXPECT_NE(r.exit_code, 0);
-    EXPECT_EQ(r.err, "failed printing to stdout: Broken pipe (os error 32)\n");
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"kind\":\"io\",\"message\":\"failed printing to "
+              "stdout: Broken pipe (os error 32)\"}}\n");
 }
 
 TEST(EntryPoint, CompletionsIgnoreTheOutputOption) {
@@ -90,5 +93,45 @@ TEST(EntryPoint, CompletionsIgnoreTheOutputOption) {
         EXPECT_EQ(a.exit_code, 0);
         EXPECT_FALSE(a.out.empty());
         EXPECT_EQ(a.out, b.out);
+    }
+}
+
+// A document whose loss would look like an answer (a check report, the contract, a completion
+// script that a shell would source truncated) fails with the io envelope when stdout is full;
+// the reports of work already done do not.
+TEST(EntryPoint, AFailedWriteOfAnAnswerIsAnIoEnvelope) {
+    struct Case {
+        std::vector<std::string> args;
+        bool answer;
+    };
+    const std::vector<Case> cases = {
+        {{"check", "demo"}, true},
+        {{"schema"}, true},
+        {{"completions", "bash"}, true},
+        {{"completions", "zsh"}, true},
+        {{"new", "demo", "--no-git"}, false},
+        {{"secrets", "acme/tool", "--dry-run"}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.front() + " " + c.args[1 % c.args.size()]);
+        TempDir home;
+        std::string script = "exec \"$0\"";
+        for (std::size_t i = 0; i < c.args.size(); ++i)
+            script += " \"$" + std::to_string(i + 1) + "\"";
+        script += " >/dev/full";
+        std::vector<std::string> argv = {"-c", script, TARNWICK_BIN};
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        RunOptions options;
+        options.cwd = home.path();
+        auto r = run_program("/bin/sh", argv, default_env(home.path()), options);
+        if (!c.answer) {
+            EXPECT_EQ(r.exit_code, 0) << r.err;
+            EXPECT_EQ(r.err, "");
+            continue;
+        }
+        EXPECT_EQ(r.exit_code, 2);
+        EXPECT_EQ(r.err,
+                  "{\"error\":{\"exit_code\":2,\"kind\":\"io\",\"message\":\"failed printing to "
+                  "stdout: No space left on device (os error 28)\"}}\n");
     }
 }

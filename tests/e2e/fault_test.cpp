@@ -49,7 +49,10 @@ TEST(Faults, CheckIntoAGoneReaderFailsWithADiagnostic) {
     auto r = run_tarnwick({"check", "demo"}, home.path(), gone);
     EXPECT_EQ(r.signal, 0);
     EXPECT_NE(r.exit_code, 0);
-    EXPECT_EQ(r.err, "failed printing to stdout: Broken pipe (os error 32)\n");
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"kind\":\"io\",\"message\":\"failed printing to "
+              "stdout: Broken pipe (os error 32)\"}}\n");
 }
 
 TEST(Faults, NewIntoAGoneReaderStillCreatesAndCommits) {
@@ -144,6 +147,8 @@ TEST(Faults, GitKilledBySignalIsAGitError) {
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.exit_code, 2);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "{\"error\":{\"exit_code\":2,\"kind\":\"git\",\"message\":\"git: \"}}\n");
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"kind\":\"git\",\"message\":\"git: killed by signal "
+              "SIGKILL\"}}\n");
     EXPECT_TRUE(exists(home / "demo/Cargo.toml"));
 }

@@ -41,7 +41,7 @@ TEST_F(NewCommand, TextReportAndTheFirstCommitWithoutCargoOnPath) {
                                  "  - cd ./demo && make check\n  - ") +
                          kNextNoRepo +
                          "\n  - tarnwick secrets kestrow/demo\n"
-                         "  - relvane release  # tag + dual-publish\n");
+                         "  - make release-patch  # bump, tag; pushing the tag publishes\n");
     const std::string project = work("demo");
     EXPECT_EQ(commits(project),
               "Ada Lovelace|ada@example.com|chore: scaffold demo with tarnwick\n");
@@ -57,8 +57,8 @@ TEST_F(NewCommand, JsonReportIsOneLineWithSortedFiles) {
     EXPECT_EQ(r.out, "{\"committed\":true,\"created\":\"./demo\",\"files\":" +
                          json_string_list(sorted_project_files()) +
                          ",\"next\":[\"cd ./demo && make check\",\"" + kNextNoRepo +
-                         "\",\"tarnwick secrets kestrow/demo\",\"relvane release  # tag + "
-                         "dual-publish\"],\"repo\":null}\n");
+                         "\",\"tarnwick secrets kestrow/demo\",\"make release-patch  # bump, "
+                         "tag; pushing the tag publishes\"],\"repo\":null}\n");
 }
 
 TEST_F(NewCommand, TerminalMeansText) {
@@ -152,25 +152,45 @@ TEST_F(NewCommand, GithubCreatesAndPushesThroughGh) {
               "Scaffolded ./demo (17 files, committed)\n"
               "Created and pushed github.com/kestrow/demo\nNext:\n"
               "  - cd ./demo && make check\n  - tarnwick secrets kestrow/demo\n"
-              "  - relvane release  # tag + dual-publish\n");
-    EXPECT_EQ(read_file(log + "/000.args"),
+              "  - make release-patch  # bump, tag; pushing the tag publishes\n");
+    // gh's version is asked first, before anything is written.
+    EXPECT_EQ(read_file(log + "/000.args"), "--version\n");
+    EXPECT_EQ(read_file(log + "/001.args"),
               "repo\ncreate\nkestrow/demo\n--public\n--description\nA ordoval-compliant CLI "
               "(demo).\n--source\n./demo\n--remote\norigin\n--push\n");
-    EXPECT_EQ(read_file(log + "/000.stdin"), "");
-    EXPECT_FALSE(exists(log + "/001.args"));
+    EXPECT_EQ(read_file(log + "/001.stdin"), "");
+    EXPECT_FALSE(exists(log + "/002.args"));
 
     auto j = tarnwick(
         {"new", "other", "--github", "--owner", "acme", "--description", "Caf\xC3\xA9 # {{x}}"},
         options);
     ASSERT_EQ(j.exit_code, 0) << j.err;
     EXPECT_NE(j.out.find("\"next\":[\"cd ./other && make check\",\"tarnwick secrets "
-                         "acme/other\",\"relvane release  # tag + dual-publish\"],\"repo\":"
-                         "\"acme/other\"}\n"),
+                         "acme/other\",\"make release-patch  # bump, tag; pushing the tag "
+                         "publishes\"],\"repo\":\"acme/other\"}\n"),
               std::string::npos)
         << j.out;
-    EXPECT_EQ(read_file(log + "/001.args"),
+    EXPECT_EQ(read_file(log + "/003.args"),
               "repo\ncreate\nacme/other\n--public\n--description\nCaf\xC3\xA9 # "
               "{{x}}\n--source\n./other\n--remote\norigin\n--push\n");
+}
+
+TEST_F(NewCommand, GithubWithAnOldGhWritesNothing) {
+    const std::string log = home() + "/gh-log";
+    RunOptions options;
+    options.env["FAKE_GH_LOG"] = log;
+    options.env["FAKE_GH_VERSION"] = "2.2.1";
+    auto r = tarnwick({"new", "demo", "--github"}, options);
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"hint\":\"ensure `gh` is installed and "
+              "authenticated (`gh auth status`)\",\"kind\":\"backend\",\"message\":\"gh: gh 2.2.1 "
+              "is too old: `tarnwick new --github` needs gh 2.3.0 or newer; upgrade gh: "
+              "https://github.com/cli/cli#installation (distribution packages are often "
+              "older)\"}}\n");
+    EXPECT_FALSE(exists(work("demo")));
+    EXPECT_EQ(read_file(log + "/000.args"), "--version\n");
+    EXPECT_FALSE(exists(log + "/001.args"));
 }
 
 TEST_F(NewCommand, GithubFailureIsABackendErrorAfterTheLocalCommit) {
@@ -272,13 +292,16 @@ TEST_F(NewCommand, IntoAMissingDirectoryCreatesIt) {
     EXPECT_NE(slash.out.find("\"created\":\"" + work("a/demo") + "\""), std::string::npos);
 }
 
-TEST_F(NewCommand, DanglingSymlinkDestinationIsFreeButCannotBeCreated) {
+// A dangling link is free to `check`, but `new` creates its directory exclusively: the link
+// is never followed, and the name counts as taken.
+TEST_F(NewCommand, DanglingSymlinkDestinationIsTakenAndNotFollowed) {
     ASSERT_EQ(::symlink(work("nowhere").c_str(), work("demo").c_str()), 0);
     auto r = tarnwick({"new", "demo"});
-    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.exit_code, 3);
     EXPECT_EQ(r.err,
-              "{\"error\":{\"exit_code\":2,\"kind\":\"io\",\"message\":\"File exists (os error "
-              "17)\"}}\n");
+              "{\"error\":{\"exit_code\":3,\"hint\":\"choose another name, or remove the "
+              "existing directory\",\"kind\":\"exists\",\"message\":\"./demo already "
+              "exists\"}}\n");
     EXPECT_FALSE(exists(work("nowhere")));
 }
 
@@ -367,7 +390,9 @@ TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTreeAndItsLockFile) {
     auto r = tarnwick({"new", name}, dir, options);
     ASSERT_EQ(r.exit_code, 0) << r.err;
 
-    EXPECT_EQ(read_file(log), "fmt -> 0\ngenerate-lockfile --offline -> 0\n");
+    const std::string manifest = "--manifest-path ./" + name + "/Cargo.toml";
+    EXPECT_EQ(read_file(log),
+              "fmt " + manifest + " -> 0\ngenerate-lockfile " + manifest + " --offline -> 0\n");
     std::vector<std::string> files = sorted_project_files();
     EXPECT_NE(r.out.find("\"files\":" + json_string_list(files) + ","), std::string::npos) << r.out;
     files.push_back("Cargo.lock");
@@ -376,4 +401,100 @@ TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTreeAndItsLockFile) {
     EXPECT_EQ(git(work(name), {"status", "--porcelain", "--untracked-files=all"}), "");
     auto fmt = fmt_check(work(name));
     EXPECT_EQ(fmt.exit_code, 0) << fmt.out << fmt.err;
+}
+
+// Names and descriptions that would give a project that does not build or parse are refused
+// before anything is written; the same name passes where its reason does not apply.
+TEST_F(NewCommand, NamesAndDescriptionsThatBreakTheProjectAreRefused) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* message;  // empty: accepted
+    };
+    const std::vector<Case> cases = {
+        {{"serde-json"},
+         "invalid crate name \\\"serde-json\\\": as serde_json, the generated crate depends on a "
+         "crate of that name"},
+        {{"clap"},
+         "invalid crate name \\\"clap\\\": the generated crate depends on a crate of "
+         "that name"},
+        {{"tool-"},
+         "invalid crate name \\\"tool-\\\": a PyPI package name must end with a letter "
+         "or digit (or pass --no-pypi)"},
+        {{"tool-", "--no-pypi"}, ""},
+        {{"demo", "--description", "a\xE2\x80\xA8shell: x"},
+         "invalid --description \\\"a\\\\u{2028}shell: x\\\": U+2028 is refused: YAML reads it as "
+         "a line break in the release workflow"},
+        {{"demo", "--description", "\xEF\xBF\xBF"},
+         "invalid --description \\\"\xEF\xBF\xBF\\\": U+FFFF is refused: a Unicode "
+         "non-character is not allowed in YAML"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.front());
+        std::vector<std::string> args = {"new"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back("--no-git");
+        auto r = tarnwick(args);
+        if (*c.message == '\0') {
+            EXPECT_EQ(r.exit_code, 0) << r.err;
+            EXPECT_TRUE(exists(work(c.args.front())));
+            continue;
+        }
+        EXPECT_EQ(r.exit_code, 3);
+        EXPECT_EQ(r.err, std::string("{\"error\":{\"exit_code\":3,\"hint\":\"see `tarnwick "
+                                     "--help` or `tarnwick schema`\",\"kind\":\"usage\","
+                                     "\"message\":\"") +
+                             c.message + "\"}}\n");
+        EXPECT_FALSE(exists(work(c.args.front())));
+    }
+}
+
+// The first next command is pasted into a shell: whatever --into holds, it changes into the
+// project and runs nothing else. The text report shows control characters escaped.
+TEST_F(NewCommand, TheCdCommandIsOneShellWordAndTextIsEscaped) {
+    struct Case {
+        std::string into;
+        std::string command;
+    };
+    const std::vector<Case> cases = {
+        {"my projects", "cd 'my projects/demo' && make check"},
+        {"x;echo INJECTED;y", "cd 'x;echo INJECTED;y/demo' && make check"},
+        {"it's $(echo INJECTED)", "cd 'it'\\''s $(echo INJECTED)/demo' && make check"},
+        {"-x", "cd ./-x/demo && make check"},
+        {"plain/dir", "cd plain/dir/demo && make check"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.into);
+        TempDir place;
+        RunOptions options;
+        options.cwd = place.path();
+        auto r = tarnwick({"new", "demo", "--no-git", "--into=" + c.into, "-o", "text"}, options);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_NE(r.out.find("\n  - " + c.command + "\n"), std::string::npos) << r.out;
+        // Run it, with pwd in place of make.
+        const std::string cd =
+            c.command.substr(0, c.command.size() - std::string(" && make check").size());
+        auto sh = run_program("/bin/sh", {"-c", cd + " && pwd"}, default_env(home()), options);
+        EXPECT_EQ(sh.exit_code, 0) << sh.err;
+        EXPECT_EQ(sh.out, place.path() + "/" + c.into + "/demo\n");
+    }
+
+    TempDir place;
+    RunOptions options;
+    options.cwd = place.path();
+    auto t = tarnwick({"new", "demo", "--no-git", "--into", "x\x1b[31m\ty", "-o", "text"}, options);
+    ASSERT_EQ(t.exit_code, 0) << t.err;
+    EXPECT_EQ(t.out.substr(0, t.out.find("Next:")),
+              "Scaffolded x\\u{1b}[31m\\ty/demo (17 files)\n");
+    EXPECT_NE(t.out.find("  - cd 'x\\u{1b}[31m\\ty/demo' && make check\n"), std::string::npos)
+        << t.out;
+    auto j = tarnwick({"check", "demo", "--into", "x\x1b[31m\ty", "-o", "text"}, options);
+    EXPECT_EQ(j.out, "x\\u{1b}[31m\\ty/demo: already exists\n");
+}
+
+// A global ignore file that matches generated files changes nothing: every file is committed.
+TEST_F(NewCommand, GlobalIgnoreRulesDropNoGeneratedFile) {
+    write_file(home() + "/.config/git/ignore", "Makefile\n*.toml\n.github/\n");
+    auto r = tarnwick({"new", "demo"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(git(work("demo"), {"ls-files"}), lines(sorted_project_files()));
 }

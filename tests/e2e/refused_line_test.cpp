@@ -78,7 +78,7 @@ TEST_F(RefusedLine, IsAUsageErrorThatWritesNothingAndStartsNoChild) {
          "as an option"},
         {{"secrets", "tool", "--owner=-R"}, "invalid repository \\\"-R/tool\\\""},
         {{"secrets", "acme/tool", "--tap=--help", "--dry-run"},
-         "invalid --tap \\\"--help\\\": a repository beginning with '-'"},
+         "invalid --tap \\\"--help\\\": use OWNER/NAME, a GitHub account and a repository name"},
     };
     for (const Case& c : cases) {
         std::string line;
@@ -112,7 +112,10 @@ TEST_F(RefusedLine, AttachedAndUnusualValuesReachTheFilesAsTyped) {
               std::string::npos);
     // --no-git: no child but the optional cargo ran, asked only to format and to pin the
     // dependencies (the spy writes no lock file, so the network is never tried).
-    const std::string cargo_calls =
-        spies_ / "cargo" + " fmt\n" + spies_ / "cargo" + " generate-lockfile --offline\n";
-    EXPECT_EQ(read_file(calls_log()), cargo_calls + cargo_calls);
+    const auto cargo_calls = [&](const std::string& name) {
+        const std::string manifest = " --manifest-path ./" + name + "/Cargo.toml";
+        return spies_ / "cargo" + " fmt" + manifest + "\n" + spies_ / "cargo" +
+               " generate-lockfile" + manifest + " --offline\n";
+    };
+    EXPECT_EQ(read_file(calls_log()), cargo_calls("eqb") + cargo_calls("typed"));
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,13 +27,15 @@ inline std::string io_envelope(const std::string& message) {
 
 class SecretsWorld {
 public:
-    TempDir home, tmp, log, scenario, bin;
+    // store: the fake gh's GitHub state, for every call the scenario does not answer.
+    TempDir home, tmp, log, scenario, bin, store;
 
     RunOptions options(std::map<std::string, std::optional<std::string>> env = {}) const {
         RunOptions o;
         o.env = {{"TMPDIR", tmp.path()},
                  {"FAKE_GH_LOG", log.path()},
-                 {"FAKE_GH_SCENARIO", scenario.path()}};
+                 {"FAKE_GH_SCENARIO", scenario.path()},
+                 {"FAKE_GH_STORE", store.path()}};
         for (auto& [k, v] : env) o.env[k] = v;
         return o;
     }
@@ -47,6 +50,41 @@ public:
 
     void answer(const std::string& file, const std::string& text) const {
         write_file(scenario / file, text);
+    }
+
+    // A deploy key already registered on repo, as an earlier run would have left it.
+    void seed_key(const std::string& repo, int id, const std::string& title,
+                  const std::string& pub = "ssh-ed25519 AAAAseeded") const {
+        std::string dir = repo;
+        for (auto& c : dir) c = c == '/' ? '%' : c;
+        dir = store / ("deploy-keys/" + dir + "/" + std::to_string(id));
+        write_file(dir + ".pub", pub + "\n");
+        write_file(dir + ".title", title);
+        write_file(dir + ".write", "true\n");
+        if (!exists(store / "deploy-keys/.last-id") ||
+            std::stoi(read_file(store / "deploy-keys/.last-id")) < id) {
+            write_file(store / "deploy-keys/.last-id", std::to_string(id) + "\n");
+        }
+    }
+
+    // The public keys registered on repo, one line each, in id order.
+    std::vector<std::string> registered_keys(const std::string& repo) const {
+        std::string dir = repo;
+        for (auto& c : dir) c = c == '/' ? '%' : c;
+        std::vector<std::string> ids;
+        if (!exists(store / ("deploy-keys/" + dir))) return {};
+        for (const auto& e : std::filesystem::directory_iterator(store / ("deploy-keys/" + dir))) {
+            if (e.path().extension() == ".pub") ids.push_back(e.path().stem());
+        }
+        std::sort(ids.begin(), ids.end(), [](const std::string& a, const std::string& b) {
+            return std::stol(a) < std::stol(b);
+        });
+        std::vector<std::string> keys;
+        for (const auto& id : ids) {
+            std::string key = read_file(store / ("deploy-keys/" + dir + "/" + id + ".pub"));
+            keys.push_back(key.substr(0, key.find('\n')));
+        }
+        return keys;
     }
 
     // Each gh call as its arguments joined by spaces.

@@ -475,8 +475,11 @@ class Run:
             return True
         name = step.get("name")
         if name == "Install cargo-zigbuild":
+            # Copied next to the job: the source tree may be under /tmp, which the job hides.
+            standins = os.path.join(os.path.dirname(outputs), "standins")
+            shutil.copytree(os.path.join(HERE, "standins"), standins, dirs_exist_ok=True)
             with open(outputs + ".path", "w", encoding="utf-8") as f:
-                f.write(os.path.join(HERE, "standins") + "\n")
+                f.write(standins + "\n")
             print(f"  - {label}: the local stand-in (cargo build, this machine's glibc)")
             return True
         if name == "Take the binary from the wheel":

@@ -85,6 +85,14 @@ TEST(CrateName, RefusesWhatRustOrCargoRefuseOnTheSnakeForm) {
              {"deps", "cargo reserves it for a build directory"},
              {"examples", "cargo reserves it for a build directory"},
              {"incremental", "cargo reserves it for a build directory"},
+             {"serde", "the generated crate depends on a crate of that name"},
+             {"serde-json", "as serde_json, the generated crate depends on a crate of that name"},
+             {"serde_json", "the generated crate depends on a crate of that name"},
+             {"clap", "the generated crate depends on a crate of that name"},
+             {"clap-complete",
+              "as clap_complete, the generated crate depends on a crate of that name"},
+             {"thiserror", "the generated crate depends on a crate of that name"},
+             {"jsonschema", "the generated crate depends on a crate of that name"},
          }) {
         SCOPED_TRACE(c.name);
         auto status = validate_crate_name(c.name);
@@ -96,10 +104,28 @@ TEST(CrateName, RefusesWhatRustOrCargoRefuseOnTheSnakeForm) {
 }
 
 TEST(CrateName, AcceptsNamesThatOnlyContainReservedWords) {
-    for (const char* name :
-         {"fnord", "my-test", "std-ext", "test-", "tests", "selfie", "types", "proc-macros",
-          "core2", "build-tool", "a--b", "tool-", "my_fn", "gen-ai", "self_"}) {
+    for (const char* name : {"fnord", "my-test", "std-ext", "test-", "tests", "selfie", "types",
+                             "proc-macros", "core2", "build-tool", "a--b", "tool-", "my_fn",
+                             "gen-ai", "self_", "serde-x", "clapper", "clap_"}) {
         SCOPED_TRACE(name);
         EXPECT_TRUE(validate_crate_name(name).ok());
+    }
+}
+
+// Where the project is also a Python package, its name must end with a letter or digit.
+TEST(CrateName, PythonNamesEndWithALetterOrDigit) {
+    for (const char* name : {"a", "tool", "x9", "a-b", "a__b"}) {
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(validate_python_name(name).ok());
+    }
+    for (const char* name : {"tool-", "tool_", "a--"}) {
+        SCOPED_TRACE(name);
+        auto status = validate_python_name(name);
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(status.error().kind(), "usage");
+        EXPECT_EQ(status.error().message(),
+                  std::string("invalid crate name \"") + name +
+                      "\": a PyPI package name must end with a letter or digit (or pass "
+                      "--no-pypi)");
     }
 }

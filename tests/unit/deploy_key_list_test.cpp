@@ -19,18 +19,41 @@ std::string fault(std::string_view text) {
 TEST(DeployKeyList, ReadsEntriesInOrderWithMembersInAnyOrderAndExtrasSkipped) {
     auto parsed = parse_deploy_key_list(
         R"( [{"id":5,"title":"a"},
-             {"title":"b","created_at":"2024-01-01","extra":{"x":[1,{"id":"no"}]},"id":-9223372036854775808},
-             {"id":9223372036854775807,"read_only":false,"title":"c"}] )"
+             {"title":"b","created_at":"2024-01-01","extra":{"x":[1,{"id":"no"}]},"id":1},
+             {"id":9223372036854775807,"read_only":false,"key":"ssh-ed25519 AAAA","title":"c"}] )"
         "\n");
     ASSERT_TRUE(parsed.ok()) << parsed.error().description;
     const auto& keys = parsed.value();
     ASSERT_EQ(keys.size(), 3u);
     EXPECT_EQ(keys[0].id, 5);
     EXPECT_EQ(keys[0].title, "a");
-    EXPECT_EQ(keys[1].id, INT64_MIN);
+    EXPECT_EQ(keys[1].id, 1);
     EXPECT_EQ(keys[1].title, "b");
+    EXPECT_EQ(keys[1].key, "");
     EXPECT_EQ(keys[2].id, INT64_MAX);
     EXPECT_EQ(keys[2].title, "c");
+    EXPECT_EQ(keys[2].key, "ssh-ed25519 AAAA");
+}
+
+// gh would read a negative id as one of its options, and GitHub gives out none below 1.
+TEST(DeployKeyList, IdsMustBePositive) {
+    struct Case {
+        const char* text;
+        const char* fault;
+    };
+    for (const Case& c : {
+             Case{R"([{"id":-5,"title":"a"}])",
+                  "`id` is not a positive integer at line 1 column 9"},
+             Case{R"([{"title":"a","id":0}])",
+                  "`id` is not a positive integer at line 1 column 20"},
+             Case{R"([{"title":"a","id":-9223372036854775808}])",
+                  "`id` is not a positive integer at line 1 column 39"},
+             Case{R"([{"id":1,"title":"a","key":7}])",
+                  "invalid type: an integer, expected a string for `key` at line 1 column 28"},
+         }) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(fault(c.text), c.fault);
+    }
 }
 
 TEST(DeployKeyList, EmptyArrayAndBlankOutputAreNoKeys) {

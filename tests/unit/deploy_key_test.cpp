@@ -136,11 +136,13 @@ TEST_F(DeployKeyEnv, GeneratesAnEd25519PairAndLeavesNoKeyFile) {
     EXPECT_TRUE(tmp_entries().empty());
 }
 
-TEST_F(DeployKeyEnv, RotationDeletesEveryExactTitleMatchInOrderThenAdds) {
+// The new key goes on first, so the tap never lacks a working key; the older keys of the
+// exact title follow it out, in list order.
+TEST_F(DeployKeyEnv, RotationAddsThenDeletesEveryExactTitleMatchInOrder) {
     scenario(
         "repo_deploy-key_list.stdout",
         R"j([{"id":11,"title":"t release (CI push)"},{"id":12,"title":"T release (ci push)"},)j"
-        R"j({"id":-13,"title":"t release (CI push)"}])j");
+        R"j({"id":13,"title":"t release (CI push)"}])j");
     auto dir = KeyDirectory::create();
     ASSERT_TRUE(dir.ok()) << dir.error().message();
     auto rotated = rotate_deploy_key(*dir.value(), "o/homebrew-tap", "t release (CI push)",
@@ -151,12 +153,45 @@ TEST_F(DeployKeyEnv, RotationDeletesEveryExactTitleMatchInOrderThenAdds) {
     EXPECT_EQ(calls(),
               (std::vector<std::string>{
                   "repo\ndeploy-key\nlist\n-R\no/homebrew-tap\n--json\nid,title\n",
-                  "repo\ndeploy-key\ndelete\n11\n-R\no/homebrew-tap\n",
-                  "repo\ndeploy-key\ndelete\n-13\n-R\no/homebrew-tap\n",
                   "repo\ndeploy-key\nadd\n" + upload +
-                      "\n-R\no/homebrew-tap\n--allow-write\n--title\nt release (CI push)\n"}));
-    EXPECT_EQ(read_file(root_ / "log" / "003.file"), "ssh-ed25519 AAAA t\n");
+                      "\n-R\no/homebrew-tap\n--allow-write\n--title\nt release (CI push)\n",
+                  "repo\ndeploy-key\ndelete\n11\n-R\no/homebrew-tap\n",
+                  "repo\ndeploy-key\ndelete\n13\n-R\no/homebrew-tap\n"}));
+    EXPECT_EQ(read_file(root_ / "log" / "001.file"), "ssh-ed25519 AAAA t\n");
     EXPECT_TRUE(fs::is_empty(dir.value()->path()));
+}
+
+// After the secret is stored the tap is listed once more: the key must still be there.
+TEST_F(DeployKeyEnv, ConfirmationLooksForTheKeyMaterialItself) {
+    const std::string ours = "ssh-ed25519 AAAAC3Nza-ours demo release (CI push)\n";
+    struct Case {
+        const char* listing;
+        bool confirmed;
+    };
+    int n = 1;
+    for (const Case& c : {
+             Case{R"([{"id":1,"title":"x","key":"ssh-ed25519 AAAAC3Nza-ours"}])", true},
+             Case{R"([{"id":1,"title":"x","key":"ssh-ed25519 AAAAC3Nza-other"},)"
+                  R"({"id":2,"title":"y","key":"ssh-ed25519 AAAAC3Nza-ours demo"}])",
+                  true},
+             Case{
+                 R"j([{"id":1,"title":"demo release (CI push)","key":"ssh-ed25519 AAAAC3Nza-x"}])j",
+                 false},
+             Case{R"j([{"id":1,"title":"demo release (CI push)"}])j", false},
+             Case{"[]", false},
+         }) {
+        SCOPED_TRACE(c.listing);
+        scenario("repo_deploy-key_list." + std::to_string(n++) + ".stdout", c.listing);
+        auto confirmed = confirm_deploy_key("o/tap", ours, "HOMEBREW_TAP_DEPLOY_KEY");
+        EXPECT_EQ(confirmed.ok(), c.confirmed);
+        if (!c.confirmed && !confirmed.ok()) {
+            EXPECT_EQ(confirmed.error().message(),
+                      "gh: the deploy key just stored as HOMEBREW_TAP_DEPLOY_KEY is not "
+                      "registered on o/tap; another run may have replaced it, so run `tarnwick "
+                      "secrets` again");
+        }
+    }
+    EXPECT_EQ(calls().back(), "repo\ndeploy-key\nlist\n-R\no/tap\n--json\nid,title,key\n");
 }
 
 TEST_F(DeployKeyEnv, NoMatchingKeyMeansNoDeleteAndFalse) {

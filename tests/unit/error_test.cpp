@@ -44,3 +44,12 @@ TEST(Envelope, EscapesOnlyQuoteBackslashAndControls) {
               "\x7f\xC3\xA9\"}}");
     EXPECT_EQ(line.find('\n'), std::string::npos);
 }
+
+TEST(Envelope, ConflictHasItsOwnExitCodeAndHint) {
+    CliError e = CliError::conflict("stopped on conflicts in README.md");
+    EXPECT_EQ(e.exit_code(), 4);
+    EXPECT_EQ(envelope_line(e),
+              "{\"error\":{\"exit_code\":4,\"hint\":\"resolve the conflicted files and `git "
+              "commit` to finish, or `git merge --abort` to undo\",\"kind\":\"conflict\","
+              "\"message\":\"stopped on conflicts in README.md\"}}");
+}

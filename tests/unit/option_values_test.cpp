@@ -123,3 +123,52 @@ TEST(OptionValues, CommitAuthorRefusesNamesGitRejects) {
               "invalid author \".\" from git config user.name/user.email: git refuses the commit "
               "name \".\", which is only punctuation; pass --author");
 }
+
+// Well-formed characters that still break a generated file are refused by name, in the
+// description and in the author alike; their neighbours pass.
+TEST(OptionValues, SeparatorsBidiControlsAndNonCharactersAreRefusedByName) {
+    struct Case {
+        const char* text;
+        const char* refusal;  // empty: accepted
+    };
+    for (const Case& c : std::vector<Case>{
+             {"a\xE2\x80\xA8"
+              "b",
+              "U+2028 is refused: YAML reads it as a line break"},
+             {"a\xE2\x80\xA9"
+              "b",
+              "U+2029 is refused: YAML reads it as a line break"},
+             {"\xE2\x80\xAA", "U+202A is refused: a bidirectional control"},
+             {"abc\xE2\x80\xAE"
+              "def",
+              "U+202E is refused: a bidirectional control"},
+             {"\xE2\x81\xA6", "U+2066 is refused: a bidirectional control"},
+             {"\xE2\x81\xA9", "U+2069 is refused: a bidirectional control"},
+             {"\xEF\xBF\xBF", "U+FFFF is refused: a Unicode non-character"},
+             {"\xEF\xBF\xBE", "U+FFFE is refused: a Unicode non-character"},
+             {"\xEF\xB7\x90", "U+FDD0 is refused: a Unicode non-character"},
+             {"\xEF\xB7\xAF", "U+FDEF is refused: a Unicode non-character"},
+             {"\xF4\x8F\xBF\xBF", "U+10FFFF is refused: a Unicode non-character"},
+             {"\xE2\x80\xAF", ""},      // U+202F, a no-break space
+             {"\xE2\x81\xA5", ""},      // U+2065, unassigned but no control
+             {"\xEF\xBF\xBD", ""},      // U+FFFD
+             {"\xEF\xB7\xB0", ""},      // U+FDF0
+             {"\xF0\x9F\x98\x80", ""},  // an emoji
+         }) {
+        SCOPED_TRACE(c.text);
+        for (bool description : {true, false}) {
+            auto status = description ? check_description(c.text) : check_author(c.text, false);
+            if (*c.refusal == '\0') {
+                EXPECT_TRUE(status.ok());
+                continue;
+            }
+            ASSERT_FALSE(status.ok());
+            EXPECT_EQ(status.error().kind(), "usage");
+            EXPECT_NE(status.error().message().find(c.refusal), std::string::npos)
+                << status.error().message();
+        }
+    }
+    EXPECT_EQ(check_description("x\xE2\x80\xAEy").error().message(),
+              "invalid --description \"x\\u{202e}y\": U+202E is refused: a bidirectional "
+              "control would stop the generated crate compiling");
+}

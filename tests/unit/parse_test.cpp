@@ -340,3 +340,27 @@ TEST(ParseRules, ShortAndLongHelpDifferOnlyInAboutAndHelpLine) {
     // A subcommand has no long description: both forms read the same.
     EXPECT_EQ(parse({"secrets", "-h"}).error().text, parse({"secrets", "--help"}).error().text);
 }
+
+TEST(Parse, UpdatePathIsOptionalAndAnyBytes) {
+    struct Row {
+        std::vector<const char*> words;
+        std::string path;
+        bool dry_run;
+    };
+    for (const Row& row : std::vector<Row>{
+             {{"update"}, ".", false},
+             {{"update", "--dry-run"}, ".", true},
+             {{"update", "proj\xff", "-o", "json"}, "proj\xff", false},
+             {{"update", "--", "-p"}, "-p", false},
+         }) {
+        SCOPED_TRACE(row.path);
+        auto r = parse(row.words);
+        ASSERT_TRUE(r.ok()) << r.error().text;
+        const auto& u = std::get<Update>(*r->command);
+        EXPECT_EQ(u.path, row.path);
+        EXPECT_EQ(u.dry_run, row.dry_run);
+    }
+    EXPECT_EQ(failure({"update", "a", "b"}),
+              "error: unexpected argument 'b' found\n\nUsage: tarnwick update [OPTIONS] "
+              "[PATH]\n\nFor more information, try '--help'.");
+}

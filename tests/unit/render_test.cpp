@@ -26,6 +26,7 @@ TemplateContext sample_context(bool pypi = true) {
                            .description = "Does things.",
                            .owner = "acme",
                            .author = "Ada <ada@example.com>",
+                           .author_fields = R"(name = "Ada", email = "ada@example.com")",
                            .year = "2026",
                            .pypi = pypi};
 }
@@ -60,6 +61,12 @@ TEST(ReplacePlaceholders, NameBesideNameSnakeAndPascal) {
     EXPECT_EQ(
         replace_placeholders("{{name}}/{{name_snake}}/{{name_pascal}}{{name}}", sample_context()),
         "my-tool/my_tool/MyToolmy-tool");
+}
+
+TEST(ReplacePlaceholders, AuthorBesideItsPyprojectFields) {
+    EXPECT_EQ(
+        replace_placeholders("{{author}}|[{ {{author_fields}} }]|{{author_}}", sample_context()),
+        R"(Ada <ada@example.com>|[{ name = "Ada", email = "ada@example.com" }]|{{author_}})");
 }
 
 TEST(ReplacePlaceholders, InsertedValuesAreNeverScannedAgain) {
@@ -109,18 +116,48 @@ TEST(RenderTree, WritesFilesBeforeSubdirectoriesAndListsThemInWriteOrder) {
     EXPECT_FALSE(exists(dest_off + "/pyproject.toml"));
 }
 
-TEST(RenderTree, EmptyTemplateGivesEmptyFileAndExistingFileIsTruncated) {
+TEST(RenderTree, EmptyTemplateGivesEmptyFile) {
     static const TemplateFile empty{"empty.txt.tmpl", ""};
     static const TemplateEntry entries[] = {&empty};
     static const TemplateDir root{"", entries};
     TempDir scratch;
-    std::filesystem::create_directories(scratch / "p");
-    write_file(scratch / "p/empty.txt", "old contents");
     std::vector<std::string> written;
     ASSERT_TRUE(render_tree(root, scratch / "p", sample_context(), written).ok());
     EXPECT_EQ(written, std::vector<std::string>{"empty.txt"});
-    EXPECT_TRUE(exists(scratch / "p/empty.txt"));
     EXPECT_EQ(read_file(scratch / "p/empty.txt"), "");
+}
+
+// Files are created, never reused: whatever already sits at an output path (a file, or a link
+// that would lead the write elsewhere) stops the render and is left as it was.
+TEST(RenderTree, AnythingAlreadyAtAnOutputPathIsLeftAlone) {
+    static const TemplateFile file{"out.txt.tmpl", "new\n"};
+    static const TemplateEntry entries[] = {&file};
+    static const TemplateDir root{"", entries};
+    struct Case {
+        const char* what;
+        bool as_link;
+    };
+    for (const Case& c : {Case{"a file", false}, Case{"a link to a file elsewhere", true}}) {
+        SCOPED_TRACE(c.what);
+        TempDir scratch;
+        std::filesystem::create_directories(scratch / "p");
+        write_file(scratch / "victim", "old contents");
+        if (c.as_link) {
+            ASSERT_EQ(::symlink((scratch / "victim").c_str(), (scratch / "p/out.txt").c_str()), 0);
+        } else {
+            write_file(scratch / "p/out.txt", "old contents");
+        }
+        std::vector<std::string> written;
+        auto status = render_tree(root, scratch / "p", sample_context(), written);
+        ASSERT_FALSE(status.ok());
+        EXPECT_EQ(status.error().kind(), "io");
+        EXPECT_EQ(status.error().message(), "File exists (os error 17)");
+        EXPECT_TRUE(written.empty());
+        EXPECT_EQ(read_file(scratch / "victim"), "old contents");
+        if (!c.as_link) {
+            EXPECT_EQ(read_file(scratch / "p/out.txt"), "old contents");
+        }
+    }
 }
 
 TEST(RenderTree, InvalidUtf8StopsWithItsStoredPathAndKeepsEarlierFiles) {

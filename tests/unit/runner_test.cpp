@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "core/redaction.hpp"
 #include "support/scoped_env.hpp"
 
 using namespace tarnwick;
@@ -139,4 +140,52 @@ TEST(Runner, AChildThatStopsReadingIsReportedAsItEnded) {
         EXPECT_EQ(tool_error("gh", out.stderr_text).message(), "gh: " + c.message);
     }
     ::signal(SIGPIPE, previous);
+}
+
+// What a message says about a child that failed: its stderr, cut to its last 4 KiB with a
+// note, every line of a secret redacted, and the name of a signal that killed it.
+TEST(Runner, FailureDetailsAreBoundedRedactedAndNameTheSignal) {
+    add_secret_with_lines("tok-line-one\ntok-line-two");
+    struct Case {
+        const char* what;
+        std::string script;
+        std::string message;  // exact, or the prefix when tail is set
+        std::string tail;
+    };
+    const std::vector<Case> cases = {
+        {"killed, silent", "kill -KILL $$", "sh: killed by signal SIGKILL", ""},
+        {"killed after a word", "echo 'gave up' >&2; kill -TERM $$",
+         "sh: gave up (killed by signal SIGTERM)", ""},
+        {"exit 1, silent", "exit 1", "sh: ", ""},
+        {"a token echoed line by line",
+         "echo 'first tok-line-two' >&2; echo 'then tok-line-one' >&2; exit 1",
+         "sh: first [redacted]\nthen [redacted]", ""},
+        {"2 MB of stderr",
+         "head -c 2000000 /dev/zero | tr '\\0' e >&2; echo ' the end' >&2; exit 3",
+         "sh: [1995912 earlier bytes of stderr cut] ", " the end"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto run = run_tool_checked("sh", {"-c", c.script});
+        ASSERT_FALSE(run.ok());
+        const std::string message = run.error().message();
+        if (c.tail.empty()) {
+            EXPECT_EQ(message, c.message);
+            continue;
+        }
+        EXPECT_EQ(message.rfind(c.message, 0), 0u) << message.substr(0, 80);
+        EXPECT_TRUE(message.ends_with(c.tail)) << message.substr(message.size() - 40);
+        EXPECT_LE(message.size(), c.message.size() + 4096);
+    }
+    clear_secrets();
+    auto git = run_git(".", {"-c", "alias.die=!kill -KILL $PPID", "die"});
+    ASSERT_FALSE(git.ok());
+    EXPECT_NE(git.error().message().find("killed by signal SIGKILL"), std::string::npos)
+        << git.error().message();
+}
+
+TEST(Runner, SignalNames) {
+    EXPECT_EQ(signal_name(SIGKILL), "SIGKILL");
+    EXPECT_EQ(signal_name(SIGQUIT), "SIGQUIT");
+    EXPECT_EQ(signal_name(0), "signal 0");
 }

@@ -26,8 +26,9 @@ TEST(SecretsReportRendering, RealRunWithSkipsAndANote) {
 
 TEST(SecretsReportRendering, EmptyListsAndEscapes) {
     SecretsReport report{"o/\"q\"\\\x01\t/é", true, {}, {}, {}};
+    // A terminal gets no control characters: they are written escaped; the rest stays as it is.
     EXPECT_EQ(render_secrets_report(report, OutputFormat::Text),
-              "Secrets on o/\"q\"\\\x01\t/é (dry run)");
+              "Secrets on o/\"q\"\\\\u{1}\\t/é (dry run)");
     EXPECT_EQ(render_secrets_report(report, OutputFormat::Json),
               R"({"repo":"o/\"q\"\\\u0001\t/é","dry_run":true,"set":[],"skipped":[],"notes":[]})");
 }

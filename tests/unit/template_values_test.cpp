@@ -38,6 +38,25 @@ TEST(TemplateDescription, DefaultNamesTheCrate) {
     EXPECT_EQ(default_description("demo"), "A ordoval-compliant CLI (demo).");
 }
 
+TEST(PyprojectAuthor, KeepsNameAndEmailApartAndLeavesOutEmptyParts) {
+    const struct {
+        const char* author;
+        const char* fields;
+    } cases[] = {
+        {"Ada Lovelace <ada@example.com>", R"(name = "Ada Lovelace", email = "ada@example.com")"},
+        {"  Ada  <  ada@example.com > ", R"(name = "Ada", email = "ada@example.com")"},
+        {"Ada", R"(name = "Ada")"},
+        {"<ada@example.com>", R"(email = "ada@example.com")"},
+        {"Ada <>", R"(name = "Ada")"},
+        {"> Ada <", R"(name = "> Ada <")"},
+        {"", R"(name = "")"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.author);
+        EXPECT_EQ(pyproject_author_fields(c.author), c.fields);
+    }
+}
+
 namespace {
 
 // Points git at a scratch HOME with the given config and no system config; restores the
@@ -71,29 +90,49 @@ private:
 
 TEST_F(AuthorFromGitConfig, AuthorFromNameAndEmail) {
     write_config("[user]\n\tname = \"  Ada Lovelace  \"\n\temail = ada@example.com\n");
-    EXPECT_EQ(git_config("user.name"), std::optional<std::string>("Ada Lovelace"));
-    EXPECT_EQ(default_author(), "Ada Lovelace <ada@example.com>");
+    EXPECT_EQ(git_config("user.name").value(), std::optional<std::string>("Ada Lovelace"));
+    EXPECT_EQ(default_author().value(), "Ada Lovelace <ada@example.com>");
 }
 
 TEST_F(AuthorFromGitConfig, AuthorWithoutEmailIsTheNameAlone) {
     write_config("[user]\n\tname = Ada\n");
-    EXPECT_EQ(default_author(), "Ada");
+    EXPECT_EQ(default_author().value(), "Ada");
 }
 
 TEST_F(AuthorFromGitConfig, OnlyAnEmailGivesThePlaceholder) {
     write_config("[user]\n\temail = ada@example.com\n");
-    EXPECT_EQ(git_config("user.name"), std::nullopt);
-    EXPECT_EQ(default_author(), "Your Name <you@example.com>");
+    EXPECT_EQ(git_config("user.name").value(), std::nullopt);
+    EXPECT_EQ(default_author().value(), "Your Name <you@example.com>");
 }
 
 TEST_F(AuthorFromGitConfig, BlankNameCountsAsAbsent) {
     write_config("[user]\n\tname = \"   \"\n\temail = ada@example.com\n");
-    EXPECT_EQ(default_author(), "Your Name <you@example.com>");
+    EXPECT_EQ(default_author().value(), "Your Name <you@example.com>");
 }
 
 TEST_F(AuthorFromGitConfig, NoGitOnPathGivesThePlaceholder) {
     write_config("[user]\n\tname = Ada\n");
     ScopedEnv no_git({{"PATH", "/nonexistent"}});
-    EXPECT_EQ(git_config("user.name"), std::nullopt);
-    EXPECT_EQ(default_author(), "Your Name <you@example.com>");
+    EXPECT_EQ(git_config("user.name").value(), std::nullopt);
+    EXPECT_EQ(default_author().value(), "Your Name <you@example.com>");
+}
+
+// git hands a value over as bytes; one that is not UTF-8 would be rewritten with U+FFFD in
+// every file and the commit, so it is refused with the key that holds it.
+TEST_F(AuthorFromGitConfig, AValueThatIsNotUtf8IsRefusedByItsKey) {
+    struct Case {
+        const char* config;
+        const char* key;
+    };
+    for (const Case& c :
+         {Case{"[user]\n\tname = Ad\xE9 Lovelace\n\temail = ada@example.com\n", "user.name"},
+          Case{"[user]\n\tname = Ada\n\temail = ad\xFF@example.com\n", "user.email"}}) {
+        SCOPED_TRACE(c.key);
+        write_config(c.config);
+        auto author = default_author();
+        ASSERT_FALSE(author.ok());
+        EXPECT_EQ(author.error().kind(), "usage");
+        EXPECT_EQ(author.error().message(), std::string("invalid git config ") + c.key +
+                                                ": it is not valid UTF-8; fix it or pass --author");
+    }
 }

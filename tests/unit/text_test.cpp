@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 using tarnwick::decode_lossy;
+using tarnwick::escape_non_printable;
 using tarnwick::is_valid_utf8;
 using tarnwick::os_error_text;
+using tarnwick::shell_word;
 
 using tarnwick::trim;
 
@@ -65,4 +67,32 @@ TEST(Quoted, EscapesQuotesBackslashesAndControls) {
 TEST(OsErrorText, DescriptionThenNumber) {
     EXPECT_EQ(os_error_text(2), "No such file or directory (os error 2)");
     EXPECT_EQ(os_error_text(32), "Broken pipe (os error 32)");
+}
+
+TEST(Text, ShellWordsAreQuotedOnlyWhereAShellWouldReadThemOtherwise) {
+    struct Case {
+        const char* text;
+        const char* word;
+    };
+    for (const Case& c : {
+             Case{"./demo", "./demo"},
+             Case{"/tmp/a-b_c.d/x@y%z+w=v:u,t", "/tmp/a-b_c.d/x@y%z+w=v:u,t"},
+             Case{"my projects/demo", "'my projects/demo'"},
+             Case{"x;echo INJECTED;y/demo", "'x;echo INJECTED;y/demo'"},
+             Case{"it's/demo", "'it'\\''s/demo'"},
+             Case{"$HOME/`id`/*", "'$HOME/`id`/*'"},
+             Case{"caf\xC3\xA9", "'caf\xC3\xA9'"},
+             Case{"", "''"},
+         }) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(shell_word(c.text), c.word);
+    }
+}
+
+TEST(Text, NonPrintableCharactersAreEscapedForATerminal) {
+    EXPECT_EQ(escape_non_printable("plain \"q\" \\ caf\xC3\xA9"), "plain \"q\" \\ caf\xC3\xA9");
+    EXPECT_EQ(escape_non_printable("a\x1b[31mb\tc\nd"), "a\\u{1b}[31mb\\tc\\nd");
+    EXPECT_EQ(escape_non_printable("\xC2\x9B"
+                                   "2J \xE2\x80\xAE x \xFF"),
+              "\\u{9b}2J \\u{202e} x \xEF\xBF\xBD");
 }

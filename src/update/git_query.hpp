@@ -1,0 +1,34 @@
+// git runs whose output the update reads, in one place: a start failure or an unsuccessful run
+// becomes a git error, as run_git makes it, but the captured output is kept.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/result.hpp"
+#include "process/runner.hpp"
+
+namespace tarnwick {
+
+struct GitCall {
+    std::string dir;
+    std::vector<std::string> env;  // NAME=value entries on top of the inherited environment
+};
+
+// The finished run whatever its exit status; only a git that cannot start is an error.
+Result<CommandOutput> git_run(const GitCall& call, const std::vector<std::string>& args,
+                              std::optional<std::string_view> input = std::nullopt);
+
+// The standard output of a successful run; otherwise a git error with git's stderr, trimmed.
+Result<std::string> git_stdout(const GitCall& call, const std::vector<std::string>& args,
+                               std::optional<std::string_view> input = std::nullopt);
+
+// The git error for a run that failed: its stderr, or its stdout when stderr is empty.
+CliError git_failure(const CommandOutput& run);
+
+// Splits output on NUL (git's -z); the empty pieces that a final NUL leaves are dropped.
+std::vector<std::string> split_nul(std::string_view text);
+
+}  // namespace tarnwick
