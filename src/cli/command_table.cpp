@@ -160,8 +160,7 @@ constexpr std::array kUpdateOutput{
     OutputField{"current", "boolean", "",
                 "True when the templates render the project unchanged: nothing was done."},
     OutputField{"dry_run", "boolean"},
-    OutputField{"files", "array", "string",
-                "Files the update changed (or would change), sorted."},
+    OutputField{"files", "array", "string", "Files the update changed (or would change), sorted."},
     OutputField{"conflicts", "array", "string",
                 "With --dry-run: files that would conflict. Empty otherwise; a real conflict is "
                 "the `conflict` error."},

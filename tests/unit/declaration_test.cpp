@@ -124,6 +124,33 @@ TEST(Declaration, AChangedDefaultReachesTheRecordTheHelpAndTheContract) {
     EXPECT_EQ(contract_command(contract(tree), "check")["args"][1]["default"], "/srv");
 }
 
+TEST(Declaration, APositionalWithADefaultMayBeLeftOut) {
+    TreeCopy copy;
+    std::vector<ArgSpec>& args = copy.args_of("check");
+    for (ArgSpec& arg : args) {
+        if (arg.id == "name") arg = arg.by_default("demo");
+    }
+    copy.command("check").args = args;
+    const CommandTree tree = copy.tree();
+
+    auto left_out = parse(tree, {"check", "--into", "/srv"});
+    ASSERT_TRUE(left_out.ok()) << first_line(left_out);
+    EXPECT_EQ(std::get<Check>(*left_out->command).name, "demo");
+    auto given = parse(tree, {"check", "other"});
+    ASSERT_TRUE(given.ok()) << first_line(given);
+    EXPECT_EQ(std::get<Check>(*given->command).name, "other");
+    EXPECT_EQ(first_line(parse(command_tree(), {"check"})),
+              "error: the following required arguments were not provided:");
+
+    const std::string help = render_help(tree, copy.command("check"));
+    EXPECT_NE(help.find("Usage: tarnwick check [OPTIONS] [NAME]\n"), std::string::npos) << help;
+    EXPECT_EQ(line_with(help, "[NAME]  "),
+              "  [NAME]  Crate/binary name to validate [default: demo]");
+    const Json name = contract_command(contract(tree), "check")["args"][0];
+    EXPECT_EQ(name["required"], false);
+    EXPECT_EQ(name["default"], "demo");
+}
+
 TEST(Declaration, ACommandDeclaredInACopyIsParsedListedCompletedAndInTheContract) {
     constexpr static std::array kProbeArgs{
         positional<&Check::name>("name", "NAME", "Name to probe", "Name to probe."),
@@ -154,7 +181,8 @@ TEST(Declaration, ACommandDeclaredInACopyIsParsedListedCompletedAndInTheContract
     EXPECT_NE(help.error().text.find("Usage: tarnwick probe [OPTIONS] <NAME>"), std::string::npos);
 
     const CompletionCommand model = completion_model(tree);
-    EXPECT_EQ(model.subcommands[5].key, "tarnwick probe");
+    EXPECT_EQ(model.subcommands[model.subcommands.size() - 2].key,
+              "tarnwick probe");                                                 // before help
     EXPECT_EQ(model.subcommands.back().positionals[0].choices.back(), "probe");  // help probe
 
     EXPECT_EQ(contract_command(contract(tree), "probe"), Json({{"args",
