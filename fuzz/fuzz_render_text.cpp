@@ -30,11 +30,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (has_marker_line(on) || has_marker_line(off)) std::abort();
     if (!has_marker_line(text) && on != text) std::abort();
 
-    tarnwick::TemplateContext identity{
-        "{{name}}",  "{{name_snake}}", "{{name_pascal}}", "{{description}}",
-        "{{owner}}", "{{author}}",     "{{year}}",        true};
+    tarnwick::TemplateContext identity{.name = "{{name}}",
+                                       .name_snake = "{{name_snake}}",
+                                       .name_pascal = "{{name_pascal}}",
+                                       .description = "{{description}}",
+                                       .owner = "{{owner}}",
+                                       .author = "{{author}}",
+                                       .author_fields = "{{author_fields}}",
+                                       .year = "{{year}}"};
     if (tarnwick::replace_placeholders(text, identity) != text) std::abort();
-    tarnwick::TemplateContext plain{"n", "n_s", "NP", "d", "o", "a", "2026", true};
+    tarnwick::TemplateContext plain{.name = "n",
+                                    .name_snake = "n_s",
+                                    .name_pascal = "NP",
+                                    .description = "d",
+                                    .owner = "o",
+                                    .author = "a",
+                                    .author_fields = "af",
+                                    .year = "2026"};
     std::string replaced = tarnwick::replace_placeholders(text, plain);
     if (replaced.find("{{year}}") != std::string::npos) std::abort();
     return 0;
