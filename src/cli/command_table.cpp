@@ -87,6 +87,26 @@ constexpr std::array kUpdateArgs{
     kOutput,
 };
 
+// `doctor`: an optional repository, as `secrets` names it, and the project directory.
+constexpr std::array kDoctorArgs{
+    kHelp,
+    ArgSpec{"repo",
+            ArgKind::Positional,
+            '\0',
+            "REPO",
+            "Also check that this repo (owner/name, or a bare name with --owner) and its tap "
+            "are reachable",
+            "",
+            ValueKind::Text,
+            {},
+            true},
+    option("owner", "OWNER", "GitHub owner, used when repo is a bare name", kDefaultOwner),
+    option("tap", "TAP", "Homebrew tap repo to check (default: <owner>/homebrew-tap)"),
+    option("project", "PROJECT", "Project whose .github/workflows are checked", ".",
+           ValueKind::Directory),
+    kOutput,
+};
+
 constexpr std::array kHelpArgs{
     kHelp,
     positional("command", "COMMAND", "Print help for the subcommand(s)"),
@@ -109,6 +129,9 @@ constexpr std::array kSubcommands{
                 "Bring a project made by an earlier tarnwick up to these templates, keeping its "
                 "edits",
                 kUpdateArgs},
+    CommandSpec{CommandId::Doctor, "doctor",
+                "Report what new, secrets and update would be missing here, changing nothing",
+                kDoctorArgs},
     CommandSpec{CommandId::Help, "help",
                 "Print this message or the help of the given subcommand(s)", kHelpArgs},
 };

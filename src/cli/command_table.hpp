@@ -9,7 +9,7 @@
 
 namespace tarnwick {
 
-enum class CommandId { Root, New, Check, Secrets, Schema, Completions, Update, Help };
+enum class CommandId { Root, New, Check, Secrets, Schema, Completions, Update, Doctor, Help };
 
 enum class ArgKind { Positional, Option, Flag };
 
@@ -30,11 +30,14 @@ struct ArgSpec {
     std::string_view default_value;  // shown in help; empty: none
     ValueKind value = ValueKind::Text;
     std::span<const std::string_view> choices = {};
+    bool optional = false;  // a positional that may be left out without a default
 
     bool takes_value() const { return kind != ArgKind::Flag; }
     bool positional() const { return kind == ArgKind::Positional; }
-    // A positional with a default may be left out.
-    bool optional_positional() const { return positional() && !default_value.empty(); }
+    // A positional with a default, or marked optional, may be left out.
+    bool optional_positional() const {
+        return positional() && (optional || !default_value.empty());
+    }
 };
 
 struct CommandSpec {

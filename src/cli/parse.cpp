@@ -335,6 +335,11 @@ Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv) 
         case CommandId::Update:
             cli.command = Update{value_of(matches, "path", "."), flag_set(matches, "dry-run")};
             break;
+        case CommandId::Doctor:
+            cli.command = Doctor{optional_value(matches, "repo"),
+                                 value_of(matches, "owner", std::string(kDefaultOwner)),
+                                 optional_value(matches, "tap"), value_of(matches, "project", ".")};
+            break;
         case CommandId::Root:
         case CommandId::Help:
             break;

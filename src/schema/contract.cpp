@@ -220,6 +220,52 @@ Json update_command() {
     };
 }
 
+// `doctor`: read-only, and a finding is never an error.
+Json doctor_command() {
+    Json items = field("items", "array",
+                       "One object per item: `item`, `status`, `detail`, and `fix` (the command "
+                       "that fixes it; null when nothing needs doing).");
+    items["items"] = {{"type", "object"}};
+    return {
+        {"name", "doctor"},
+        {"description",
+         "Report, changing nothing, what `new`, `secrets` and `update` would be missing: git "
+         "and the author `new` would use, cargo and rustfmt, gh (present, at least 2.36.0, "
+         "logged in), ssh-keygen, and the source (never the value) of the crates and PyPI "
+         "tokens; with a repo, whether it and its Homebrew tap are reachable through gh; in a "
+         "project, whether its workflows name runner images or action pins that the dated "
+         "platform table calls stale. Each item has a status (ok, missing, too_old, unknown, "
+         "unusable, incomplete, invalid, not_logged_in, unreachable, stale, unreadable or "
+         "skipped), a detail and the command that fixes it. Exits 0 whatever it finds. Runs "
+         "only version queries, `git config`, `rustup show active-toolchain`, `gh auth status` "
+         "and `gh repo view`."},
+        {"effects", "read_only"},
+        {"mutating", false},
+        {"cardinality", "single"},
+        {"stability", "beta"},
+        {"args",
+         Json::array({
+             arg("repo", "string", false,
+                 "Also check this repo (owner/name, or a bare name combined with --owner) and "
+                 "its tap."),
+             with_default(
+                 arg("--owner", "string", false, "GitHub owner, used when repo is a bare name."),
+                 std::string(kDefaultOwner)),
+             arg("--tap", "string", false,
+                 "Homebrew tap repo to check (default: <owner>/homebrew-tap, as `secrets` "
+                 "uses)."),
+             with_default(arg("--project", "path", false,
+                              "Project directory whose .github/workflows are checked."),
+                          "."),
+         })},
+        {"output_fields",
+         Json::array({
+             items,
+             field("problems", "integer", "Items whose status is neither ok nor skipped."),
+         })},
+    };
+}
+
 }  // namespace
 
 Json contract() {
@@ -237,8 +283,9 @@ Json contract() {
          "and the dual-publish release pipeline."},
         {"output", {{"tty", "text"}, {"piped", "json"}}},
         {"global_args", Json::array({output})},
-        {"commands", Json::array({new_command(), check_command(), secrets_command(),
-                                  schema_command(), completions_command(), update_command()})},
+        {"commands",
+         Json::array({new_command(), check_command(), secrets_command(), schema_command(),
+                      completions_command(), update_command(), doctor_command()})},
         {"errors",
          Json::array({
              error_kind("usage", 3, "Invalid command-line arguments or crate name."),
