@@ -1,6 +1,8 @@
 // Reading the platform table: the markdown tables under "## Runner images" and "## Actions",
-// by column position (label, status, date, source; action, tag, sha).
+// by the names in their header rows, as the workflow tests read them.
 #include "doctor/platform_table.hpp"
+
+#include <map>
 
 #include "core/text.hpp"
 
@@ -46,20 +48,41 @@ std::vector<std::vector<std::string>> markdown_table(std::string_view markdown,
             continue;
         }
         in_table = true;
-        if (seen++ >= 2) rows.push_back(row_cells(line));
+        if (seen++ != 1) rows.push_back(row_cells(line));  // the separator is left out
     }
     return rows;
 }
 
+namespace {
+
+// Each body row as a map from the header's names to its cells; a missing cell is empty.
+std::vector<std::map<std::string, std::string>> named_rows(std::string_view markdown,
+                                                           std::string_view heading) {
+    auto rows = markdown_table(markdown, heading);
+    std::vector<std::map<std::string, std::string>> named;
+    if (rows.empty()) return named;
+    const std::vector<std::string> header = rows.front();
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        std::map<std::string, std::string> row;
+        for (std::size_t c = 0; c < header.size(); ++c) {
+            row[header[c]] = c < rows[r].size() ? rows[r][c] : "";
+        }
+        named.push_back(std::move(row));
+    }
+    return named;
+}
+
+}  // namespace
+
 PlatformTable read_platform_table(std::string_view markdown) {
     PlatformTable table;
-    for (auto& row : markdown_table(markdown, "Runner images")) {
-        if (row.size() < 4) continue;
-        table.images.push_back({row[0], row[1], row[2], row[3]});
+    for (auto& row : named_rows(markdown, "Runner images")) {
+        if (row["label"].empty()) continue;
+        table.images.push_back({row["label"], row["status"], row["date"], row["source"]});
     }
-    for (auto& row : markdown_table(markdown, "Actions")) {
-        if (row.size() < 3) continue;
-        table.actions.push_back({row[0], row[1], row[2]});
+    for (auto& row : named_rows(markdown, "Actions")) {
+        if (row["action"].empty() || row["sha"].empty()) continue;
+        table.actions.push_back({row["action"], row["tag"], row["sha"]});
     }
     return table;
 }

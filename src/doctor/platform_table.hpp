@@ -31,11 +31,12 @@ struct PlatformTable {
 std::string_view platform_markdown();
 
 // The rows of the first table under the level-2 heading `heading`, cells trimmed and
-// stripped of backquotes, header and separator rows left out.
+// stripped of backquotes: the header row first, the separator row left out.
 std::vector<std::vector<std::string>> markdown_table(std::string_view markdown,
                                                      std::string_view heading);
 
-// The "Runner images" and "Actions" tables of the given markdown; rows with too few cells are
+// The "Runner images" and "Actions" tables of the given markdown, read by their header names
+// (label, status, date, source; action, tag, sha); rows without a label, action or sha are
 // left out.
 PlatformTable read_platform_table(std::string_view markdown);
 

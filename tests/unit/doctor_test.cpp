@@ -27,10 +27,10 @@ TEST(PlatformTable, IsTheRepositorysDocument) {
 
 TEST(PlatformTable, ReadsTheFirstTableUnderEachHeading) {
     const std::string markdown =
-        "# T\n\n## Runner images\n\ntext\n\n| label | status | date | source |\n"
-        "| --- | --- | --- | --- |\n| `macos-14` | retired | 2026-11-02 | #1 |\n"
-        "|short|row|\n\n| later | table | x | y |\n\n## Actions\n\n"
-        "| action | tag | sha |\n|---|---|---|\n| a/b | v1 | 0123 |\n";
+        "# T\n\n## Runner images\n\ntext\n\n| status | label | date | source |\n"
+        "| --- | --- | --- | --- |\n| retired | `macos-14` | 2026-11-02 | #1 |\n"
+        "| | |\n\n| later | table | x | y |\n\n## Actions\n\n"
+        "| action | tag | sha |\n|---|---|---|\n| a/b | v1 | 0123 |\n| c/d | v1 |\n";
     const PlatformTable table = read_platform_table(markdown);
     ASSERT_EQ(table.images.size(), 1u);
     EXPECT_EQ(table.images[0].label, "macos-14");
