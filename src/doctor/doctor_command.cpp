@@ -27,7 +27,7 @@
 namespace tarnwick {
 namespace {
 
-std::string first_line(std::string_view text) {
+std::string first_output_line(std::string_view text) {
     text = trim(text);
     return std::string(trim(text.substr(0, text.find('\n'))));
 }
@@ -59,7 +59,7 @@ DoctorItem version_item(std::string item, const std::string& program,
                        "`" + program + " " + join(args, " ") + "` failed: " + failure_detail(*run),
                        install);
     }
-    return ok(item, first_line(run->stdout_text));
+    return ok(item, first_output_line(run->stdout_text));
 }
 
 DoctorItem author_item() {
@@ -123,7 +123,7 @@ bool gh_items(std::vector<DoctorItem>& items) {
     } else if (!version) {
         items.push_back(problem("gh", "unknown",
                                 "`gh --version` printed " +
-                                    tarnwick::quoted(first_line(run->stdout_text)) +
+                                    tarnwick::quoted(first_output_line(run->stdout_text)) +
                                     ", which names no version",
                                 upgrade));
     } else if (*version < kGhForSecrets) {
@@ -142,7 +142,7 @@ bool gh_items(std::vector<DoctorItem>& items) {
         items.push_back(ok("gh_login", "logged in (`gh auth status`)"));
     } else {
         const std::string said = status
-                                     ? first_line(status->stderr_text.empty() ? status->stdout_text
+                                     ? first_output_line(status->stderr_text.empty() ? status->stdout_text
                                                                               : status->stderr_text)
                                      : status.error().text();
         items.push_back(problem("gh_login", "not_logged_in",
@@ -164,7 +164,7 @@ DoctorItem token_item(std::string item, const std::optional<std::string>& source
 DoctorItem reachable_item(std::string item, const std::string& repo, std::string fix) {
     auto run = run_command("gh", {"repo", "view", repo, "--json", "name"});
     if (run && run->success) return ok(std::move(item), repo + " is reachable");
-    const std::string said = run ? first_line(run->stderr_text) : run.error().text();
+    const std::string said = run ? first_output_line(run->stderr_text) : run.error().text();
     return problem(std::move(item), "unreachable",
                    "`gh repo view " + repo + "` failed" + (said.empty() ? "" : ": " + said),
                    std::move(fix));

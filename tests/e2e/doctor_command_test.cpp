@@ -199,10 +199,17 @@ TEST_F(DoctorCommand, JudgesGhVersionLoginAndReachability) {
     EXPECT_EQ(item(r, "tap")["status"], "unreachable");
     EXPECT_EQ(item(r, "tap")["fix"], "gh repo create acme/homebrew-tap --public");
 
-    // A malformed --tap is a usage error, not a finding.
-    const RunResult bad = doctor({"acme/tool", "--tap", "nope"});
-    EXPECT_EQ(bad.exit_code, 3);
-    EXPECT_EQ(bad.out, "");
+    // A malformed --tap or repository is a usage error, not a finding, and nothing runs.
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"acme/tool", "--tap", "nope"}, {"--", "-acme/tool"}}) {
+        SCOPED_TRACE(args.back());
+        std::filesystem::remove_all(gh_log_.path());
+        const RunResult bad = doctor(args);
+        EXPECT_EQ(bad.exit_code, 3);
+        EXPECT_EQ(bad.out, "");
+        EXPECT_NE(bad.err.find("\"kind\":\"usage\""), std::string::npos) << bad.err;
+        EXPECT_FALSE(std::filesystem::exists(gh_log_.path()));
+    }
 }
 
 TEST_F(DoctorCommand, NamesTokenSourcesButNeverTheirValues) {
