@@ -141,10 +141,10 @@ bool gh_items(std::vector<DoctorItem>& items) {
     if (status && status->success) {
         items.push_back(ok("gh_login", "logged in (`gh auth status`)"));
     } else {
-        const std::string said = status
-                                     ? first_output_line(status->stderr_text.empty() ? status->stdout_text
-                                                                              : status->stderr_text)
-                                     : status.error().text();
+        const std::string said =
+            status ? first_output_line(status->stderr_text.empty() ? status->stdout_text
+                                                                   : status->stderr_text)
+                   : status.error().text();
         items.push_back(problem("gh_login", "not_logged_in",
                                 "`gh auth status` failed" + (said.empty() ? "" : ": " + said),
                                 "gh auth login"));
