@@ -14,6 +14,7 @@
 #include "core/json.hpp"
 #include "core/output_format.hpp"
 #include "core/stdio.hpp"
+#include "doctor/doctor_command.hpp"
 #include "scaffold/check_command.hpp"
 #include "scaffold/new_command.hpp"
 #include "schema/contract.hpp"
@@ -75,6 +76,10 @@ Document run_command_line(const CliCommand& command, OutputFormat format) {
             // The report of `update` describes a merge that is already committed.
             [&](const Update& c) {
                 return Document{run_update(c, format), WriteRule::IgnoreFailure};
+            },
+            // Like `check`, the `doctor` report is an answer: losing it is an error.
+            [&](const Doctor& c) {
+                return Document{run_doctor(c, format), WriteRule::FailLoudly};
             },
         },
         command);

@@ -173,6 +173,33 @@ constexpr std::array kUpdateOutput{
                 "Side notes, e.g. a Cargo.lock that could not be refreshed."},
 };
 
+// doctor
+
+constexpr std::array kDoctorArgs{
+    positional<&Doctor::repo>(
+        "repo", "REPO",
+        "Also check that this repo (owner/name, or a bare name with --owner) and its tap are "
+        "reachable",
+        "Also check this repo (owner/name, or a bare name combined with --owner) and its tap."),
+    option<&Doctor::owner>("owner", "OWNER", "GitHub owner, used when repo is a bare name",
+                           "GitHub owner, used when repo is a bare name.")
+        .by_default(kDefaultOwner),
+    option<&Doctor::tap>("tap", "TAP", "Homebrew tap repo to check (default: <owner>/homebrew-tap)",
+                         "Homebrew tap repo to check (default: <owner>/homebrew-tap, as "
+                         "`secrets` uses)."),
+    option<&Doctor::project>("project", "PROJECT", "Project whose .github/workflows are checked",
+                             "Project directory whose .github/workflows are checked.")
+        .directory()
+        .by_default("."),
+};
+
+constexpr std::array kDoctorOutput{
+    OutputField{"items", "array", "object",
+                "One object per item: `item`, `status`, `detail`, and `fix` (the command that "
+                "fixes it; null when nothing needs doing)."},
+    OutputField{"problems", "integer", "", "Items whose status is neither ok nor skipped."},
+};
+
 // help: the parser's own command, always last.
 
 constexpr std::array kHelpArgs{
@@ -284,6 +311,32 @@ constexpr std::array kCommands{
                 .cardinality = "single",
                 .stability = "beta",
                 .output_fields = kUpdateOutput,
+            },
+    },
+    CommandSpec{
+        .name = "doctor",
+        .help = "Report what new, secrets and update would be missing here, changing nothing",
+        .args = kDoctorArgs,
+        .make = make_record<Doctor>,
+        .contract =
+            {
+                .description =
+                    "Report, changing nothing, what `new`, `secrets` and `update` would be "
+                    "missing: git and the author `new` would use, cargo and rustfmt, gh "
+                    "(present, at least 2.36.0, logged in), ssh-keygen, and the source (never "
+                    "the value) of the crates and PyPI tokens; with a repo, whether it and its "
+                    "Homebrew tap are reachable through gh; in a project, whether its workflows "
+                    "name runner images or action pins that the dated platform table calls "
+                    "stale. Each item has a status (ok, missing, too_old, unknown, unusable, "
+                    "incomplete, invalid, not_logged_in, unreachable, stale, unreadable or "
+                    "skipped), a detail and the command that fixes it. Exits 0 whatever it "
+                    "finds. Runs only version queries, `git config`, `rustup show "
+                    "active-toolchain`, `gh auth status` and `gh repo view`.",
+                .effects = "read_only",
+                .mutating = false,
+                .cardinality = "single",
+                .stability = "beta",
+                .output_fields = kDoctorOutput,
             },
     },
     CommandSpec{

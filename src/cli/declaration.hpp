@@ -51,6 +51,7 @@ struct ArgSpec {
     ValueKind value = ValueKind::Text;
     std::span<const std::string_view> choices = {};
     std::span<const std::string_view> contract_choices = {};  // empty: the choices, in order
+    bool may_be_absent = false;  // a positional bound to an optional text: left out, it stays empty
 
     constexpr ArgSpec by_default(std::string_view value) const {
         ArgSpec copy = *this;
@@ -82,8 +83,11 @@ struct ArgSpec {
 
     bool takes_value() const { return kind == ArgKind::Positional || kind == ArgKind::Option; }
     bool positional() const { return kind == ArgKind::Positional; }
-    // A positional with a default may be left out; the default then fills its field.
-    bool optional_positional() const { return positional() && !default_value.empty(); }
+    // A positional with a default may be left out, the default then filling its field; so may
+    // one bound to an optional text, which then stays empty.
+    bool optional_positional() const {
+        return positional() && (!default_value.empty() || may_be_absent);
+    }
     // Help and version are the parser's own; the contract does not list them.
     bool builtin() const { return kind == ArgKind::Help || kind == ArgKind::Version; }
 };
@@ -221,9 +225,13 @@ template <auto field>
 constexpr ArgSpec positional(std::string_view id, std::string_view value_name,
                              std::string_view help, std::string_view contract_help) {
     using Field = declaration::FieldOf<field>;
-    static_assert(std::is_same_v<Field, std::string> || std::is_enum_v<Field>,
-                  "a positional fills a text or a choice; by_default makes it optional");
-    return {id, ArgKind::Positional, value_name, help, contract_help, declaration::assign<field>};
+    static_assert(declaration::kTextField<Field> || std::is_enum_v<Field>,
+                  "a positional fills a text, an optional text or a choice; by_default or an "
+                  "optional text makes it optional");
+    ArgSpec spec{id,   ArgKind::Positional, value_name,
+                 help, contract_help,       declaration::assign<field>};
+    spec.may_be_absent = std::is_same_v<Field, std::optional<std::string>>;
+    return spec;
 }
 
 template <auto field>

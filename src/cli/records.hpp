@@ -9,6 +9,7 @@
 #include <string_view>
 #include <variant>
 
+#include "doctor/doctor_command.hpp"
 #include "scaffold/check_command.hpp"
 #include "scaffold/new_command.hpp"
 #include "secrets/secrets_command.hpp"
@@ -42,7 +43,7 @@ struct Completions {
     Shell shell = Shell::Bash;
 };
 
-using CliCommand = std::variant<New, Check, Secrets, Schema, Completions, Update>;
+using CliCommand = std::variant<New, Check, Secrets, Schema, Completions, Update, Doctor>;
 
 struct Cli {
     OutputMode output = OutputMode::Auto;

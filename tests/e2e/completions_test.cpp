@@ -19,7 +19,8 @@ namespace {
 
 using Words = std::vector<std::string>;
 
-const Words kSubcommands = {"check", "completions", "help", "new", "schema", "secrets", "update"};
+const Words kSubcommands = {"check", "completions", "doctor",  "help",
+                            "new",   "schema",      "secrets", "update"};
 const Words kShells = {"bash", "elvish", "fish", "powershell", "zsh"};
 
 bool on_path(const std::string& program) {
@@ -89,6 +90,7 @@ const std::vector<Case> kCases = {
     {"tarnwick --v", {"--version"}},
     {"tarnwick check demo --v", {}},
     {"tarnwick update --d", {"--dry-run"}},
+    {"tarnwick doctor acme/tool --", {"--help", "--output", "--owner", "--project", "--tap"}},
 };
 
 // Two directories and a file, for the --into cases.

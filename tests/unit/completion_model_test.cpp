@@ -35,11 +35,11 @@ TEST(CompletionModel, RootListsTheSubcommandsInOrderWithTheirHelp) {
     std::vector<std::string> names;
     for (const auto& s : model.subcommands) names.push_back(s.name);
     EXPECT_EQ(names, (std::vector<std::string>{"new", "check", "secrets", "schema", "completions",
-                                               "update", "help"}));
+                                               "update", "doctor", "help"}));
     EXPECT_EQ(sub(model, "secrets").description,
               "Bootstrap a repo's release secrets (Homebrew deploy key, cargo + PyPI tokens)");
     EXPECT_EQ(sub(model, "secrets").key, "tarnwick secrets");
-    EXPECT_EQ(all_commands(model).size(), 8u);
+    EXPECT_EQ(all_commands(model).size(), 9u);
 }
 
 TEST(CompletionModel, OptionsAppearOnlyWhereTheyAreValid) {
@@ -74,9 +74,9 @@ TEST(CompletionModel, ValuesCompleteByKind) {
     EXPECT_EQ(sub(model, "completions").positionals[0].choices,
               (std::vector<std::string>{"bash", "elvish", "fish", "powershell", "zsh"}));
     // help names a sibling command.
-    EXPECT_EQ(
-        sub(model, "help").positionals[0].choices,
-        (std::vector<std::string>{"new", "check", "secrets", "schema", "completions", "update"}));
+    EXPECT_EQ(sub(model, "help").positionals[0].choices,
+              (std::vector<std::string>{"new", "check", "secrets", "schema", "completions",
+                                        "update", "doctor"}));
     ASSERT_EQ(sub(model, "update").positionals.size(), 1u);
     EXPECT_EQ(sub(model, "update").positionals[0].value, ValueKind::Directory);
 }

@@ -364,3 +364,34 @@ TEST(Parse, UpdatePathIsOptionalAndAnyBytes) {
               "error: unexpected argument 'b' found\n\nUsage: tarnwick update [OPTIONS] "
               "[PATH]\n\nFor more information, try '--help'.");
 }
+
+TEST(Parse, DoctorRepoIsOptional) {
+    struct Row {
+        std::vector<const char*> words;
+        std::optional<std::string> repo;
+        std::string owner;
+        std::optional<std::string> tap;
+        std::string project;
+    };
+    for (const Row& row : std::vector<Row>{
+             {{"doctor"}, std::nullopt, "kestrow", std::nullopt, "."},
+             {{"doctor", "tool", "--owner", "acme"}, "tool", "acme", std::nullopt, "."},
+             {{"doctor", "acme/tool", "--tap", "acme/taps", "--project", "p\xff"},
+              "acme/tool",
+              "kestrow",
+              "acme/taps",
+              "p\xff"},
+         }) {
+        SCOPED_TRACE(row.project + row.owner);
+        auto r = parse(row.words);
+        ASSERT_TRUE(r.ok()) << r.error().text;
+        const auto& d = std::get<Doctor>(*r->command);
+        EXPECT_EQ(d.repo, row.repo);
+        EXPECT_EQ(d.owner, row.owner);
+        EXPECT_EQ(d.tap, row.tap);
+        EXPECT_EQ(d.project, row.project);
+    }
+    EXPECT_EQ(failure({"doctor", "a", "b"}),
+              "error: unexpected argument 'b' found\n\nUsage: tarnwick doctor [OPTIONS] "
+              "[REPO]\n\nFor more information, try '--help'.");
+}

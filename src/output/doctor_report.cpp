@@ -1,0 +1,58 @@
+// Renderers of the `doctor` report. A finding is never an error: the report always prints.
+#include "output/doctor_report.hpp"
+
+#include <algorithm>
+
+#include "core/json.hpp"
+#include "core/text.hpp"
+
+namespace tarnwick {
+
+int doctor_problems(const DoctorReport& report) {
+    return static_cast<int>(std::count_if(
+        report.items.begin(), report.items.end(),
+        [](const DoctorItem& i) { return i.status != "ok" && i.status != "skipped"; }));
+}
+
+std::string render_doctor_text(const DoctorReport& report) {
+    std::size_t item_width = 0, status_width = 0;
+    for (const DoctorItem& i : report.items) {
+        item_width = std::max(item_width, escape_non_printable(i.item).size());
+        status_width = std::max(status_width, i.status.size());
+    }
+    std::string text;
+    for (const DoctorItem& i : report.items) {
+        std::string item = escape_non_printable(i.item);
+        item.resize(item_width, ' ');
+        std::string status = i.status;
+        status.resize(status_width, ' ');
+        text += item + "  " + status + "  " + escape_non_printable(i.detail) + "\n";
+        if (i.fix) {
+            text +=
+                std::string(item_width + 2, ' ') + "fix: " + escape_non_printable(*i.fix) + "\n";
+        }
+    }
+    const int problems = doctor_problems(report);
+    text += problems == 0
+                ? std::string("No problems found.")
+                : std::to_string(problems) + (problems == 1 ? " problem" : " problems") + " found.";
+    return text;
+}
+
+std::string render_doctor_json(const DoctorReport& report) {
+    Json items = Json::array();
+    for (const DoctorItem& i : report.items) {
+        Json entry = Json::object();
+        entry["detail"] = i.detail;
+        entry["fix"] = i.fix ? Json(*i.fix) : Json(nullptr);
+        entry["item"] = i.item;
+        entry["status"] = i.status;
+        items.push_back(std::move(entry));
+    }
+    Json object = Json::object();
+    object["items"] = std::move(items);
+    object["problems"] = doctor_problems(report);
+    return dump_compact(object);
+}
+
+}  // namespace tarnwick
