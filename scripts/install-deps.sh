@@ -20,6 +20,7 @@ test_packages=(
   librust-clap-dev librust-clap-complete-dev librust-serde-dev librust-serde-json-dev
   librust-thiserror-dev
   bash-completion zsh fish elvish tmux
+  gh
 )
 
 case "${1:-run}" in

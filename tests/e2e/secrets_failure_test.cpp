@@ -1,6 +1,9 @@
 // Every way the secrets bootstrap can stop: the exact envelope, which gh calls ran before it,
 // that nothing ran after it, and that no key or upload file is left in TMPDIR.
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
 
 #include "e2e/secrets_support.hpp"
 
@@ -271,5 +274,25 @@ TEST(SecretsFailure, GhOlderThanNeededOrUnreadableStopsAtItsVersion) {
         SecretsWorld d;
         EXPECT_EQ(d.run({"secrets", "owner/tool", "--dry-run"}, env).exit_code, 0);
         EXPECT_TRUE(d.calls().empty());
+    }
+}
+
+// Debian 12's own gh (2.23.0+dfsg1), where it is installed: the version line of a real old
+// client is read, and both modes stop at it. Only `gh --version` runs, so no network is needed.
+TEST(SecretsFailure, DebiansRealGhIsTooOld) {
+    const std::string real_gh = "/usr/bin/gh";
+    if (::access(real_gh.c_str(), X_OK) != 0) GTEST_SKIP() << "Debian's gh is not installed";
+    SecretsWorld w;
+    std::filesystem::create_symlink(real_gh, w.bin / "gh");
+    const std::string path = w.bin.path() + ":/usr/bin:/bin";
+    for (const char* mode : {"--verify", "--pypi-token-stdin"}) {
+        SCOPED_TRACE(mode);
+        auto r = w.run({"secrets", "owner/tool", mode}, {{"PATH", path}}, "pypi-x\n");
+        EXPECT_EQ(r.exit_code, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err.find("\"message\":\"gh: gh 2.23.0 is too old: `tarnwick secrets"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_TRUE(w.key_files_left().empty());
     }
 }
