@@ -10,11 +10,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "core/redaction.hpp"
 #include "core/stdio.hpp"
 #include "core/termination_signals.hpp"
 #include "core/text.hpp"
+#include "process/command_hook.hpp"
 
 extern char** environ;
 
@@ -57,10 +59,27 @@ struct ForgetChild {
     ~ForgetChild() { g_running_child = 0; }
 };
 
+CommandHook& installed_hook() {
+    static CommandHook hook;
+    return hook;
+}
+
+Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
+                                              const std::vector<std::string>& args,
+                                              std::optional<std::string_view> input,
+                                              const std::optional<std::string>& dir,
+                                              const std::vector<std::string>& extra_env);
+
 }  // namespace
 
-pid_t running_child() {
-    return static_cast<pid_t>(g_running_child);
+CommandHook set_command_hook(CommandHook hook) {
+    return std::exchange(installed_hook(), std::move(hook));
+}
+
+Result<CommandOutput, OsError> run_real_command(const CommandCall& call) {
+    std::optional<std::string_view> input;
+    if (call.input) input = *call.input;
+    return spawn_and_wait(call.program, call.args, input, call.dir, call.extra_env);
 }
 
 Result<CommandOutput, OsError> run_command(std::string_view program,
@@ -68,6 +87,25 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
                                            std::optional<std::string_view> input,
                                            const std::optional<std::string>& dir,
                                            const std::vector<std::string>& extra_env) {
+    if (const CommandHook& hook = installed_hook()) {
+        CommandCall call{std::string(program), args, std::nullopt, dir, extra_env};
+        if (input) call.input = std::string(*input);
+        return hook(call);
+    }
+    return spawn_and_wait(program, args, input, dir, extra_env);
+}
+
+pid_t running_child() {
+    return static_cast<pid_t>(g_running_child);
+}
+
+namespace {
+
+Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
+                                              const std::vector<std::string>& args,
+                                              std::optional<std::string_view> input,
+                                              const std::optional<std::string>& dir,
+                                              const std::vector<std::string>& extra_env) {
     Pipe in, out, err;
     for (Pipe* p : {&out, &err}) {
         TARNWICK_TRY(make_pipe(*p));
@@ -204,6 +242,8 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
     result.stdout_was_utf8 = is_valid_utf8(out_bytes);
     return result;
 }
+
+}  // namespace
 
 Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
                                std::optional<std::string_view> input) {
