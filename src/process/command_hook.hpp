@@ -3,6 +3,9 @@
 // itself never does, so every caller of the runner keeps its signature.
 #pragma once
 
+#include <poll.h>
+#include <sys/types.h>
+
 #include <functional>
 #include <optional>
 #include <string>
@@ -28,5 +31,17 @@ CommandHook set_command_hook(CommandHook hook);
 
 // Starts the child for real, whatever hook is installed; for a hook that lets a call through.
 Result<CommandOutput, OsError> run_real_command(const CommandCall& call);
+
+// The calls the runner makes while a child runs, so a test can make one of them fail. The
+// runner uses the real ones unless a test installs others.
+struct RunnerIo {
+    int (*poll)(pollfd*, nfds_t, int);
+    ssize_t (*read)(int, void*, std::size_t);
+    ssize_t (*write)(int, const void*, std::size_t);
+};
+
+// Installs io (RunnerIo{::poll, ::read, ::write} restores the real calls) and returns the
+// previous one.
+RunnerIo set_runner_io(RunnerIo io);
 
 }  // namespace tarnwick

@@ -59,6 +59,38 @@ struct ForgetChild {
     ~ForgetChild() { g_running_child = 0; }
 };
 
+RunnerIo g_io{::poll, ::read, ::write};
+
+// Until released, stops the child and reaps it on the way out: a child whose output can no
+// longer be drained might never end, and one never waited for would stay a zombie.
+class ReapUnlessReleased {
+public:
+    explicit ReapUnlessReleased(pid_t pid) : pid_(pid) {}
+    ReapUnlessReleased(const ReapUnlessReleased&) = delete;
+    ReapUnlessReleased& operator=(const ReapUnlessReleased&) = delete;
+    ~ReapUnlessReleased() {
+        if (pid_ == 0) return;
+        const int saved = errno;
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        errno = saved;
+    }
+    void release() { pid_ = 0; }
+
+private:
+    pid_t pid_;
+};
+
+// The NAME=value entries are well formed: one without "=" names no variable to replace.
+bool well_formed_env(const std::vector<std::string>& extra_env) {
+    return std::all_of(extra_env.begin(), extra_env.end(), [](const std::string& entry) {
+        const auto eq = entry.find('=');
+        return eq != std::string::npos && eq > 0;
+    });
+}
+
 CommandHook& installed_hook() {
     static CommandHook hook;
     return hook;
@@ -71,6 +103,10 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
                                               const std::vector<std::string>& extra_env);
 
 }  // namespace
+
+RunnerIo set_runner_io(RunnerIo io) {
+    return std::exchange(g_io, io);
+}
 
 CommandHook set_command_hook(CommandHook hook) {
     return std::exchange(installed_hook(), std::move(hook));
@@ -106,6 +142,7 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
                                               std::optional<std::string_view> input,
                                               const std::optional<std::string>& dir,
                                               const std::vector<std::string>& extra_env) {
+    if (!well_formed_env(extra_env)) return OsError{EINVAL};
     Pipe in, out, err;
     for (Pipe* p : {&out, &err}) {
         TARNWICK_TRY(make_pipe(*p));
@@ -163,6 +200,7 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
         g_running_child = pid;
     }
 
+    ReapUnlessReleased reap(pid);
     in.read.reset();
     out.write.reset();
     err.write.reset();
@@ -192,14 +230,14 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
             owners[n] = &in.write;
             sinks[n++] = nullptr;
         }
-        if (::poll(fds, n, -1) < 0) {
+        if (g_io.poll(fds, n, -1) < 0) {
             if (errno == EINTR) continue;
             return OsError{errno};
         }
         for (nfds_t i = 0; i < n; ++i) {
             if (fds[i].revents == 0) continue;
             if (sinks[i] == nullptr) {
-                ssize_t w = ::write(fds[i].fd, pending.data(), pending.size());
+                ssize_t w = g_io.write(fds[i].fd, pending.data(), pending.size());
                 if (w < 0) {
                     if (errno == EINTR || errno == EAGAIN) continue;
                     if (errno == EPIPE) {
@@ -209,7 +247,6 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
                         pending = {};
                         continue;
                     }
-                    // The child is left alone: it may never read, and waiting could hang.
                     return OsError{errno};
                 }
                 if (w == 0) return OsError{OsError::kWriteZero};
@@ -217,10 +254,11 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
                 if (pending.empty()) owners[i]->reset();
                 continue;
             }
-            ssize_t r = ::read(fds[i].fd, buf, sizeof buf);
+            ssize_t r = g_io.read(fds[i].fd, buf, sizeof buf);
             if (r < 0) {
                 if (errno == EINTR || errno == EAGAIN) continue;
-                owners[i]->reset();
+                // Not the end of the output: what was read so far is not the child's report.
+                return OsError{errno};
             } else if (r == 0) {
                 owners[i]->reset();
             } else {
@@ -231,8 +269,13 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
 
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return OsError{errno};
+        if (errno == EINTR) continue;
+        // The pid is no longer known to be our child: it must not be signalled.
+        const int error = errno;
+        reap.release();
+        return OsError{error};
     }
+    reap.release();
 
     CommandOutput result;
     result.stdout_text = decode_lossy(out_bytes);
