@@ -13,7 +13,6 @@
 #include <utility>
 
 #include "core/redaction.hpp"
-#include "core/stdio.hpp"
 #include "core/termination_signals.hpp"
 #include "core/text.hpp"
 #include "process/command_hook.hpp"
