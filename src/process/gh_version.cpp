@@ -62,7 +62,8 @@ Result<GhVersion> installed_gh_version() {
     if (!version) {
         std::string first_line = run->stdout_text.substr(0, run->stdout_text.find('\n'));
         return CliError::backend("gh", "cannot read a version from `gh --version`, which printed " +
-                                           quoted(first_line) + "; " + std::string(kUpgrade));
+                                           tarnwick::quoted(first_line) + "; " +
+                                           std::string(kUpgrade));
     }
     return *version;
 }

@@ -136,7 +136,7 @@ Status check_commit_author(std::string_view author, bool from_git_config) {
         if (!is_git_crud(c)) return Ok{};
     }
     return CliError::usage(author_label(author, from_git_config) +
-                           ": git refuses the commit name " + quoted(name) +
+                           ": git refuses the commit name " + tarnwick::quoted(name) +
                            ", which is only punctuation" + author_advice(from_git_config));
 }
 

@@ -46,7 +46,7 @@ void expect_cargo(StubRunner& runner, const std::string& project, bool lock_onli
     runner.expect({"cargo", "generate-lockfile", "--manifest-path", manifest, "--offline"},
                   failure("no matching package in the cache"));
     runner.expect({"cargo", "generate-lockfile", "--manifest-path", manifest},
-                  [&project, lock_online](const CommandCall& call) {
+                  [project, lock_online](const CommandCall& call) {
                       EXPECT_TRUE(has(call.extra_env, kToolchain));
                       EXPECT_TRUE(has(call.extra_env, "CARGO_NET_RETRY=0"));
                       EXPECT_FALSE(call.dir.has_value());
