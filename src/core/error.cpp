@@ -106,7 +106,7 @@ std::string envelope_line(const CliError& error) {
 }
 
 std::uint8_t emit_error(const CliError& error) {
-    print_or_die(STDERR_FILENO, envelope_line(error) + "\n", "stderr");
+    print_or_die(envelope_line(error) + "\n");
     return static_cast<std::uint8_t>(error.exit_code());
 }
 

@@ -21,6 +21,11 @@ struct OsError {
 
 using OsStatus = Result<Ok, OsError>;
 
+// An OS error as the user sees it: an io error with the error's own text.
+inline CliError io_error(const OsError& error) {
+    return CliError::io(error.text());
+}
+
 // Owns a file descriptor; closes it once.
 class Fd {
 public:

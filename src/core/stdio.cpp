@@ -4,20 +4,11 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <string>
-
-#include "core/text.hpp"
 
 namespace tarnwick {
 
-void print_or_die(int fd, std::string_view data, std::string_view stream_name) {
-    auto written = write_all(fd, data);
-    if (written) return;
-    if (fd != STDERR_FILENO) {
-        (void)write_all(STDERR_FILENO, "failed printing to " + std::string(stream_name) + ": " +
-                                           written.error().text() + "\n");
-    }
-    ::_exit(1);
+void print_or_die(std::string_view data) {
+    if (!write_all(STDERR_FILENO, data)) ::_exit(1);
 }
 
 void ensure_standard_descriptors() {

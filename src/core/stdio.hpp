@@ -11,9 +11,9 @@
 
 namespace tarnwick {
 
-// Writes the text; on failure prints "failed printing to <stream>: <os error>" to stderr
-// and ends the process with status 1. For documents whose loss must not look like success.
-void print_or_die(int fd, std::string_view data, std::string_view stream_name);
+// Writes the text to stderr; when that fails there is nowhere left to say so, and the process
+// ends with status 1, so the loss of an error report never looks like success.
+void print_or_die(std::string_view data);
 
 // Makes sure descriptors 0, 1 and 2 are open (on the null device if they were closed), so
 // that no file the program opens later can become a standard stream.

@@ -10,11 +10,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "core/redaction.hpp"
-#include "core/stdio.hpp"
 #include "core/termination_signals.hpp"
 #include "core/text.hpp"
+#include "process/command_hook.hpp"
 
 extern char** environ;
 
@@ -57,10 +58,63 @@ struct ForgetChild {
     ~ForgetChild() { g_running_child = 0; }
 };
 
+RunnerIo g_io{::poll, ::read, ::write};
+
+// Until released, stops the child and reaps it on the way out: a child whose output can no
+// longer be drained might never end, and one never waited for would stay a zombie.
+class ReapUnlessReleased {
+public:
+    explicit ReapUnlessReleased(pid_t pid) : pid_(pid) {}
+    ReapUnlessReleased(const ReapUnlessReleased&) = delete;
+    ReapUnlessReleased& operator=(const ReapUnlessReleased&) = delete;
+    ~ReapUnlessReleased() {
+        if (pid_ == 0) return;
+        const int saved = errno;
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
+        errno = saved;
+    }
+    void release() { pid_ = 0; }
+
+private:
+    pid_t pid_;
+};
+
+// The NAME=value entries are well formed: one without "=" names no variable to replace.
+bool well_formed_env(const std::vector<std::string>& extra_env) {
+    return std::all_of(extra_env.begin(), extra_env.end(), [](const std::string& entry) {
+        const auto eq = entry.find('=');
+        return eq != std::string::npos && eq > 0;
+    });
+}
+
+CommandHook& installed_hook() {
+    static CommandHook hook;
+    return hook;
+}
+
+Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
+                                              const std::vector<std::string>& args,
+                                              std::optional<std::string_view> input,
+                                              const std::optional<std::string>& dir,
+                                              const std::vector<std::string>& extra_env);
+
 }  // namespace
 
-pid_t running_child() {
-    return static_cast<pid_t>(g_running_child);
+RunnerIo set_runner_io(RunnerIo io) {
+    return std::exchange(g_io, io);
+}
+
+CommandHook set_command_hook(CommandHook hook) {
+    return std::exchange(installed_hook(), std::move(hook));
+}
+
+Result<CommandOutput, OsError> run_real_command(const CommandCall& call) {
+    std::optional<std::string_view> input;
+    if (call.input) input = *call.input;
+    return spawn_and_wait(call.program, call.args, input, call.dir, call.extra_env);
 }
 
 Result<CommandOutput, OsError> run_command(std::string_view program,
@@ -68,6 +122,26 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
                                            std::optional<std::string_view> input,
                                            const std::optional<std::string>& dir,
                                            const std::vector<std::string>& extra_env) {
+    if (const CommandHook& hook = installed_hook()) {
+        CommandCall call{std::string(program), args, std::nullopt, dir, extra_env};
+        if (input) call.input = std::string(*input);
+        return hook(call);
+    }
+    return spawn_and_wait(program, args, input, dir, extra_env);
+}
+
+pid_t running_child() {
+    return static_cast<pid_t>(g_running_child);
+}
+
+namespace {
+
+Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
+                                              const std::vector<std::string>& args,
+                                              std::optional<std::string_view> input,
+                                              const std::optional<std::string>& dir,
+                                              const std::vector<std::string>& extra_env) {
+    if (!well_formed_env(extra_env)) return OsError{EINVAL};
     Pipe in, out, err;
     for (Pipe* p : {&out, &err}) {
         TARNWICK_TRY(make_pipe(*p));
@@ -125,6 +199,7 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
         g_running_child = pid;
     }
 
+    ReapUnlessReleased reap(pid);
     in.read.reset();
     out.write.reset();
     err.write.reset();
@@ -154,14 +229,14 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
             owners[n] = &in.write;
             sinks[n++] = nullptr;
         }
-        if (::poll(fds, n, -1) < 0) {
+        if (g_io.poll(fds, n, -1) < 0) {
             if (errno == EINTR) continue;
             return OsError{errno};
         }
         for (nfds_t i = 0; i < n; ++i) {
             if (fds[i].revents == 0) continue;
             if (sinks[i] == nullptr) {
-                ssize_t w = ::write(fds[i].fd, pending.data(), pending.size());
+                ssize_t w = g_io.write(fds[i].fd, pending.data(), pending.size());
                 if (w < 0) {
                     if (errno == EINTR || errno == EAGAIN) continue;
                     if (errno == EPIPE) {
@@ -171,7 +246,6 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
                         pending = {};
                         continue;
                     }
-                    // The child is left alone: it may never read, and waiting could hang.
                     return OsError{errno};
                 }
                 if (w == 0) return OsError{OsError::kWriteZero};
@@ -179,10 +253,11 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
                 if (pending.empty()) owners[i]->reset();
                 continue;
             }
-            ssize_t r = ::read(fds[i].fd, buf, sizeof buf);
+            ssize_t r = g_io.read(fds[i].fd, buf, sizeof buf);
             if (r < 0) {
                 if (errno == EINTR || errno == EAGAIN) continue;
-                owners[i]->reset();
+                // Not the end of the output: what was read so far is not the child's report.
+                return OsError{errno};
             } else if (r == 0) {
                 owners[i]->reset();
             } else {
@@ -193,8 +268,13 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
 
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
-        if (errno != EINTR) return OsError{errno};
+        if (errno == EINTR) continue;
+        // The pid is no longer known to be our child: it must not be signalled.
+        const int error = errno;
+        reap.release();
+        return OsError{error};
     }
+    reap.release();
 
     CommandOutput result;
     result.stdout_text = decode_lossy(out_bytes);
@@ -204,6 +284,8 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
     result.stdout_was_utf8 = is_valid_utf8(out_bytes);
     return result;
 }
+
+}  // namespace
 
 Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
                                std::optional<std::string_view> input) {

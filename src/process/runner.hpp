@@ -28,6 +28,8 @@ struct CommandOutput {
 // directory; extra_env: NAME=value entries set on top of the inherited environment. Waits for
 // the child; both output pipes are drained together with the input. A child that closes its
 // stdin early is not an error: feeding stops, and its output and exit are reported as usual.
+// An extra_env entry without "NAME=" is refused with EINVAL before anything starts. When
+// waiting, reading or feeding fails, the child is killed and reaped and that error returned.
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
                                            std::optional<std::string_view> input = std::nullopt,

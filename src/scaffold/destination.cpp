@@ -58,7 +58,7 @@ Status claim_project_directory(const std::string& destination, const std::string
     if (made != 0 && errno == ENOENT) {
         if (auto parent = parent_of(destination)) {
             if (auto ancestors = create_directories(*parent); !ancestors) {
-                return CliError::io(ancestors.error().text());
+                return io_error(ancestors.error());
             }
         }
         made = ::mkdir(destination.c_str(), 0777);

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "core/stdio.hpp"
 #include "core/text.hpp"
 #include "output/new_report.hpp"
 #include "process/gh_version.hpp"

@@ -29,9 +29,9 @@ std::string join_path(const std::string& base, std::string_view rel) {
 
 Status write_whole_file(const std::string& target, std::string_view contents) {
     auto fd = open_fd(target, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
-    if (!fd) return CliError::io(fd.error().text());
+    if (!fd) return io_error(fd.error());
     if (auto written = write_all(fd->get(), contents); !written) {
-        return CliError::io(written.error().text());
+        return io_error(written.error());
     }
     return Ok{};
 }
@@ -47,7 +47,7 @@ Status render_file(const TemplateFile& file, const std::string& destination,
     const std::string target = join_path(destination, output);
     if (auto parent = parent_of(target)) {
         if (auto created = create_directories(*parent); !created) {
-            return CliError::io(created.error().text());
+            return io_error(created.error());
         }
     }
     if (!is_valid_utf8(file.contents)) {

@@ -35,9 +35,9 @@ private:
 Result<std::string> read_key_file(const std::string& path) {
     constexpr std::size_t kKeyFileLimit = 64 * 1024;
     auto fd = open_fd(path, O_RDONLY);
-    if (!fd) return CliError::io(fd.error().text());
+    if (!fd) return io_error(fd.error());
     auto bytes = read_all(fd->get(), kKeyFileLimit);
-    if (!bytes) return CliError::io(bytes.error().text());
+    if (!bytes) return io_error(bytes.error());
     if (!is_valid_utf8(*bytes)) return CliError::io("stream did not contain valid UTF-8");
     return std::move(bytes).value();
 }
@@ -45,9 +45,9 @@ Result<std::string> read_key_file(const std::string& path) {
 // Writes the public key to a freshly created file of our own.
 Status write_upload_file(const std::string& path, const std::string& public_key) {
     auto fd = open_fd(path, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-    if (!fd) return CliError::io(fd.error().text());
+    if (!fd) return io_error(fd.error());
     if (auto written = write_all(fd->get(), public_key); !written) {
-        return CliError::io(written.error().text());
+        return io_error(written.error());
     }
     return Ok{};
 }

@@ -5,7 +5,6 @@
 #include "core/core_dumps.hpp"
 #include "core/github_names.hpp"
 #include "core/redaction.hpp"
-#include "core/stdio.hpp"
 #include "core/text.hpp"
 #include "process/gh_version.hpp"
 #include "secrets/release_secrets.hpp"

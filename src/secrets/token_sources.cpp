@@ -88,7 +88,7 @@ Result<std::string> read_stdin_utf8() {
         return CliError::io("standard input is larger than the " + std::string(kReadLimitText) +
                             " limit for a token");
     }
-    if (!bytes) return CliError::io(bytes.error().text());
+    if (!bytes) return io_error(bytes.error());
     if (!is_valid_utf8(*bytes)) return CliError::io("stream did not contain valid UTF-8");
     return std::move(bytes).value();
 }

@@ -231,9 +231,11 @@ TEST(SecretsLeak, NothingIsLeftWhenASignalArrivesWhileAKeyExists) {
                                                       {"CARGO_REGISTRY_TOKEN", "crates-s"},
                                                       {hold, marker}}),
                                            w.home / "out", w.home / "err");
-            // The stand-in writes the marker once the file exists, and then waits.
+            // The stand-in writes the marker once the file exists, and then waits. A run that
+            // never gets there fails the test instead of hanging it (a minute, far beyond need).
             bool ended_early = false;
-            while (!exists(marker)) {
+            int polls_left = 6000;
+            while (!exists(marker) && polls_left-- > 0) {
                 int status = 0;
                 if (::waitpid(pid, &status, WNOHANG) == pid) {
                     ended_early = true;
@@ -242,6 +244,11 @@ TEST(SecretsLeak, NothingIsLeftWhenASignalArrivesWhileAKeyExists) {
                 ::usleep(10000);
             }
             ASSERT_FALSE(ended_early) << read_file(w.home / "err");
+            if (!exists(marker)) {
+                ::kill(pid, SIGKILL);
+                (void)finish_tarnwick(pid, w.home / "out", w.home / "err");
+                FAIL() << "the stand-in never reached " << moment;
+            }
             const std::string held = first_line(marker);
             EXPECT_EQ(held.rfind(w.tmp.path() + "/tarnwick-key-", 0), 0u) << held;
             ASSERT_EQ(::kill(pid, sig), 0);

@@ -1,5 +1,5 @@
 // The key directory, key generation with the real ssh-keygen and rotation against the fake gh,
-// in process. Files planted at names derived from this process's id must stay untouched.
+// in process. A link planted where the upload file goes must never be written through.
 #include "secrets/deploy_key.hpp"
 
 #include <gtest/gtest.h>
@@ -58,9 +58,6 @@ protected:
         for (const auto& e : fs::directory_iterator(root_ / "tmp"))
             out.push_back(e.path().filename());
         return out;
-    }
-    fs::path tmp(const std::string& stem) {
-        return root_ / "tmp" / (stem + std::to_string(::getpid()));
     }
 
     TempDir scratch_;
@@ -205,30 +202,26 @@ TEST_F(DeployKeyEnv, NoMatchingKeyMeansNoDeleteAndFalse) {
     EXPECT_EQ(calls()[1].rfind("repo\ndeploy-key\nadd\n", 0), 0u);
 }
 
-TEST_F(DeployKeyEnv, SymlinksPlantedAtPredictableNamesAreNeverWrittenThrough) {
+// A link planted where the upload file goes, to a file or to nothing yet, is never followed:
+// the upload is refused, nothing is written through the link, and gh is never asked to add.
+TEST_F(DeployKeyEnv, ALinkPlantedAtTheUploadNameIsNeverWrittenThrough) {
     const fs::path victim = root_ / "elsewhere" / "victim";
     const fs::path missing = root_ / "elsewhere" / "created-through-link";
     std::ofstream(victim) << "original";
-    // The names an attacker could guess: the old per-process names in TMPDIR.
-    const std::vector<std::pair<fs::path, fs::path>> planted = {
-        {tmp("tarnwick-key-"), victim},
-        {tmp("tarnwick-key-").string() + ".pub", missing},
-        {tmp("tarnwick-pub-").string() + ".pub", victim},
-    };
-    for (const auto& [link, target] : planted) fs::create_symlink(target, link);
-    auto dir = KeyDirectory::create();
-    ASSERT_TRUE(dir.ok()) << dir.error().message();
-    auto pair = generate_key_pair(*dir.value(), "t");
-    ASSERT_TRUE(pair.ok()) << pair.error().message();
-    auto rotated = rotate_deploy_key(*dir.value(), "o/tap", "t", pair->public_key);
-    ASSERT_TRUE(rotated.ok()) << rotated.error().message();
-    dir.value().reset();
-    EXPECT_EQ(read_file(victim), "original");
-    EXPECT_FALSE(fs::exists(missing));
-    for (const auto& [link, target] : planted) EXPECT_TRUE(fs::is_symlink(link)) << link;
-    // What gh received is this run's key, from a file of our own.
-    EXPECT_EQ(read_file(root_ / "log" / "001.file"), pair->public_key);
-    EXPECT_EQ(tmp_entries().size(), planted.size());
+    for (const fs::path& target : {victim, missing}) {
+        SCOPED_TRACE(target.string());
+        auto dir = KeyDirectory::create();
+        ASSERT_TRUE(dir.ok()) << dir.error().message();
+        fs::create_symlink(target, dir.value()->upload_path());
+        auto rotated = rotate_deploy_key(*dir.value(), "o/tap", "t", "ssh-ed25519 AAAA t\n");
+        ASSERT_FALSE(rotated.ok());
+        EXPECT_EQ(rotated.error().kind(), "io");
+        EXPECT_EQ(read_file(victim), "original");
+        EXPECT_FALSE(fs::exists(missing));
+        dir.value().reset();
+    }
+    for (const auto& call : calls()) EXPECT_EQ(call.find("add"), std::string::npos) << call;
+    EXPECT_EQ(calls().size(), 2u);  // listed twice, never added
 }
 
 TEST_F(DeployKeyEnv, AnUploadFileThatCannotBeCreatedIsAnIoError) {

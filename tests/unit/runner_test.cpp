@@ -2,12 +2,15 @@
 #include "process/runner.hpp"
 
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <string>
 
 #include "core/redaction.hpp"
+#include "process/command_hook.hpp"
 #include "support/scoped_env.hpp"
 
 using namespace tarnwick;
@@ -188,4 +191,67 @@ TEST(Runner, SignalNames) {
     EXPECT_EQ(signal_name(SIGKILL), "SIGKILL");
     EXPECT_EQ(signal_name(SIGQUIT), "SIGQUIT");
     EXPECT_EQ(signal_name(0), "signal 0");
+}
+
+TEST(Runner, AnEnvironmentEntryWithoutANameIsRefusedNotAppliedToEveryVariable) {
+    for (const std::string entry : {"TARNWICK_RUNNER_BARE", "", "=value"}) {
+        SCOPED_TRACE(entry);
+        auto r = run_command("sh", {"-c", "printf '%s' \"$HOME\""}, std::nullopt, std::nullopt,
+                             {"TARNWICK_RUNNER_OK=1", entry});
+        ASSERT_FALSE(r.ok()) << r->stdout_text;
+        EXPECT_EQ(r.error().code, EINVAL);
+    }
+}
+
+namespace {
+
+int g_fail_with = 0;
+
+int failing_poll(pollfd*, nfds_t, int) {
+    errno = g_fail_with;
+    return -1;
+}
+ssize_t failing_read(int, void*, std::size_t) {
+    errno = g_fail_with;
+    return -1;
+}
+ssize_t failing_write(int, const void*, std::size_t) {
+    errno = g_fail_with;
+    return -1;
+}
+
+// True when this process has a child that was not waited for, running or a zombie.
+bool has_unreaped_child() {
+    siginfo_t info{};
+    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
+}
+
+}  // namespace
+
+// A poll, read or write that fails ends the run with that error, and the child is stopped and
+// reaped first: it is neither left running nor left a zombie, and a read error is not taken
+// for the end of the output.
+TEST(Runner, AnIoErrorWhileTheChildRunsIsReportedAndTheChildIsReaped) {
+    struct Case {
+        const char* name;
+        RunnerIo io;
+        std::optional<std::string_view> input;
+    };
+    const Case cases[] = {
+        {"poll", {failing_poll, ::read, ::write}, std::nullopt},
+        {"read", {::poll, failing_read, ::write}, std::nullopt},
+        {"write", {::poll, ::read, failing_write}, "input"},
+    };
+    g_fail_with = EIO;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_FALSE(has_unreaped_child());
+        const RunnerIo previous = set_runner_io(c.io);
+        // The child would outlive the test if nobody stopped it.
+        auto r = run_command("sh", {"-c", "echo out; exec sleep 30"}, c.input);
+        set_runner_io(previous);
+        ASSERT_FALSE(r.ok()) << r->stdout_text;
+        EXPECT_EQ(r.error().code, EIO);
+        EXPECT_FALSE(has_unreaped_child());
+    }
 }

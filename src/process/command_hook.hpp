@@ -1,0 +1,47 @@
+// A seam for tests: while a hook is installed, run_command hands every call to it instead of
+// starting a child. Only tests install one (see tests/support/stub_runner.hpp); the program
+// itself never does, so every caller of the runner keeps its signature.
+#pragma once
+
+#include <poll.h>
+#include <sys/types.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "process/runner.hpp"
+
+namespace tarnwick {
+
+// One call of run_command, as the hook sees it.
+struct CommandCall {
+    std::string program;
+    std::vector<std::string> args;
+    std::optional<std::string> input;  // absent: stdin would be the null device
+    std::optional<std::string> dir;
+    std::vector<std::string> extra_env;
+};
+
+using CommandHook = std::function<Result<CommandOutput, OsError>(const CommandCall&)>;
+
+// Installs hook (an empty one restores real children) and returns the one it replaces.
+CommandHook set_command_hook(CommandHook hook);
+
+// Starts the child for real, whatever hook is installed; for a hook that lets a call through.
+Result<CommandOutput, OsError> run_real_command(const CommandCall& call);
+
+// The calls the runner makes while a child runs, so a test can make one of them fail. The
+// runner uses the real ones unless a test installs others.
+struct RunnerIo {
+    int (*poll)(pollfd*, nfds_t, int);
+    ssize_t (*read)(int, void*, std::size_t);
+    ssize_t (*write)(int, const void*, std::size_t);
+};
+
+// Installs io (RunnerIo{::poll, ::read, ::write} restores the real calls) and returns the
+// previous one.
+RunnerIo set_runner_io(RunnerIo io);
+
+}  // namespace tarnwick

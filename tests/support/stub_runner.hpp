@@ -1,0 +1,76 @@
+// Replaces the process runner for the length of a test: each call of run_command is matched
+// against registered stubs by its argv and answered by the first unused stub that matches.
+// A call no stub matches fails the test (and the runner reports ENOENT to the code under
+// test); so does a stub still unused when the StubRunner goes out of scope.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "process/command_hook.hpp"
+
+namespace tarnwick::testing {
+
+// What a stub answers: the child's output and how it ended.
+struct Reply {
+    std::string out;
+    std::string err;
+    int exit_code = 0;
+    int signal = 0;       // nonzero: killed by this signal, exit_code ignored
+    int start_error = 0;  // nonzero: the child could not be started (an errno)
+};
+
+inline Reply output(std::string out) {
+    Reply r;
+    r.out = std::move(out);
+    return r;
+}
+inline Reply failure(std::string err, int exit_code = 1) {
+    Reply r;
+    r.err = std::move(err);
+    r.exit_code = exit_code;
+    return r;
+}
+inline Reply not_started(int error) {
+    Reply r;
+    r.start_error = error;
+    return r;
+}
+
+class StubRunner {
+public:
+    // argv is the program then its arguments; an element "*" matches any one argument, and a
+    // last element "..." any number of further ones.
+    using Respond = std::function<Reply(const CommandCall&)>;
+
+    StubRunner();
+    ~StubRunner();
+    StubRunner(const StubRunner&) = delete;
+    StubRunner& operator=(const StubRunner&) = delete;
+
+    void expect(std::vector<std::string> argv, Reply reply = {});
+    void expect(std::vector<std::string> argv, Respond respond);
+
+    // Every call made so far, in order.
+    const std::vector<CommandCall>& calls() const { return calls_; }
+    // The argv of each call joined by spaces, in order; for checking the order of steps.
+    std::vector<std::string> call_lines() const;
+
+private:
+    struct Stub {
+        std::vector<std::string> argv;
+        Respond respond;
+        bool used = false;
+    };
+    Result<CommandOutput, OsError> answer(const CommandCall& call);
+
+    std::vector<Stub> stubs_;
+    std::vector<CommandCall> calls_;
+    CommandHook previous_;
+};
+
+// The argv of a call joined by spaces.
+std::string call_line(const CommandCall& call);
+
+}  // namespace tarnwick::testing
