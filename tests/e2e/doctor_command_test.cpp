@@ -21,15 +21,7 @@ constexpr const char* kCargoToken = "cargo-secret-5d1f0c7e9a";
 constexpr const char* kPypiToken = "pypi-secret-b83e22a4c6";
 
 TemplateContext answers() {
-    return {.name = "demo",
-            .name_snake = "demo",
-            .name_pascal = "Demo",
-            .description = "A demo tool.",
-            .owner = "acme",
-            .author = "Ada Lovelace <ada@example.com>",
-            .author_fields = "name = \"Ada Lovelace\", email = \"ada@example.com\"",
-            .year = "2024",
-            .pypi = true};
+    return demo_answers(true);
 }
 
 class DoctorCommand : public ScaffoldRun {

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <sstream>
 
+#include "scaffold/template_values.hpp"
+
 namespace tarnwick::testing {
 
 const std::vector<std::string>& ScaffoldRun::shell_tools() {
@@ -80,6 +82,18 @@ std::string json_string_list(const std::vector<std::string>& items) {
     std::string out = "[";
     for (const auto& item : items) out += (out.size() > 1 ? ",\"" : "\"") + item + "\"";
     return out + "]";
+}
+
+TemplateContext demo_answers(bool pypi) {
+    return {.name = "demo",
+            .name_snake = "demo",
+            .name_pascal = "Demo",
+            .description = "A demo tool.",
+            .owner = "acme",
+            .author = "Ada Lovelace <ada@example.com>",
+            .author_fields = pyproject_author_fields("Ada Lovelace <ada@example.com>"),
+            .year = "2024",
+            .pypi = pypi};
 }
 
 }  // namespace tarnwick::testing

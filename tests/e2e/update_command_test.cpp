@@ -21,15 +21,7 @@ constexpr const char* kParagraph = "\nA paragraph of my own.\n";
 constexpr const char* kFunction = "\npub fn mine() -> u8 {\n    7\n}\n";
 
 TemplateContext answers(bool pypi) {
-    return {.name = "demo",
-            .name_snake = "demo",
-            .name_pascal = "Demo",
-            .description = "A demo tool.",
-            .owner = "acme",
-            .author = "Ada Lovelace <ada@example.com>",
-            .author_fields = pyproject_author_fields("Ada Lovelace <ada@example.com>"),
-            .year = "2024",
-            .pypi = pypi};
+    return demo_answers(pypi);
 }
 
 // The earlier tree rendered into dir with the same answers, as `new` rendered it then.
