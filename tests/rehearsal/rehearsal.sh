@@ -47,7 +47,8 @@ mkdir -p "$HOME" "$work/bin"
 printf '[user]\n\tname = Rehearsal Tester\n\temail = rehearsal@example.com\n' > "$HOME/.gitconfig"
 bash "$source_dir/tests/registry/make_cargo_home.sh" "$work/cargo-home" || exit $?
 export CARGO_HOME=$work/cargo-home
-ln -s "$source_dir/tests/fakes/gh" "$work/bin/gh"
+# A copy, not a link: every job sees its own /tmp, which hides a source tree under /tmp.
+cp "$source_dir/tests/fakes/gh" "$work/bin/gh"
 export PATH="$work/bin:$cargo_bin:$PATH"
 export FAKE_GH_STORE=$work/gh-store
 unset FAKE_GH_LOG FAKE_GH_SCENARIO
