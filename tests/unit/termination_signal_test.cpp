@@ -110,6 +110,7 @@ TEST(TerminationSignals, ASignalStopsTheRunAndTheKeyDirectoryGoes) {
 // A signal ignored when the directory is made (a background job's SIGINT) stays ignored: the
 // child that sends it runs to its end and nothing is recorded.
 TEST(TerminationSignals, ASignalIgnoredAtStartStaysIgnored) {
+    forget_caught_termination_signal();
     for (int sig : kTerminationSignals) {
         SCOPED_TRACE(signal_name(sig));
         const Disposition ignored(sig, SIG_IGN);
