@@ -14,6 +14,7 @@
 #include "core/json.hpp"
 #include "core/output_format.hpp"
 #include "core/stdio.hpp"
+#include "core/termination_signals.hpp"
 #include "doctor/doctor_command.hpp"
 #include "scaffold/check_command.hpp"
 #include "scaffold/new_command.hpp"
@@ -105,6 +106,9 @@ int run(int argc, const char* const* argv) {
         return emit_error(CliError::usage("no command given (try `tarnwick new <name>`)"));
     }
     Document document = run_command_line(*cli.command, resolve_output(cli.output));
+    // A termination signal caught while a command had something to clean up (and did, while
+    // returning) ends the program as that signal would have, without an envelope.
+    if (const int sig = caught_termination_signal()) end_with_signal(sig);
     if (!document.text) return emit_error(document.text.error());
     return print(document.text.value(), document.rule);
 }

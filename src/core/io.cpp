@@ -11,7 +11,9 @@
 namespace tarnwick {
 
 std::string OsError::text() const {
-    return code == kWriteZero ? std::string("failed to write whole buffer") : os_error_text(code);
+    if (code == kWriteZero) return "failed to write whole buffer";
+    if (code == kInvalidUtf8) return "stream did not contain valid UTF-8";
+    return os_error_text(code);
 }
 
 void Fd::reset() {
@@ -60,6 +62,12 @@ Result<std::string, OsError> read_all(int fd, std::size_t limit) {
         bytes.append(buf, static_cast<std::size_t>(n));
         if (bytes.size() > limit) return OsError{EFBIG};
     }
+}
+
+Result<std::string, OsError> read_utf8(int fd, std::size_t limit) {
+    auto bytes = read_all(fd, limit);
+    if (bytes && !is_valid_utf8(*bytes)) return OsError{OsError::kInvalidUtf8};
+    return bytes;
 }
 
 }  // namespace tarnwick

@@ -11,11 +11,14 @@
 
 namespace tarnwick {
 
-// An errno, or kWriteZero for a write that accepted no bytes.
+// An errno, kWriteZero for a write that accepted no bytes, or kInvalidUtf8 for text that
+// was read whole but is not UTF-8.
 struct OsError {
     static constexpr int kWriteZero = -1;
+    static constexpr int kInvalidUtf8 = -2;
     int code = 0;
-    // "<description> (os error <n>)", or "failed to write whole buffer".
+    // "<description> (os error <n>)", "failed to write whole buffer" or "stream did not
+    // contain valid UTF-8".
     std::string text() const;
 };
 
@@ -65,5 +68,8 @@ OsStatus write_all(int fd, std::string_view data);
 // Reads to end-of-file, at most limit bytes: a longer input fails with EFBIG. EINTR is retried
 // and a non-blocking descriptor is waited on, so the limit is the only way to stop early.
 Result<std::string, OsError> read_all(int fd, std::size_t limit);
+
+// read_all of text: bytes that are not UTF-8 fail with kInvalidUtf8.
+Result<std::string, OsError> read_utf8(int fd, std::size_t limit);
 
 }  // namespace tarnwick

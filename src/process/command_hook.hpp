@@ -35,12 +35,12 @@ Result<CommandOutput, OsError> run_real_command(const CommandCall& call);
 // The calls the runner makes while a child runs, so a test can make one of them fail. The
 // runner uses the real ones unless a test installs others.
 struct RunnerIo {
-    int (*poll)(pollfd*, nfds_t, int);
+    int (*poll)(pollfd*, nfds_t, const timespec*, const sigset_t*);  // as ppoll
     ssize_t (*read)(int, void*, std::size_t);
     ssize_t (*write)(int, const void*, std::size_t);
 };
 
-// Installs io (RunnerIo{::poll, ::read, ::write} restores the real calls) and returns the
+// Installs io (RunnerIo{::ppoll, ::read, ::write} restores the real calls) and returns the
 // previous one.
 RunnerIo set_runner_io(RunnerIo io);
 

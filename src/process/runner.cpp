@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <utility>
 
 #include "core/redaction.hpp"
@@ -49,16 +50,23 @@ struct SpawnSetup {
     }
 };
 
-// The running child, for signal handlers; 0 when none runs.
-static_assert(sizeof(pid_t) <= sizeof(sig_atomic_t));
-volatile sig_atomic_t g_running_child = 0;
+RunnerIo g_io{::ppoll, ::read, ::write};
 
-// Forgets the running child on every way out of run_command.
-struct ForgetChild {
-    ~ForgetChild() { g_running_child = 0; }
-};
-
-RunnerIo g_io{::poll, ::read, ::write};
+// Stops a child for a recorded termination signal and reaps it: asked first, so it can clean
+// up after itself, then killed if it has not ended after a grace period.
+void stop_child(pid_t pid) {
+    ::kill(pid, SIGTERM);
+    constexpr int kGraceSteps = 100;
+    const timespec step{0, 10'000'000};
+    for (int i = 0; i < kGraceSteps; ++i) {
+        const pid_t done = ::waitpid(pid, nullptr, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR)) return;
+        ::nanosleep(&step, nullptr);
+    }
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+}
 
 // Until released, stops the child and reaps it on the way out: a child whose output can no
 // longer be drained might never end, and one never waited for would stay a zombie.
@@ -130,10 +138,6 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
     return spawn_and_wait(program, args, input, dir, extra_env);
 }
 
-pid_t running_child() {
-    return static_cast<pid_t>(g_running_child);
-}
-
 namespace {
 
 Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
@@ -188,16 +192,12 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
     for (const auto& x : extra_env) envp.push_back(const_cast<char*>(x.c_str()));
     envp.push_back(nullptr);
 
+    // Once a termination signal was recorded the run is being abandoned: nothing new starts.
+    if (caught_termination_signal() != 0) return OsError{EINTR};
     pid_t pid = 0;
-    ForgetChild forget;
-    {
-        // A handler must never see a child that was started but not yet recorded.
-        BlockTerminationSignals blocked;
-        int rc = ::posix_spawnp(&pid, program_name.c_str(), &setup.actions, &setup.attr,
-                                argv.data(), envp.data());
-        if (rc != 0) return OsError{rc};
-        g_running_child = pid;
-    }
+    int rc = ::posix_spawnp(&pid, program_name.c_str(), &setup.actions, &setup.attr, argv.data(),
+                            envp.data());
+    if (rc != 0) return OsError{rc};
 
     ReapUnlessReleased reap(pid);
     in.read.reset();
@@ -229,9 +229,16 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
             owners[n] = &in.write;
             sinks[n++] = nullptr;
         }
-        if (g_io.poll(fds, n, -1) < 0) {
-            if (errno == EINTR) continue;
-            return OsError{errno};
+        // Caught termination signals are blocked except here, so one is only ever recorded
+        // while the runner can act on it.
+        if (g_io.poll(fds, n, nullptr, termination_wait_mask()) < 0) {
+            if (errno != EINTR) return OsError{errno};
+            if (caught_termination_signal() != 0) {
+                stop_child(pid);
+                reap.release();
+                return OsError{EINTR};
+            }
+            continue;
         }
         for (nfds_t i = 0; i < n; ++i) {
             if (fds[i].revents == 0) continue;

@@ -62,7 +62,4 @@ std::string failure_detail(const CommandOutput& run);
 // "SIGKILL" for 9; "signal 77" for a number without a name.
 std::string signal_name(int signal);
 
-// The pid of the child that run_command is running, or 0. Safe to call from a signal handler.
-pid_t running_child();
-
 }  // namespace tarnwick

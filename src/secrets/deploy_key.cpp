@@ -36,9 +36,8 @@ Result<std::string> read_key_file(const std::string& path) {
     constexpr std::size_t kKeyFileLimit = 64 * 1024;
     auto fd = open_fd(path, O_RDONLY);
     if (!fd) return io_error(fd.error());
-    auto bytes = read_all(fd->get(), kKeyFileLimit);
+    auto bytes = read_utf8(fd->get(), kKeyFileLimit);
     if (!bytes) return io_error(bytes.error());
-    if (!is_valid_utf8(*bytes)) return CliError::io("stream did not contain valid UTF-8");
     return std::move(bytes).value();
 }
 

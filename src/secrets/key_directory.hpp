@@ -7,6 +7,7 @@
 #include <string>
 
 #include "core/result.hpp"
+#include "core/termination_signals.hpp"
 
 namespace tarnwick {
 
@@ -15,8 +16,9 @@ namespace tarnwick {
 std::string temp_dir();
 
 // At most one exists at a time. While it does, SIGINT, SIGTERM, SIGHUP and SIGQUIT (unless
-// ignored when it was made) stop the running child, remove the files and the directory, and
-// then end the program with the same signal.
+// ignored when it was made) are caught (TerminationSignalCatch): the running child is stopped,
+// the run fails with EINTR, the directory goes with everything in it as the run unwinds, and
+// the entry point then ends the program with the same signal.
 class KeyDirectory {
 public:
     // A failure to make the directory is an io error with the OS error text.
@@ -32,7 +34,8 @@ public:
     const std::string& upload_path() const { return upload_; }
 
 private:
-    explicit KeyDirectory(std::string path);
+    KeyDirectory(std::unique_ptr<TerminationSignalCatch> catching, std::string path);
+    std::unique_ptr<TerminationSignalCatch> catching_;  // first made, last gone
     std::string path_, private_key_, public_key_, upload_;
 };
 

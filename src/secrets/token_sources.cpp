@@ -77,19 +77,18 @@ std::optional<std::string> read_utf8_file(const std::string& path) {
     if (::stat(path.c_str(), &st) != 0 || !small_regular_file(st)) return std::nullopt;
     auto fd = open_fd(path, O_RDONLY | O_NONBLOCK | O_NOCTTY);
     if (!fd || ::fstat(fd->get(), &st) != 0 || !small_regular_file(st)) return std::nullopt;
-    auto text = read_all(fd->get(), kReadLimit);
-    if (!text || !is_valid_utf8(*text)) return std::nullopt;
+    auto text = read_utf8(fd->get(), kReadLimit);
+    if (!text) return std::nullopt;
     return std::move(text).value();
 }
 
 Result<std::string> read_stdin_utf8() {
-    auto bytes = read_all(STDIN_FILENO, kReadLimit);
+    auto bytes = read_utf8(STDIN_FILENO, kReadLimit);
     if (!bytes && bytes.error().code == EFBIG) {
         return CliError::io("standard input is larger than the " + std::string(kReadLimitText) +
                             " limit for a token");
     }
     if (!bytes) return io_error(bytes.error());
-    if (!is_valid_utf8(*bytes)) return CliError::io("stream did not contain valid UTF-8");
     return std::move(bytes).value();
 }
 

@@ -57,4 +57,40 @@ TEST(ReadAll, ReadsUpToTheLimitAndRefusesOneByteMore) {
     }
 }
 
+// The text reader keeps the byte limit of read_all and refuses what is not UTF-8, a sequence
+// cut at the end included, with the message the user sees for it.
+TEST(ReadUtf8, ReadsUtf8UpToTheLimitAndRefusesOtherBytes) {
+    const std::string two_bytes = "\xc3\xa9";  // U+00E9
+    std::string at_limit;
+    while (at_limit.size() < kMiB) at_limit += two_bytes;
+    struct Case {
+        const char* name;
+        std::string contents;
+        int error;  // 0: read whole
+    };
+    const Case cases[] = {
+        {"exactly the limit", at_limit, 0},
+        {"one byte over", at_limit + "a", EFBIG},
+        {"empty", "", 0},
+        {"a lone continuation byte", "token\x80", OsError::kInvalidUtf8},
+        {"a sequence cut at the end", at_limit.substr(0, kMiB - 1), OsError::kInvalidUtf8},
+    };
+    TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        write_file(dir / "input", c.contents);
+        auto fd = open_fd(dir / "input", O_RDONLY);
+        ASSERT_TRUE(fd.ok());
+        auto text = read_utf8(fd->get(), kMiB);
+        if (c.error == 0) {
+            ASSERT_TRUE(text.ok()) << text.error().text();
+            EXPECT_TRUE(*text == c.contents);
+        } else {
+            ASSERT_FALSE(text.ok());
+            EXPECT_EQ(text.error().code, c.error);
+        }
+    }
+    EXPECT_EQ(OsError{OsError::kInvalidUtf8}.text(), "stream did not contain valid UTF-8");
+}
+
 }  // namespace

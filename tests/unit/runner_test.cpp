@@ -207,7 +207,7 @@ namespace {
 
 int g_fail_with = 0;
 
-int failing_poll(pollfd*, nfds_t, int) {
+int failing_poll(pollfd*, nfds_t, const timespec*, const sigset_t*) {
     errno = g_fail_with;
     return -1;
 }
@@ -239,8 +239,8 @@ TEST(Runner, AnIoErrorWhileTheChildRunsIsReportedAndTheChildIsReaped) {
     };
     const Case cases[] = {
         {"poll", {failing_poll, ::read, ::write}, std::nullopt},
-        {"read", {::poll, failing_read, ::write}, std::nullopt},
-        {"write", {::poll, ::read, failing_write}, "input"},
+        {"read", {::ppoll, failing_read, ::write}, std::nullopt},
+        {"write", {::ppoll, ::read, failing_write}, "input"},
     };
     g_fail_with = EIO;
     for (const auto& c : cases) {
