@@ -2,6 +2,7 @@
 # Entries of every directory are sorted in byte order (directories and files mixed); file
 # contents are emitted as byte arrays so that any byte survives unchanged.
 cmake_minimum_required(VERSION 3.25)
+include("${CMAKE_CURRENT_LIST_DIR}/embed_bytes.cmake")
 
 function(tw_emit_dir rel out_var)
   # rel: directory path relative to the root ("" for the root)
@@ -25,13 +26,7 @@ function(tw_emit_dir rel out_var)
       tw_emit_dir("${child_rel}" dummy)
       string(APPEND entries "    TemplateEntry{&dir_${ident}},\n")
     else()
-      file(READ "${abs}/${child}" hex HEX)
-      string(LENGTH "${hex}" hex_len)
-      math(EXPR byte_len "${hex_len} / 2")
-      string(REGEX REPLACE "([0-9a-f][0-9a-f])" "'\\\\x\\1'," bytes "${hex}")
-      if(byte_len EQUAL 0)
-        set(bytes "'\\0'")
-      endif()
+      tw_file_bytes("${abs}/${child}" bytes byte_len)
       string(APPEND body "static const char bytes_${ident}[] = {${bytes}};\n")
       string(APPEND body "static const TemplateFile file_${ident}{\"${child_rel}\", std::string_view(bytes_${ident}, ${byte_len})};\n")
       string(APPEND entries "    TemplateEntry{&file_${ident}},\n")

@@ -86,16 +86,4 @@ std::string value_kind_name(ValueKind kind) {
     return "flag";
 }
 
-std::string posix_single_quoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        if (c == '\'') {
-            out += "'\\''";
-        } else {
-            out += c;
-        }
-    }
-    return out + "'";
-}
-
 }  // namespace tarnwick

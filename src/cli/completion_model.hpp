@@ -47,7 +47,4 @@ std::string item_lines(const std::vector<Item>& items, std::string_view indent, 
     return out;
 }
 
-// A single-quoted word for bash and zsh: nothing inside is expanded; a quote is '\''.
-std::string posix_single_quoted(const std::string& text);
-
 }  // namespace tarnwick

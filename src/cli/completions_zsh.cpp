@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/completion_generators.hpp"
+#include "core/text.hpp"
 
 namespace tarnwick {
 namespace {

@@ -201,15 +201,7 @@ std::string escape_non_printable(std::string_view text) {
     return out;
 }
 
-std::string shell_word(std::string_view text) {
-    constexpr std::string_view kPlain = "@%+=:,./_-";
-    bool plain = !text.empty();
-    for (char c : text) {
-        const bool alnum =
-            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-        plain = plain && (alnum || kPlain.find(c) != std::string_view::npos);
-    }
-    if (plain) return std::string(text);
+std::string posix_single_quoted(std::string_view text) {
     std::string out = "'";
     for (char c : text) {
         if (c == '\'') {
@@ -218,8 +210,18 @@ std::string shell_word(std::string_view text) {
             out += c;
         }
     }
-    out += '\'';
-    return out;
+    return out + "'";
+}
+
+std::string shell_word(std::string_view text) {
+    constexpr std::string_view kPlain = "@%+=:,./_-";
+    bool plain = !text.empty();
+    for (char c : text) {
+        const bool alnum =
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        plain = plain && (alnum || kPlain.find(c) != std::string_view::npos);
+    }
+    return plain ? std::string(text) : posix_single_quoted(text);
 }
 
 std::string os_error_text(int errnum) {

@@ -35,6 +35,9 @@ std::string quoted(std::string_view text);
 // Bytes that are not UTF-8 show as U+FFFD.
 std::string escape_non_printable(std::string_view text);
 
+// A single-quoted word for a POSIX shell: nothing inside is expanded; a quote is '\''.
+std::string posix_single_quoted(std::string_view text);
+
 // One word for a POSIX shell: unchanged when every byte is an ASCII letter, digit or one of
 // "@%+=:,./_-", else between single quotes with each "'"
 // written as '\''. An empty text is ''.
