@@ -65,9 +65,9 @@ python3 "$here/ratios.py" "$work/overhead.json" \
   "overhead: tarnwick new demo vs a script running the same children" 1.05
 
 # 4. `update` of a project made by an earlier tarnwick (the template tree kept in
-#    tests/fixtures/earlier_templates, rendered by the same rules, committed, then edited)
+#    template-sets/0.1.6, rendered by the same rules, committed, then edited)
 #    against a script running the same git and cargo commands on the same repository.
-python3 - "$here/../tests/fixtures/earlier_templates" "$work/earlier" <<'PY'
+python3 - "$here/../template-sets/0.1.6" "$work/earlier" <<'PY'
 import pathlib, sys, time
 src, dst = pathlib.Path(sys.argv[1]), pathlib.Path(sys.argv[2])
 year = str(1970 + int(time.time()) // 31556952)

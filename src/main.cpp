@@ -109,7 +109,13 @@ int run(int argc, const char* const* argv) {
     // A termination signal caught while a command had something to clean up (and did, while
     // returning) ends the program as that signal would have, without an envelope.
     if (const int sig = caught_termination_signal()) end_with_signal(sig);
-    if (!document.text) return emit_error(document.text.error());
+    if (!document.text) {
+        // The report that comes with an error is written first; the envelope stays last.
+        if (const auto& report = document.text.error().report()) {
+            (void)write_all(STDOUT_FILENO, *report);
+        }
+        return emit_error(document.text.error());
+    }
     return print(document.text.value(), document.rule);
 }
 

@@ -148,26 +148,53 @@ constexpr std::array kUpdateArgs{
     flag<&Update::dry_run>("dry-run",
                            "Report what would change and what would conflict, changing nothing",
                            "Report the files that would change and the conflicts that would "
-                           "arise, changing no ref, index or work-tree file."),
+                           "arise, changing no ref, index, work-tree file or object."),
+    flag<&Update::no_commit>("no-commit", "Leave a clean merge staged, uncommitted, for review",
+                             "Leave a clean merge staged and uncommitted, for review; `git "
+                             "commit` finishes it."),
+    option<&Update::from>("from", "VERSION",
+                          "The tarnwick version that made a project without a record",
+                          "The template set (a tarnwick version) that made a project without "
+                          ".tarnwick.toml, when its first commit does not show it."),
+    option<&Update::owner>("owner", "OWNER", "Change the GitHub owner", "Change the GitHub owner."),
+    option<&Update::description>("description", "DESCRIPTION", "Change the package description",
+                                 "Change the one-line package description."),
+    option<&Update::author>("author", "AUTHOR", "Change the Cargo/LICENSE author",
+                            "Change the Cargo/LICENSE author."),
+    option<&Update::tap>("tap", "OWNER/NAME", "Change the Homebrew tap (OWNER/homebrew-NAME)",
+                         "Change the Homebrew tap repository (OWNER/homebrew-NAME)."),
+    flag<&Update::pypi>("pypi", "Add the PyPI/maturin pipeline",
+                        "Add the PyPI/maturin pipeline."),
+    flag<&Update::no_pypi>("no-pypi", "Remove the PyPI/maturin pipeline",
+                           "Remove the PyPI/maturin pipeline."),
+};
+
+constexpr std::array kUpdateConflicts{
+    Conflict{"pypi", "no-pypi"},
+    Conflict{"dry-run", "no-commit"},
 };
 
 constexpr std::array kUpdateOutput{
     OutputField{"project", "string", "", "The project directory as given."},
-    OutputField{"from", "string", "",
-                "tarnwick version of the base render; null for the first commit of `new`, "
-                "which does not record it."},
-    OutputField{"to", "string", "", "This tarnwick's version."},
+    OutputField{"from", "string", "", "The template set the project was made from (the base)."},
+    OutputField{"to", "string", "", "This tarnwick's template set (the target)."},
+    OutputField{"base", "string", "",
+                "How the base was found: .tarnwick.toml, the first commit, or --from."},
+    OutputField{"answers", "object", "",
+                "The answers the target was rendered with: name, owner, description, author, "
+                "year, pypi, tap."},
     OutputField{"current", "boolean", "",
-                "True when the templates render the project unchanged: nothing was done."},
+                "True when the set and the answers are unchanged: nothing was done."},
     OutputField{"dry_run", "boolean"},
-    OutputField{"files", "array", "string", "Files the update changed (or would change), sorted."},
-    OutputField{"conflicts", "array", "string",
-                "With --dry-run: files that would conflict. Empty otherwise; a real conflict is "
-                "the `conflict` error."},
-    OutputField{"base", "string", "", "Commit of the pristine render the merge starts from."},
+    OutputField{"staged", "boolean", "",
+                "True with --no-commit: the merge is staged, not committed."},
+    OutputField{"files", "array", "string",
+                "Files that merged (or would merge) cleanly, relative to the project, sorted."},
+    OutputField{"conflicts", "array", "object",
+                "Conflicted files, each {path, kind} with git's conflict kind (\"both modified\", "
+                "\"deleted by us\", ...); with conflicts the `conflict` error follows."},
     OutputField{"render", "string", "",
-                "Commit of the new pristine render that was merged (null when nothing was "
-                "merged)."},
+                "Commit of the new render that was merged (null when nothing was merged)."},
     OutputField{"commit", "string", "", "The merge commit (null when none was made)."},
     OutputField{"notes", "array", "string",
                 "Side notes, e.g. a Cargo.lock that could not be refreshed."},
@@ -294,18 +321,23 @@ constexpr std::array kCommands{
         .help = "Bring a project made by an earlier tarnwick up to these templates, keeping its "
                 "edits",
         .args = kUpdateArgs,
+        .conflicts = kUpdateConflicts,
         .make = make_record<Update>,
         .contract =
             {
                 .description =
                     "Bring a project made by an earlier tarnwick up to this version's templates, "
-                    "keeping its local edits: render the templates with the project's own "
-                    "answers (read from its pristine render in git history), commit that render "
-                    "on top of the previous one, and merge it into the current branch with git. "
-                    "Refuses, changing nothing, a work tree with uncommitted changes, a merge or "
-                    "rebase in progress, a directory outside git, and a repository without a "
-                    "tarnwick render. Conflicts are left as git leaves them; `git merge --abort` "
-                    "restores the commit. A second run changes nothing.",
+                    "keeping its local edits: render the template set recorded in "
+                    ".tarnwick.toml with the recorded answers (the base), render this version's "
+                    "set with those answers or the changed ones given (the target), and merge "
+                    "the target into the current branch with git's three-way merge against the "
+                    "base. A project without a record is adopted when a render reproduces its "
+                    "first commit, or named with --from. Refuses, changing nothing, a dirty work "
+                    "tree, an operation in progress, a detached HEAD, an untracked or ignored "
+                    "file in the way, git older than 2.38, and a project it cannot place. "
+                    "Conflicts are left as git leaves them, with the full report on stdout and "
+                    "the `conflict` error; `git merge --abort` restores the commit. A second run "
+                    "changes nothing.",
                 .effects = "idempotent",
                 .mutating = true,
                 .cardinality = "single",

@@ -30,12 +30,21 @@ public:
     // The display text: what the envelope carries as "message".
     std::string message() const;
 
+    // A report that goes to standard output before the envelope: the conflict report of an
+    // update, which the user needs in full to finish or abort the merge.
+    CliError with_report(std::string report) && {
+        report_ = std::move(report);
+        return std::move(*this);
+    }
+    const std::optional<std::string>& report() const { return report_; }
+
 private:
     CliError(ErrorKind kind, std::string a, std::string b = {})
         : kind_(kind), first_(std::move(a)), second_(std::move(b)) {}
     ErrorKind kind_;
     std::string first_;   // message, path, detail, or tool name
     std::string second_;  // backend detail
+    std::optional<std::string> report_;
 };
 
 // The single compact JSON line (without its line feed) that reports the error.

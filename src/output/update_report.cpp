@@ -2,6 +2,7 @@
 #include "output/update_report.hpp"
 
 #include "core/json.hpp"
+#include "core/text.hpp"
 
 namespace tarnwick {
 namespace {
@@ -10,41 +11,73 @@ std::string count_of(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::string short_commit(const std::string& commit) {
-    return commit.substr(0, 12);
-}
+std::string shown(std::string_view text) { return escape_non_printable(text); }
 
 void list_lines(std::string& text, const char* title, const std::vector<std::string>& items) {
     if (items.empty()) return;
     text += "\n";
     text += title;
-    for (const std::string& item : items) text += "\n  - " + item;
+    for (const std::string& item : items) text += "\n  - " + shown(item);
+}
+
+void conflict_lines(std::string& text, const std::string& title, const UpdateReport& report) {
+    if (report.conflicts.empty()) return;
+    text += "\n";
+    text += title;
+    for (const UpdateConflict& c : report.conflicts) {
+        text += "\n  - " + shown(c.path) + " (" + c.kind + ")";
+    }
+}
+
+std::string answers_line(const TemplateContext& a) {
+    return "Answers: name " + shown(a.name) + ", owner " + shown(a.owner) + ", description " +
+           tarnwick::quoted(shown(a.description)) + ", author " + tarnwick::quoted(shown(a.author)) + ", year " +
+           shown(a.year) + ", PyPI " + (a.pypi ? "on" : "off") + ", tap " + shown(a.tap);
 }
 
 }  // namespace
 
 std::string render_update_text(const UpdateReport& report) {
-    const std::string target = "the templates of tarnwick " + report.to;
-    const std::string origin =
-        report.from ? "tarnwick " + *report.from : std::string("an earlier tarnwick");
+    const std::string project = shown(report.project);
+    const std::string between = "from tarnwick " + report.from + " to " + report.to;
     std::string text;
     if (report.current) {
-        text = report.project + " already matches " + target + ": nothing to do";
+        text = project + " already matches the templates of tarnwick " + report.to +
+               " with its answers: nothing to do";
     } else if (report.dry_run) {
-        text = "Dry run: updating " + report.project + " from " + origin + " to " + target +
-               " would change " + count_of(report.files.size(), "file", "files") + ", " +
+        text = "Dry run: updating " + project + " " + between + " would change " +
+               count_of(report.files.size() + report.conflicts.size(), "file", "files") + ", " +
                (report.conflicts.empty()
                     ? std::string("without conflicts")
                     : "with " + count_of(report.conflicts.size(), "conflict", "conflicts"));
-        list_lines(text, "Would change:", report.files);
-        list_lines(text, "Would conflict:", report.conflicts);
-    } else {
-        text = "Updated " + report.project + " from " + origin + " to " + target + ": " +
+        list_lines(text, "Would merge cleanly:", report.files);
+        conflict_lines(text, "Would conflict:", report);
+    } else if (!report.conflicts.empty()) {
+        text = "The update of " + project + " " + between + " stopped on " +
+               count_of(report.conflicts.size(), "conflict", "conflicts") +
+               "; the merge is left in progress on " + shown(report.branch);
+        conflict_lines(text, "Conflicts (markers: <<<<<<< your branch, >>>>>>> tarnwick " +
+                                 report.to + "):",
+                       report);
+        list_lines(text, "Merged cleanly:", report.files);
+        text += "\nTo finish: edit the conflicted files, `git add` them, then `git commit`";
+        text += "\nTo abort: `git merge --abort` returns to your commit";
+    } else if (report.staged) {
+        text = "Merged " + project + " " + between + " into the index without committing: " +
                count_of(report.files.size(), "file", "files") + " changed";
-        if (report.commit) text += ", merge commit " + short_commit(*report.commit);
         list_lines(text, "Changed:", report.files);
+        text += "\nTo review: `git diff --cached`; to finish: `git commit`; to drop it: `git "
+                "merge --abort`";
+    } else {
+        text = "Updated " + project + " " + between + ": " +
+               count_of(report.files.size(), "file", "files") + " changed";
+        if (report.commit) text += ", merge commit " + report.commit->substr(0, 12);
+        list_lines(text, "Changed:", report.files);
+        text += "\nTo undo: `git reset --hard ORIG_HEAD`";
     }
-    for (const std::string& note : report.notes) text += "\nNote: " + note;
+    if (!report.current) text += "\n" + answers_line(report.answers);
+    if (!report.current && !report.dry_run) text += "\nNext: `make check`";
+    for (const std::string& note : report.notes) text += "\nNote: " + shown(note);
     return text;
 }
 
@@ -52,17 +85,35 @@ std::string render_update_json(const UpdateReport& report) {
     auto nullable = [](const std::optional<std::string>& v) {
         return v ? Json(*v) : Json(nullptr);
     };
+    const TemplateContext& a = report.answers;
+    Json answers = Json::object();
+    answers["author"] = a.author;
+    answers["description"] = a.description;
+    answers["name"] = a.name;
+    answers["owner"] = a.owner;
+    answers["pypi"] = a.pypi;
+    answers["tap"] = a.tap;
+    answers["year"] = a.year;
+    Json conflicts = Json::array();
+    for (const UpdateConflict& c : report.conflicts) {
+        Json item = Json::object();
+        item["kind"] = c.kind;
+        item["path"] = c.path;
+        conflicts.push_back(item);
+    }
     Json object = Json::object();
+    object["answers"] = answers;
     object["base"] = report.base;
     object["commit"] = nullable(report.commit);
-    object["conflicts"] = report.conflicts;
+    object["conflicts"] = conflicts;
     object["current"] = report.current;
     object["dry_run"] = report.dry_run;
     object["files"] = report.files;
-    object["from"] = nullable(report.from);
+    object["from"] = report.from;
     object["notes"] = report.notes;
     object["project"] = report.project;
     object["render"] = nullable(report.render);
+    object["staged"] = report.staged;
     object["to"] = report.to;
     return dump_compact(object);
 }

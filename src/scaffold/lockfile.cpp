@@ -8,26 +8,42 @@
 
 namespace tarnwick {
 
-void format_project(const std::string& destination, const CargoToolchain& toolchain) {
+void format_project(const std::string& destination, const CargoToolchain& toolchain,
+                    const std::optional<std::string>& config_dir) {
     if (!toolchain.usable) return;
-    (void)run_command("cargo", {"fmt", "--manifest-path", destination + "/Cargo.toml"},
-                      std::nullopt, std::nullopt, toolchain.env);
+    std::vector<std::string> args = {"fmt", "--manifest-path", destination + "/Cargo.toml"};
+    if (config_dir) args.insert(args.end(), {"--", "--config-path", *config_dir});
+    (void)run_command("cargo", args, std::nullopt, std::nullopt, toolchain.env);
 }
 
-// Without a network the second run fails at once instead of retrying for seconds.
-bool generate_lockfile(const std::string& destination, const CargoToolchain& toolchain) {
+namespace {
+
+// From cargo's cache first, then from the network; without a network the second run fails at
+// once instead of retrying for seconds.
+bool run_cargo_lock(const std::vector<std::string>& command, const std::string& destination,
+                    const CargoToolchain& toolchain) {
     if (!toolchain.usable) return false;
     std::vector<std::string> env = toolchain.env;
     env.push_back("CARGO_NET_RETRY=0");
     for (const bool offline : {true, false}) {
-        std::vector<std::string> args = {"generate-lockfile", "--manifest-path",
-                                         destination + "/Cargo.toml"};
+        std::vector<std::string> args = command;
+        args.insert(args.end(), {"--manifest-path", destination + "/Cargo.toml"});
         if (offline) args.push_back("--offline");
         auto run = run_command("cargo", args, std::nullopt, std::nullopt, env);
         if (!run) return false;  // no cargo: the network cannot help either
         if (run->success) return path_exists(destination + "/Cargo.lock");
     }
     return false;
+}
+
+}  // namespace
+
+bool generate_lockfile(const std::string& destination, const CargoToolchain& toolchain) {
+    return run_cargo_lock({"generate-lockfile"}, destination, toolchain);
+}
+
+bool refresh_lockfile(const std::string& destination, const CargoToolchain& toolchain) {
+    return run_cargo_lock({"update", "--workspace"}, destination, toolchain);
 }
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/product.hpp"
 #include "core/text.hpp"
 #include "output/new_report.hpp"
 #include "process/gh_version.hpp"
@@ -96,6 +97,8 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
         .author_fields = pyproject_author_fields(author),
         .year = year,
         .pypi = !args.no_pypi,
+        .tap = default_tap(args.owner),
+        .template_set = std::string(kVersion),
     };
 
     const std::string destination = project_destination(args.into, args.name);

@@ -147,4 +147,16 @@ Status check_owner(std::string_view owner) {
                            "hyphens, not starting or ending with a hyphen");
 }
 
+Status check_tap(std::string_view tap) {
+    constexpr std::string_view kPrefix = "homebrew-";
+    const auto slash = tap.find('/');
+    if (is_github_repository(tap) && tap.substr(slash + 1).starts_with(kPrefix) &&
+        tap.size() > slash + 1 + kPrefix.size()) {
+        return Ok{};
+    }
+    return CliError::usage("invalid --tap " + quoted(tap) +
+                           ": use OWNER/homebrew-NAME, the GitHub repository that Homebrew taps "
+                           "as OWNER/NAME");
+}
+
 }  // namespace tarnwick

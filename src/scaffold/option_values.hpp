@@ -25,4 +25,7 @@ Status check_commit_author(std::string_view author, bool from_git_config);
 // first or last.
 Status check_owner(std::string_view owner);
 
+// A Homebrew tap repository: OWNER/homebrew-NAME, which Homebrew knows as OWNER/NAME.
+Status check_tap(std::string_view tap);
+
 }  // namespace tarnwick

@@ -62,6 +62,17 @@ Status render_file(const TemplateFile& file, const std::string& destination,
 
 }  // namespace
 
+std::string default_tap(std::string_view owner) { return std::string(owner) + "/homebrew-tap"; }
+
+std::string tap_short_name(std::string_view tap) {
+    constexpr std::string_view kPrefix = "homebrew-";
+    const auto slash = tap.find('/');
+    if (slash == std::string_view::npos || !tap.substr(slash + 1).starts_with(kPrefix)) {
+        return std::string(tap);
+    }
+    return std::string(tap.substr(0, slash + 1)) + std::string(tap.substr(slash + 1 + kPrefix.size()));
+}
+
 std::string cut_sections(std::string_view text, bool pypi) {
     std::string out;
     out.reserve(text.size());
@@ -84,7 +95,9 @@ std::string cut_sections(std::string_view text, bool pypi) {
 }
 
 std::string replace_placeholders(std::string_view text, const TemplateContext& context) {
-    const std::array<std::pair<std::string_view, const std::string*>, 8> tokens = {{
+    const std::string pypi = context.pypi ? "true" : "false";
+    const std::string tap_short = tap_short_name(context.tap);
+    const std::array<std::pair<std::string_view, const std::string*>, 12> tokens = {{
         {"{{name_snake}}", &context.name_snake},
         {"{{name_pascal}}", &context.name_pascal},
         {"{{name}}", &context.name},
@@ -93,6 +106,10 @@ std::string replace_placeholders(std::string_view text, const TemplateContext& c
         {"{{author_fields}}", &context.author_fields},
         {"{{author}}", &context.author},
         {"{{year}}", &context.year},
+        {"{{pypi}}", &pypi},
+        {"{{tap_short}}", &tap_short},
+        {"{{tap}}", &context.tap},
+        {"{{template_set}}", &context.template_set},
     }};
     // One pass from left to right: an inserted value is never scanned again, so a description
     // holding "{{owner}}" keeps it as typed.

@@ -1,4 +1,4 @@
-// The template renderer: walks a template tree, cuts the pypi sections, replaces the eight
+// The template renderer: walks a template tree, cuts the pypi sections, replaces the
 // placeholders and writes each file below a destination directory.
 #pragma once
 
@@ -22,7 +22,7 @@ Status render_tree(const TemplateDir& root, const std::string& destination,
 // off. A marker is a line whose trimmed text is exactly the marker.
 std::string cut_sections(std::string_view text, bool pypi);
 
-// Replaces the eight placeholders in one pass from left to right: an inserted value is never
+// Replaces the placeholders in one pass from left to right: an inserted value is never
 // scanned again, so a value that holds a placeholder keeps it as typed.
 std::string replace_placeholders(std::string_view text, const TemplateContext& context);
 

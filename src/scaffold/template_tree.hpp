@@ -1,5 +1,6 @@
-// The template tree embedded at build time from templates/: directories and files in byte
-// order of their names. template_root() is the only way in; nothing reads templates from disk.
+// The template trees embedded at build time: the set this tarnwick writes (templates/) and every
+// set an earlier released tarnwick wrote (template-sets/), each with directories and files in
+// byte order of their names. Nothing reads templates from disk.
 #pragma once
 
 #include <span>
@@ -28,6 +29,20 @@ struct TemplateDir {
     std::span<const TemplateEntry> entries;
 };
 
+// A template set and the identity a project records it by: the tarnwick version that wrote it,
+// with build metadata where two builds of one version wrote different sets.
+struct TemplateSet {
+    std::string_view identity;
+    const TemplateDir* root;
+};
+
+// The set this tarnwick writes first, then the earlier released sets, newest first.
+std::span<const TemplateSet> template_sets();
+
+// The set of that identity, or null.
+const TemplateSet* find_template_set(std::string_view identity);
+
+// The set this tarnwick writes.
 const TemplateDir& template_root();
 
 }  // namespace tarnwick

@@ -1,22 +1,12 @@
 #include "update/git_output.hpp"
 
-#include <charconv>
+#include <algorithm>
+#include <map>
 
-#include "core/text.hpp"
 #include "update/git_query.hpp"
 
 namespace tarnwick {
 namespace {
-
-std::vector<std::string_view> split(std::string_view text, char sep) {
-    std::vector<std::string_view> parts;
-    while (true) {
-        const auto end = text.find(sep);
-        parts.push_back(text.substr(0, end));
-        if (end == std::string_view::npos) return parts;
-        text.remove_prefix(end + 1);
-    }
-}
 
 // The text after the n-th space of a record, or nothing when it has fewer.
 std::optional<std::string> after_spaces(std::string_view record, int n) {
@@ -29,57 +19,20 @@ std::optional<std::string> after_spaces(std::string_view record, int n) {
     return std::string(record.substr(at));
 }
 
+// `git status`'s names for the stages an unmerged path has (1 base, 2 ours, 3 theirs).
+const char* kind_of(unsigned stages) {
+    switch (stages) {
+        case 0b111: return "both modified";
+        case 0b110: return "both added";
+        case 0b011: return "deleted by them";
+        case 0b101: return "deleted by us";
+        case 0b010: return "added by us";
+        case 0b100: return "added by them";
+        default: return "both deleted";
+    }
+}
+
 }  // namespace
-
-std::optional<RenderCommit> latest_render(std::string_view log) {
-    for (std::string_view record : split(log, '\x1e')) {
-        const auto fields = split(trim(record), '\x1f');
-        if (fields.size() != 3) continue;
-        const std::string_view version = trim(fields[2].substr(0, fields[2].find(',')));
-        if (version.empty()) continue;
-        return RenderCommit{std::string(fields[0]), std::string(fields[1]), std::string(version)};
-    }
-    return std::nullopt;
-}
-
-std::optional<RenderCommit> scaffold_root(std::string_view rev_list) {
-    constexpr std::string_view kPrefix = "chore: scaffold ", kSuffix = " with tarnwick";
-    for (std::string_view line : split(rev_list, '\n')) {
-        const auto fields = split(line, '\x1f');
-        if (fields.size() != 3) continue;
-        const std::string_view subject = fields[2];
-        if (subject.size() > kPrefix.size() + kSuffix.size() && subject.starts_with(kPrefix) &&
-            subject.ends_with(kSuffix)) {
-            return RenderCommit{std::string(fields[0]), std::string(fields[1]), std::nullopt};
-        }
-    }
-    return std::nullopt;
-}
-
-std::optional<std::vector<std::optional<std::string>>> cat_file_batch(std::string_view out,
-                                                                      std::size_t count) {
-    std::vector<std::optional<std::string>> objects;
-    for (std::size_t i = 0; i < count; ++i) {
-        const auto eol = out.find('\n');
-        if (eol == std::string_view::npos) return std::nullopt;
-        const std::string_view header = out.substr(0, eol);
-        out.remove_prefix(eol + 1);
-        if (header.ends_with(" missing")) {
-            objects.emplace_back(std::nullopt);
-            continue;
-        }
-        const auto fields = split(header, ' ');
-        if (fields.size() != 3) return std::nullopt;
-        std::size_t size = 0;
-        const auto [end, ec] =
-            std::from_chars(fields[2].data(), fields[2].data() + fields[2].size(), size);
-        if (ec != std::errc{} || end != fields[2].data() + fields[2].size()) return std::nullopt;
-        if (out.size() < size + 1 || out[size] != '\n') return std::nullopt;
-        objects.emplace_back(std::string(out.substr(0, size)));
-        out.remove_prefix(size + 1);
-    }
-    return objects;
-}
 
 WorkTreeStatus work_tree_status(std::string_view out) {
     WorkTreeStatus status;
@@ -89,6 +42,11 @@ WorkTreeStatus work_tree_status(std::string_view out) {
         if (record.starts_with("# branch.oid ")) {
             const std::string oid = record.substr(13);
             if (oid != "(initial)") status.head = oid;
+            continue;
+        }
+        if (record.starts_with("# branch.head ")) {
+            const std::string name = record.substr(14);
+            if (name != "(detached)") status.branch = name;
             continue;
         }
         if (record.empty() || record[0] == '#') continue;
@@ -103,6 +61,34 @@ WorkTreeStatus work_tree_status(std::string_view out) {
         status.changed.push_back(path.value_or(record));
     }
     return status;
+}
+
+std::optional<std::vector<Unmerged>> unmerged_paths(const std::vector<std::string>& records) {
+    std::map<std::string, unsigned> stages;
+    for (const std::string& record : records) {
+        const auto tab = record.find('\t');
+        const auto space = record.rfind(' ', tab);
+        if (tab == std::string::npos || space == std::string::npos || tab != space + 2) {
+            return std::nullopt;
+        }
+        const char stage = record[space + 1];
+        if (stage < '1' || stage > '3') return std::nullopt;
+        stages[record.substr(tab + 1)] |= 1u << (stage - '1');
+    }
+    std::vector<Unmerged> out;
+    for (const auto& [path, mask] : stages) out.push_back({path, kind_of(mask)});
+    return out;
+}
+
+std::vector<std::string> hidden_from_status(std::string_view out) {
+    std::vector<std::string> paths;
+    for (const std::string& record : split_nul(out)) {
+        if (record.size() < 3 || record[1] != ' ') continue;
+        const char tag = record[0];
+        if (tag == 'S' || (tag >= 'a' && tag <= 'z')) paths.push_back(record.substr(2));
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
 }
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "scaffold/crate_name.hpp"
+#include "scaffold/render.hpp"
 #include "scaffold/template_values.hpp"
 
 namespace tarnwick {
@@ -86,6 +87,8 @@ Result<TemplateContext> answers_from_render(std::string_view cargo_toml, std::st
         .author_fields = pyproject_author_fields(*author),
         .year = std::move(*year),
         .pypi = pypi,
+        .tap = default_tap(*repository),
+        .template_set = {},
     };
 }
 

@@ -1,29 +1,40 @@
-// `update`: find the base render in the repository's history, read the project's answers from
-// it, render the templates again with them, commit that render on top of the base, and merge
-// it into HEAD with git's own merge. A dry run does the same in a private object directory and
-// asks `git merge-tree` instead, so no ref, index or work-tree file changes. Every refusal
-// comes before anything is written.
+// `update`: render the template set the project was made from with the answers it was made
+// with (the base), render this tarnwick's set with the same or changed answers (the target), and
+// merge the target into the current branch with git's three-way merge against that base. The
+// base comes from the project's record, or, for a project made before records, from its first
+// commit when a render reproduces that commit exactly. History is never trusted beyond that.
+//
+// Every refusal comes before anything is written. A dry run merges with `git merge-tree` in a
+// private repository of its own, so the project's refs, index, work tree, objects and hooks are
+// never touched. The real merge is `git merge-recursive` with the base given explicitly, left in
+// progress as `git merge` leaves one (MERGE_HEAD, labelled markers), and committed with
+// `git commit`, which signs as the user's configuration says.
 #include "update/update_command.hpp"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <set>
 
 #include "core/io.hpp"
 #include "core/product.hpp"
 #include "core/text.hpp"
 #include "output/update_report.hpp"
-#include "process/runner.hpp"
+#include "process/git_version.hpp"
 #include "scaffold/commit_identity.hpp"
 #include "scaffold/destination.hpp"
 #include "scaffold/lockfile.hpp"
-#include "scaffold/render.hpp"
+#include "scaffold/option_values.hpp"
 #include "scaffold/template_tree.hpp"
 #include "update/git_output.hpp"
 #include "update/git_query.hpp"
+#include "scaffold/template_values.hpp"
+#include "update/project_record.hpp"
 #include "update/render_answers.hpp"
+#include "update/renders.hpp"
 #include "update/scratch_dir.hpp"
 
 namespace tarnwick {
@@ -31,45 +42,92 @@ namespace {
 
 constexpr std::string_view kAgain = ", then run `tarnwick update` again";
 
-struct Repo {
+struct Project {
     std::string display;  // PATH as given, in display form
     std::string top;      // the work tree's root
-    std::string git_dir;
-    std::string objects;  // the object directory of the common git directory
+    std::string git_dir;  // this work tree's git directory
+    std::string common_dir;
+    std::string prefix;  // the project directory relative to top: "" or "sub/dir/"
+    std::string dir() const { return prefix.empty() ? top : top + "/" + prefix; }
 };
 
-Result<Repo> open_repo(const Update& args) {
-    Repo repo;
-    repo.display = decode_lossy(args.path);
+// git with the repository's hooks off, for the steps that only build scratch state.
+std::vector<std::string> no_hooks(std::vector<std::string> args) {
+    args.insert(args.begin(), {"-c", "core.hooksPath=/dev/null"});
+    return args;
+}
+
+std::vector<std::string> split_lines(std::string_view text) {
+    std::vector<std::string> lines;
+    while (!text.empty()) {
+        const auto end = text.find('\n');
+        lines.emplace_back(text.substr(0, end));
+        if (end == std::string_view::npos) break;
+        text.remove_prefix(end + 1);
+    }
+    return lines;
+}
+
+// The paths git prints are relative to the top; the report's are relative to the project.
+std::string in_project(const Project& project, std::string_view path) {
+    return std::string(path.substr(project.prefix.size()));
+}
+
+Status check_path_text(std::string_view path, const std::string& display) {
+    if (is_valid_utf8(path) && path.find('\n') == std::string_view::npos) return Ok{};
+    return CliError::usage("cannot update the project at " + tarnwick::quoted(display) +
+                           ": tarnwick passes paths to git as lines of UTF-8 text, and this "
+                           "path has a line feed or bytes that are not UTF-8; move the project");
+}
+
+Result<Project> open_project(const Update& args) {
+    Project project;
+    project.display = decode_lossy(args.path);
+    TARNWICK_TRY(check_path_text(args.path, project.display));
     struct stat st {};
     if (::stat(args.path.c_str(), &st) != 0) {
-        return CliError::io(repo.display + ": " + OsError{errno}.text());
+        return CliError::io(project.display + ": " + OsError{errno}.text());
     }
-    if (!S_ISDIR(st.st_mode)) return CliError::io(repo.display + ": " + OsError{ENOTDIR}.text());
+    if (!S_ISDIR(st.st_mode)) {
+        return CliError::io(project.display + ": " + OsError{ENOTDIR}.text());
+    }
     auto run = git_run({args.path, {}}, {"rev-parse", "--path-format=absolute", "--show-toplevel",
-                                         "--git-dir", "--git-common-dir"});
+                                         "--git-dir", "--git-common-dir", "--show-prefix"});
     if (!run) return std::move(run).error();
-    std::vector<std::string> lines;
-    std::string_view rest = run->stdout_text;
-    while (!rest.empty()) {
-        const auto end = rest.find('\n');
-        lines.emplace_back(rest.substr(0, end));
-        if (end == std::string_view::npos) break;
-        rest.remove_prefix(end + 1);
-    }
-    if (!run->success || lines.size() != 3) {
-        return CliError::git(repo.display +
+    const auto lines = split_lines(run->stdout_text);
+    if (!run->success || lines.size() < 3) {
+        return CliError::git(project.display +
                              " is not in a git work tree; `tarnwick update` works in a project "
                              "that `tarnwick new` made");
     }
-    repo.top = lines[0];
-    repo.git_dir = lines[1];
-    repo.objects = lines[2] + "/objects";
-    return repo;
+    if (!run->stdout_was_utf8 || lines.size() > 4) {
+        TARNWICK_TRY(check_path_text("\n", project.display));
+    }
+    project.top = lines[0];
+    project.git_dir = lines[1];
+    project.common_dir = lines[2];
+    project.prefix = lines.size() == 4 ? lines[3] : "";
+    return project;
+}
+
+// Held for the whole run: a second update of the same repository waits for nothing and is
+// refused. The lock is on the common git directory itself, so nothing is created there and it
+// goes with the process however the process ends.
+Result<Fd> lock_repository(const Project& project) {
+    auto fd = open_fd(project.common_dir, O_RDONLY | O_DIRECTORY);
+    if (!fd) return CliError::io(project.common_dir + ": " + fd.error().text());
+    if (::flock(fd->get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            return CliError::git("another `tarnwick update` is running in " + project.display +
+                                 "; wait for it to finish" + std::string(kAgain));
+        }
+        return CliError::io(project.common_dir + ": " + OsError{errno}.text());
+    }
+    return std::move(fd).value();
 }
 
 // The operations that leave the repository half-way; merging on top of one would tangle both.
-Status refuse_operation_in_progress(const Repo& repo) {
+Status refuse_operation_in_progress(const Project& project) {
     struct InProgress {
         const char* marker;
         const char* what;
@@ -85,10 +143,11 @@ Status refuse_operation_in_progress(const Repo& repo) {
          "finish it with `git cherry-pick --continue` or `git cherry-pick --abort`"},
         {"REVERT_HEAD", "a revert",
          "finish it with `git revert --continue` or `git revert --abort`"},
+        {"BISECT_LOG", "a bisect", "end it with `git bisect reset`"},
     };
     for (const InProgress& op : kOperations) {
-        if (path_exists(repo.git_dir + "/" + op.marker)) {
-            return CliError::git(std::string(op.what) + " is in progress in " + repo.display +
+        if (path_exists(project.git_dir + "/" + op.marker)) {
+            return CliError::git(std::string(op.what) + " is in progress in " + project.display +
                                  "; " + op.finish + std::string(kAgain));
         }
     }
@@ -97,293 +156,711 @@ Status refuse_operation_in_progress(const Repo& repo) {
 
 std::string some_paths(const std::vector<std::string>& paths) {
     constexpr std::size_t kShown = 5;
-    std::vector<std::string_view> shown(paths.begin(),
-                                        paths.begin() + std::min(paths.size(), kShown));
+    std::vector<std::string> shown;
+    for (std::size_t i = 0; i < std::min(paths.size(), kShown); ++i) {
+        shown.push_back(escape_non_printable(paths[i]));
+    }
     std::string text = join(shown, ", ");
     if (paths.size() > kShown) text += " and " + std::to_string(paths.size() - kShown) + " more";
     return text;
 }
 
-// HEAD, once the work tree is known to be clean. GIT_OPTIONAL_LOCKS=0 keeps status from
-// refreshing the index file, which a refusal must leave as it found it.
-Result<std::string> clean_head(const Repo& repo) {
-    auto out = git_stdout({repo.top, {"GIT_OPTIONAL_LOCKS=0"}},
-                          {"status", "--porcelain=v2", "--branch", "--untracked-files=no", "-z"});
+struct Head {
+    std::string commit;
+    std::string branch;
+};
+
+// HEAD and its branch, once the work tree is known to be clean. GIT_OPTIONAL_LOCKS=0 keeps
+// status from refreshing the index file, which a refusal must leave as it found it.
+Result<Head> clean_head(const Project& project) {
+    const GitCall git{project.top, {"GIT_OPTIONAL_LOCKS=0"}};
+    auto out =
+        git_stdout(git, {"status", "--porcelain=v2", "--branch", "--untracked-files=no", "-z"});
     if (!out) return std::move(out).error();
     const WorkTreeStatus status = work_tree_status(*out);
     if (!status.changed.empty()) {
-        return CliError::git(repo.display + " has uncommitted changes (" +
+        return CliError::git(project.display + " has uncommitted changes (" +
                              some_paths(status.changed) + "); commit or stash them" +
                              std::string(kAgain));
     }
     if (!status.head) {
-        return CliError::git(repo.display +
-                             " has no commits; there is no tarnwick render to update");
+        return CliError::git(project.display +
+                             " has no commits; there is no tarnwick project to update");
     }
-    return *status.head;
-}
-
-// The variable is a ":"-separated list; git reads an entry that starts with a double quote as a
-// C-style quoted path, which is how a path with a colon in it gets through.
-std::string alternate_entry(const std::string& path) {
-    if (path.find_first_of(":\"") == std::string::npos) return path;
-    std::string quoted = "\"";
-    for (char c : path) {
-        if (c == '"' || c == '\\') quoted += '\\';
-        quoted += c;
+    if (!status.branch) {
+        return CliError::git("HEAD is detached in " + project.display +
+                             "; the update is a commit on a branch: `git switch BRANCH`" +
+                             std::string(kAgain));
     }
-    return quoted + "\"";
+    // Edits to such files are invisible to status, and a merge would overwrite them.
+    auto flags = git_stdout(git, {"ls-files", "-v", "-z", "--", project.dir()});
+    if (!flags) return std::move(flags).error();
+    const auto hidden = hidden_from_status(*flags);
+    if (!hidden.empty()) {
+        return CliError::git(some_paths(hidden) +
+                             " marked assume-unchanged or skip-worktree, so git cannot show "
+                             "whether they have uncommitted edits; clear the marks with `git "
+                             "update-index --no-assume-unchanged --no-skip-worktree -- PATH…`" +
+                             std::string(kAgain));
+    }
+    return Head{*status.head, *status.branch};
 }
 
-Result<RenderCommit> find_base(const Repo& repo) {
-    const GitCall git{repo.top, {}};
-    auto log =
-        git_stdout(git, {"log", "--topo-order", "--grep=^" + std::string(kRenderTrailer) + ": ",
-                         "--format=%H%x1f%T%x1f%(trailers:key=" + std::string(kRenderTrailer) +
-                             ",valueonly,separator=%x2C)%x1e",
-                         "HEAD"});
-    if (!log) return std::move(log).error();
-    if (auto render = latest_render(*log)) return *render;
-    auto roots =
-        git_stdout(git, {"rev-list", "--max-parents=0", "--format=%H%x1f%T%x1f%s", "HEAD"});
-    if (!roots) return std::move(roots).error();
-    if (auto root = scaffold_root(*roots)) return *root;
-    return CliError::git("no tarnwick render in the history of " + repo.display +
-                         ": no commit has a `" + std::string(kRenderTrailer) +
-                         ":` trailer and no root commit reads \"chore: scaffold NAME with "
-                         "tarnwick\"");
-}
-
-struct BaseFiles {
-    std::string cargo_toml;
-    std::string license;
-    bool pyproject = false;
-    std::optional<std::string> cargo_lock;
-};
-
-Result<BaseFiles> read_base_files(const Repo& repo, const std::string& commit) {
-    const std::vector<std::string> paths = {"Cargo.toml", "LICENSE", "pyproject.toml",
-                                            "Cargo.lock"};
+// PATH may be any directory inside the project: the project is the nearest directory at or
+// above it whose committed files hold a record, else the nearest with a Cargo.toml.
+Status locate_project(Project& project) {
+    std::vector<std::string> candidates = {project.prefix};
+    for (std::string p = project.prefix; !p.empty();) {
+        p.pop_back();
+        const auto slash = p.rfind('/');
+        p = slash == std::string::npos ? "" : p.substr(0, slash + 1);
+        candidates.push_back(p);
+    }
     std::string request;
-    for (const std::string& path : paths) request += commit + ":" + path + "\n";
-    auto out = git_stdout({repo.top, {}}, {"cat-file", "--batch"}, request);
+    for (const std::string& c : candidates) {
+        request += "HEAD:" + c + std::string(kRecordFile) + "\nHEAD:" + c + "Cargo.toml\n";
+    }
+    auto out = git_stdout({project.top, {}}, {"cat-file", "--batch-check"}, request);
     if (!out) return std::move(out).error();
-    auto objects = cat_file_batch(*out, paths.size());
-    if (!objects) return CliError::git("could not read the files of the render " + commit);
-    auto& o = *objects;
-    return BaseFiles{o[0].value_or(""), o[1].value_or(""), o[2].has_value(), std::move(o[3])};
-}
-
-Result<std::string> read_render_file(const std::string& path) {
-    auto fd = open_fd(path, O_RDONLY);
-    if (!fd) return CliError::io(path + ": " + fd.error().text());
-    auto text = read_all(fd->get(), 1 << 24);
-    if (!text) return CliError::io(path + ": " + text.error().text());
-    return std::move(text).value();
-}
-
-Status write_render_file(const std::string& path, std::string_view contents) {
-    auto fd = open_fd(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (!fd) return CliError::io(path + ": " + fd.error().text());
-    auto written = write_all(fd->get(), contents);
-    if (!written) return CliError::io(path + ": " + written.error().text());
+    const auto lines = split_lines(*out);
+    for (const std::size_t which : {0u, 1u}) {
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            const std::size_t at = 2 * i + which;
+            if (at < lines.size() && !lines[at].ends_with(" missing")) {
+                project.prefix = candidates[i];
+                return Ok{};
+            }
+        }
+    }
     return Ok{};
 }
 
-struct Pristine {
-    std::string tree;
-    std::vector<std::string> notes;
-};
-
-// Renders as `new` does (formatted, with Cargo.lock when the base has one) and writes the
-// result into a tree object through a private index; the repository's index and work tree are
-// never involved.
-Result<Pristine> build_pristine(const Repo& repo, const TemplateContext& context,
-                                const BaseFiles& base, const ScratchDir& scratch,
-                                const std::vector<std::string>& object_env) {
-    Pristine pristine;
-    const std::string dir = scratch / "render";
-    std::vector<std::string> files;
-    TARNWICK_TRY(render_tree(template_root(), dir, context, files));
-    const CargoToolchain toolchain = resolve_cargo_toolchain();
-    format_project(dir, toolchain);
-
-    // The lock belongs to the render too: an update never drops it, and refreshes it only when
-    // the manifest it pins has changed.
-    if (base.cargo_lock) {
-        auto manifest = read_render_file(dir + "/Cargo.toml");
-        if (!manifest) return std::move(manifest).error();
-        const bool manifest_changed = *manifest != base.cargo_toml;
-        if (!manifest_changed || !generate_lockfile(dir, toolchain)) {
-            if (manifest_changed) {
-                pristine.notes.push_back(
-                    "Cargo.lock could not be refreshed for the new Cargo.toml (no cargo, or the "
-                    "crates are neither cached nor reachable); it stays as it was: run `cargo "
-                    "generate-lockfile` and commit it");
-            }
-            TARNWICK_TRY(write_render_file(dir + "/Cargo.lock", *base.cargo_lock));
-        }
-        files.push_back("Cargo.lock");
+// The files of the project directory at a commit, checked out below dest through a private
+// index: nothing of the repository is written.
+Status check_out_project(const Project& project, const std::string& commit,
+                         const std::string& index, const std::string& dest,
+                         const std::vector<std::string>& only = {}) {
+    const GitCall git{project.top, {"GIT_INDEX_FILE=" + index}};
+    const std::string tree = commit + ":" + project.prefix;
+    TARNWICK_TRY(git_stdout(git, no_hooks({"read-tree", tree})));
+    std::vector<std::string> args = {"checkout-index", "-f", "--prefix=" + dest + "/"};
+    if (only.empty()) {
+        args.push_back("-a");
+    } else {
+        args.push_back("--");
+        args.insert(args.end(), only.begin(), only.end());
     }
-
-    std::vector<std::string> env = object_env;
-    env.push_back("GIT_DIR=" + repo.git_dir);
-    env.push_back("GIT_WORK_TREE=" + dir);
-    env.push_back("GIT_INDEX_FILE=" + (scratch / "index"));
-    std::vector<std::string> add = {"add", "-f", "--"};
-    add.insert(add.end(), files.begin(), files.end());
-    auto added = git_stdout({dir, env}, add);
-    if (!added) return std::move(added).error();
-    auto tree = git_stdout({dir, env}, {"write-tree"});
-    if (!tree) return std::move(tree).error();
-    pristine.tree = std::string(trim(*tree));
-    return pristine;
+    TARNWICK_TRY(git_stdout(git, no_hooks(args)));
+    return Ok{};
 }
 
-Result<std::string> commit_render(const Repo& repo, const TemplateContext& context,
-                                  const std::string& tree, const std::string& parent,
-                                  const std::vector<std::string>& object_env) {
-    const CommitIdentity identity = commit_identity(context.author);
-    const std::string version(kVersion);
-    const std::string message = "chore: tarnwick " + version + " render of " + context.name +
-                                "\n\n" + "The project as tarnwick " + version +
-                                " renders it, with no local edits. `tarnwick update` merged\n"
-                                "this commit, and starts from it the next time.\n\n" +
-                                std::string(kRenderTrailer) + ": " + version + "\n";
-    auto commit = git_stdout({repo.top, object_env}, {"-c", "user.name=" + identity.name, "-c",
-                                                      "user.email=" + identity.email, "commit-tree",
-                                                      tree, "-p", parent, "-m", message});
+// The relative paths of the files in the project directory at a commit.
+Result<std::vector<std::string>> project_files_at(const Project& project,
+                                                  const std::string& commit) {
+    auto out = git_stdout({project.top, {}},
+                          {"ls-tree", "-r", "-z", "--name-only", commit + ":" + project.prefix});
+    if (!out) return std::move(out).error();
+    auto files = split_nul(*out);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// ---- The base ---------------------------------------------------------------------------
+
+struct Base {
+    const TemplateSet* set = nullptr;
+    TemplateContext answers;
+    std::string found_by;  // for the report
+};
+
+// "0.1.6+4d44ce2" as numbers, build metadata ignored; nullopt for anything else.
+std::optional<GhVersion> release_of(std::string_view identity) {
+    return parse_gh_version("gh version " + std::string(identity.substr(0, identity.find('+'))));
+}
+
+std::string known_sets() {
+    std::vector<std::string> ids;
+    for (const TemplateSet& set : template_sets()) ids.emplace_back(set.identity);
+    return join(ids, ", ");
+}
+
+Result<const TemplateSet*> set_named(std::string_view identity, std::string_view where) {
+    if (const TemplateSet* set = find_template_set(identity)) return set;
+    const auto release = release_of(identity);
+    const auto ours = release_of(kVersion);
+    if (release && ours && *ours < *release) {
+        return CliError::git("the project was made by tarnwick " +
+                             escape_non_printable(identity) + ", newer than this tarnwick " +
+                             std::string(kVersion) +
+                             "; update tarnwick itself rather than taking the project back");
+    }
+    return CliError::git(std::string(where) + " names the template set " +
+                         tarnwick::quoted(escape_non_printable(identity)) +
+                         ", which this tarnwick does not know (it knows " + known_sets() + ")");
+}
+
+struct FirstCommit {
+    std::string commit;
+    std::string dir;  // its project files, checked out in the scratch directory
+    std::vector<std::string> files;
+};
+
+Result<FirstCommit> first_commit(const Project& project, const ScratchDir& scratch) {
+    const GitCall git{project.top, {}};
+    auto out = git_stdout(git, {"rev-list", "--reverse", "--topo-order", "HEAD", "--",
+                                project.prefix.empty() ? "." : project.prefix});
+    if (!out) return std::move(out).error();
+    const auto commits = split_lines(*out);
+    if (commits.empty() || commits[0].empty()) {
+        return CliError::git("no commit of " + project.display + " holds the project");
+    }
+    FirstCommit first{commits[0], scratch / "first", {}};
+    auto files = project_files_at(project, first.commit);
+    if (!files) return std::move(files).error();
+    first.files = std::move(*files);
+    TARNWICK_TRY(check_out_project(project, first.commit, scratch / "first.index", first.dir));
+    return first;
+}
+
+Result<TemplateContext> answers_of_files(const std::string& dir, std::string_view origin) {
+    auto cargo = read_optional_file(dir + "/Cargo.toml");
+    if (!cargo) return std::move(cargo).error();
+    auto license = read_optional_file(dir + "/LICENSE");
+    if (!license) return std::move(license).error();
+    const bool pypi = path_exists(dir + "/pyproject.toml");
+    auto answers = answers_from_render(cargo->value_or(""), license->value_or(""), pypi);
+    if (!answers) return std::move(answers).error();
+    answers->tap = default_tap(answers->owner);
+    TARNWICK_TRY(check_answers(*answers, origin));
+    return std::move(answers).value();
+}
+
+// The files of the list whose bytes differ between the two directories.
+Result<std::vector<std::string>> differing_files(const std::string& a, const std::string& b,
+                                                 const std::vector<std::string>& files) {
+    std::vector<std::string> differ;
+    for (const std::string& file : files) {
+        auto x = read_optional_file(a + "/" + file);
+        if (!x) return std::move(x).error();
+        auto y = read_optional_file(b + "/" + file);
+        if (!y) return std::move(y).error();
+        if (*x != *y) differ.push_back(file);
+    }
+    return differ;
+}
+
+std::string short_id(const std::string& commit) { return commit.substr(0, 12); }
+
+// A project made before records: the set and answers of its first commit, accepted only when a
+// render of that set with those answers gives that commit's files exactly. The Rust files went
+// through the rustfmt of the day; when only they differ, both sides are formatted by today's
+// rustfmt and compared again.
+Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Formatting& formatting,
+                   const std::optional<std::string>& from) {
+    const std::string how_to_name =
+        "; if you know which tarnwick made it, name its template set: `tarnwick update --from "
+        "VERSION` (one of " + known_sets() + ")";
+    auto shallow = git_stdout({project.top, {}}, {"rev-parse", "--is-shallow-repository"});
+    if (!shallow) return std::move(shallow).error();
+    if (!from && trim(*shallow) == "true") {
+        return CliError::git(project.display + " has no " + std::string(kRecordFile) +
+                             " and is a shallow clone, so the first commit that shows what "
+                             "tarnwick made is not here; fetch it with `git fetch --unshallow`" +
+                             std::string(kAgain) + how_to_name);
+    }
+    auto first = first_commit(project, scratch);
+    if (!first) return std::move(first).error();
+    const std::string origin = "read from the first commit " + short_id(first->commit);
+    auto answers = answers_of_files(first->dir, origin);
+    if (!answers) {
+        if (from) return std::move(answers).error();
+        return CliError::git(answers.error().message() + how_to_name);
+    }
+    if (from) {
+        auto set = set_named(*from, "--from");
+        if (!set) return std::move(set).error();
+        return Base{*set, std::move(*answers), "--from " + std::string((*set)->identity)};
+    }
+    auto first_files = first->files;
+    std::erase(first_files, "Cargo.lock");  // from the crates registry, not a template
+    bool first_formatted = false;
+    int attempt = 0;
+    for (const TemplateSet& set : template_sets()) {
+        const std::string dir = scratch / ("candidate-" + std::to_string(attempt++));
+        auto files = render_formatted(set, *answers, dir, formatting);
+        if (!files) return std::move(files).error();
+        if (*files != first_files) continue;
+        auto differ = differing_files(dir, first->dir, *files);
+        if (!differ) return std::move(differ).error();
+        if (std::any_of(differ->begin(), differ->end(),
+                        [](const std::string& f) { return !f.ends_with(".rs"); })) {
+            continue;
+        }
+        if (!differ->empty()) {
+            if (!first_formatted) {
+                format_project(first->dir, formatting.toolchain, formatting.config_dir);
+                first_formatted = true;
+            }
+            differ = differing_files(dir, first->dir, *differ);
+            if (!differ) return std::move(differ).error();
+            if (!differ->empty()) continue;
+        }
+        return Base{&set, std::move(*answers),
+                    "the first commit " + short_id(first->commit) + ", made by tarnwick " +
+                        std::string(set.identity)};
+    }
+    return CliError::git("the first commit " + short_id(first->commit) + " of " +
+                         project.display +
+                         " is not what any tarnwick release renders with the answers it holds "
+                         "(its files were edited, or it was made otherwise), so the base of "
+                         "the merge cannot be known" +
+                         how_to_name + "; nothing was changed");
+}
+
+Result<Base> find_base(const Project& project, const ScratchDir& scratch,
+                       const Formatting& formatting, const std::optional<std::string>& from) {
+    const std::string path = project.prefix + std::string(kRecordFile);
+    auto shown = git_run({project.top, {}}, {"cat-file", "blob", "HEAD:" + path});
+    if (!shown) return std::move(shown).error();
+    if (!shown->success) return adopt(project, scratch, formatting, from);
+    if (!shown->stdout_was_utf8) {
+        return CliError::git(std::string(kRecordFile) + " is not UTF-8 text; restore the file "
+                                                        "as tarnwick wrote it");
+    }
+    auto record = parse_project_record(shown->stdout_text);
+    if (!record) return std::move(record).error();
+    TARNWICK_TRY(check_answers(record->answers, "in " + std::string(kRecordFile)));
+    auto set = set_named(from.value_or(record->template_set),
+                         from ? "--from" : std::string(kRecordFile));
+    if (!set) return std::move(set).error();
+    return Base{*set, std::move(record->answers),
+                from ? "--from " + *from : std::string(kRecordFile)};
+}
+
+// The answers of the target: the base's, with each one the command line gives replaced. A tap
+// that was the owner's default follows a new owner.
+TemplateContext target_answers(const Update& args, const TemplateContext& base) {
+    TemplateContext a = base;
+    if (args.owner) {
+        if (a.tap == default_tap(a.owner)) a.tap = default_tap(*args.owner);
+        a.owner = *args.owner;
+    }
+    if (args.description) a.description = *args.description;
+    if (args.author) {
+        a.author = *args.author;
+        a.author_fields = pyproject_author_fields(a.author);
+    }
+    if (args.tap) a.tap = *args.tap;
+    if (args.pypi) a.pypi = true;
+    if (args.no_pypi) a.pypi = false;
+    a.template_set = std::string(kVersion);
+    return a;
+}
+
+bool same_answers(const TemplateContext& a, const TemplateContext& b) {
+    return a.name == b.name && a.owner == b.owner && a.description == b.description &&
+           a.author == b.author && a.year == b.year && a.pypi == b.pypi && a.tap == b.tap;
+}
+
+// ---- Merging ------------------------------------------------------------------------------
+
+// Files the target adds where the project has none tracked must not meet an untracked or
+// ignored file (git would refuse the first and silently overwrite the second).
+Status refuse_collisions(const Project& project, const std::vector<std::string>& target_files,
+                         const std::vector<std::string>& head_files) {
+    const std::set<std::string> tracked(head_files.begin(), head_files.end());
+    std::vector<std::string> in_the_way;
+    for (const std::string& file : target_files) {
+        if (tracked.count(file)) continue;
+        struct stat st {};
+        std::string at = project.dir() + "/" + file;
+        bool blocked = ::lstat(at.c_str(), &st) == 0;
+        // A file where the target needs a directory is in the way too.
+        for (auto slash = file.find('/'); !blocked && slash != std::string::npos;
+             slash = file.find('/', slash + 1)) {
+            const std::string parent = project.dir() + "/" + file.substr(0, slash);
+            blocked = ::lstat(parent.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+        }
+        if (blocked) in_the_way.push_back(file);
+    }
+    if (in_the_way.empty()) return Ok{};
+    return CliError::git("the update adds " + some_paths(in_the_way) +
+                         ", but an untracked or ignored file is in the way in " +
+                         project.display + "; move it aside or commit it" + std::string(kAgain));
+}
+
+struct Identity {
+    std::vector<std::string> config;  // -c user.name=… -c user.email=… where git has none
+    bool sign = false;                // commit.gpgSign
+};
+
+// The user's own identity and signing; the project's author only where git has no identity.
+Result<Identity> user_identity(const Project& project, const TemplateContext& answers) {
+    Identity identity;
+    const GitCall git{project.top, {}};
+    auto ident = git_run(git, {"var", "GIT_COMMITTER_IDENT"});
+    if (!ident) return std::move(ident).error();
+    if (!ident->success) {
+        const CommitIdentity author = commit_identity(answers.author);
+        identity.config = {"-c", "user.name=" + author.name, "-c", "user.email=" + author.email};
+    }
+    auto sign = git_run(git, {"config", "--bool", "--get", "commit.gpgSign"});
+    if (!sign) return std::move(sign).error();
+    identity.sign = sign->success && trim(sign->stdout_text) == "true";
+    return identity;
+}
+
+// A tree of the whole repository: HEAD outside the project directory, the render inside it.
+Result<std::string> write_tree(const Project& project, const std::string& render_root,
+                               const std::vector<std::string>& files, const std::string& index,
+                               const std::vector<std::string>& extra_env) {
+    std::vector<std::string> env = extra_env;
+    env.push_back("GIT_DIR=" + project.git_dir);
+    env.push_back("GIT_INDEX_FILE=" + index);
+    env.push_back("GIT_WORK_TREE=" + render_root);
+    const GitCall git{render_root, env};
+    if (!project.prefix.empty()) {
+        TARNWICK_TRY(git_stdout(git, no_hooks({"read-tree", "HEAD"})));
+        TARNWICK_TRY(git_stdout(
+            git, no_hooks({"rm", "-r", "-q", "--cached", "--ignore-unmatch", "--", project.prefix})));
+    }
+    std::vector<std::string> add = {"add", "-f", "--"};
+    for (const std::string& file : files) add.push_back(project.prefix + file);
+    TARNWICK_TRY(git_stdout(git, no_hooks(add)));
+    auto tree = git_stdout(git, no_hooks({"write-tree"}));
+    if (!tree) return std::move(tree).error();
+    return std::string(trim(*tree));
+}
+
+Result<std::string> commit_tree(const GitCall& git, const Identity& identity,
+                                const std::string& tree, const std::optional<std::string>& parent,
+                                const std::string& message) {
+    std::vector<std::string> args = identity.config;
+    args.insert(args.end(), {"commit-tree", tree});
+    if (parent) args.insert(args.end(), {"-p", *parent});
+    if (identity.sign) args.push_back("-S");
+    args.insert(args.end(), {"-m", message});
+    auto commit = git_stdout(git, args);
     if (!commit) return std::move(commit).error();
     return std::string(trim(*commit));
 }
 
-Result<std::vector<std::string>> changed_paths(const GitCall& git, const std::string& from,
-                                               const std::string& to) {
-    auto out = git_stdout(git, {"diff", "--name-only", "--no-renames", "-z", from, to});
-    if (!out) return std::move(out).error();
-    auto paths = split_nul(*out);
-    std::sort(paths.begin(), paths.end());
-    return paths;
+// The base and the target as commits: `git show` of the target is what the templates changed.
+std::string render_message(const TemplateContext& answers, std::string_view set, bool base) {
+    return "chore: " + answers.name + (base ? " as its base, tarnwick " : " as tarnwick ") +
+           std::string(set) + ", renders it\n\n" + "The project as the template set " +
+           std::string(set) + " renders it with " + (base ? "the answers it was made with" : "its answers") +
+           ", without local edits; `tarnwick update` merged " + (base ? "from" : "into") +
+           " it.\n";
 }
 
-// The merge as `git merge-tree` computes it, with every object in the scratch directory.
-Status dry_merge(const Repo& repo, const std::string& head, const std::string& render,
-                 const std::vector<std::string>& object_env, UpdateReport& report) {
-    const GitCall git{repo.top, object_env};
-    auto run = git_run(
-        git, {"merge-tree", "--write-tree", "--name-only", "--no-messages", "-z", head, render});
+std::vector<std::string> changed_cleanly(std::vector<std::string> files,
+                                         const std::vector<UpdateConflict>& conflicts) {
+    std::erase_if(files, [&](const std::string& f) {
+        return std::any_of(conflicts.begin(), conflicts.end(),
+                           [&](const UpdateConflict& c) { return c.path == f; });
+    });
+    return files;
+}
+
+std::vector<UpdateConflict> conflicts_of(const Project& project,
+                                         const std::vector<Unmerged>& unmerged) {
+    std::vector<UpdateConflict> out;
+    for (const Unmerged& u : unmerged) {
+        if (!u.path.starts_with(project.prefix)) continue;
+        out.push_back({in_project(project, u.path), u.kind});
+    }
+    return out;
+}
+
+struct Renders {
+    std::string base_root;  // the scratch directory the base was rendered below (at the prefix)
+    std::string target_root;
+    std::vector<std::string> base_files;
+    std::vector<std::string> target_files;
+    std::vector<std::string> head_files;
+};
+
+// The merge as `git merge-tree` computes it, in a private repository of the scratch directory
+// holding only the project's files: base, HEAD's versions of the files either render has, and
+// target. Nothing of the project's repository is written, not even an object's time.
+Status dry_merge(const Project& project, const Head& head, const Renders& renders,
+                 const ScratchDir& scratch, UpdateReport& report) {
+    const std::string repo = scratch / "dry.git";
+    TARNWICK_TRY(git_stdout({scratch.path(), {}}, {"init", "-q", "--bare", "--template=", repo}));
+    std::vector<std::string> union_files = renders.base_files;
+    union_files.insert(union_files.end(), renders.target_files.begin(),
+                       renders.target_files.end());
+    std::sort(union_files.begin(), union_files.end());
+    union_files.erase(std::unique(union_files.begin(), union_files.end()), union_files.end());
+    std::vector<std::string> head_side;
+    std::set_intersection(union_files.begin(), union_files.end(), renders.head_files.begin(),
+                          renders.head_files.end(), std::back_inserter(head_side));
+    const std::string head_root = scratch / "head";
+    if (!head_side.empty()) {
+        TARNWICK_TRY(check_out_project(project, head.commit, scratch / "head.index", head_root,
+                                       head_side));
+    }
+    auto tree_of = [&](const std::string& dir, const std::vector<std::string>& files,
+                       const std::string& name) -> Result<std::string> {
+        const GitCall git{dir, {"GIT_DIR=" + repo, "GIT_WORK_TREE=" + dir,
+                                "GIT_INDEX_FILE=" + (scratch / (name + ".index"))}};
+        if (!files.empty()) {
+            std::vector<std::string> add = {"add", "-f", "--"};
+            add.insert(add.end(), files.begin(), files.end());
+            TARNWICK_TRY(git_stdout(git, no_hooks(add)));
+        }
+        auto tree = git_stdout(git, no_hooks({"write-tree"}));
+        if (!tree) return std::move(tree).error();
+        return std::string(trim(*tree));
+    };
+    const std::string base_dir = renders.base_root + "/" + project.prefix;
+    const std::string target_dir = renders.target_root + "/" + project.prefix;
+    auto base_tree = tree_of(base_dir, renders.base_files, "dry-base");
+    if (!base_tree) return std::move(base_tree).error();
+    auto head_tree = tree_of(head_root, head_side, "dry-head");
+    if (!head_tree) return std::move(head_tree).error();
+    auto target_tree = tree_of(target_dir, renders.target_files, "dry-target");
+    if (!target_tree) return std::move(target_tree).error();
+
+    const GitCall git{scratch.path(),
+                      {"GIT_DIR=" + repo, "GIT_AUTHOR_NAME=tarnwick", "GIT_AUTHOR_EMAIL=tarnwick@localhost",
+                       "GIT_COMMITTER_NAME=tarnwick", "GIT_COMMITTER_EMAIL=tarnwick@localhost"}};
+    const Identity none;
+    auto base = commit_tree(git, none, *base_tree, std::nullopt, "base");
+    if (!base) return std::move(base).error();
+    auto ours = commit_tree(git, none, *head_tree, *base, "ours");
+    if (!ours) return std::move(ours).error();
+    auto theirs = commit_tree(git, none, *target_tree, *base, "theirs");
+    if (!theirs) return std::move(theirs).error();
+    auto run = git_run(git, {"merge-tree", "--write-tree", "--no-messages", "-z", *ours, *theirs});
     if (!run) return std::move(run).error();
+    // Exit status 1 means conflicts; the tree and the conflicted entries are printed either way.
     auto pieces = split_nul(run->stdout_text);
-    // Exit status 1 means conflicts; the tree and the conflicted paths are printed either way.
-    if (pieces.empty() || pieces[0].size() < 40 ||
-        pieces[0].find_first_not_of("0123456789abcdef") != std::string::npos) {
-        return git_failure(*run);
+    if (!run->signal && !pieces.empty() && pieces[0].size() >= 40 &&
+        pieces[0].find_first_not_of("0123456789abcdef") == std::string::npos) {
+        std::vector<std::string> records(pieces.begin() + 1, pieces.end());
+        std::erase(records, std::string());
+        auto unmerged = unmerged_paths(records);
+        if (!unmerged) return git_failure(*run);
+        report.conflicts.clear();
+        for (const Unmerged& u : *unmerged) report.conflicts.push_back({u.path, u.kind});
+        auto diff = git_stdout(git, {"diff", "--name-only", "--no-renames", "-z", *ours, pieces[0]});
+        if (!diff) return std::move(diff).error();
+        auto files = split_nul(*diff);
+        std::sort(files.begin(), files.end());
+        report.files = changed_cleanly(std::move(files), report.conflicts);
+        return Ok{};
     }
-    report.conflicts.assign(pieces.begin() + 1, pieces.end());
-    std::sort(report.conflicts.begin(), report.conflicts.end());
-    auto files = changed_paths(git, head, pieces[0]);
-    if (!files) return std::move(files).error();
-    report.files = std::move(*files);
+    return git_failure(*run);
+}
+
+Status write_git_file(const Project& project, const std::string& name, std::string_view text) {
+    const std::string path = project.git_dir + "/" + name;
+    auto fd = open_fd(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (!fd) return CliError::io(path + ": " + fd.error().text());
+    auto written = write_all(fd->get(), text);
+    if (!written) return CliError::io(path + ": " + written.error().text());
     return Ok{};
 }
 
-Status real_merge(const Repo& repo, const TemplateContext& context, const std::string& head,
-                  const std::string& render, UpdateReport& report) {
-    const GitCall git{repo.top, {}};
-    std::vector<std::string> merge;
-    // The merge is the user's own commit; the project's author signs it only where git has no
-    // identity to use.
-    auto ident = git_run(git, {"var", "GIT_COMMITTER_IDENT"});
-    if (!ident) return std::move(ident).error();
-    if (!ident->success) {
-        const CommitIdentity identity = commit_identity(context.author);
-        merge = {"-c", "user.name=" + identity.name, "-c", "user.email=" + identity.email};
-    }
+// The project's files whose staged version differs from the commit's.
+Result<std::vector<std::string>> staged_changes(const Project& project, const std::string& from) {
+    auto out = git_stdout({project.top, {}}, {"diff", "--cached", "--name-only", "--no-renames",
+                                              "-z", from, "--", project.dir()});
+    if (!out) return std::move(out).error();
+    std::vector<std::string> files;
+    for (const std::string& path : split_nul(*out)) files.push_back(in_project(project, path));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+// The merge itself: the base and target become commits (signed as the user signs), git merges
+// the target into the work tree and index against the base with labelled markers, and the
+// result is left as `git merge` leaves one, then committed unless --no-commit.
+Status real_merge(const Project& project, const Head& head, const Renders& renders,
+                  const Base& base, const TemplateContext& target, const Update& args,
+                  const ScratchDir& scratch, const CargoToolchain& toolchain,
+                  UpdateReport& report) {
+    auto identity = user_identity(project, target);
+    if (!identity) return std::move(identity).error();
+    auto base_tree = write_tree(project, renders.base_root, renders.base_files,
+                                scratch / "base.index", {});
+    if (!base_tree) return std::move(base_tree).error();
+    auto target_tree = write_tree(project, renders.target_root, renders.target_files,
+                                  scratch / "target.index", {});
+    if (!target_tree) return std::move(target_tree).error();
+    const GitCall git{project.top, {}};
+    auto base_commit = commit_tree(git, *identity, *base_tree, std::nullopt,
+                                   render_message(base.answers, base.set->identity, true));
+    if (!base_commit) return std::move(base_commit).error();
+    auto render = commit_tree(git, *identity, *target_tree, *base_commit,
+                              render_message(target, kVersion, false));
+    if (!render) return std::move(render).error();
+    report.render = *render;
+
+    const std::string label = "tarnwick " + std::string(kVersion);
     const std::string message =
-        "chore: update " + context.name + " with tarnwick " + std::string(kVersion);
-    for (const char* arg : {"merge", "--no-ff", "--no-edit", "--no-verify",
-                            "--no-verify-signatures", "--no-autostash", "-m"}) {
-        merge.emplace_back(arg);
-    }
-    merge.push_back(message);
-    merge.push_back(render);
-    auto run = git_run(git, merge);
-    if (!run) return std::move(run).error();
-    if (!run->success) {
-        if (!path_exists(repo.git_dir + "/MERGE_HEAD")) return git_failure(*run);
-        auto out = git_stdout(git, {"diff", "--name-only", "--diff-filter=U", "-z"});
-        if (!out) return std::move(out).error();
-        auto conflicts = split_nul(*out);
-        std::sort(conflicts.begin(), conflicts.end());
-        return CliError::conflict(
-            "the update of " + repo.display + " stopped on conflicts in " + join(conflicts, ", ") +
-            "; the merge is left in progress: resolve them and commit to finish, or run `git "
-            "merge --abort` to return to your commit");
-    }
-    auto commit = git_stdout(git, {"rev-parse", "HEAD"});
-    if (!commit) return std::move(commit).error();
-    report.commit = std::string(trim(*commit));
-    report.render = render;
-    auto files = changed_paths(git, head, *report.commit);
+        "chore: update " + target.name + " with tarnwick " + std::string(kVersion);
+    TARNWICK_TRY(git_stdout(git, {"update-ref", "ORIG_HEAD", head.commit}));
+    auto merged = git_run({project.top,
+                           {"GITHEAD_" + head.commit + "=" + head.branch, "GITHEAD_" + *render + "=" + label}},
+                          {"merge-recursive", *base_tree, "--", head.commit, *render});
+    if (!merged) return std::move(merged).error();
+    auto unmerged_out = git_stdout(git, {"ls-files", "-u", "-z"});
+    if (!unmerged_out) return std::move(unmerged_out).error();
+    auto unmerged = unmerged_paths(split_nul(*unmerged_out));
+    if (!unmerged) return CliError::git("cannot read `git ls-files -u`");
+    if (!merged->success && unmerged->empty()) return git_failure(*merged);
+    // From here the merge is in progress exactly as `git merge` leaves one.
+    TARNWICK_TRY(write_git_file(project, "MERGE_HEAD", *render + "\n"));
+    TARNWICK_TRY(write_git_file(project, "MERGE_MSG", message + "\n"));
+    TARNWICK_TRY(write_git_file(project, "MERGE_MODE", "no-ff"));
+
+    report.conflicts = conflicts_of(project, *unmerged);
+    auto files = staged_changes(project, head.commit);
     if (!files) return std::move(files).error();
-    report.files = std::move(*files);
+    report.files = changed_cleanly(std::move(*files), report.conflicts);
+    if (!report.conflicts.empty()) {
+        std::vector<std::string> paths;
+        for (const UpdateConflict& c : report.conflicts) paths.push_back(c.path);
+        return CliError::conflict("the update of " + project.display + " stopped on conflicts in " +
+                                  some_paths(paths) +
+                                  "; the merge is left in progress: resolve them, `git add` "
+                                  "them and `git commit` to finish, or run `git merge --abort` to "
+                                  "return to your commit");
+    }
+
+    // A manifest the merge changed takes its lock along.
+    const bool manifest_changed =
+        std::find(report.files.begin(), report.files.end(), "Cargo.toml") != report.files.end();
+    if (manifest_changed && path_exists(project.dir() + "/Cargo.lock")) {
+        if (refresh_lockfile(project.dir(), toolchain)) {
+            TARNWICK_TRY(git_stdout(git, no_hooks({"add", "--", project.prefix + "Cargo.lock"})));
+            auto now = staged_changes(project, head.commit);
+            if (!now) return std::move(now).error();
+            report.files = std::move(*now);
+        } else {
+            report.notes.push_back(
+                "Cargo.lock could not follow the new Cargo.toml (no cargo, or the crates are "
+                "neither cached nor reachable): run `cargo update --workspace` and commit it");
+        }
+    }
+    if (args.no_commit) {
+        report.staged = true;
+        return Ok{};
+    }
+    std::vector<std::string> commit = identity->config;
+    commit.insert(commit.end(), {"commit", "-q", "--no-edit", "--no-verify"});
+    auto committed = git_run(git, commit);
+    if (!committed) return std::move(committed).error();
+    if (!committed->success) {
+        return CliError::git("the update is merged and staged in " + project.display +
+                             ", but `git commit` failed: " + git_failure(*committed).message() +
+                             "; fix that and run `git commit`, or `git merge --abort` to return "
+                             "to your commit");
+    }
+    auto commit_id = git_stdout(git, {"rev-parse", "HEAD"});
+    if (!commit_id) return std::move(commit_id).error();
+    report.commit = std::string(trim(*commit_id));
     return Ok{};
+}
+
+Status check_given_values(const Update& args) {
+    if (args.owner) TARNWICK_TRY(check_owner(*args.owner));
+    if (args.description) TARNWICK_TRY(check_description(*args.description));
+    if (args.author) TARNWICK_TRY(check_author(*args.author, false));
+    if (args.tap) TARNWICK_TRY(check_tap(*args.tap));
+    if (args.from && !find_template_set(*args.from)) {
+        return CliError::usage("invalid --from " + tarnwick::quoted(*args.from) +
+                               ": name a template set this tarnwick knows: " + known_sets());
+    }
+    return Ok{};
+}
+
+std::string render_report(const UpdateReport& report, OutputFormat format) {
+    return (format == OutputFormat::Json ? render_update_json(report)
+                                         : render_update_text(report)) +
+           "\n";
 }
 
 }  // namespace
 
 Result<std::string> run_update(const Update& args, OutputFormat format) {
-    auto repo = open_repo(args);
-    if (!repo) return std::move(repo).error();
-    TARNWICK_TRY(refuse_operation_in_progress(*repo));
-    auto head = clean_head(*repo);
+    TARNWICK_TRY(check_given_values(args));
+    TARNWICK_TRY(require_git(kGitForUpdate, "`tarnwick update`"));
+    auto project = open_project(args);
+    if (!project) return std::move(project).error();
+    auto lock = lock_repository(*project);
+    if (!lock) return std::move(lock).error();
+    TARNWICK_TRY(refuse_operation_in_progress(*project));
+    auto head = clean_head(*project);
     if (!head) return std::move(head).error();
-    auto base = find_base(*repo);
-    if (!base) return std::move(base).error();
-    auto files = read_base_files(*repo, base->commit);
-    if (!files) return std::move(files).error();
-    auto context = answers_from_render(files->cargo_toml, files->license, files->pyproject);
-    if (!context) return std::move(context).error();
-
-    UpdateReport report;
-    report.project = repo->display;
-    report.from = base->version;
-    report.to = std::string(kVersion);
-    report.dry_run = args.dry_run;
-    report.base = base->commit;
+    TARNWICK_TRY(locate_project(*project));
 
     auto scratch = ScratchDir::create();
     if (!scratch) return std::move(scratch).error();
-    // A dry run keeps its objects in the scratch directory and only reads the repository's.
-    std::vector<std::string> object_env;
-    if (args.dry_run) {
-        const std::string objects = **scratch / "objects";
-        for (const std::string& dir : {objects, objects + "/pack", objects + "/info"}) {
-            if (::mkdir(dir.c_str(), 0700) != 0)
-                return CliError::io(dir + ": " + OsError{errno}.text());
-        }
-        object_env = {"GIT_OBJECT_DIRECTORY=" + objects,
-                      "GIT_ALTERNATE_OBJECT_DIRECTORIES=" + alternate_entry(repo->objects)};
+    const ScratchDir& dir = **scratch;
+    Formatting formatting{resolve_cargo_toolchain(), dir / "rustfmt"};
+    // An empty configuration of its own: rustfmt given a directory without one would search
+    // upwards from the files again.
+    if (::mkdir(formatting.config_dir.c_str(), 0700) != 0) {
+        return CliError::io(formatting.config_dir + ": " + OsError{errno}.text());
+    }
+    auto config = open_fd(formatting.config_dir + "/rustfmt.toml", O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (!config) return CliError::io(formatting.config_dir + ": " + config.error().text());
+    auto base = find_base(*project, dir, formatting, args.from);
+    if (!base) return std::move(base).error();
+    const auto target = target_answers(args, base->answers);
+    TARNWICK_TRY(check_answers(target, "given"));
+
+    UpdateReport report;
+    report.project = project->display;
+    report.from = std::string(base->set->identity);
+    report.to = std::string(kVersion);
+    report.base = base->found_by;
+    report.answers = target;
+    report.branch = head->branch;
+    report.dry_run = args.dry_run;
+    if (base->set == &template_sets().front() && same_answers(base->answers, target)) {
+        report.current = true;
+        return render_report(report, format);
     }
 
-    auto pristine = build_pristine(*repo, *context, *files, **scratch, object_env);
-    if (!pristine) return std::move(pristine).error();
-    report.notes = std::move(pristine->notes);
-    // A lock that could not be refreshed means the manifest changed, so the tree did too.
-    if (pristine->tree == base->tree) {
-        report.current = true;
-    } else {
-        auto render = commit_render(*repo, *context, pristine->tree, base->commit, object_env);
-        if (!render) return std::move(render).error();
-        if (args.dry_run) {
-            TARNWICK_TRY(dry_merge(*repo, *head, *render, object_env, report));
-        } else {
-            TARNWICK_TRY(real_merge(*repo, *context, *head, *render, report));
+    Renders renders;
+    renders.base_root = dir / "base";
+    renders.target_root = dir / "target";
+    auto base_files = render_formatted(*base->set, base->answers,
+                                       renders.base_root + "/" + project->prefix, formatting);
+    if (!base_files) return std::move(base_files).error();
+    renders.base_files = std::move(*base_files);
+    auto target_files = render_formatted(template_sets().front(), target,
+                                         renders.target_root + "/" + project->prefix, formatting);
+    if (!target_files) return std::move(target_files).error();
+    renders.target_files = std::move(*target_files);
+    auto head_files = project_files_at(*project, head->commit);
+    if (!head_files) return std::move(head_files).error();
+    renders.head_files = std::move(*head_files);
+    TARNWICK_TRY(refuse_collisions(*project, renders.target_files, renders.head_files));
+
+    if (args.dry_run) {
+        TARNWICK_TRY(dry_merge(*project, *head, renders, dir, report));
+        if (std::find(report.files.begin(), report.files.end(), "Cargo.toml") !=
+            report.files.end()) {
+            report.notes.push_back("Cargo.lock would follow the new Cargo.toml");
         }
+        return render_report(report, format);
     }
-    return (format == OutputFormat::Json ? render_update_json(report)
-                                         : render_update_text(report)) +
-           "\n";
+    auto merged = real_merge(*project, *head, renders, *base, target, args, dir,
+                             formatting.toolchain, report);
+    if (!merged) {
+        CliError error = std::move(merged).error();
+        if (error.kind() == "conflict") {
+            return std::move(error).with_report(render_report(report, format));
+        }
+        return error;
+    }
+    return render_report(report, format);
 }
 
 }  // namespace tarnwick

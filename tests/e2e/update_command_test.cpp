@@ -1,5 +1,5 @@
 // `tarnwick update` end to end with real git, on projects made by an earlier tarnwick: the
-// template tree as it was at an earlier commit (tests/fixtures/earlier_templates), rendered by
+// template tree as it was at an earlier commit (template-sets/0.1.6), rendered by
 // the same rules, committed as `new` committed it, then edited by its user.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -27,7 +27,7 @@ TemplateContext answers(bool pypi) {
 // The earlier tree rendered into dir with the same answers, as `new` rendered it then.
 void render_earlier(const std::string& dir, bool pypi) {
     const std::filesystem::path root =
-        std::string(TARNWICK_SOURCE_DIR) + "/tests/fixtures/earlier_templates";
+        std::string(TARNWICK_SOURCE_DIR) + "/template-sets/0.1.6";
     const TemplateContext context = answers(pypi);
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
         if (!entry.is_regular_file()) continue;

@@ -1,0 +1,52 @@
+#include "update/renders.hpp"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+
+#include "core/io.hpp"
+#include "scaffold/lockfile.hpp"
+#include "scaffold/render.hpp"
+
+namespace tarnwick {
+
+Result<std::vector<std::string>> render_formatted(const TemplateSet& set,
+                                                  const TemplateContext& answers,
+                                                  const std::string& dir,
+                                                  const Formatting& formatting) {
+    TemplateContext context = answers;
+    context.template_set = std::string(set.identity);
+    std::vector<std::string> files;
+    TARNWICK_TRY(render_tree(*set.root, dir, context, files));
+    format_project(dir, formatting.toolchain, formatting.config_dir);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+Result<std::optional<std::string>> read_optional_file(const std::string& path) {
+    auto fd = open_fd(path, O_RDONLY | O_NOFOLLOW);
+    if (!fd) {
+        if (fd.error().code == ENOENT) return std::optional<std::string>();
+        return CliError::io(path + ": " + fd.error().text());
+    }
+    auto text = read_all(fd->get(), 1 << 24);
+    if (!text) return CliError::io(path + ": " + text.error().text());
+    return std::optional<std::string>(std::move(text).value());
+}
+
+std::vector<std::string> files_below(const std::string& dir) {
+    std::vector<std::string> files;
+    std::error_code ec;
+    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        if (it->is_regular_file(ec)) {
+            files.push_back(it->path().lexically_relative(dir).string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+}  // namespace tarnwick
