@@ -37,8 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                        .owner = "{{owner}}",
                                        .author = "{{author}}",
                                        .author_fields = "{{author_fields}}",
-                                       .year = "{{year}}"};
-    if (tarnwick::replace_placeholders(text, identity) != text) std::abort();
+                                       .year = "{{year}}",
+                                       .pypi = true,
+                                       .tap = "{{tap}}",
+                                       .template_set = "{{template_set}}"};
+    // {{pypi}} and {{tap_short}} are derived from other answers, so they cannot stand for
+    // themselves.
+    const bool derived = text.find("{{pypi}}") != std::string_view::npos ||
+                         text.find("{{tap_short}}") != std::string_view::npos;
+    if (!derived && tarnwick::replace_placeholders(text, identity) != text) std::abort();
     tarnwick::TemplateContext plain{.name = "n",
                                     .name_snake = "n_s",
                                     .name_pascal = "NP",
@@ -46,7 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                     .owner = "o",
                                     .author = "a",
                                     .author_fields = "af",
-                                    .year = "2026"};
+                                    .year = "2026",
+                                    .pypi = false,
+                                    .tap = "o/homebrew-t",
+                                    .template_set = "0.2.0"};
     std::string replaced = tarnwick::replace_placeholders(text, plain);
     if (replaced.find("{{year}}") != std::string::npos) std::abort();
     return 0;

@@ -31,7 +31,7 @@ void conflict_lines(std::string& text, const std::string& title, const UpdateRep
 
 std::string answers_line(const TemplateContext& a) {
     return "Answers: name " + shown(a.name) + ", owner " + shown(a.owner) + ", description " +
-           tarnwick::quoted(shown(a.description)) + ", author " + tarnwick::quoted(shown(a.author)) + ", year " +
+           tarnwick::quoted(a.description) + ", author " + tarnwick::quoted(a.author) + ", year " +
            shown(a.year) + ", PyPI " + (a.pypi ? "on" : "off") + ", tap " + shown(a.tap);
 }
 
@@ -76,7 +76,7 @@ std::string render_update_text(const UpdateReport& report) {
         text += "\nTo undo: `git reset --hard ORIG_HEAD`";
     }
     if (!report.current) text += "\n" + answers_line(report.answers);
-    if (!report.current && !report.dry_run) text += "\nNext: `make check`";
+    if (report.commit || report.staged) text += "\nNext: `make check`";
     for (const std::string& note : report.notes) text += "\nNote: " + shown(note);
     return text;
 }

@@ -27,7 +27,7 @@ TEST(EntryPoint, HelpAndVersionGoToStdoutWithStatusZero) {
     TempDir home;
     auto version = run_tarnwick({"-V"}, home.path());
     EXPECT_EQ(version.exit_code, 0);
-    EXPECT_EQ(version.out, "tarnwick 0.1.6\n");
+    EXPECT_EQ(version.out, "tarnwick 0.2.0\n");
     EXPECT_EQ(version.err, "");
     for (auto args : std::vector<std::vector<std::string>>{
              {"--help"}, {"new", "--help"}, {"help", "check"}, {"secrets", "-h"}}) {

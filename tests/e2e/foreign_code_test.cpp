@@ -54,7 +54,7 @@ TEST_F(ForeignCode, OfTwoSimultaneousRunsForOneNameExactlyOneSucceeds) {
                                            place / ("err" + std::to_string(i)));
             if (r.exit_code == 0) {
                 ++won;
-                EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (17 files)");
+                EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (18 files)");
             } else {
                 EXPECT_EQ(r.exit_code, 3) << r.err;
                 EXPECT_NE(r.err.find("\"kind\":\"exists\""), std::string::npos) << r.err;

@@ -37,7 +37,7 @@ TEST_F(NewCommand, TextReportAndTheFirstCommitWithoutCargoOnPath) {
     auto r = tarnwick({"new", "demo", "-o", "text"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, std::string("Scaffolded ./demo (17 files, committed)\nNext:\n"
+    EXPECT_EQ(r.out, std::string("Scaffolded ./demo (18 files, committed)\nNext:\n"
                                  "  - cd ./demo && make check\n  - ") +
                          kNextNoRepo +
                          "\n  - tarnwick secrets kestrow/demo\n"
@@ -66,13 +66,13 @@ TEST_F(NewCommand, TerminalMeansText) {
     pty.use_pty = true;
     auto r = tarnwick({"new", "demo", "--no-git"}, pty);
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (17 files)");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (18 files)");
 }
 
 TEST_F(NewCommand, NoGitWritesFilesWithoutARepository) {
     auto r = tarnwick({"new", "demo", "--no-git", "-o", "text"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (17 files)");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded ./demo (18 files)");
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 6);
     EXPECT_FALSE(exists(work("demo/.git")));
     EXPECT_TRUE(exists(work("demo/Cargo.toml")));
@@ -95,7 +95,7 @@ TEST_F(NewCommand, NoPypiLeavesOutPyprojectAndEverySectionMarker) {
         EXPECT_EQ(text.find("{{/pypi}}"), std::string::npos) << file;
     }
     auto t = tarnwick({"new", "other", "--no-pypi", "--no-git", "-o", "text"});
-    EXPECT_EQ(t.out.substr(0, t.out.find('\n')), "Scaffolded ./other (16 files)");
+    EXPECT_EQ(t.out.substr(0, t.out.find('\n')), "Scaffolded ./other (17 files)");
 }
 
 TEST_F(NewCommand, ExistingDestinationIsRefusedAndLeftAlone) {
@@ -149,7 +149,7 @@ TEST_F(NewCommand, GithubCreatesAndPushesThroughGh) {
     auto r = tarnwick({"new", "demo", "--github", "-o", "text"}, options);
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out,
-              "Scaffolded ./demo (17 files, committed)\n"
+              "Scaffolded ./demo (18 files, committed)\n"
               "Created and pushed github.com/kestrow/demo\nNext:\n"
               "  - cd ./demo && make check\n  - tarnwick secrets kestrow/demo\n"
               "  - make release-patch  # bump, tag; pushing the tag publishes\n");
@@ -283,7 +283,7 @@ TEST_F(NewCommand, ValuesThatWouldBreakGeneratedFilesAreRefused) {
 TEST_F(NewCommand, IntoAMissingDirectoryCreatesIt) {
     auto r = tarnwick({"new", "demo", "--into", "a/b", "--no-git", "-o", "text"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded a/b/demo (17 files)");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "Scaffolded a/b/demo (18 files)");
     EXPECT_NE(r.out.find("  - cd a/b/demo && make check\n"), std::string::npos);
     EXPECT_TRUE(exists(work("a/b/demo/Cargo.toml")));
 
@@ -484,7 +484,7 @@ TEST_F(NewCommand, TheCdCommandIsOneShellWordAndTextIsEscaped) {
     auto t = tarnwick({"new", "demo", "--no-git", "--into", "x\x1b[31m\ty", "-o", "text"}, options);
     ASSERT_EQ(t.exit_code, 0) << t.err;
     EXPECT_EQ(t.out.substr(0, t.out.find("Next:")),
-              "Scaffolded x\\u{1b}[31m\\ty/demo (17 files)\n");
+              "Scaffolded x\\u{1b}[31m\\ty/demo (18 files)\n");
     EXPECT_NE(t.out.find("  - cd 'x\\u{1b}[31m\\ty/demo' && make check\n"), std::string::npos)
         << t.out;
     auto j = tarnwick({"check", "demo", "--into", "x\x1b[31m\ty", "-o", "text"}, options);

@@ -61,6 +61,7 @@ std::vector<std::string> sorted_project_files(bool pypi) {
                                       ".github/workflows/ci.yml",
                                       ".github/workflows/release.yml",
                                       ".gitignore",
+                                      ".tarnwick.toml",
                                       "Cargo.toml",
                                       "LICENSE",
                                       "Makefile",
@@ -93,7 +94,9 @@ TemplateContext demo_answers(bool pypi) {
             .author = "Ada Lovelace <ada@example.com>",
             .author_fields = pyproject_author_fields("Ada Lovelace <ada@example.com>"),
             .year = "2024",
-            .pypi = pypi};
+            .pypi = pypi,
+            .tap = "acme/homebrew-tap",
+            .template_set = "0.2.0"};
 }
 
 }  // namespace tarnwick::testing

@@ -42,7 +42,7 @@ protected:
     int bin_count_ = 0;
 };
 
-// The 17 output paths in byte order (16 without pyproject.toml).
+// The 18 output paths in byte order (17 without pyproject.toml).
 std::vector<std::string> sorted_project_files(bool pypi = true);
 
 std::string json_string_list(const std::vector<std::string>& items);

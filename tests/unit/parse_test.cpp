@@ -104,7 +104,7 @@ TEST(Parse, VersionExistsOnTheRootOnly) {
     auto root = parse({"-V"});
     ASSERT_FALSE(root.ok());
     EXPECT_EQ(root.error().kind, ParseFailureKind::DisplayVersion);
-    EXPECT_EQ(root.error().text, "tarnwick 0.1.6\n");
+    EXPECT_EQ(root.error().text, "tarnwick 0.2.0\n");
     EXPECT_NE(failure({"new", "--version"}).find("unexpected argument '--version'"),
               std::string::npos);
 }
@@ -316,7 +316,7 @@ TEST(ParseRules, ShortHelpForTheRootLongHelpEverywhereElse) {
          "help: Scaffold a complete, ordoval-compliant Rust CLI: source skeleton, schema + "
          "conformance test, and the GitHub-hosted dual-publish release pipeline."},
         {{"new", "-h"}, "help: Scaffold a new ordoval-compliant Rust CLI into ./<name>"},
-        {{"-V"}, "version: tarnwick 0.1.6"},
+        {{"-V"}, "version: tarnwick 0.2.0"},
         // Help is answered where it is met; a mistake before it is reported instead.
         {{"new", "--frob", "-h"}, "error: unexpected argument '--frob' found"},
         {{"help", "frob"}, "error: unrecognized subcommand 'frob'"},

@@ -28,7 +28,9 @@ TemplateContext sample_context(bool pypi = true) {
                            .author = "Ada <ada@example.com>",
                            .author_fields = R"(name = "Ada", email = "ada@example.com")",
                            .year = "2026",
-                           .pypi = pypi};
+                           .pypi = pypi,
+                           .tap = "acme/homebrew-tap",
+                           .template_set = "0.2.0"};
 }
 
 }  // namespace
@@ -211,13 +213,13 @@ TEST(RenderTree, DanglingSymlinkDestinationIsAnIoError) {
     EXPECT_FALSE(exists(scratch / "nowhere"));
 }
 
-TEST(RenderTree, EmbeddedTreeListsSeventeenFilesInWriteOrder) {
+TEST(RenderTree, EmbeddedTreeListsEighteenFilesInWriteOrder) {
     // Contents are other people's; the listing and its order are the renderer's contract.
     TempDir scratch;
     std::vector<std::string> written;
     ASSERT_TRUE(render_tree(template_root(), scratch / "demo", sample_context(), written).ok());
     EXPECT_EQ(written, (std::vector<std::string>{
-                           ".gitignore", "Cargo.toml", "LICENSE", "Makefile", "README.md",
+                           ".gitignore", ".tarnwick.toml", "Cargo.toml", "LICENSE", "Makefile", "README.md",
                            "prek.toml", "pyproject.toml", ".github/dependabot.yml",
                            ".github/workflows/ci.yml", ".github/workflows/release.yml",
                            "schemas/ordoval-v0.3.json", "src/error.rs", "src/lib.rs", "src/main.rs",

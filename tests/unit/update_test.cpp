@@ -2,6 +2,8 @@
 // render, the readers of git's outputs, and the report in both forms.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "output/update_report.hpp"
 #include "update/git_output.hpp"
 #include "update/render_answers.hpp"
@@ -61,51 +63,34 @@ TEST(RenderAnswers, AMissingOrBrokenLineIsNamed) {
     }
 }
 
-TEST(GitOutput, LatestRenderIsTheFirstCommitWithATrailerValue) {
-    const std::string log =
-        "c3\x1ft3\x1f\x1e\n"  // a message that only quotes the trailer
-        "c2\x1ft2\x1f"
-        "0.2.0,0.2.1\x1e\n"
-        "c1\x1ft1\x1f"
-        "0.1.9\x1e\n";
-    auto render = latest_render(log);
-    ASSERT_TRUE(render);
-    EXPECT_EQ(render->commit, "c2");
-    EXPECT_EQ(render->tree, "t2");
-    EXPECT_EQ(render->version, "0.2.0");
-    EXPECT_FALSE(latest_render(""));
-    EXPECT_FALSE(latest_render("c3\x1ft3\x1f  \x1e\n"));
-}
-
-TEST(GitOutput, ScaffoldRootNeedsTheExactSubject) {
-    const std::string roots =
-        "commit r1\nr1\x1ftr1\x1f"
-        "chore: scaffold  with tarnwick\n"
-        "commit r2\nr2\x1ftr2\x1f"
-        "Initial commit\n"
-        "commit r3\nr3\x1ftr3\x1f"
-        "chore: scaffold demo with tarnwick\n";
-    auto root = scaffold_root(roots);
-    ASSERT_TRUE(root);
-    EXPECT_EQ(root->commit, "r3");
-    EXPECT_EQ(root->tree, "tr3");
-    EXPECT_FALSE(root->version);
-    EXPECT_FALSE(
-        scaffold_root("commit r2\nr2\x1ftr2\x1f"
-                      "chore: scaffold demo\n"));
-}
-
-TEST(GitOutput, CatFileBatchKeepsOrderAndMissingObjects) {
-    auto objects = cat_file_batch("a1 blob 3\nx\ny\nHEAD:pyproject.toml missing\nb2 blob 0\n\n", 3);
-    ASSERT_TRUE(objects);
-    ASSERT_EQ(objects->size(), 3u);
-    EXPECT_EQ((*objects)[0], "x\ny");
-    EXPECT_FALSE((*objects)[1]);
-    EXPECT_EQ((*objects)[2], "");
-    for (const char* broken : {"a1 blob 9\nshort\n", "a1 blob x\n\n", "a1 blob 1\nxy", ""}) {
+TEST(GitOutput, UnmergedPathsTakeGitStatusKindsFromTheirStages) {
+    const std::vector<std::string> records = {
+        "100644 a1 1\tREADME.md", "100644 a2 2\tREADME.md", "100644 a3 3\tREADME.md",
+        "100644 b2 2\tadded", "100644 b3 3\tadded",
+        "100644 c1 1\tgone ours", "100644 c3 3\tgone ours",
+        "100644 d1 1\tgone theirs", "100644 d2 2\tgone theirs",
+        "100644 e3 3\tonly theirs"};
+    auto paths = unmerged_paths(records);
+    ASSERT_TRUE(paths);
+    std::vector<std::pair<std::string, std::string>> got;
+    for (const Unmerged& u : *paths) got.emplace_back(u.path, u.kind);
+    EXPECT_EQ(got, (std::vector<std::pair<std::string, std::string>>{
+                       {"README.md", "both modified"},
+                       {"added", "both added"},
+                       {"gone ours", "deleted by us"},
+                       {"gone theirs", "deleted by them"},
+                       {"only theirs", "added by them"}}));
+    for (const char* broken : {"100644 a1 4\tx", "100644 a1 1 x", "garbage"}) {
         SCOPED_TRACE(broken);
-        EXPECT_FALSE(cat_file_batch(broken, 1));
+        EXPECT_FALSE(unmerged_paths({broken}));
     }
+}
+
+TEST(GitOutput, HiddenFromStatusAreAssumeUnchangedAndSkipWorktreeEntries) {
+    using namespace std::string_literals;
+    EXPECT_EQ(hidden_from_status("H a.rs\0h b.rs\0S c.rs\0M d.rs\0s e.rs\0"s),
+              (std::vector<std::string>{"b.rs", "c.rs", "e.rs"}));
+    EXPECT_TRUE(hidden_from_status("H a\0R b\0"s).empty());
 }
 
 TEST(GitOutput, WorkTreeStatusFindsHeadAndEveryKindOfChange) {
@@ -117,53 +102,96 @@ TEST(GitOutput, WorkTreeStatusFindsHeadAndEveryKindOfChange) {
         "u UU N... 100644 100644 100644 100644 h1 h2 h3 both.txt\0"s;
     const WorkTreeStatus status = work_tree_status(out);
     EXPECT_EQ(status.head, "abc");
+    EXPECT_EQ(status.branch, "main");
+    EXPECT_FALSE(work_tree_status("# branch.oid abc\0# branch.head (detached)\0"s).branch);
     EXPECT_EQ(status.changed, (std::vector<std::string>{"my file.rs", "new name", "both.txt"}));
     EXPECT_FALSE(work_tree_status("# branch.oid (initial)\0"s).head);
     EXPECT_TRUE(work_tree_status("# branch.oid abc\0"s).changed.empty());
 }
 
-TEST(UpdateReport, TextForEachOutcome) {
+UpdateReport sample_report() {
     UpdateReport report;
     report.project = "demo";
-    report.to = "0.2.0";
-    report.base = "b";
-    report.current = true;
-    EXPECT_EQ(render_update_text(report),
-              "demo already matches the templates of tarnwick 0.2.0: nothing to do");
-
-    report.current = false;
-    report.dry_run = true;
     report.from = "0.1.6";
-    report.files = {"README.md", "src/lib.rs"};
-    report.conflicts = {"README.md"};
-    EXPECT_EQ(render_update_text(report),
-              "Dry run: updating demo from tarnwick 0.1.6 to the templates of tarnwick 0.2.0 would "
-              "change 2 files, with 1 conflict\nWould change:\n  - README.md\n  - src/lib.rs\n"
-              "Would conflict:\n  - README.md");
+    report.to = "0.2.0";
+    report.base = ".tarnwick.toml";
+    report.branch = "main";
+    report.answers = {.name = "demo", .name_snake = "demo", .name_pascal = "Demo",
+                      .description = "A \x1b[31mred\x1b[0m tool", .owner = "acme",
+                      .author = "Ada", .author_fields = "", .year = "2024", .pypi = false,
+                      .tap = "acme/homebrew-tap", .template_set = "0.2.0"};
+    return report;
+}
 
-    report.dry_run = false;
-    report.from.reset();
-    report.files = {"README.md"};
-    report.conflicts.clear();
-    report.commit = "0123456789abcdef0123";
-    report.notes = {"Cargo.lock stays"};
-    EXPECT_EQ(
-        render_update_text(report),
-        "Updated demo from an earlier tarnwick to the templates of tarnwick 0.2.0: 1 file "
-        "changed, merge commit 0123456789ab\nChanged:\n  - README.md\nNote: Cargo.lock stays");
+TEST(UpdateReport, TextForEachOutcome) {
+    const std::string answers =
+        "Answers: name demo, owner acme, description \"A \\u{1b}[31mred\\u{1b}[0m tool\", author "
+        "\"Ada\", year 2024, PyPI off, tap acme/homebrew-tap";
+    struct Row {
+        const char* name;
+        std::function<void(UpdateReport&)> arrange;
+        std::string text;
+    };
+    const std::vector<Row> rows = {
+        {"current", [](UpdateReport& r) { r.current = true; },
+         "demo already matches the templates of tarnwick 0.2.0 with its answers: nothing to do"},
+        {"dry run",
+         [](UpdateReport& r) {
+             r.dry_run = true;
+             r.files = {"src/lib.rs"};
+             r.conflicts = {{"README.md", "both modified"}};
+         },
+         "Dry run: updating demo from tarnwick 0.1.6 to 0.2.0 would change 2 files, with 1 "
+         "conflict\nWould merge cleanly:\n  - src/lib.rs\nWould conflict:\n  - README.md (both "
+         "modified)\n" + answers},
+        {"conflict",
+         [](UpdateReport& r) {
+             r.files = {"Cargo.toml"};
+             r.conflicts = {{"README.md", "both modified"}, {"ci.yml", "deleted by us"}};
+         },
+         "The update of demo from tarnwick 0.1.6 to 0.2.0 stopped on 2 conflicts; the merge is "
+         "left in progress on main\nConflicts (markers: <<<<<<< your branch, >>>>>>> tarnwick "
+         "0.2.0):\n  - README.md (both modified)\n  - ci.yml (deleted by us)\nMerged "
+         "cleanly:\n  - Cargo.toml\nTo finish: edit the conflicted files, `git add` them, then "
+         "`git commit`\nTo abort: `git merge --abort` returns to your commit\n" + answers},
+        {"staged",
+         [](UpdateReport& r) {
+             r.staged = true;
+             r.files = {"README.md"};
+         },
+         "Merged demo from tarnwick 0.1.6 to 0.2.0 into the index without committing: 1 file "
+         "changed\nChanged:\n  - README.md\nTo review: `git diff --cached`; to finish: `git "
+         "commit`; to drop it: `git merge --abort`\n" + answers + "\nNext: `make check`"},
+        {"committed, with a note",
+         [](UpdateReport& r) {
+             r.files = {"README.md"};
+             r.commit = "0123456789abcdef0123";
+             r.notes = {"Cargo.lock \x07stays"};
+         },
+         "Updated demo from tarnwick 0.1.6 to 0.2.0: 1 file changed, merge commit "
+         "0123456789ab\nChanged:\n  - README.md\nTo undo: `git reset --hard ORIG_HEAD`\n" +
+             answers + "\nNext: `make check`\nNote: Cargo.lock \\u{7}stays"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        UpdateReport report = sample_report();
+        row.arrange(report);
+        EXPECT_EQ(render_update_text(report), row.text);
+    }
 }
 
 TEST(UpdateReport, JsonKeysInByteOrderWithNulls) {
-    UpdateReport report;
-    report.project = "./p";
-    report.to = "0.2.0";
-    report.base = "b1";
+    UpdateReport report = sample_report();
     report.dry_run = true;
     report.files = {"a"};
+    report.conflicts = {{"b", "both added"}};
     EXPECT_EQ(render_update_json(report),
-              "{\"base\":\"b1\",\"commit\":null,\"conflicts\":[],\"current\":false,"
-              "\"dry_run\":true,\"files\":[\"a\"],\"from\":null,\"notes\":[],\"project\":\"./p\","
-              "\"render\":null,\"to\":\"0.2.0\"}");
+              "{\"answers\":{\"author\":\"Ada\",\"description\":\"A \\u001b[31mred\\u001b[0m "
+              "tool\",\"name\":\"demo\",\"owner\":\"acme\",\"pypi\":false,\"tap\":\"acme/"
+              "homebrew-tap\",\"year\":\"2024\"},\"base\":\".tarnwick.toml\",\"commit\":null,"
+              "\"conflicts\":[{\"kind\":\"both added\",\"path\":\"b\"}],\"current\":false,"
+              "\"dry_run\":true,\"files\":[\"a\"],\"from\":\"0.1.6\",\"notes\":[],\"project\":"
+              "\"demo\",\"render\":null,\"staged\":false,\"to\":\"0.2.0\"}");
 }
 
 }  // namespace
