@@ -193,8 +193,6 @@ constexpr std::array kUpdateOutput{
     OutputField{"conflicts", "array", "object",
                 "Conflicted files, each {path, kind} with git's conflict kind (\"both modified\", "
                 "\"deleted by us\", ...); with conflicts the `conflict` error follows."},
-    OutputField{"render", "string", "",
-                "Commit of the new render that was merged (null when nothing was merged)."},
     OutputField{"commit", "string", "", "The merge commit (null when none was made)."},
     OutputField{"notes", "array", "string",
                 "Side notes, e.g. a Cargo.lock that could not be refreshed."},

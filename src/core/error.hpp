@@ -38,6 +38,12 @@ public:
     }
     const std::optional<std::string>& report() const { return report_; }
 
+    // The same error with more said at the end of its message.
+    CliError followed_by(std::string_view more) && {
+        (kind_ == ErrorKind::Backend ? second_ : first_) += more;
+        return std::move(*this);
+    }
+
 private:
     CliError(ErrorKind kind, std::string a, std::string b = {})
         : kind_(kind), first_(std::move(a)), second_(std::move(b)) {}

@@ -112,7 +112,6 @@ std::string render_update_json(const UpdateReport& report) {
     object["from"] = report.from;
     object["notes"] = report.notes;
     object["project"] = report.project;
-    object["render"] = nullable(report.render);
     object["staged"] = report.staged;
     object["to"] = report.to;
     return dump_compact(object);

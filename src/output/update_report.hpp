@@ -26,7 +26,6 @@ struct UpdateReport {
     bool dry_run = false;
     bool current = false;  // same set, same answers: nothing to do
     bool staged = false;   // --no-commit: the merge is in the index, not committed
-    std::optional<std::string> render;  // commit of the new render that was merged
     std::optional<std::string> commit;  // the merge commit, when made
     std::vector<std::string> files;     // changed (or that would change) cleanly; sorted
     std::vector<UpdateConflict> conflicts;  // sorted by path

@@ -7,8 +7,8 @@
 // Every refusal comes before anything is written. A dry run merges with `git merge-tree` in a
 // private repository of its own, so the project's refs, index, work tree, objects and hooks are
 // never touched. The real merge is `git merge-recursive` with the base given explicitly, left in
-// progress as `git merge` leaves one (MERGE_HEAD, labelled markers), and committed with
-// `git commit`, which signs as the user's configuration says.
+// progress (MERGE_HEAD, labelled markers), and committed with `git commit`, which signs as the
+// user's configuration says.
 #include "update/update_command.hpp"
 
 #include <fcntl.h>
@@ -374,7 +374,7 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
     auto answers = answers_of_files(first->dir, origin);
     if (!answers) {
         if (from) return std::move(answers).error();
-        return CliError::git(answers.error().message() + how_to_name);
+        return std::move(answers).error().followed_by(how_to_name);
     }
     if (from) {
         auto set = set_named(*from, "--from");
@@ -491,10 +491,9 @@ Status refuse_collisions(const Project& project, const std::vector<std::string>&
 
 struct Identity {
     std::vector<std::string> config;  // -c user.name=… -c user.email=… where git has none
-    bool sign = false;                // commit.gpgSign
 };
 
-// The user's own identity and signing; the project's author only where git has no identity.
+// The user's own identity; the project's author only where git has no identity.
 Result<Identity> user_identity(const Project& project, const TemplateContext& answers) {
     Identity identity;
     const GitCall git{project.top, {}};
@@ -504,9 +503,6 @@ Result<Identity> user_identity(const Project& project, const TemplateContext& an
         const CommitIdentity author = commit_identity(answers.author);
         identity.config = {"-c", "user.name=" + author.name, "-c", "user.email=" + author.email};
     }
-    auto sign = git_run(git, {"config", "--bool", "--get", "commit.gpgSign"});
-    if (!sign) return std::move(sign).error();
-    identity.sign = sign->success && trim(sign->stdout_text) == "true";
     return identity;
 }
 
@@ -532,26 +528,16 @@ Result<std::string> write_tree(const Project& project, const std::string& render
     return std::string(trim(*tree));
 }
 
-Result<std::string> commit_tree(const GitCall& git, const Identity& identity,
-                                const std::string& tree, const std::optional<std::string>& parent,
+// A commit of the dry run's private repository.
+Result<std::string> commit_tree(const GitCall& git, const std::string& tree,
+                                const std::optional<std::string>& parent,
                                 const std::string& message) {
-    std::vector<std::string> args = identity.config;
-    args.insert(args.end(), {"commit-tree", tree});
+    std::vector<std::string> args = {"commit-tree", tree};
     if (parent) args.insert(args.end(), {"-p", *parent});
-    if (identity.sign) args.push_back("-S");
     args.insert(args.end(), {"-m", message});
     auto commit = git_stdout(git, args);
     if (!commit) return std::move(commit).error();
     return std::string(trim(*commit));
-}
-
-// The base and the target as commits: `git show` of the target is what the templates changed.
-std::string render_message(const TemplateContext& answers, std::string_view set, bool base) {
-    return "chore: " + answers.name + (base ? " as its base, tarnwick " : " as tarnwick ") +
-           std::string(set) + ", renders it\n\n" + "The project as the template set " +
-           std::string(set) + " renders it with " + (base ? "the answers it was made with" : "its answers") +
-           ", without local edits; `tarnwick update` merged " + (base ? "from" : "into") +
-           " it.\n";
 }
 
 std::vector<std::string> changed_cleanly(std::vector<std::string> files,
@@ -626,12 +612,11 @@ Status dry_merge(const Project& project, const Head& head, const Renders& render
     const GitCall git{scratch.path(),
                       {"GIT_DIR=" + repo, "GIT_AUTHOR_NAME=tarnwick", "GIT_AUTHOR_EMAIL=tarnwick@localhost",
                        "GIT_COMMITTER_NAME=tarnwick", "GIT_COMMITTER_EMAIL=tarnwick@localhost"}};
-    const Identity none;
-    auto base = commit_tree(git, none, *base_tree, std::nullopt, "base");
+    auto base = commit_tree(git, *base_tree, std::nullopt, "base");
     if (!base) return std::move(base).error();
-    auto ours = commit_tree(git, none, *head_tree, *base, "ours");
+    auto ours = commit_tree(git, *head_tree, *base, "ours");
     if (!ours) return std::move(ours).error();
-    auto theirs = commit_tree(git, none, *target_tree, *base, "theirs");
+    auto theirs = commit_tree(git, *target_tree, *base, "theirs");
     if (!theirs) return std::move(theirs).error();
     auto run = git_run(git, {"merge-tree", "--write-tree", "--no-messages", "-z", *ours, *theirs});
     if (!run) return std::move(run).error();
@@ -675,13 +660,14 @@ Result<std::vector<std::string>> staged_changes(const Project& project, const st
     return files;
 }
 
-// The merge itself: the base and target become commits (signed as the user signs), git merges
-// the target into the work tree and index against the base with labelled markers, and the
-// result is left as `git merge` leaves one, then committed unless --no-commit.
+// The merge itself: git merges the target tree into the work tree and index against the base
+// tree, with markers labelled by the branch and this tarnwick, and the result is left as a merge
+// in progress whose MERGE_HEAD is HEAD itself: `git merge --abort` undoes it, and `git commit`
+// makes one ordinary commit on the branch (as the user's configuration signs), which a later
+// `git pull --rebase` or squash carries like any other.
 Status real_merge(const Project& project, const Head& head, const Renders& renders,
-                  const Base& base, const TemplateContext& target, const Update& args,
-                  const ScratchDir& scratch, const CargoToolchain& toolchain,
-                  UpdateReport& report) {
+                  const TemplateContext& target, const Update& args, const ScratchDir& scratch,
+                  const CargoToolchain& toolchain, UpdateReport& report) {
     auto identity = user_identity(project, target);
     if (!identity) return std::move(identity).error();
     auto base_tree = write_tree(project, renders.base_root, renders.base_files,
@@ -691,21 +677,13 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                                   scratch / "target.index", {});
     if (!target_tree) return std::move(target_tree).error();
     const GitCall git{project.top, {}};
-    auto base_commit = commit_tree(git, *identity, *base_tree, std::nullopt,
-                                   render_message(base.answers, base.set->identity, true));
-    if (!base_commit) return std::move(base_commit).error();
-    auto render = commit_tree(git, *identity, *target_tree, *base_commit,
-                              render_message(target, kVersion, false));
-    if (!render) return std::move(render).error();
-    report.render = *render;
-
     const std::string label = "tarnwick " + std::string(kVersion);
     const std::string message =
         "chore: update " + target.name + " with tarnwick " + std::string(kVersion);
     TARNWICK_TRY(git_stdout(git, {"update-ref", "ORIG_HEAD", head.commit}));
-    auto merged = git_run({project.top,
-                           {"GITHEAD_" + head.commit + "=" + head.branch, "GITHEAD_" + *render + "=" + label}},
-                          {"merge-recursive", *base_tree, "--", head.commit, *render});
+    auto merged = git_run({project.top, {"GITHEAD_" + head.commit + "=" + head.branch,
+                                         "GITHEAD_" + *target_tree + "=" + label}},
+                          {"merge-recursive", *base_tree, "--", head.commit, *target_tree});
     if (!merged) return std::move(merged).error();
     auto unmerged_out = git_stdout(git, {"ls-files", "-u", "-z"});
     if (!unmerged_out) return std::move(unmerged_out).error();
@@ -713,9 +691,8 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     if (!unmerged) return CliError::git("cannot read `git ls-files -u`");
     if (!merged->success && unmerged->empty()) return git_failure(*merged);
     // From here the merge is in progress exactly as `git merge` leaves one.
-    TARNWICK_TRY(write_git_file(project, "MERGE_HEAD", *render + "\n"));
+    TARNWICK_TRY(write_git_file(project, "MERGE_HEAD", head.commit + "\n"));
     TARNWICK_TRY(write_git_file(project, "MERGE_MSG", message + "\n"));
-    TARNWICK_TRY(write_git_file(project, "MERGE_MODE", "no-ff"));
 
     report.conflicts = conflicts_of(project, *unmerged);
     auto files = staged_changes(project, head.commit);
@@ -851,8 +828,8 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
         }
         return render_report(report, format);
     }
-    auto merged = real_merge(*project, *head, renders, *base, target, args, dir,
-                             formatting.toolchain, report);
+    auto merged =
+        real_merge(*project, *head, renders, target, args, dir, formatting.toolchain, report);
     if (!merged) {
         CliError error = std::move(merged).error();
         if (error.kind() == "conflict") {

@@ -89,7 +89,7 @@ const std::vector<Case> kCases = {
     {"tarnwick new demo --v", {}},
     {"tarnwick --v", {"--version"}},
     {"tarnwick check demo --v", {}},
-    {"tarnwick update --d", {"--dry-run"}},
+    {"tarnwick update --d", {"--description", "--dry-run"}},
     {"tarnwick doctor acme/tool --", {"--help", "--output", "--owner", "--project", "--tap"}},
 };
 

@@ -1,12 +1,19 @@
-// `tarnwick update` end to end with real git, on projects made by an earlier tarnwick: the
-// template tree as it was at an earlier commit (template-sets/0.1.6), rendered by
-// the same rules, committed as `new` committed it, then edited by its user.
+// `tarnwick update` end to end with real git. Two kinds of project: one made by an earlier
+// tarnwick (the template set of 0.1.6, rendered by the same rules and committed as `new`
+// committed it then, without a record), and one made by today's `new`, which records its set
+// and answers in .tarnwick.toml. Then their users edit, amend, squash, rebase, clone and move.
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
+#include <functional>
 
 #include "core/json.hpp"
+#include "core/text.hpp"
 #include "scaffold/render.hpp"
 #include "scaffold/template_tree.hpp"
 #include "scaffold/template_values.hpp"
@@ -19,42 +26,32 @@ namespace {
 
 constexpr const char* kParagraph = "\nA paragraph of my own.\n";
 constexpr const char* kFunction = "\npub fn mine() -> u8 {\n    7\n}\n";
+constexpr const char* kTarget = "\nmine:\n\techo mine\n";
 
-TemplateContext answers(bool pypi) {
-    return demo_answers(pypi);
-}
+TemplateContext answers(bool pypi) { return demo_answers(pypi); }
 
-// The earlier tree rendered into dir with the same answers, as `new` rendered it then.
-void render_earlier(const std::string& dir, bool pypi) {
-    const std::filesystem::path root =
-        std::string(TARNWICK_SOURCE_DIR) + "/template-sets/0.1.6";
-    const TemplateContext context = answers(pypi);
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        if (!entry.is_regular_file()) continue;
-        std::string rel = entry.path().lexically_relative(root).string();
-        rel.resize(rel.size() - 5);  // ".tmpl"
-        if (rel == "pyproject.toml" && !pypi) continue;
-        write_file(dir + "/" + rel,
-                   replace_placeholders(cut_sections(read_file(entry.path()), pypi), context));
-    }
-}
-
-// Today's render of one file, with the same answers.
-std::string render_now(const std::string& file, bool pypi) {
-    TempDir now;
+// A set rendered into dir with the demo answers, as `new` rendered it then.
+void render_set(const std::string& identity, const std::string& dir, bool pypi,
+                const TemplateContext& context = answers(true)) {
+    const TemplateSet* set = find_template_set(identity);
+    ASSERT_NE(set, nullptr);
+    TemplateContext c = context;
+    c.pypi = pypi;
+    c.template_set = identity;
     std::vector<std::string> written;
-    EXPECT_TRUE(render_tree(template_root(), now.path(), answers(pypi), written).ok());
-    return read_file(now / file);
+    ASSERT_TRUE(render_tree(*set->root, dir, c, written).ok());
 }
 
-// The files that today's templates render differently from the earlier tree, or add, in byte
-// order: what an update of an unedited project changes.
+// The files that today's set renders differently from the 0.1.6 set, or adds, in byte order:
+// what an update of an unedited project changes.
 std::vector<std::string> changed_files(bool pypi) {
     TempDir earlier, now;
-    render_earlier(earlier.path(), pypi);
-    std::vector<std::string> written, changed;
-    EXPECT_TRUE(render_tree(template_root(), now.path(), answers(pypi), written).ok());
-    for (const std::string& file : written) {
+    render_set("0.1.6", earlier.path(), pypi);
+    render_set(std::string(template_sets().front().identity), now.path(), pypi);
+    std::vector<std::string> changed;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(now.path())) {
+        if (!entry.is_regular_file()) continue;
+        const std::string file = entry.path().lexically_relative(now.path()).string();
         if (read_file_if_exists(earlier / file) != read_file(now / file)) changed.push_back(file);
     }
     std::sort(changed.begin(), changed.end());
@@ -65,21 +62,34 @@ std::vector<std::string> strings(const Json& array) {
     return array.get<std::vector<std::string>>();
 }
 
+std::string conflicts_of(const Json& report) { return report["conflicts"].dump(); }
+
 class UpdateCommand : public ScaffoldRun {
 protected:
     void SetUp() override { write_git_identity(home(), "Ada Lovelace", "ada@example.com"); }
 
     std::string project() const { return work("demo"); }
 
-    // The earlier render of demo, committed the way `new` committed it then; before_commit
+    // The 0.1.6 render of demo, committed the way `new` committed it then; before_commit
     // may change the render first.
-    void make_earlier(bool pypi,
-                      const std::function<void(const std::string&)>& before_commit = {}) {
-        render_earlier(project(), pypi);
-        if (before_commit) before_commit(project());
-        git(project(), {"init", "-q", "-b", "main"});
-        git(project(), {"add", "-A"});
-        git(project(), {"commit", "-q", "-m", "chore: scaffold demo with tarnwick"});
+    void make_earlier(bool pypi, const std::function<void(const std::string&)>& before_commit = {},
+                      const std::string& dir = "") {
+        const std::string at = dir.empty() ? project() : dir;
+        render_set("0.1.6", at, pypi);
+        if (before_commit) before_commit(at);
+        git(at, {"init", "-q", "-b", "main"});
+        git(at, {"add", "-A"});
+        git(at, {"commit", "-q", "-m", "chore: scaffold demo with tarnwick"});
+    }
+
+    // demo as today's `new` makes it, with its record.
+    void make_today(const std::vector<std::string>& extra = {}) {
+        std::vector<std::string> args = {"new",   "demo",           "--owner",
+                                         "acme",  "--description", "A demo tool.",
+                                         "--author", "Ada Lovelace <ada@example.com>"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        auto r = tarnwick(args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
     }
 
     // A paragraph in README.md, a function in lib.rs, a file of the user's own, and
@@ -96,9 +106,9 @@ protected:
         write_file(path, read_file(path) + text);
     }
 
-    void commit_all(const std::string& message) {
-        git(project(), {"add", "-A"});
-        git(project(), {"commit", "-q", "-m", message});
+    void commit_all(const std::string& message, const std::string& dir = "") {
+        git(dir.empty() ? project() : dir, {"add", "-A"});
+        git(dir.empty() ? project() : dir, {"commit", "-q", "-m", message});
     }
 
     std::string rev(const std::string& what, const std::string& dir = "") {
@@ -107,35 +117,59 @@ protected:
     }
 
     // Everything a refused or dry run must leave alone; the index file is read before any git
-    // run here could refresh it. `git merge --abort` restores all but the objects the merge
-    // brought, and it rewrites the index file.
-    std::string repo_state(bool merged = false) {
-        std::string state = merged ? "" : read_file(project() + "/.git/index");
+    // run here could refresh it, and every object's file with its time.
+    std::string repo_state(bool merged = false, const std::string& dir = "") {
+        const std::string at = dir.empty() ? project() : dir;
+        std::string state = merged ? "" : read_file_if_exists(at + "/.git/index").value_or("-");
         for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
                  {"rev-parse", "HEAD"},
                  {"symbolic-ref", "HEAD"},
                  {"for-each-ref"},
                  {"ls-files", "-s"},
-                 {"status", "--porcelain", "--untracked-files=all"},
+                 {"status", "--porcelain", "--untracked-files=all", "--ignored"},
                  {"diff-index", "-p", "HEAD"}}) {  // `git diff` would refresh the index
-            args.insert(args.begin(), "--no-optional-locks");
-            state += git(project(), args);
+            std::vector<std::string> full = {"-C", at, "--no-optional-locks"};
+            full.insert(full.end(), args.begin(), args.end());
+            // Some fail on a detached or unborn HEAD; what they say is part of the state.
+            auto r = run_program("git", full, default_env(home()), {});
+            state += r.out + r.err + std::to_string(r.exit_code) + "\n";
         }
-        if (!merged) state += git(project(), {"count-objects", "-v"});
+        if (!merged) {
+            for (const auto& entry : std::filesystem::recursive_directory_iterator(at + "/.git")) {
+                struct stat st {};
+                ::lstat(entry.path().c_str(), &st);
+                state += entry.path().string() + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+                         std::to_string(st.st_mtim.tv_nsec) + "\n";
+            }
+        }
         return state;
     }
 
-    Json update_json(const std::vector<std::string>& extra = {}, const std::string& tools = "") {
-        std::vector<std::string> args = {"update", "demo", "-o", "json"};
+    RunResult update(const std::vector<std::string>& extra = {}, const std::string& tools = "",
+                     const std::string& path = "demo") {
+        std::vector<std::string> args = {"update", path, "-o", "json"};
         args.insert(args.end(), extra.begin(), extra.end());
-        auto r = tools.empty() ? tarnwick(args) : tarnwick(args, tools);
+        return tools.empty() ? tarnwick(args) : tarnwick(args, tools);
+    }
+
+    Json update_json(const std::vector<std::string>& extra = {}, const std::string& tools = "",
+                     const std::string& path = "demo") {
+        auto r = update(extra, tools, path);
         EXPECT_EQ(r.exit_code, 0) << r.err;
         EXPECT_EQ(r.err, "");
         return r.exit_code == 0 ? Json::parse(r.out) : Json::object();
     }
+
+    // git and the shell tools, plus what is named.
+    std::string tools_with(const std::vector<std::string>& more) {
+        std::vector<std::string> tools = shell_tools();
+        tools.push_back("git");
+        tools.insert(tools.end(), more.begin(), more.end());
+        return tool_dir(tools);
+    }
 };
 
-TEST_F(UpdateCommand, KeepsEveryEditAndMatchesAFreshRenderElsewhere) {
+TEST_F(UpdateCommand, AnAdoptedProjectKeepsEveryEditAndMatchesAFreshRender) {
     make_earlier(true);
     const std::string root = rev("HEAD");
     edit_and_commit();
@@ -143,28 +177,25 @@ TEST_F(UpdateCommand, KeepsEveryEditAndMatchesAFreshRenderElsewhere) {
 
     Json report = update_json();
     EXPECT_EQ(strings(report["files"]), changed_files(true));
-    EXPECT_EQ(strings(report["conflicts"]), std::vector<std::string>{});
+    EXPECT_EQ(conflicts_of(report), "[]");
     EXPECT_EQ(strings(report["notes"]), std::vector<std::string>{});
     EXPECT_FALSE(report["current"].get<bool>());
-    EXPECT_FALSE(report["dry_run"].get<bool>());
-    EXPECT_TRUE(report["from"].is_null());
-    EXPECT_EQ(report["to"], "0.1.6");
-    EXPECT_EQ(report["project"], "demo");
-    EXPECT_EQ(report["base"], root);
+    EXPECT_EQ(report["from"], "0.1.6");
+    EXPECT_EQ(report["to"], "0.2.0");
+    EXPECT_EQ(report["base"], "the first commit " + root.substr(0, 12) + ", made by tarnwick 0.1.6");
+    EXPECT_EQ(report["answers"]["owner"], "acme");
+    EXPECT_EQ(report["answers"]["tap"], "acme/homebrew-tap");
     EXPECT_EQ(report["commit"], rev("HEAD"));
-    EXPECT_EQ(report["render"], rev("HEAD^2"));
-    // The user's commit, then the pristine render on top of the earlier one.
-    EXPECT_EQ(rev("HEAD^1"), edited);
-    EXPECT_EQ(rev("HEAD^2^"), root);
-    EXPECT_EQ(git(project(),
-                  {"log", "-1", "--format=%(trailers:key=Tarnwick-Render,valueonly)", "HEAD^2"}),
-              "0.1.6\n\n");
+    // One ordinary commit on the user's.
+    EXPECT_EQ(git(project(), {"log", "-1", "--format=%P %s"}),
+              edited + " chore: update demo with tarnwick 0.2.0\n");
     EXPECT_EQ(git(project(), {"status", "--porcelain", "--untracked-files=all"}), "");
 
     TempDir fresh;
-    std::vector<std::string> written;
-    ASSERT_TRUE(render_tree(template_root(), fresh.path(), answers(true), written).ok());
-    for (const std::string& file : written) {
+    render_set("0.2.0", fresh.path(), true);
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(fresh.path())) {
+        if (!entry.is_regular_file()) continue;
+        const std::string file = entry.path().lexically_relative(fresh.path()).string();
         SCOPED_TRACE(file);
         std::string expected = read_file(fresh / file);
         if (file == "tests/conformance.rs") {
@@ -181,23 +212,21 @@ TEST_F(UpdateCommand, KeepsEveryEditAndMatchesAFreshRenderElsewhere) {
 TEST_F(UpdateCommand, ASecondUpdateChangesNothingHereOrInAFreshClone) {
     make_earlier(true);
     edit_and_commit();
-    const std::string render = update_json()["render"];
+    update_json();
     const std::string head = rev("HEAD");
 
     auto again = tarnwick({"update", "demo", "-o", "text"});
     EXPECT_EQ(again.exit_code, 0) << again.err;
-    EXPECT_EQ(again.out, "demo already matches the templates of tarnwick 0.1.6: nothing to do\n");
+    EXPECT_EQ(again.out,
+              "demo already matches the templates of tarnwick 0.2.0 with its answers: nothing to "
+              "do\n");
     EXPECT_EQ(rev("HEAD"), head);
 
-    // The base comes from history alone, so a clone knows it too.
     git(work(), {"clone", "-q", project(), work("clone")});
-    auto r = tarnwick({"update", "clone", "-o", "json"});
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    Json report = Json::parse(r.out);
+    Json report = update_json({}, "", "clone");
     EXPECT_TRUE(report["current"].get<bool>());
     EXPECT_TRUE(report["commit"].is_null());
-    EXPECT_EQ(report["base"], render);
-    EXPECT_EQ(report["from"], "0.1.6");
+    EXPECT_EQ(report["base"], ".tarnwick.toml");
     EXPECT_EQ(rev("HEAD", work("clone")), head);
 }
 
@@ -206,23 +235,246 @@ TEST_F(UpdateCommand, AFreshCloneUpdatesLikeTheOriginal) {
     edit_and_commit();
     git(work(), {"clone", "-q", project(), work("clone")});
     Json original = update_json();
-    auto r = tarnwick({"update", "clone", "-o", "json"});
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    Json clone = Json::parse(r.out);
+    Json clone = update_json({}, "", "clone");
     EXPECT_EQ(clone["files"], original["files"]);
     EXPECT_EQ(clone["base"], original["base"]);
     EXPECT_EQ(rev("HEAD^{tree}", work("clone")), rev("HEAD^{tree}"));
-    EXPECT_EQ(rev("HEAD^2^{tree}", work("clone")), rev("HEAD^2^{tree}"));
 }
 
-TEST_F(UpdateCommand, DryRunReportsAndChangesNothing) {
+// What users do to history after `new` or an update: none of it moves the base.
+TEST_F(UpdateCommand, HistoryRewritesNeverLoseAnEdit) {
+    // A README paragraph and a second edit where the templates of 0.2.0 change nothing nearby.
+    bool earlier_row = false;
+    auto second_edit = [&] {
+        if (earlier_row) {
+            append(project() + "/src/lib.rs", kFunction);
+        } else {
+            append(project() + "/Makefile", kTarget);
+        }
+    };
+    struct Row {
+        const char* name;
+        bool earlier;  // made by 0.1.6 (adopted) rather than today's `new`
+        std::function<void()> rewrite;
+    };
+    const std::vector<Row> rows = {
+        {"today's project, first commit amended", false,
+         [&] {
+             append(project() + "/README.md", kParagraph);
+             second_edit();
+             git(project(), {"commit", "-q", "-a", "--amend", "--no-edit"});
+         }},
+        {"today's project made with --no-git, committed by hand", false,
+         [&] {
+             std::filesystem::remove_all(project() + "/.git");
+             append(project() + "/README.md", kParagraph);
+             second_edit();
+             git(project(), {"init", "-q", "-b", "main"});
+             commit_all("Initial import");
+         }},
+        {"earlier project imported under another first message", true,
+         [&] {
+             std::filesystem::remove_all(project() + "/.git");
+             git(project(), {"init", "-q", "-b", "main"});
+             commit_all("Import demo");
+             append(project() + "/README.md", kParagraph);
+             second_edit();
+             commit_all("my edits");
+         }},
+        {"a contributor's commit with a render trailer", true,
+         [&] {
+             append(project() + "/README.md", kParagraph);
+             second_edit();
+             git(project(), {"commit", "-q", "-a", "-m", "docs\n\nTarnwick-Render: 0.1.6"});
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(project());
+        earlier_row = row.earlier;
+        if (row.earlier) {
+            make_earlier(true);
+        } else {
+            make_today();
+        }
+        row.rewrite();
+        // Something to merge for today's project too: a new owner.
+        Json report = update_json({"--owner", "kestrel-labs"});
+        EXPECT_EQ(conflicts_of(report), "[]");
+        const std::string readme = read_file(project() + "/README.md");
+        EXPECT_NE(readme.find(kParagraph), std::string::npos);
+        EXPECT_NE(readme.find("kestrel-labs/demo"), std::string::npos);
+        EXPECT_NE(read_file(project() + (row.earlier ? "/src/lib.rs" : "/Makefile"))
+                      .find(row.earlier ? kFunction : kTarget),
+                  std::string::npos);
+        EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
+        EXPECT_TRUE(update_json()["current"].get<bool>());
+    }
+}
+
+TEST_F(UpdateCommand, SquashedAndRebasedUpdatesLeaveNothingToDo) {
+    struct Row {
+        const char* name;
+        std::function<void()> fold;
+    };
+    const std::vector<Row> rows = {
+        {"squash-merged from a branch",
+         [&] {
+             git(project(), {"switch", "-q", "-c", "up"});
+             update_json();
+             git(project(), {"switch", "-q", "main"});
+             git(project(), {"merge", "-q", "--squash", "up"});
+             git(project(), {"commit", "-q", "-m", "update, squashed"});
+         }},
+        {"rebased like `git pull --rebase`",
+         [&] {
+             update_json();
+             git(project(), {"rebase", "-q", "HEAD~1"});
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(project());
+        make_earlier(true);
+        edit_and_commit();
+        row.fold();
+        EXPECT_NE(read_file(project() + "/README.md").find(kParagraph), std::string::npos);
+        const std::string head = rev("HEAD");
+        Json again = update_json();
+        EXPECT_TRUE(again["current"].get<bool>());
+        EXPECT_EQ(rev("HEAD"), head);
+        EXPECT_NE(read_file(project() + "/README.md").find(kParagraph), std::string::npos);
+    }
+}
+
+TEST_F(UpdateCommand, AnAmendedEarlierRootIsRefusedUntilItsSetIsNamed) {
+    make_earlier(true);
+    append(project() + "/README.md", kParagraph);
+    git(project(), {"commit", "-q", "-a", "--amend", "--no-edit"});
+    const std::string before = repo_state();
+    auto refused = update();
+    EXPECT_EQ(refused.exit_code, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_NE(refused.err.find("is not what any tarnwick release renders"), std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.err.find("`tarnwick update --from VERSION` (one of 0.2.0, 0.1.6+4d44ce2, "
+                               "0.1.6)"),
+              std::string::npos)
+        << refused.err;
+    EXPECT_EQ(repo_state(), before);
+
+    Json report = update_json({"--from", "0.1.6"});
+    EXPECT_EQ(report["base"], "--from 0.1.6");
+    EXPECT_EQ(strings(report["files"]), changed_files(true));
+    EXPECT_NE(read_file(project() + "/README.md").find(kParagraph), std::string::npos);
+
+    auto unknown = update({"--from", "0.0.9"});
+    EXPECT_EQ(unknown.exit_code, 3);
+    EXPECT_NE(unknown.err.find("invalid --from \\\"0.0.9\\\": name a template set this tarnwick "
+                               "knows: 0.2.0, 0.1.6+4d44ce2, 0.1.6"),
+              std::string::npos)
+        << unknown.err;
+}
+
+TEST_F(UpdateCommand, AShallowCloneNeedsItsRecordOrItsFirstCommit) {
+    make_earlier(true);
+    edit_and_commit();
+    git(work(), {"clone", "-q", "--depth", "1", "file://" + project(), work("shallow")});
+    const std::string before = repo_state(false, work("shallow"));
+    auto refused = update({}, "", "shallow");
+    EXPECT_EQ(refused.exit_code, 2);
+    EXPECT_NE(refused.err.find("is a shallow clone"), std::string::npos) << refused.err;
+    EXPECT_NE(refused.err.find("`git fetch --unshallow`"), std::string::npos) << refused.err;
+    EXPECT_EQ(repo_state(false, work("shallow")), before);
+
+    // Once the project records its base, history does not matter at all.
+    update_json();
+    std::filesystem::remove_all(work("shallow"));
+    git(work(), {"clone", "-q", "--depth", "1", "file://" + project(), work("shallow")});
+    Json report = update_json({"--owner", "kestrel-labs"}, "", "shallow");
+    EXPECT_EQ(conflicts_of(report), "[]");
+    EXPECT_NE(read_file(work("shallow/README.md")).find(kParagraph), std::string::npos);
+}
+
+TEST_F(UpdateCommand, AProjectInASubdirectoryChangesNothingOutsideIt) {
+    const std::string repo = work("monorepo");
+    std::filesystem::create_directories(repo + "/tools");
+    write_file(repo + "/README.md", "# The monorepo\n");
+    write_file(repo + "/Makefile", "all:\n\ttrue\n");
+    git(repo, {"init", "-q", "-b", "main"});
+    commit_all("monorepo", repo);
+    render_set("0.1.6", repo + "/tools/demo", true);
+    commit_all("add demo", repo);
+    append(repo + "/tools/demo/README.md", kParagraph);
+    commit_all("edit demo", repo);
+    const std::string before = rev("HEAD", repo);
+
+    RunOptions inside;
+    inside.cwd = repo + "/tools/demo/src";
+    auto r = tarnwick({"update", "-o", "json"}, inside);
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    Json report = Json::parse(r.out);
+    EXPECT_EQ(strings(report["files"]), changed_files(true));
+    EXPECT_EQ(git(repo, {"diff", "--name-only", before, "HEAD", "--", ":!tools/demo"}), "");
+    EXPECT_EQ(read_file(repo + "/README.md"), "# The monorepo\n");
+    EXPECT_TRUE(exists(repo + "/tools/demo/.tarnwick.toml"));
+    EXPECT_NE(read_file(repo + "/tools/demo/README.md").find(kParagraph), std::string::npos);
+}
+
+TEST_F(UpdateCommand, ChangedAnswersReachEveryFileAndTheRecord) {
+    make_today();
+    Json report = update_json({"--owner", "kestrel-labs", "--description", "Counts kestrels."});
+    EXPECT_EQ(report["answers"]["owner"], "kestrel-labs");
+    EXPECT_EQ(report["answers"]["tap"], "kestrel-labs/homebrew-tap");
+    for (const char* file : {"README.md", ".github/workflows/release.yml", "Cargo.toml"}) {
+        SCOPED_TRACE(file);
+        const std::string text = read_file(project() + "/" + file);
+        EXPECT_NE(text.find("kestrel-labs"), std::string::npos);
+        EXPECT_EQ(text.find("acme/"), std::string::npos);
+    }
+    EXPECT_NE(read_file(project() + "/.github/workflows/release.yml")
+                  .find("|| 'kestrel-labs/homebrew-tap' }}"),
+              std::string::npos);
+    const std::string record = read_file(project() + "/.tarnwick.toml");
+    EXPECT_NE(record.find("owner = \"kestrel-labs\"\n"), std::string::npos);
+    EXPECT_NE(record.find("description = \"Counts kestrels.\"\n"), std::string::npos);
+
+    // A tap of its own stays when the owner moves again; PyPI goes.
+    update_json({"--tap", "birds/homebrew-nest"});
+    Json moved = update_json({"--owner", "acme", "--no-pypi"});
+    EXPECT_EQ(moved["answers"]["tap"], "birds/homebrew-nest");
+    EXPECT_NE(read_file(project() + "/README.md").find("brew install birds/nest/demo"),
+              std::string::npos);
+    EXPECT_FALSE(exists(project() + "/pyproject.toml"));
+    EXPECT_EQ(read_file(project() + "/.github/workflows/release.yml").find("maturin"),
+              std::string::npos);
+
+    struct Bad {
+        std::vector<std::string> args;
+        const char* message_part;
+    };
+    for (const Bad& bad : std::vector<Bad>{{{"--owner", "a b"}, "invalid --owner"},
+                                           {{"--tap", "birds/nest"}, "invalid --tap"},
+                                           {{"--description", "x ${{ y }}"}, "--description"},
+                                           {{"--pypi", "--no-pypi"}, "cannot be used with"}}) {
+        SCOPED_TRACE(bad.message_part);
+        auto r = update(bad.args);
+        EXPECT_EQ(r.exit_code, 3);
+        EXPECT_NE(r.err.find(bad.message_part), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(UpdateCommand, DryRunReportsAndChangesNothingNotEvenAnObjectsTime) {
     struct Row {
         const char* name;
         bool conflicting;
-        std::vector<std::string> conflicts;
+        std::string conflicts;
     };
-    for (const Row& row : {Row{"clean", false, {}},
-                           Row{"conflicting", true, {".github/workflows/ci.yml", "README.md"}}}) {
+    for (const Row& row :
+         {Row{"clean", false, "[]"},
+          Row{"conflicting", true,
+              "[{\"kind\":\"deleted by us\",\"path\":\".github/workflows/ci.yml\"},{\"kind\":"
+              "\"both modified\",\"path\":\"README.md\"}]"}}) {
         SCOPED_TRACE(row.name);
         std::filesystem::remove_all(project());
         make_earlier(true);
@@ -235,23 +487,34 @@ TEST_F(UpdateCommand, DryRunReportsAndChangesNothing) {
             std::filesystem::remove(project() + "/.github/workflows/ci.yml");
             commit_all("conflicting edits");
         }
-        // A file whose time changed but whose content did not: a status that refreshed the
-        // index would rewrite it.
+        // A hook that would show a write of the index, and an index entry whose file time
+        // changed: a status that refreshed the index would rewrite it.
+        write_file(project() + "/.git/hooks/post-index-change", "#!/bin/sh\ntouch hooked\n");
+        ::chmod((project() + "/.git/hooks/post-index-change").c_str(), 0755);
         std::filesystem::last_write_time(
             project() + "/LICENSE",
             std::filesystem::last_write_time(project() + "/LICENSE") + std::chrono::hours(1));
         const std::string before = repo_state();
         Json report = update_json({"--dry-run"});
         EXPECT_EQ(repo_state(), before);
+        EXPECT_FALSE(exists(project() + "/hooked"));
         EXPECT_TRUE(report["dry_run"].get<bool>());
-        EXPECT_EQ(strings(report["files"]), changed_files(true));
-        EXPECT_EQ(strings(report["conflicts"]), row.conflicts);
+        EXPECT_EQ(conflicts_of(report), row.conflicts);
+        std::vector<std::string> files = changed_files(true);
+        for (const Json& c : report["conflicts"]) std::erase(files, c["path"].get<std::string>());
+        EXPECT_EQ(strings(report["files"]), files);
         EXPECT_TRUE(report["commit"].is_null());
-        EXPECT_TRUE(report["render"].is_null());
+        // The real merge agrees with the dry run.
+        std::filesystem::remove(project() + "/.git/hooks/post-index-change");
+        auto real = update();
+        EXPECT_EQ(real.exit_code, row.conflicting ? 4 : 0) << real.err;
+        Json merged = Json::parse(real.out);
+        EXPECT_EQ(conflicts_of(merged), row.conflicts);
+        EXPECT_EQ(merged["files"], report["files"]);
     }
 }
 
-TEST_F(UpdateCommand, AConflictIsLeftAsGitLeavesItUntilAbortOrCommit) {
+TEST_F(UpdateCommand, AConflictIsReportedLabelledAndLeftAsGitLeavesIt) {
     make_earlier(true);
     const std::string readme = read_file(project() + "/README.md");
     const auto at = readme.find("## Install\n");
@@ -263,21 +526,26 @@ TEST_F(UpdateCommand, AConflictIsLeftAsGitLeavesItUntilAbortOrCommit) {
     const std::string before = repo_state(true);
     const std::string edited_readme = read_file(project() + "/README.md");
 
-    auto r = tarnwick({"update", "demo"});
+    auto r = update();
     EXPECT_EQ(r.exit_code, 4);
-    EXPECT_EQ(r.out, "");
+    Json report = Json::parse(r.out);
+    EXPECT_EQ(conflicts_of(report),
+              "[{\"kind\":\"deleted by us\",\"path\":\".github/workflows/ci.yml\"},{\"kind\":"
+              "\"both modified\",\"path\":\"README.md\"}]");
+    EXPECT_FALSE(strings(report["files"]).empty());
+    EXPECT_TRUE(report["commit"].is_null());
     EXPECT_EQ(r.err,
               "{\"error\":{\"exit_code\":4,\"hint\":\"resolve the conflicted files and `git "
               "commit` to finish, or `git merge --abort` to undo\",\"kind\":\"conflict\","
               "\"message\":\"the update of demo stopped on conflicts in "
-              ".github/workflows/ci.yml, README.md; the merge is left in progress: resolve them "
-              "and commit to finish, or run `git merge --abort` to return to your commit\"}}\n");
-    EXPECT_EQ(git(project(), {"diff", "--name-only", "--diff-filter=U"}),
-              ".github/workflows/ci.yml\nREADME.md\n");
-    EXPECT_NE(read_file(project() + "/README.md").find("<<<<<<< HEAD\n## Install it\n"),
-              std::string::npos);
+              ".github/workflows/ci.yml, README.md; the merge is left in progress: resolve them, "
+              "`git add` them and `git commit` to finish, or run `git merge --abort` to return "
+              "to your commit\"}}\n");
+    const std::string marked = read_file(project() + "/README.md");
+    EXPECT_NE(marked.find("<<<<<<< main\n## Install it\n"), std::string::npos);
+    EXPECT_NE(marked.find("\n>>>>>>> tarnwick 0.2.0\n"), std::string::npos);
 
-    auto refused = tarnwick({"update", "demo"});
+    auto refused = update();
     EXPECT_EQ(refused.exit_code, 2);
     EXPECT_EQ(refused.err,
               "{\"error\":{\"exit_code\":2,\"kind\":\"git\",\"message\":\"git: a merge is in "
@@ -289,20 +557,84 @@ TEST_F(UpdateCommand, AConflictIsLeftAsGitLeavesItUntilAbortOrCommit) {
     EXPECT_EQ(read_file(project() + "/README.md"), edited_readme);
 
     // Resolving and committing finishes the update: the next one has nothing to do.
-    EXPECT_EQ(tarnwick({"update", "demo"}).exit_code, 4);
+    EXPECT_EQ(update().exit_code, 4);
     git(project(), {"checkout", "--theirs", "README.md"});
     git(project(), {"rm", "-q", ".github/workflows/ci.yml"});
     git(project(), {"commit", "-q", "-a", "--no-edit"});
     EXPECT_TRUE(update_json()["current"].get<bool>());
+    EXPECT_EQ(git(project(), {"log", "-1", "--format=%P"}), rev("HEAD^") + "\n");
+}
+
+TEST_F(UpdateCommand, NoCommitLeavesTheMergeStagedForReview) {
+    make_earlier(true);
+    edit_and_commit();
+    const std::string head = rev("HEAD");
+    Json report = update_json({"--no-commit"});
+    EXPECT_TRUE(report["staged"].get<bool>());
+    EXPECT_TRUE(report["commit"].is_null());
+    EXPECT_EQ(rev("HEAD"), head);
+    EXPECT_EQ(git(project(), {"diff", "--cached", "--name-only"}),
+              join(changed_files(true), "\n") + "\n");
+    git(project(), {"commit", "-q", "--no-edit"});
+    EXPECT_EQ(rev("HEAD^"), head);
+    EXPECT_EQ(git(project(), {"log", "-1", "--format=%s"}),
+              "chore: update demo with tarnwick 0.2.0\n");
+    EXPECT_TRUE(update_json()["current"].get<bool>());
+    auto undo = tarnwick({"update", "demo", "-o", "text", "--owner", "kestrel-labs"});
+    EXPECT_NE(undo.out.find("To undo: `git reset --hard ORIG_HEAD`"), std::string::npos);
+    const std::string updated = rev("HEAD");
+    git(project(), {"reset", "-q", "--hard", "ORIG_HEAD"});
+    EXPECT_EQ(rev("HEAD"), rev(updated + "^1"));
+}
+
+TEST_F(UpdateCommand, CommitsAreSignedAsTheUserSigns) {
+    make_earlier(true);
+    edit_and_commit();
+    const std::string key = home() + "/signing";
+    auto made = run_program("ssh-keygen", {"-q", "-t", "ed25519", "-N", "", "-f", key},
+                            default_env(home()), {});
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    const std::string pub = read_file(key + ".pub");
+    write_file(home() + "/allowed", "ada@example.com " + pub);
+    for (const std::vector<std::string>& setting :
+         std::vector<std::vector<std::string>>{{"gpg.format", "ssh"},
+                                               {"user.signingKey", key},
+                                               {"commit.gpgSign", "true"},
+                                               {"gpg.ssh.allowedSignersFile", home() + "/allowed"}}) {
+        git(project(), {"config", setting[0], setting[1]});
+    }
+    const std::string tools = tools_with({"ssh-keygen"});
+
+    Json report = update_json({}, tools);
+    auto verified = run_program("git", {"-C", project(), "verify-commit", "HEAD"},
+                                default_env(home()), {});
+    EXPECT_EQ(verified.exit_code, 0) << verified.err;
+    EXPECT_EQ(report["commit"], rev("HEAD"));
+
+    // A signer that fails is git's failure, never a conflict, and says how to go on.
+    git(project(), {"reset", "-q", "--hard", "HEAD^"});
+    git(project(), {"config", "gpg.ssh.program", "false"});
+    const std::string head = rev("HEAD");
+    auto failed = update({}, tools);
+    EXPECT_EQ(failed.exit_code, 2);
+    EXPECT_NE(failed.err.find("\"kind\":\"git\",\"message\":\"git: the update is merged and "
+                              "staged in demo, but `git commit` failed"),
+              std::string::npos)
+        << failed.err;
+    EXPECT_EQ(rev("HEAD"), head);
+    git(project(), {"merge", "--abort"});
+    EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
 }
 
 TEST_F(UpdateCommand, RefusalsChangeNothing) {
     struct Row {
         const char* name;
         std::function<void()> arrange;
-        std::string message;
+        std::string message_part;
+        int exit_code = 2;
     };
     const std::string again = ", then run `tarnwick update` again";
+    int lock_fd = -1;
     const std::vector<Row> rows = {
         {"unstaged change",
          [&] {
@@ -317,20 +649,81 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              git(project(), {"add", "NEW.md"});
          },
          "git: demo has uncommitted changes (NEW.md); commit or stash them" + again},
+        {"assume-unchanged file with an edit",
+         [&] {
+             make_earlier(true);
+             git(project(), {"update-index", "--assume-unchanged", "README.md"});
+             append(project() + "/README.md", kParagraph);
+         },
+         "git: README.md marked assume-unchanged or skip-worktree"},
+        {"untracked file where the update adds one",
+         [&] {
+             make_earlier(true);
+             write_file(project() + "/.github/dependabot.yml", "mine\n");
+         },
+         "git: the update adds .github/dependabot.yml, but an untracked or ignored file is in "
+         "the way in demo; move it aside or commit it" + again},
+        {"ignored file where the update adds one",
+         [&] {
+             make_earlier(true);
+             write_file(project() + "/.git/info/exclude", ".tarnwick.toml\n");
+             write_file(project() + "/.tarnwick.toml", "mine\n");
+         },
+         "git: the update adds .tarnwick.toml, but an untracked or ignored file is in the way"},
+        {"detached HEAD",
+         [&] {
+             make_earlier(true);
+             git(project(), {"checkout", "-q", "--detach"});
+         },
+         "git: HEAD is detached in demo"},
+        {"bisect in progress",
+         [&] {
+             make_earlier(true);
+             edit_and_commit();
+             git(project(), {"bisect", "start", "HEAD", "HEAD~1"});
+         },
+         "git: a bisect is in progress in demo; end it with `git bisect reset`" + again},
+        {"another update running",
+         [&] {
+             make_earlier(true);
+             lock_fd = ::open((project() + "/.git").c_str(), O_RDONLY | O_DIRECTORY);
+             ::flock(lock_fd, LOCK_EX);
+         },
+         "git: another `tarnwick update` is running in demo; wait for it to finish" + again},
+        {"record from a newer tarnwick",
+         [&] {
+             make_today();
+             const std::string record = read_file(project() + "/.tarnwick.toml");
+             write_file(project() + "/.tarnwick.toml",
+                        record.substr(0, record.find("0.2.0")) + "9.1.0" +
+                            record.substr(record.find("0.2.0") + 5));
+             commit_all("from the future");
+         },
+         "git: the project was made by tarnwick 9.1.0, newer than this tarnwick 0.2.0"},
+        {"record with an expression in the description",
+         [&] {
+             make_today();
+             const std::string record = read_file(project() + "/.tarnwick.toml");
+             const auto at = record.find("A demo tool.");
+             write_file(project() + "/.tarnwick.toml", record.substr(0, at) +
+                                                           "x ${{ secrets.X }}" +
+                                                           record.substr(at + 12));
+             commit_all("crafted");
+         },
+         "git: the answers in .tarnwick.toml break the rules `tarnwick new` holds them to"},
         {"foreign repository",
          [&] {
              write_file(project() + "/README.md", "mine\n");
              git(project(), {"init", "-q"});
              commit_all("Initial commit");
          },
-         "git: no tarnwick render in the history of demo: no commit has a `Tarnwick-Render:` "
-         "trailer and no root commit reads \\\"chore: scaffold NAME with tarnwick\\\""},
+         "git: cannot read the project's answers from its tarnwick render: Cargo.toml has no"},
         {"no commits yet",
          [&] {
              write_file(project() + "/README.md", "mine\n");
              git(project(), {"init", "-q"});
          },
-         "git: demo has no commits; there is no tarnwick render to update"},
+         "git: demo has no commits; there is no tarnwick project to update"},
         {"not a repository", [&] { write_file(project() + "/README.md", "mine\n"); },
          "git: demo is not in a git work tree; `tarnwick update` works in a project that "
          "`tarnwick new` made"},
@@ -340,94 +733,81 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
         std::filesystem::remove_all(project());
         row.arrange();
         const bool repository = exists(project() + "/.git");
-        const auto before = read_file_if_exists(project() + "/.git/index");
-        const std::string head = repository ? git(project(), {"for-each-ref"}) : "";
-        auto r = tarnwick({"update", "demo"});
-        EXPECT_EQ(r.exit_code, 2);
+        const std::string before = repository ? repo_state() : "";
+        auto r = update();
+        EXPECT_EQ(r.exit_code, row.exit_code);
         EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, "{\"error\":{\"exit_code\":2,\"kind\":\"git\",\"message\":\"" +
-                             row.message + "\"}}\n");
+        EXPECT_NE(r.err.find("\"kind\":\"git\",\"message\":\"" + row.message_part),
+                  std::string::npos)
+            << r.err;
         if (repository) {
-            EXPECT_EQ(read_file_if_exists(project() + "/.git/index"), before);
-            EXPECT_EQ(git(project(), {"for-each-ref"}), head);
+            EXPECT_EQ(repo_state(), before);
         }
-        EXPECT_EQ(read_file(project() + "/README.md").empty(), false);
+        if (lock_fd >= 0) {
+            ::close(lock_fd);
+            lock_fd = -1;
+        }
     }
 }
 
-TEST_F(UpdateCommand, ANoPypiProjectStaysWithoutPypi) {
-    make_earlier(false);
-    edit_and_commit();
-    Json report = update_json();
-    EXPECT_EQ(strings(report["files"]), changed_files(false));
-    EXPECT_FALSE(exists(project() + "/pyproject.toml"));
-    EXPECT_EQ(git(project(), {"ls-files", "pyproject.toml"}), "");
-    TempDir fresh;
-    std::vector<std::string> written;
-    ASSERT_TRUE(render_tree(template_root(), fresh.path(), answers(false), written).ok());
-    EXPECT_EQ(read_file(project() + "/.github/workflows/release.yml"),
-              read_file(fresh / ".github/workflows/release.yml"));
-    EXPECT_EQ(read_file(project() + "/.github/workflows/release.yml").find("maturin"),
-              std::string::npos);
+TEST_F(UpdateCommand, GitOlderThanTheMergeItNeedsIsRefusedFirst) {
+    make_earlier(true);
+    const std::string tools = tools_with({});
+    const std::string real_git = std::filesystem::read_symlink(tools + "/git").string();
+    std::filesystem::remove(tools + "/git");
+    write_file(tools + "/git", "#!/bin/sh\n[ \"$1\" = --version ] && { echo 'git version 2.37.0'; "
+                               "exit 0; }\necho ran >> \"" + work("git.log") + "\"\nexec " +
+                                   real_git + " \"$@\"\n");
+    ::chmod((tools + "/git").c_str(), 0755);
+    auto r = update({}, tools, "nowhere");
+    EXPECT_EQ(r.exit_code, 2);
+    EXPECT_EQ(r.err,
+              "{\"error\":{\"exit_code\":2,\"kind\":\"git\",\"message\":\"git: git 2.37.0 is too "
+              "old: `tarnwick update` needs git 2.38.0 or newer; upgrade git: "
+              "https://git-scm.com/downloads\"}}\n");
+    EXPECT_FALSE(exists(work("git.log")));
 }
 
-TEST_F(UpdateCommand, CargoLockFromTheFirstCommitIsKeptOrRefreshed) {
-    // A stand-in cargo whose generate-lockfile writes a lock of its own.
+TEST_F(UpdateCommand, CargoLockFollowsAChangedManifest) {
+    // A stand-in cargo whose `update --workspace` writes a lock of its own.
     const std::string with_cargo = [&] {
-        std::vector<std::string> tools = shell_tools();
-        tools.push_back("git");
-        const std::string dir = tool_dir(tools);
-        // Writes the lock beside the manifest that --manifest-path names.
+        const std::string dir = tools_with({});
         write_file(dir + "/cargo",
-                   "#!/bin/sh\n[ \"$1\" = generate-lockfile ] && [ \"$2\" = --manifest-path ] && "
-                   "printf '# refreshed\\n' > \"${3%/Cargo.toml}/Cargo.lock\"\nexit 0\n");
+                   "#!/bin/sh\n[ \"$1\" = update ] && [ \"$3\" = --manifest-path ] && "
+                   "printf '# refreshed\\n' > \"${4%/Cargo.toml}/Cargo.lock\"\nexit 0\n");
         ::chmod((dir + "/cargo").c_str(), 0755);
         return dir;
     }();
     const std::string kLock = "# This file is automatically @generated by Cargo.\nversion = 4\n";
     const std::string kNote =
-        "Cargo.lock could not be refreshed for the new Cargo.toml (no cargo, or the crates are "
-        "neither cached nor reachable); it stays as it was: run `cargo generate-lockfile` and "
-        "commit it";
+        "Cargo.lock could not follow the new Cargo.toml (no cargo, or the crates are neither "
+        "cached nor reachable): run `cargo update --workspace` and commit it";
     struct Row {
         const char* name;
-        bool older_manifest;  // the earlier Cargo.toml differs from today's
+        std::vector<std::string> args;  // an owner change changes Cargo.toml
         bool cargo;
         std::string lock_after;
-        bool lock_changed;
         std::vector<std::string> notes;
     };
     const std::vector<Row> rows = {
-        {"same manifest, no cargo", false, false, kLock, false, {}},
-        {"same manifest, cargo is not run for the lock", false, true, kLock, false, {}},
-        {"new manifest, no cargo", true, false, kLock, false, {kNote}},
-        {"new manifest, lock refreshed", true, true, "# refreshed\n", true, {}},
+        {"same manifest, cargo is not run for the lock", {"--tap", "acme/homebrew-x"}, true, kLock,
+         {}},
+        {"new manifest, no cargo", {"--owner", "kestrel-labs"}, false, kLock, {kNote}},
+        {"new manifest, lock refreshed", {"--owner", "kestrel-labs"}, true, "# refreshed\n", {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::filesystem::remove_all(project());
-        make_earlier(true, [&](const std::string& dir) {
-            write_file(dir + "/Cargo.lock", kLock);
-            // The manifest as today's templates write it, or an older one.
-            write_file(dir + "/Cargo.toml", render_now("Cargo.toml", true));
-            if (row.older_manifest) {
-                const std::string toml = read_file(dir + "/Cargo.toml");
-                const auto at = toml.find("rust-version = \"1.90\"");
-                write_file(dir + "/Cargo.toml",
-                           toml.substr(0, at) + "rust-version = \"1.85\"" + toml.substr(at + 21));
-            }
-        });
-        edit_and_commit();
-        Json report = update_json({}, row.cargo ? with_cargo : "");
+        make_today();
+        write_file(project() + "/Cargo.lock", kLock);
+        commit_all("lock");
+        Json report = update_json(row.args, row.cargo ? with_cargo : "");
         EXPECT_EQ(read_file(project() + "/Cargo.lock"), row.lock_after);
-        EXPECT_EQ(git(project(), {"ls-files", "Cargo.lock"}), "Cargo.lock\n");
+        EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
         EXPECT_EQ(strings(report["notes"]), row.notes);
-        std::vector<std::string> files = changed_files(true);
-        std::erase(files, "Cargo.toml");
-        if (row.older_manifest) files.push_back("Cargo.toml");
-        if (row.lock_changed) files.push_back("Cargo.lock");
-        std::sort(files.begin(), files.end());
-        EXPECT_EQ(strings(report["files"]), files);
+        const auto files = strings(report["files"]);
+        EXPECT_EQ(std::count(files.begin(), files.end(), "Cargo.lock"),
+                  row.lock_after == kLock ? 0 : 1);
     }
 }
 
@@ -438,11 +818,15 @@ TEST_F(UpdateCommand, RunsFromInsideTheProjectWithATextReport) {
     options.cwd = project() + "/src";
     auto r = tarnwick({"update", "-o", "text"}, options);
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    std::string expected =
-        "Updated . from an earlier tarnwick to the templates of tarnwick 0.1.6: " +
-        std::to_string(changed_files(true).size()) + " files changed, merge commit " +
-        rev("HEAD").substr(0, 12) + "\nChanged:\n";
+    std::string expected = "Updated . from tarnwick 0.1.6 to 0.2.0: " +
+                           std::to_string(changed_files(true).size()) +
+                           " files changed, merge commit " + rev("HEAD").substr(0, 12) +
+                           "\nChanged:\n";
     for (const std::string& file : changed_files(true)) expected += "  - " + file + "\n";
+    expected +=
+        "To undo: `git reset --hard ORIG_HEAD`\nAnswers: name demo, owner acme, description \"A "
+        "demo tool.\", author \"Ada Lovelace <ada@example.com>\", year 2024, PyPI on, tap "
+        "acme/homebrew-tap\nNext: `make check`\n";
     EXPECT_EQ(r.out, expected);
 }
 

@@ -191,7 +191,7 @@ TEST(UpdateReport, JsonKeysInByteOrderWithNulls) {
               "homebrew-tap\",\"year\":\"2024\"},\"base\":\".tarnwick.toml\",\"commit\":null,"
               "\"conflicts\":[{\"kind\":\"both added\",\"path\":\"b\"}],\"current\":false,"
               "\"dry_run\":true,\"files\":[\"a\"],\"from\":\"0.1.6\",\"notes\":[],\"project\":"
-              "\"demo\",\"render\":null,\"staged\":false,\"to\":\"0.2.0\"}");
+              "\"demo\",\"staged\":false,\"to\":\"0.2.0\"}");
 }
 
 }  // namespace
