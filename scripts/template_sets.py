@@ -4,8 +4,9 @@
   template_sets.py digest DIR   print the digest of one template tree
   template_sets.py check        every recorded set is present and unchanged, templates/ is the
                                 set of the version in CMakeLists.txt, and nothing is unrecorded
-  template_sets.py freeze       after a release: copy templates/ to template-sets/VERSION and
-                                record it, so the next version's templates may change
+  template_sets.py freeze NEXT  after a release: copy templates/ to template-sets/VERSION,
+                                record it, and make NEXT this tree's version, so that the
+                                templates may change
 
 A set's digest is SHA-256 over its files in byte order of their paths, each as the path, a NUL,
 its length in decimal, a NUL and its bytes.
@@ -81,20 +82,23 @@ def check() -> int:
     return 1 if problems else 0
 
 
-def freeze() -> int:
-    recorded = rows()
-    identity, sha, _ = recorded[0]
+def freeze(next_version: str) -> int:
+    identity, sha, _ = rows()[0]
     target = SETS / identity
-    if target.exists():
-        print(f"{target} exists already", file=sys.stderr)
+    if target.exists() or not re.fullmatch(r"[0-9]+\.[0-9]+\.[0-9]+", next_version):
+        print(f"{target} exists already, or {next_version} is not X.Y.Z", file=sys.stderr)
         return 1
     shutil.copytree(ROOT / "templates", target)
     lines = RECORD.read_text().splitlines()
     at = next(i for i, l in enumerate(lines) if l.startswith(identity + "\t"))
     lines[at] = f"{identity}\t{sha}\ttarnwick {identity}"
-    lines.insert(at, f"NEXT\t{sha}\ttemplates/")
+    lines.insert(at, f"{next_version}\t{sha}\ttemplates/")
     RECORD.write_text("\n".join(lines) + "\n")
-    print(f"froze {identity}; set the new version in CMakeLists.txt and in the NEXT row of {RECORD}")
+    cmake = ROOT / "CMakeLists.txt"
+    cmake.write_text(
+        re.sub(r"project\(tarnwick VERSION [0-9.]+", f"project(tarnwick VERSION {next_version}",
+               cmake.read_text(), count=1))
+    print(f"froze {identity} in {target}; this tree is now {next_version}")
     return 0
 
 
@@ -103,8 +107,8 @@ if __name__ == "__main__":
         print(digest(pathlib.Path(sys.argv[2])))
     elif sys.argv[1:] == ["check"]:
         sys.exit(check())
-    elif sys.argv[1:] == ["freeze"]:
-        sys.exit(freeze())
+    elif len(sys.argv) == 3 and sys.argv[1] == "freeze":
+        sys.exit(freeze(sys.argv[2]))
     else:
         print(__doc__, file=sys.stderr)
         sys.exit(2)

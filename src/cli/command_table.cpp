@@ -163,8 +163,7 @@ constexpr std::array kUpdateArgs{
                             "Change the Cargo/LICENSE author."),
     option<&Update::tap>("tap", "OWNER/NAME", "Change the Homebrew tap (OWNER/homebrew-NAME)",
                          "Change the Homebrew tap repository (OWNER/homebrew-NAME)."),
-    flag<&Update::pypi>("pypi", "Add the PyPI/maturin pipeline",
-                        "Add the PyPI/maturin pipeline."),
+    flag<&Update::pypi>("pypi", "Add the PyPI/maturin pipeline", "Add the PyPI/maturin pipeline."),
     flag<&Update::no_pypi>("no-pypi", "Remove the PyPI/maturin pipeline",
                            "Remove the PyPI/maturin pipeline."),
 };

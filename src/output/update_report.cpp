@@ -11,7 +11,9 @@ std::string count_of(std::size_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::string shown(std::string_view text) { return escape_non_printable(text); }
+std::string shown(std::string_view text) {
+    return escape_non_printable(text);
+}
 
 void list_lines(std::string& text, const char* title, const std::vector<std::string>& items) {
     if (items.empty()) return;
@@ -56,9 +58,9 @@ std::string render_update_text(const UpdateReport& report) {
         text = "The update of " + project + " " + between + " stopped on " +
                count_of(report.conflicts.size(), "conflict", "conflicts") +
                "; the merge is left in progress on " + shown(report.branch);
-        conflict_lines(text, "Conflicts (markers: <<<<<<< your branch, >>>>>>> tarnwick " +
-                                 report.to + "):",
-                       report);
+        conflict_lines(
+            text, "Conflicts (markers: <<<<<<< your branch, >>>>>>> tarnwick " + report.to + "):",
+            report);
         list_lines(text, "Merged cleanly:", report.files);
         text += "\nTo finish: edit the conflicted files, `git add` them, then `git commit`";
         text += "\nTo abort: `git merge --abort` returns to your commit";
@@ -66,8 +68,9 @@ std::string render_update_text(const UpdateReport& report) {
         text = "Merged " + project + " " + between + " into the index without committing: " +
                count_of(report.files.size(), "file", "files") + " changed";
         list_lines(text, "Changed:", report.files);
-        text += "\nTo review: `git diff --cached`; to finish: `git commit`; to drop it: `git "
-                "merge --abort`";
+        text +=
+            "\nTo review: `git diff --cached`; to finish: `git commit`; to drop it: `git "
+            "merge --abort`";
     } else {
         text = "Updated " + project + " " + between + ": " +
                count_of(report.files.size(), "file", "files") + " changed";

@@ -17,17 +17,17 @@ struct UpdateConflict {
 };
 
 struct UpdateReport {
-    std::string project;  // the PATH argument in display form
-    std::string from;     // the identity of the base's template set
-    std::string to;       // the identity of this tarnwick's template set
-    std::string base;     // how the base was found: the record, the first commit, or --from
+    std::string project;      // the PATH argument in display form
+    std::string from;         // the identity of the base's template set
+    std::string to;           // the identity of this tarnwick's template set
+    std::string base;         // how the base was found: the record, the first commit, or --from
     TemplateContext answers;  // what the new render used
     std::string branch;       // the user's branch
     bool dry_run = false;
-    bool current = false;  // same set, same answers: nothing to do
-    bool staged = false;   // --no-commit: the merge is in the index, not committed
-    std::optional<std::string> commit;  // the merge commit, when made
-    std::vector<std::string> files;     // changed (or that would change) cleanly; sorted
+    bool current = false;                   // same set, same answers: nothing to do
+    bool staged = false;                    // --no-commit: the merge is in the index, not committed
+    std::optional<std::string> commit;      // the merge commit, when made
+    std::vector<std::string> files;         // changed (or that would change) cleanly; sorted
     std::vector<UpdateConflict> conflicts;  // sorted by path
     std::vector<std::string> notes;
 };

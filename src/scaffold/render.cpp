@@ -62,7 +62,9 @@ Status render_file(const TemplateFile& file, const std::string& destination,
 
 }  // namespace
 
-std::string default_tap(std::string_view owner) { return std::string(owner) + "/homebrew-tap"; }
+std::string default_tap(std::string_view owner) {
+    return std::string(owner) + "/homebrew-tap";
+}
 
 std::string tap_short_name(std::string_view tap) {
     constexpr std::string_view kPrefix = "homebrew-";
@@ -70,7 +72,8 @@ std::string tap_short_name(std::string_view tap) {
     if (slash == std::string_view::npos || !tap.substr(slash + 1).starts_with(kPrefix)) {
         return std::string(tap);
     }
-    return std::string(tap.substr(0, slash + 1)) + std::string(tap.substr(slash + 1 + kPrefix.size()));
+    return std::string(tap.substr(0, slash + 1)) +
+           std::string(tap.substr(slash + 1 + kPrefix.size()));
 }
 
 std::string cut_sections(std::string_view text, bool pypi) {

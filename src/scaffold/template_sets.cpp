@@ -9,6 +9,8 @@ const TemplateSet* find_template_set(std::string_view identity) {
     return nullptr;
 }
 
-const TemplateDir& template_root() { return *template_sets().front().root; }
+const TemplateDir& template_root() {
+    return *template_sets().front().root;
+}
 
 }  // namespace tarnwick

@@ -22,13 +22,20 @@ std::optional<std::string> after_spaces(std::string_view record, int n) {
 // `git status`'s names for the stages an unmerged path has (1 base, 2 ours, 3 theirs).
 const char* kind_of(unsigned stages) {
     switch (stages) {
-        case 0b111: return "both modified";
-        case 0b110: return "both added";
-        case 0b011: return "deleted by them";
-        case 0b101: return "deleted by us";
-        case 0b010: return "added by us";
-        case 0b100: return "added by them";
-        default: return "both deleted";
+        case 0b111:
+            return "both modified";
+        case 0b110:
+            return "both added";
+        case 0b011:
+            return "deleted by them";
+        case 0b101:
+            return "deleted by us";
+        case 0b010:
+            return "added by us";
+        case 0b100:
+            return "added by them";
+        default:
+            return "both deleted";
     }
 }
 

@@ -61,7 +61,8 @@ Result<ProjectRecord> parse_project_record(std::string_view text) {
         line = trim(line);
         if (line.empty() || line.starts_with('#')) continue;
         if (line.starts_with('[')) {
-            if (line != "[template]" && line != "[answers]") return malformed(number, "unknown table");
+            if (line != "[template]" && line != "[answers]")
+                return malformed(number, "unknown table");
             table = line.substr(1, line.size() - 2);
             continue;
         }
@@ -78,13 +79,15 @@ Result<ProjectRecord> parse_project_record(std::string_view text) {
         const bool boolean = key == "pypi";
         if (!slot->value || slot->value->flag.has_value() != boolean) {
             return malformed(number, boolean ? "pypi must be true or false"
-                                             : std::string(key) + " must be a string in double "
-                                                                  "quotes, without escapes");
+                                             : std::string(key) +
+                                                   " must be a string in double "
+                                                   "quotes, without escapes");
         }
     }
     for (const Slot& s : slots) {
         if (!s.value) {
-            return malformed(number, "no " + std::string(s.key) + " in [" + std::string(s.table) + "]");
+            return malformed(number,
+                             "no " + std::string(s.key) + " in [" + std::string(s.table) + "]");
         }
     }
     ProjectRecord record;
@@ -121,7 +124,8 @@ Status check_answers(const TemplateContext& answers, std::string_view origin) {
     if (checked) return Ok{};
     return CliError::git("the answers " + std::string(origin) +
                          " break the rules `tarnwick new` holds them to, so they cannot be "
-                         "rendered: " + checked.error().message());
+                         "rendered: " +
+                         checked.error().message());
 }
 
 }  // namespace tarnwick

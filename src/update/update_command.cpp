@@ -29,9 +29,9 @@
 #include "scaffold/lockfile.hpp"
 #include "scaffold/option_values.hpp"
 #include "scaffold/template_tree.hpp"
+#include "scaffold/template_values.hpp"
 #include "update/git_output.hpp"
 #include "update/git_query.hpp"
-#include "scaffold/template_values.hpp"
 #include "update/project_record.hpp"
 #include "update/render_answers.hpp"
 #include "update/renders.hpp"
@@ -289,9 +289,8 @@ Result<const TemplateSet*> set_named(std::string_view identity, std::string_view
     const auto release = release_of(identity);
     const auto ours = release_of(kVersion);
     if (release && ours && *ours < *release) {
-        return CliError::git("the project was made by tarnwick " +
-                             escape_non_printable(identity) + ", newer than this tarnwick " +
-                             std::string(kVersion) +
+        return CliError::git("the project was made by tarnwick " + escape_non_printable(identity) +
+                             ", newer than this tarnwick " + std::string(kVersion) +
                              "; update tarnwick itself rather than taking the project back");
     }
     return CliError::git(std::string(where) + " names the template set " +
@@ -349,7 +348,9 @@ Result<std::vector<std::string>> differing_files(const std::string& a, const std
     return differ;
 }
 
-std::string short_id(const std::string& commit) { return commit.substr(0, 12); }
+std::string short_id(const std::string& commit) {
+    return commit.substr(0, 12);
+}
 
 // A project made before records: the set and answers of its first commit, accepted only when a
 // render of that set with those answers gives that commit's files exactly. The Rust files went
@@ -359,7 +360,8 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
                    const std::optional<std::string>& from) {
     const std::string how_to_name =
         "; if you know which tarnwick made it, name its template set: `tarnwick update --from "
-        "VERSION` (one of " + known_sets() + ")";
+        "VERSION` (one of " +
+        known_sets() + ")";
     auto shallow = git_stdout({project.top, {}}, {"rev-parse", "--is-shallow-repository"});
     if (!shallow) return std::move(shallow).error();
     if (!from && trim(*shallow) == "true") {
@@ -409,8 +411,7 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
                     "the first commit " + short_id(first->commit) + ", made by tarnwick " +
                         std::string(set.identity)};
     }
-    return CliError::git("the first commit " + short_id(first->commit) + " of " +
-                         project.display +
+    return CliError::git("the first commit " + short_id(first->commit) + " of " + project.display +
                          " is not what any tarnwick release renders with the answers it holds "
                          "(its files were edited, or it was made otherwise), so the base of "
                          "the merge cannot be known" +
@@ -424,14 +425,15 @@ Result<Base> find_base(const Project& project, const ScratchDir& scratch,
     if (!shown) return std::move(shown).error();
     if (!shown->success) return adopt(project, scratch, formatting, from);
     if (!shown->stdout_was_utf8) {
-        return CliError::git(std::string(kRecordFile) + " is not UTF-8 text; restore the file "
-                                                        "as tarnwick wrote it");
+        return CliError::git(std::string(kRecordFile) +
+                             " is not UTF-8 text; restore the file "
+                             "as tarnwick wrote it");
     }
     auto record = parse_project_record(shown->stdout_text);
     if (!record) return std::move(record).error();
     TARNWICK_TRY(check_answers(record->answers, "in " + std::string(kRecordFile)));
-    auto set = set_named(from.value_or(record->template_set),
-                         from ? "--from" : std::string(kRecordFile));
+    auto set =
+        set_named(from.value_or(record->template_set), from ? "--from" : std::string(kRecordFile));
     if (!set) return std::move(set).error();
     return Base{*set, std::move(record->answers),
                 from ? "--from " + *from : std::string(kRecordFile)};
@@ -485,8 +487,8 @@ Status refuse_collisions(const Project& project, const std::vector<std::string>&
     }
     if (in_the_way.empty()) return Ok{};
     return CliError::git("the update adds " + some_paths(in_the_way) +
-                         ", but an untracked or ignored file is in the way in " +
-                         project.display + "; move it aside or commit it" + std::string(kAgain));
+                         ", but an untracked or ignored file is in the way in " + project.display +
+                         "; move it aside or commit it" + std::string(kAgain));
 }
 
 struct Identity {
@@ -517,8 +519,8 @@ Result<std::string> write_tree(const Project& project, const std::string& render
     const GitCall git{render_root, env};
     if (!project.prefix.empty()) {
         TARNWICK_TRY(git_stdout(git, no_hooks({"read-tree", "HEAD"})));
-        TARNWICK_TRY(git_stdout(
-            git, no_hooks({"rm", "-r", "-q", "--cached", "--ignore-unmatch", "--", project.prefix})));
+        TARNWICK_TRY(git_stdout(git, no_hooks({"rm", "-r", "-q", "--cached", "--ignore-unmatch",
+                                               "--", project.prefix})));
     }
     std::vector<std::string> add = {"add", "-f", "--"};
     for (const std::string& file : files) add.push_back(project.prefix + file);
@@ -575,8 +577,7 @@ Status dry_merge(const Project& project, const Head& head, const Renders& render
     const std::string repo = scratch / "dry.git";
     TARNWICK_TRY(git_stdout({scratch.path(), {}}, {"init", "-q", "--bare", "--template=", repo}));
     std::vector<std::string> union_files = renders.base_files;
-    union_files.insert(union_files.end(), renders.target_files.begin(),
-                       renders.target_files.end());
+    union_files.insert(union_files.end(), renders.target_files.begin(), renders.target_files.end());
     std::sort(union_files.begin(), union_files.end());
     union_files.erase(std::unique(union_files.begin(), union_files.end()), union_files.end());
     std::vector<std::string> head_side;
@@ -584,13 +585,14 @@ Status dry_merge(const Project& project, const Head& head, const Renders& render
                           renders.head_files.end(), std::back_inserter(head_side));
     const std::string head_root = scratch / "head";
     if (!head_side.empty()) {
-        TARNWICK_TRY(check_out_project(project, head.commit, scratch / "head.index", head_root,
-                                       head_side));
+        TARNWICK_TRY(
+            check_out_project(project, head.commit, scratch / "head.index", head_root, head_side));
     }
     auto tree_of = [&](const std::string& dir, const std::vector<std::string>& files,
                        const std::string& name) -> Result<std::string> {
-        const GitCall git{dir, {"GIT_DIR=" + repo, "GIT_WORK_TREE=" + dir,
-                                "GIT_INDEX_FILE=" + (scratch / (name + ".index"))}};
+        const GitCall git{dir,
+                          {"GIT_DIR=" + repo, "GIT_WORK_TREE=" + dir,
+                           "GIT_INDEX_FILE=" + (scratch / (name + ".index"))}};
         if (!files.empty()) {
             std::vector<std::string> add = {"add", "-f", "--"};
             add.insert(add.end(), files.begin(), files.end());
@@ -609,9 +611,10 @@ Status dry_merge(const Project& project, const Head& head, const Renders& render
     auto target_tree = tree_of(target_dir, renders.target_files, "dry-target");
     if (!target_tree) return std::move(target_tree).error();
 
-    const GitCall git{scratch.path(),
-                      {"GIT_DIR=" + repo, "GIT_AUTHOR_NAME=tarnwick", "GIT_AUTHOR_EMAIL=tarnwick@localhost",
-                       "GIT_COMMITTER_NAME=tarnwick", "GIT_COMMITTER_EMAIL=tarnwick@localhost"}};
+    const GitCall git{
+        scratch.path(),
+        {"GIT_DIR=" + repo, "GIT_AUTHOR_NAME=tarnwick", "GIT_AUTHOR_EMAIL=tarnwick@localhost",
+         "GIT_COMMITTER_NAME=tarnwick", "GIT_COMMITTER_EMAIL=tarnwick@localhost"}};
     auto base = commit_tree(git, *base_tree, std::nullopt, "base");
     if (!base) return std::move(base).error();
     auto ours = commit_tree(git, *head_tree, *base, "ours");
@@ -630,7 +633,8 @@ Status dry_merge(const Project& project, const Head& head, const Renders& render
         if (!unmerged) return git_failure(*run);
         report.conflicts.clear();
         for (const Unmerged& u : *unmerged) report.conflicts.push_back({u.path, u.kind});
-        auto diff = git_stdout(git, {"diff", "--name-only", "--no-renames", "-z", *ours, pieces[0]});
+        auto diff =
+            git_stdout(git, {"diff", "--name-only", "--no-renames", "-z", *ours, pieces[0]});
         if (!diff) return std::move(diff).error();
         auto files = split_nul(*diff);
         std::sort(files.begin(), files.end());
@@ -670,8 +674,8 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                   const CargoToolchain& toolchain, UpdateReport& report) {
     auto identity = user_identity(project, target);
     if (!identity) return std::move(identity).error();
-    auto base_tree = write_tree(project, renders.base_root, renders.base_files,
-                                scratch / "base.index", {});
+    auto base_tree =
+        write_tree(project, renders.base_root, renders.base_files, scratch / "base.index", {});
     if (!base_tree) return std::move(base_tree).error();
     auto target_tree = write_tree(project, renders.target_root, renders.target_files,
                                   scratch / "target.index", {});
@@ -681,9 +685,10 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     const std::string message =
         "chore: update " + target.name + " with tarnwick " + std::string(kVersion);
     TARNWICK_TRY(git_stdout(git, {"update-ref", "ORIG_HEAD", head.commit}));
-    auto merged = git_run({project.top, {"GITHEAD_" + head.commit + "=" + head.branch,
-                                         "GITHEAD_" + *target_tree + "=" + label}},
-                          {"merge-recursive", *base_tree, "--", head.commit, *target_tree});
+    auto merged = git_run(
+        {project.top,
+         {"GITHEAD_" + head.commit + "=" + head.branch, "GITHEAD_" + *target_tree + "=" + label}},
+        {"merge-recursive", *base_tree, "--", head.commit, *target_tree});
     if (!merged) return std::move(merged).error();
     auto unmerged_out = git_stdout(git, {"ls-files", "-u", "-z"});
     if (!unmerged_out) return std::move(unmerged_out).error();
@@ -784,7 +789,8 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     if (::mkdir(formatting.config_dir.c_str(), 0700) != 0) {
         return CliError::io(formatting.config_dir + ": " + OsError{errno}.text());
     }
-    auto config = open_fd(formatting.config_dir + "/rustfmt.toml", O_WRONLY | O_CREAT | O_EXCL, 0600);
+    auto config =
+        open_fd(formatting.config_dir + "/rustfmt.toml", O_WRONLY | O_CREAT | O_EXCL, 0600);
     if (!config) return CliError::io(formatting.config_dir + ": " + config.error().text());
     auto base = find_base(*project, dir, formatting, args.from);
     if (!base) return std::move(base).error();

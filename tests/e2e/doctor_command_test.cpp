@@ -256,8 +256,7 @@ TEST_F(DoctorCommand, StartsOnlyReadOnlyCommands) {
 TEST_F(DoctorCommand, FindsStaleWorkflowsInAProjectFromEarlierTemplates) {
     spy_rust();
     // The earlier template set, rendered as `new` rendered it then.
-    const std::filesystem::path root =
-        std::string(TARNWICK_SOURCE_DIR) + "/template-sets/0.1.6";
+    const std::filesystem::path root = std::string(TARNWICK_SOURCE_DIR) + "/template-sets/0.1.6";
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
         if (!entry.is_regular_file()) continue;
         std::string rel = entry.path().lexically_relative(root).string();

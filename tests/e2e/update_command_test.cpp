@@ -2,11 +2,10 @@
 // tarnwick (the template set of 0.1.6, rendered by the same rules and committed as `new`
 // committed it then, without a record), and one made by today's `new`, which records its set
 // and answers in .tarnwick.toml. Then their users edit, amend, squash, rebase, clone and move.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
-
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -28,7 +27,9 @@ constexpr const char* kParagraph = "\nA paragraph of my own.\n";
 constexpr const char* kFunction = "\npub fn mine() -> u8 {\n    7\n}\n";
 constexpr const char* kTarget = "\nmine:\n\techo mine\n";
 
-TemplateContext answers(bool pypi) { return demo_answers(pypi); }
+TemplateContext answers(bool pypi) {
+    return demo_answers(pypi);
+}
 
 // A set rendered into dir with the demo answers, as `new` rendered it then.
 void render_set(const std::string& identity, const std::string& dir, bool pypi,
@@ -62,7 +63,9 @@ std::vector<std::string> strings(const Json& array) {
     return array.get<std::vector<std::string>>();
 }
 
-std::string conflicts_of(const Json& report) { return report["conflicts"].dump(); }
+std::string conflicts_of(const Json& report) {
+    return report["conflicts"].dump();
+}
 
 class UpdateCommand : public ScaffoldRun {
 protected:
@@ -84,9 +87,9 @@ protected:
 
     // demo as today's `new` makes it, with its record.
     void make_today(const std::vector<std::string>& extra = {}) {
-        std::vector<std::string> args = {"new",   "demo",           "--owner",
-                                         "acme",  "--description", "A demo tool.",
-                                         "--author", "Ada Lovelace <ada@example.com>"};
+        std::vector<std::string> args = {
+            "new",           "demo",         "--owner",  "acme",
+            "--description", "A demo tool.", "--author", "Ada Lovelace <ada@example.com>"};
         args.insert(args.end(), extra.begin(), extra.end());
         auto r = tarnwick(args);
         ASSERT_EQ(r.exit_code, 0) << r.err;
@@ -182,7 +185,8 @@ TEST_F(UpdateCommand, AnAdoptedProjectKeepsEveryEditAndMatchesAFreshRender) {
     EXPECT_FALSE(report["current"].get<bool>());
     EXPECT_EQ(report["from"], "0.1.6");
     EXPECT_EQ(report["to"], "0.2.0");
-    EXPECT_EQ(report["base"], "the first commit " + root.substr(0, 12) + ", made by tarnwick 0.1.6");
+    EXPECT_EQ(report["base"],
+              "the first commit " + root.substr(0, 12) + ", made by tarnwick 0.1.6");
     EXPECT_EQ(report["answers"]["owner"], "acme");
     EXPECT_EQ(report["answers"]["tap"], "acme/homebrew-tap");
     EXPECT_EQ(report["commit"], rev("HEAD"));
@@ -596,18 +600,18 @@ TEST_F(UpdateCommand, CommitsAreSignedAsTheUserSigns) {
     ASSERT_EQ(made.exit_code, 0) << made.err;
     const std::string pub = read_file(key + ".pub");
     write_file(home() + "/allowed", "ada@example.com " + pub);
-    for (const std::vector<std::string>& setting :
-         std::vector<std::vector<std::string>>{{"gpg.format", "ssh"},
-                                               {"user.signingKey", key},
-                                               {"commit.gpgSign", "true"},
-                                               {"gpg.ssh.allowedSignersFile", home() + "/allowed"}}) {
+    for (const std::vector<std::string>& setting : std::vector<std::vector<std::string>>{
+             {"gpg.format", "ssh"},
+             {"user.signingKey", key},
+             {"commit.gpgSign", "true"},
+             {"gpg.ssh.allowedSignersFile", home() + "/allowed"}}) {
         git(project(), {"config", setting[0], setting[1]});
     }
     const std::string tools = tools_with({"ssh-keygen"});
 
     Json report = update_json({}, tools);
-    auto verified = run_program("git", {"-C", project(), "verify-commit", "HEAD"},
-                                default_env(home()), {});
+    auto verified =
+        run_program("git", {"-C", project(), "verify-commit", "HEAD"}, default_env(home()), {});
     EXPECT_EQ(verified.exit_code, 0) << verified.err;
     EXPECT_EQ(report["commit"], rev("HEAD"));
 
@@ -662,7 +666,8 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              write_file(project() + "/.github/dependabot.yml", "mine\n");
          },
          "git: the update adds .github/dependabot.yml, but an untracked or ignored file is in "
-         "the way in demo; move it aside or commit it" + again},
+         "the way in demo; move it aside or commit it" +
+             again},
         {"ignored file where the update adds one",
          [&] {
              make_earlier(true);
@@ -694,9 +699,9 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
          [&] {
              make_today();
              const std::string record = read_file(project() + "/.tarnwick.toml");
-             write_file(project() + "/.tarnwick.toml",
-                        record.substr(0, record.find("0.2.0")) + "9.1.0" +
-                            record.substr(record.find("0.2.0") + 5));
+             write_file(project() + "/.tarnwick.toml", record.substr(0, record.find("0.2.0")) +
+                                                           "9.1.0" +
+                                                           record.substr(record.find("0.2.0") + 5));
              commit_all("from the future");
          },
          "git: the project was made by tarnwick 9.1.0, newer than this tarnwick 0.2.0"},
@@ -705,9 +710,8 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              make_today();
              const std::string record = read_file(project() + "/.tarnwick.toml");
              const auto at = record.find("A demo tool.");
-             write_file(project() + "/.tarnwick.toml", record.substr(0, at) +
-                                                           "x ${{ secrets.X }}" +
-                                                           record.substr(at + 12));
+             write_file(project() + "/.tarnwick.toml",
+                        record.substr(0, at) + "x ${{ secrets.X }}" + record.substr(at + 12));
              commit_all("crafted");
          },
          "git: the answers in .tarnwick.toml break the rules `tarnwick new` holds them to"},
@@ -755,9 +759,10 @@ TEST_F(UpdateCommand, GitOlderThanTheMergeItNeedsIsRefusedFirst) {
     const std::string tools = tools_with({});
     const std::string real_git = std::filesystem::read_symlink(tools + "/git").string();
     std::filesystem::remove(tools + "/git");
-    write_file(tools + "/git", "#!/bin/sh\n[ \"$1\" = --version ] && { echo 'git version 2.37.0'; "
-                               "exit 0; }\necho ran >> \"" + work("git.log") + "\"\nexec " +
-                                   real_git + " \"$@\"\n");
+    write_file(tools + "/git",
+               "#!/bin/sh\n[ \"$1\" = --version ] && { echo 'git version 2.37.0'; "
+               "exit 0; }\necho ran >> \"" +
+                   work("git.log") + "\"\nexec " + real_git + " \"$@\"\n");
     ::chmod((tools + "/git").c_str(), 0755);
     auto r = update({}, tools, "nowhere");
     EXPECT_EQ(r.exit_code, 2);
@@ -790,7 +795,10 @@ TEST_F(UpdateCommand, CargoLockFollowsAChangedManifest) {
         std::vector<std::string> notes;
     };
     const std::vector<Row> rows = {
-        {"same manifest, cargo is not run for the lock", {"--tap", "acme/homebrew-x"}, true, kLock,
+        {"same manifest, cargo is not run for the lock",
+         {"--tap", "acme/homebrew-x"},
+         true,
+         kLock,
          {}},
         {"new manifest, no cargo", {"--owner", "kestrel-labs"}, false, kLock, {kNote}},
         {"new manifest, lock refreshed", {"--owner", "kestrel-labs"}, true, "# refreshed\n", {}},
@@ -818,10 +826,9 @@ TEST_F(UpdateCommand, RunsFromInsideTheProjectWithATextReport) {
     options.cwd = project() + "/src";
     auto r = tarnwick({"update", "-o", "text"}, options);
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    std::string expected = "Updated . from tarnwick 0.1.6 to 0.2.0: " +
-                           std::to_string(changed_files(true).size()) +
-                           " files changed, merge commit " + rev("HEAD").substr(0, 12) +
-                           "\nChanged:\n";
+    std::string expected =
+        "Updated . from tarnwick 0.1.6 to 0.2.0: " + std::to_string(changed_files(true).size()) +
+        " files changed, merge commit " + rev("HEAD").substr(0, 12) + "\nChanged:\n";
     for (const std::string& file : changed_files(true)) expected += "  - " + file + "\n";
     expected +=
         "To undo: `git reset --hard ORIG_HEAD`\nAnswers: name demo, owner acme, description \"A "

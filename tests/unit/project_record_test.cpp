@@ -1,12 +1,13 @@
 // The project's record: read exactly as the templates write it, and its answers held to the
 // rules `new` holds them to; the embedded template sets it names.
+#include "update/project_record.hpp"
+
 #include <gtest/gtest.h>
 
 #include "core/product.hpp"
 #include "process/git_version.hpp"
 #include "scaffold/render.hpp"
 #include "scaffold/template_tree.hpp"
-#include "update/project_record.hpp"
 
 using namespace tarnwick;
 
@@ -23,10 +24,17 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 }
 
 TEST(ProjectRecord, ReadsTheRecordTheTemplatesWrite) {
-    TemplateContext answers{.name = "my-tool", .name_snake = "my_tool", .name_pascal = "MyTool",
-                            .description = "Counts things.", .owner = "acme",
-                            .author = "Ada <ada@example.com>", .author_fields = "", .year = "2024",
-                            .pypi = true, .tap = "acme/homebrew-tap", .template_set = "0.2.0"};
+    TemplateContext answers{.name = "my-tool",
+                            .name_snake = "my_tool",
+                            .name_pascal = "MyTool",
+                            .description = "Counts things.",
+                            .owner = "acme",
+                            .author = "Ada <ada@example.com>",
+                            .author_fields = "",
+                            .year = "2024",
+                            .pypi = true,
+                            .tap = "acme/homebrew-tap",
+                            .template_set = "0.2.0"};
     const TemplateFile* file = nullptr;
     for (const TemplateEntry& e : template_root().entries) {
         if (e.file && e.file->path == ".tarnwick.toml.tmpl") file = e.file;

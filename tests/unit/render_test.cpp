@@ -219,8 +219,8 @@ TEST(RenderTree, EmbeddedTreeListsEighteenFilesInWriteOrder) {
     std::vector<std::string> written;
     ASSERT_TRUE(render_tree(template_root(), scratch / "demo", sample_context(), written).ok());
     EXPECT_EQ(written, (std::vector<std::string>{
-                           ".gitignore", ".tarnwick.toml", "Cargo.toml", "LICENSE", "Makefile", "README.md",
-                           "prek.toml", "pyproject.toml", ".github/dependabot.yml",
+                           ".gitignore", ".tarnwick.toml", "Cargo.toml", "LICENSE", "Makefile",
+                           "README.md", "prek.toml", "pyproject.toml", ".github/dependabot.yml",
                            ".github/workflows/ci.yml", ".github/workflows/release.yml",
                            "schemas/ordoval-v0.3.json", "src/error.rs", "src/lib.rs", "src/main.rs",
                            "src/schema.rs", "tests/cli.rs", "tests/conformance.rs"}));

@@ -65,21 +65,20 @@ TEST(RenderAnswers, AMissingOrBrokenLineIsNamed) {
 
 TEST(GitOutput, UnmergedPathsTakeGitStatusKindsFromTheirStages) {
     const std::vector<std::string> records = {
-        "100644 a1 1\tREADME.md", "100644 a2 2\tREADME.md", "100644 a3 3\tREADME.md",
-        "100644 b2 2\tadded", "100644 b3 3\tadded",
-        "100644 c1 1\tgone ours", "100644 c3 3\tgone ours",
-        "100644 d1 1\tgone theirs", "100644 d2 2\tgone theirs",
+        "100644 a1 1\tREADME.md",  "100644 a2 2\tREADME.md",   "100644 a3 3\tREADME.md",
+        "100644 b2 2\tadded",      "100644 b3 3\tadded",       "100644 c1 1\tgone ours",
+        "100644 c3 3\tgone ours",  "100644 d1 1\tgone theirs", "100644 d2 2\tgone theirs",
         "100644 e3 3\tonly theirs"};
     auto paths = unmerged_paths(records);
     ASSERT_TRUE(paths);
     std::vector<std::pair<std::string, std::string>> got;
     for (const Unmerged& u : *paths) got.emplace_back(u.path, u.kind);
-    EXPECT_EQ(got, (std::vector<std::pair<std::string, std::string>>{
-                       {"README.md", "both modified"},
-                       {"added", "both added"},
-                       {"gone ours", "deleted by us"},
-                       {"gone theirs", "deleted by them"},
-                       {"only theirs", "added by them"}}));
+    EXPECT_EQ(got,
+              (std::vector<std::pair<std::string, std::string>>{{"README.md", "both modified"},
+                                                                {"added", "both added"},
+                                                                {"gone ours", "deleted by us"},
+                                                                {"gone theirs", "deleted by them"},
+                                                                {"only theirs", "added by them"}}));
     for (const char* broken : {"100644 a1 4\tx", "100644 a1 1 x", "garbage"}) {
         SCOPED_TRACE(broken);
         EXPECT_FALSE(unmerged_paths({broken}));
@@ -116,10 +115,17 @@ UpdateReport sample_report() {
     report.to = "0.2.0";
     report.base = ".tarnwick.toml";
     report.branch = "main";
-    report.answers = {.name = "demo", .name_snake = "demo", .name_pascal = "Demo",
-                      .description = "A \x1b[31mred\x1b[0m tool", .owner = "acme",
-                      .author = "Ada", .author_fields = "", .year = "2024", .pypi = false,
-                      .tap = "acme/homebrew-tap", .template_set = "0.2.0"};
+    report.answers = {.name = "demo",
+                      .name_snake = "demo",
+                      .name_pascal = "Demo",
+                      .description = "A \x1b[31mred\x1b[0m tool",
+                      .owner = "acme",
+                      .author = "Ada",
+                      .author_fields = "",
+                      .year = "2024",
+                      .pypi = false,
+                      .tap = "acme/homebrew-tap",
+                      .template_set = "0.2.0"};
     return report;
 }
 
@@ -143,7 +149,8 @@ TEST(UpdateReport, TextForEachOutcome) {
          },
          "Dry run: updating demo from tarnwick 0.1.6 to 0.2.0 would change 2 files, with 1 "
          "conflict\nWould merge cleanly:\n  - src/lib.rs\nWould conflict:\n  - README.md (both "
-         "modified)\n" + answers},
+         "modified)\n" +
+             answers},
         {"conflict",
          [](UpdateReport& r) {
              r.files = {"Cargo.toml"};
@@ -153,7 +160,8 @@ TEST(UpdateReport, TextForEachOutcome) {
          "left in progress on main\nConflicts (markers: <<<<<<< your branch, >>>>>>> tarnwick "
          "0.2.0):\n  - README.md (both modified)\n  - ci.yml (deleted by us)\nMerged "
          "cleanly:\n  - Cargo.toml\nTo finish: edit the conflicted files, `git add` them, then "
-         "`git commit`\nTo abort: `git merge --abort` returns to your commit\n" + answers},
+         "`git commit`\nTo abort: `git merge --abort` returns to your commit\n" +
+             answers},
         {"staged",
          [](UpdateReport& r) {
              r.staged = true;
@@ -161,7 +169,8 @@ TEST(UpdateReport, TextForEachOutcome) {
          },
          "Merged demo from tarnwick 0.1.6 to 0.2.0 into the index without committing: 1 file "
          "changed\nChanged:\n  - README.md\nTo review: `git diff --cached`; to finish: `git "
-         "commit`; to drop it: `git merge --abort`\n" + answers + "\nNext: `make check`"},
+         "commit`; to drop it: `git merge --abort`\n" +
+             answers + "\nNext: `make check`"},
         {"committed, with a note",
          [](UpdateReport& r) {
              r.files = {"README.md"};
