@@ -28,6 +28,7 @@
 #include "scaffold/destination.hpp"
 #include "scaffold/lockfile.hpp"
 #include "scaffold/option_values.hpp"
+#include "scaffold/render.hpp"
 #include "scaffold/template_tree.hpp"
 #include "scaffold/template_values.hpp"
 #include "update/git_output.hpp"
@@ -388,11 +389,16 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
     bool first_formatted = false;
     int attempt = 0;
     for (const TemplateSet& set : template_sets()) {
+        // Rendered plain first: most sets differ in their file list or in a file that no
+        // formatter touches, and are ruled out without running cargo.
         const std::string dir = scratch / ("candidate-" + std::to_string(attempt++));
-        auto files = render_formatted(set, *answers, dir, formatting);
-        if (!files) return std::move(files).error();
-        if (*files != first_files) continue;
-        auto differ = differing_files(dir, first->dir, *files);
+        TemplateContext context = *answers;
+        context.template_set = std::string(set.identity);
+        std::vector<std::string> files;
+        TARNWICK_TRY(render_tree(*set.root, dir, context, files));
+        std::sort(files.begin(), files.end());
+        if (files != first_files) continue;
+        auto differ = differing_files(dir, first->dir, files);
         if (!differ) return std::move(differ).error();
         if (std::any_of(differ->begin(), differ->end(),
                         [](const std::string& f) { return !f.ends_with(".rs"); })) {
@@ -403,6 +409,7 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
                 format_project(first->dir, formatting.toolchain, formatting.config_dir);
                 first_formatted = true;
             }
+            format_project(dir, formatting.toolchain, formatting.config_dir);
             differ = differing_files(dir, first->dir, *differ);
             if (!differ) return std::move(differ).error();
             if (!differ->empty()) continue;

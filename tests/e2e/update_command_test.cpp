@@ -380,6 +380,30 @@ TEST_F(UpdateCommand, AnAmendedEarlierRootIsRefusedUntilItsSetIsNamed) {
         << unknown.err;
 }
 
+// The Rust files of a first commit went through the rustfmt of that day. A stand-in cargo whose
+// `fmt` drops trailing blank lines stands for today's rustfmt: with it, a first commit that
+// differs from the render only there is adopted; without it, it is not.
+TEST_F(UpdateCommand, AdoptionComparesRustFilesAsTodaysRustfmtFormatsThem) {
+    const std::string with_fmt = [&] {
+        const std::string dir = tools_with({"mv"});
+        write_file(dir + "/cargo", R"sh(#!/bin/sh
+[ "$1" = fmt ] || exit 1
+for f in $(find "${3%/Cargo.toml}" -name '*.rs'); do
+  printf '%s\n' "$(cat "$f")" > "$f.x" && mv "$f.x" "$f"
+done
+)sh");
+        ::chmod((dir + "/cargo").c_str(), 0755);
+        return dir;
+    }();
+    make_earlier(true, [&](const std::string& dir) { append(dir + "/src/main.rs", "\n\n"); });
+    auto refused = update();
+    EXPECT_EQ(refused.exit_code, 2);
+    EXPECT_NE(refused.err.find("is not what any tarnwick release renders"), std::string::npos);
+    Json report = update_json({}, with_fmt);
+    EXPECT_EQ(report["from"], "0.1.6");
+    EXPECT_EQ(conflicts_of(report), "[]");
+}
+
 TEST_F(UpdateCommand, AShallowCloneNeedsItsRecordOrItsFirstCommit) {
     make_earlier(true);
     edit_and_commit();
