@@ -64,8 +64,8 @@ chmod +x "$work/same-children.sh"
 python3 "$here/ratios.py" "$work/overhead.json" \
   "overhead: tarnwick new demo vs a script running the same children" 1.05
 
-# 4. `update` of a project made by an earlier tarnwick (the template tree kept in
-#    template-sets/0.1.6, rendered by the same rules, committed, then edited)
+# 4. `update` of a project made by an earlier tarnwick (the template set of 0.1.6, rendered by
+#    the same rules, committed, then edited, so the base is adopted from its first commit)
 #    against a script running the same git and cargo commands on the same repository.
 python3 - "$here/../template-sets/0.1.6" "$work/earlier" <<'PY'
 import pathlib, sys, time
@@ -90,35 +90,55 @@ PY
   printf '\npub fn mine() -> u8 {\n    7\n}\n' >> src/lib.rs
   git add -A && git commit -q -m 'my edits'
 )
+# The renders update makes: the first commit's set again (the base), and today's (the target).
 "$bin" new demo --no-git --owner acme --author 'Bench Mark <bench@example.com>' \
   --description 'A demo tool.' -o json --into "$work/pristine" >/dev/null
-pristine_files=$(cd "$work/pristine/demo" && find . -type f | sed 's|^\./||' | LC_ALL=C sort | tr '\n' ' ')
+mkdir "$work/base" && git -C "$work/earlier" archive HEAD~1 | tar -x -C "$work/base"
+rm -f "$work/pristine/demo/Cargo.lock"
+sed -i "s/^year = .*/year = \"$(awk -F'[ )]' '/Copyright/ {print $3; exit}' "$work/earlier/LICENSE")\"/" \
+  "$work/pristine/demo/.tarnwick.toml"
 cat > "$work/update-children.sh" <<SH
 #!/bin/sh
 set -e
 cd demo
-git rev-parse --path-format=absolute --show-toplevel --git-dir --git-common-dir >/dev/null
+repo=\$PWD
+git --version >/dev/null
+git rev-parse --path-format=absolute --show-toplevel --git-dir --git-common-dir --show-prefix >/dev/null
 GIT_OPTIONAL_LOCKS=0 git status --porcelain=v2 --branch --untracked-files=no -z >/dev/null
-git log --topo-order '--grep=^Tarnwick-Render: ' \
-  '--format=%H%x1f%T%x1f%(trailers:key=Tarnwick-Render,valueonly,separator=%x2C)%x1e' HEAD >/dev/null
-git rev-list --max-parents=0 '--format=%H%x1f%T%x1f%s' HEAD >/dev/null
-root=\$(git rev-list --max-parents=0 HEAD)
-printf '%s\n' "\$root:Cargo.toml" "\$root:LICENSE" "\$root:pyproject.toml" "\$root:Cargo.lock" |
-  git cat-file --batch >/dev/null
+GIT_OPTIONAL_LOCKS=0 git ls-files -v -z -- "\$PWD" >/dev/null
+printf 'HEAD:.tarnwick.toml\nHEAD:Cargo.toml\n' | git cat-file --batch-check >/dev/null
+git cat-file blob HEAD:.tarnwick.toml >/dev/null 2>&1 || true
+git rev-parse --is-shallow-repository >/dev/null
+first=\$(git rev-list --reverse --topo-order HEAD -- . | head -1)
+git ls-tree -r -z --name-only "\$first:" >/dev/null
 scratch=\$(mktemp -d)
-cp -R "$work/pristine/demo" "\$scratch/render"
-(cd "\$scratch/render" && cargo fmt >/dev/null 2>&1 || true)
-export GIT_DIR=\$PWD/.git GIT_WORK_TREE="\$scratch/render" GIT_INDEX_FILE="\$scratch/index"
-(cd "\$scratch/render" && git add -f -- $pristine_files)
-tree=\$(cd "\$scratch/render" && git write-tree)
-unset GIT_DIR GIT_WORK_TREE GIT_INDEX_FILE
-render=\$(git -c user.name='Bench Mark' -c user.email=bench@example.com commit-tree "\$tree" -p "\$root" \
-  -m 'chore: tarnwick render of demo' -m 'Tarnwick-Render: 0')
+GIT_INDEX_FILE="\$scratch/first.index" git -c core.hooksPath=/dev/null read-tree "\$first:"
+GIT_INDEX_FILE="\$scratch/first.index" git -c core.hooksPath=/dev/null checkout-index -f --prefix="\$scratch/first/" -a
+cp -R "$work/base" "\$scratch/base"
+cp -R "$work/pristine/demo" "\$scratch/target"
+mkdir "\$scratch/rustfmt" && : > "\$scratch/rustfmt/rustfmt.toml"
+for side in base target; do
+  cargo fmt --manifest-path "\$scratch/\$side/Cargo.toml" -- --config-path "\$scratch/rustfmt" >/dev/null 2>&1 || true
+done
+git ls-tree -r -z --name-only HEAD: >/dev/null
 git var GIT_COMMITTER_IDENT >/dev/null
+for side in base target; do
+  files=\$(cd "\$scratch/\$side" && find . -type f | sed 's|^\./||')
+  tree=\$(cd "\$scratch/\$side" && export GIT_DIR="\$repo/.git" GIT_WORK_TREE="\$scratch/\$side" \
+    GIT_INDEX_FILE="\$scratch/\$side.index" && git -c core.hooksPath=/dev/null add -f -- \$files &&
+    git -c core.hooksPath=/dev/null write-tree)
+  eval "\${side}_tree=\$tree"
+done
 head=\$(git rev-parse HEAD)
-git merge --no-ff --no-edit --no-verify --no-verify-signatures --no-autostash -m 'chore: update demo' "\$render" >/dev/null
+git update-ref ORIG_HEAD "\$head"
+git update-index -q --refresh
+git merge-recursive "\$base_tree" -- "\$head" "\$target_tree" >/dev/null
+git ls-files -u -z >/dev/null
+printf '%s\n' "\$head" > .git/MERGE_HEAD
+echo 'chore: update demo' > .git/MERGE_MSG
+git diff --cached --name-only --no-renames -z "\$head" -- "\$PWD" >/dev/null
+git commit -q --no-edit --no-verify
 git rev-parse HEAD >/dev/null
-git diff --name-only --no-renames -z "\$head" HEAD >/dev/null
 rm -rf "\$scratch"
 SH
 chmod +x "$work/update-children.sh"

@@ -692,6 +692,9 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     const std::string message =
         "chore: update " + target.name + " with tarnwick " + std::string(kVersion);
     TARNWICK_TRY(git_stdout(git, {"update-ref", "ORIG_HEAD", head.commit}));
+    // merge-recursive trusts the index's file times; a copied or touched work tree would read as
+    // local changes, so the index is refreshed first, as `git merge` does.
+    TARNWICK_TRY(git_stdout(git, {"update-index", "-q", "--refresh"}));
     auto merged = git_run(
         {project.top,
          {"GITHEAD_" + head.commit + "=" + head.branch, "GITHEAD_" + *target_tree + "=" + label}},

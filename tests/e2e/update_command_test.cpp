@@ -177,6 +177,10 @@ TEST_F(UpdateCommand, AnAdoptedProjectKeepsEveryEditAndMatchesAFreshRender) {
     const std::string root = rev("HEAD");
     edit_and_commit();
     const std::string edited = rev("HEAD");
+    // A file the merge changes, touched but not edited: the update must not read it as an edit.
+    std::filesystem::last_write_time(
+        project() + "/README.md",
+        std::filesystem::last_write_time(project() + "/README.md") + std::chrono::hours(1));
 
     Json report = update_json();
     EXPECT_EQ(strings(report["files"]), changed_files(true));
