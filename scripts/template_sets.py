@@ -73,6 +73,9 @@ def check() -> int:
                 )
             else:
                 problems.append(f"the released set {identity} changed ({actual} != {sha}): restore it")
+    changelog = (ROOT / "CHANGELOG.md").read_text()
+    if f"## [{current}]" not in changelog:
+        problems.append(f"CHANGELOG.md has no `## [{current}]` section for this version")
     known = {identity for identity, _, origin in recorded if origin != "templates/"}
     for entry in SETS.iterdir():
         if entry.is_dir() and entry.name not in known:

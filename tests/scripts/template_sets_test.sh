@@ -9,7 +9,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/scripts"
 cp "$root/scripts/template_sets.py" "$work/scripts/"
-cp "$root/CMakeLists.txt" "$work/"
+cp "$root/CMakeLists.txt" "$root/CHANGELOG.md" "$work/"
 cp -r "$root/templates" "$root/template-sets" "$work/"
 
 expect_failure() {
@@ -30,4 +30,5 @@ expect_failure "a released set changed" "the released set 0.1.6 changed"
 cp "$root/template-sets/0.1.6/Makefile.tmpl" "$work/template-sets/0.1.6/Makefile.tmpl"
 sed -i 's/project(tarnwick VERSION [0-9.]*/project(tarnwick VERSION 9.9.9/' "$work/CMakeLists.txt"
 expect_failure "a version without its set" "must be this version's set, 9.9.9"
+expect_failure "a version without its changelog" "no \`## \[9.9.9\]\` section"
 echo "template sets check: ok"
