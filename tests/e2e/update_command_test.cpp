@@ -782,6 +782,19 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
     }
 }
 
+TEST_F(UpdateCommand, APathGitCannotPrintAsALineIsRefusedByName) {
+    for (const std::string name : {std::string("de\nmo"), std::string("de\xffmo")}) {
+        SCOPED_TRACE(name);
+        make_earlier(true, {}, work(name));
+        auto r = update({}, "", name);
+        EXPECT_EQ(r.exit_code, 3);
+        EXPECT_NE(r.err.find("tarnwick passes paths to git as lines of UTF-8 text, and this path "
+                             "has a line feed or bytes that are not UTF-8; move the project"),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
 TEST_F(UpdateCommand, GitOlderThanTheMergeItNeedsIsRefusedFirst) {
     make_earlier(true);
     const std::string tools = tools_with({});
