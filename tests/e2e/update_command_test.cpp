@@ -783,7 +783,7 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
 }
 
 TEST_F(UpdateCommand, APathGitCannotPrintAsALineIsRefusedByName) {
-    for (const std::string name : {std::string("de\nmo"), std::string("de\xffmo")}) {
+    for (const std::string& name : {std::string("de\nmo"), std::string("de\xffmo")}) {
         SCOPED_TRACE(name);
         make_earlier(true, {}, work(name));
         auto r = update({}, "", name);
