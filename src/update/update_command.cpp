@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -737,6 +738,14 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                 "Cargo.lock could not follow the new Cargo.toml (no cargo, or the crates are "
                 "neither cached nor reachable): run `cargo update --workspace` and commit it");
         }
+    }
+    // The branch already holds every change (made by hand): nothing to commit, no merge left.
+    if (report.files.empty()) {
+        (void)::unlink((project.git_dir + "/MERGE_HEAD").c_str());
+        (void)::unlink((project.git_dir + "/MERGE_MSG").c_str());
+        report.notes.push_back(
+            "the branch already has every change of this update: nothing to commit");
+        return Ok{};
     }
     if (args.no_commit) {
         report.staged = true;
