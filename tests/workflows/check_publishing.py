@@ -267,7 +267,7 @@ def check_homebrew(doc, tmp):
 
     long = "Counts " + "very " * 20 + "many widgets"
     descriptions = [  # as typed in Cargo.toml, desc wanted
-        ("A ordoval-compliant CLI (demo-tool).", "Ordoval-compliant CLI (demo-tool)"),
+        ("An ordoval-compliant CLI (demo-tool).", "Ordoval-compliant CLI (demo-tool)"),
         ("Bumps VERSION files", "Bumps VERSION files"),
         ("the demo-tool: counts widgets.", "Counts widgets"),
         ("An   extra   spaced tool...", "Extra spaced tool"),
