@@ -3,12 +3,17 @@
 tarnwick under test, against stand-ins for curl, gh (tests/fakes/gh with its store), git and
 objdump: every path of each step, the skips that make a re-run safe among them.
 
-  - "Create release archive": byte-identical archives from one commit, whatever the files' times.
+  - "Create release archive": byte-identical archives from one commit, whatever the files' times;
+    a branch with a slash packs a valid name; a module planted in the checkout is not imported.
   - "Check the glibc floor": refuses a binary that needs a glibc newer than 2.17.
-  - "Publish to crates.io": a version the registry has is skipped.
-  - "Create Release": draft, upload, publish; pre-releases; re-runs; a read-only token.
-  - "Update Homebrew formula": the formula as Homebrew's audit wants it; pre-releases, a newer
-    formula in the tap, and an identical one leave the tap alone.
+  - "Publish to crates.io": a version the sparse index lists is skipped only when the crate is
+    the project's; the upload never verifies (the token-less step before it did).
+  - "Create Release": draft, upload, publish; pre-releases and build metadata; Latest only for
+    the highest version; a re-run with other assets fails and changes nothing; a read-only token.
+  - "Update Homebrew formula": the formula as Homebrew's audit wants it (each description checked
+    against Homebrew's own rules, ported to homebrew_desc_audit.rb); pre-releases, a newer formula
+    in the tap, and an identical one leave the tap alone; GitHub's published host keys; a push
+    refused because the tap moved is retried on top of it.
   - "Check the tag against Cargo.toml": the message says how to release the tag's version.
 
 Usage: check_publishing.py TARNWICK
@@ -96,6 +101,13 @@ def check_archive(doc, tmp):
             return
         made.append(archive.read_bytes())
     expect(made[0] == made[1], "archive: two runs on one commit give different bytes")
+    # A manual run from a branch: the slash never reaches the archive's name, and a module of the
+    # checkout named like one the script imports is never imported.
+    (ws / "gzip.py").write_text("open('PLANTED-MARKER', 'w').close()\n")
+    status, out, _ = run(script, ws, {"TARGET": target, "VERSION": "feature/x"})
+    expect(status == 0 and (ws / f"{NAME}-feature-x-{target}.tar.gz").is_file(),
+           f"archive: from the branch feature/x (exit {status}): {out}")
+    expect(not (ws / "PLANTED-MARKER").exists(), "archive: the checkout's gzip.py was imported")
     with tarfile.open(archive) as tar:
         members = tar.getmembers()
         expect([m.name for m in members] == ["LICENSE", "README.md", NAME],
@@ -130,20 +142,35 @@ def check_glibc_floor(doc, tmp):
 
 def check_crates(doc, tmp):
     script = step(doc, "publish-crates", "Publish to crates.io")["run"]
-    cases = [  # what curl answers (status printed, exit), whether cargo publish must run
-        ("200", 0, False),
-        ("404", 0, True),
-        ("000", 6, True),  # no answer: publish, and let cargo say what is wrong
+    index_line = '{"name":"%s","vers":"%s","deps":[],"cksum":"00","features":{},"yanked":false}'
+    ours = "kestrow (Kes Trow)"
+    cases = [  # label, index lines (None: curl fails), owners, exit wanted, whether it uploads
+        ("listed and ours", ["0.0.9", "0.1.0"], ours, 0, False),
+        ("listed, a team of ours", ["0.1.0"], "github:kestrow:release (Release)", 0, False),
+        ("listed, someone else's", ["0.1.0"], "mallory (M)\ngithub:kestrowx:all (X)", 1, False),
+        ("not listed", ["0.0.9"], ours, 0, True),
+        ("a new crate", None, ours, 0, True),
     ]
-    for code, curl_exit, publishes in cases:
-        ws = fresh(tmp, f"crates{code}")
-        status, out, calls = run(script, ws, {"REF_NAME": "v0.1.0"},
-                                 {"curl": f"printf '%s' {code}; exit {curl_exit}", "cargo": ""})
-        expect(status == 0, f"crates {code}: exit {status}: {out}")
-        expect(("cargo publish --locked" in calls) == publishes,
-               f"crates {code}: cargo calls {calls!r}")
-        expect(("::notice::" in out) == (not publishes), f"crates {code}: no notice of the skip")
-        expect(f"crates.io/api/v1/crates/{NAME}/0.1.0" in calls, f"crates {code}: curl {calls!r}")
+    for label, versions, owners, want, uploads in cases:
+        ws = fresh(tmp, "crates-" + label.replace(" ", "-").replace(",", "").replace("'", ""))
+        body = ("exit 22" if versions is None else
+                "printf '%s\\n' " + " ".join(f"'{index_line % (NAME, v)}'" for v in versions))
+        fakes = {"curl": body,
+                 "cargo": f'[[ "$1" == owner ]] && printf "{owners}\\n"; exit 0'}
+        status, out, calls = run(script, ws, {"REF_NAME": "v0.1.0", "OWNER": OWNER,
+                                              "GITHUB_REPOSITORY": REPO}, fakes)
+        expect(status == want, f"crates {label}: exit {status}, want {want}: {out}")
+        expect(("cargo publish --locked --no-verify" in calls) == uploads,
+               f"crates {label}: cargo calls {calls!r}")
+        expect("cargo publish --locked\n" not in calls, f"crates {label}: an upload that verifies")
+        expect(f"https://index.crates.io/de/mo/{NAME}" in calls and
+               f"({'https://github.com/' + REPO})" in calls,
+               f"crates {label}: curl is not asked the sparse index with a named User-Agent: {calls!r}")
+        if want == 1:
+            expect("mallory" in out and "CRATES_IO_OWNER" in out, f"crates {label}: message {out}")
+    verify = step(doc, "publish-crates", "Verify the crate package")
+    expect("CARGO_REGISTRY_TOKEN" not in str(verify) and verify["run"] == "cargo package --locked",
+           f"crates: the verifying step {verify}")
 
 
 def check_github_release(doc, tmp):
@@ -176,20 +203,30 @@ def check_github_release(doc, tmp):
         return ((d / "draft").read_text().strip(), (d / "prerelease").exists(),
                 sorted(os.listdir(d / "assets")))
 
+    def latest():
+        f = store / "latest" / REPO.replace("/", "%")
+        return f.read_text().strip() if f.exists() else None
+
     assets = sorted([f"{NAME}-v0.1.0-{t}.tar.gz{s}" for t in TARGETS[:2] for s in ("", ".sha256")]
                     + ["SHA256SUMS"])
     status, out, verbs = release("new", "v0.1.0")
-    expect(status == 0 and verbs == ["view", "create", "upload", "edit"],
+    expect(status == 0 and verbs == ["view", "create", "upload", "list", "edit"],
            f"release: a new release ran {verbs} (exit {status}): {out}")
     expect(state("v0.1.0") == ("false", False, assets), f"release: {state('v0.1.0')}")
+    expect(latest() == "v0.1.0", f"release: the first release is not Latest: {latest()}")
 
     status, out, verbs = release("again", "v0.1.0")
     expect(status == 0 and verbs == ["view", "download"] and "already published" in out,
            f"release: a re-run with the same assets ran {verbs} (exit {status}): {out}")
 
+    published = {f: (releases / "v0.1.0" / "assets" / f).read_bytes() for f in assets}
     status, out, verbs = release("changed", "v0.1.0", change=b" rebuilt")
-    expect(status == 0 and verbs == ["view", "download", "upload"],
+    expect(status == 1 and verbs == ["view", "download"],
            f"release: a re-run with other assets ran {verbs} (exit {status}): {out}")
+    expect(f"{NAME}-v0.1.0-{TARGETS[1]}.tar.gz {NAME}-v0.1.0-{TARGETS[0]}.tar.gz." in out
+           and "cut a new version" in out, f"release: the refusal does not name the assets: {out}")
+    expect({f: (releases / "v0.1.0" / "assets" / f).read_bytes() for f in assets} == published,
+           "release: a re-run with other assets changed the published release")
     sums = (releases / "v0.1.0" / "assets" / "SHA256SUMS").read_text()
     expect(all(line.endswith(".tar.gz") for line in sums.splitlines()) and len(sums.splitlines()) == 2
            and sums == "".join(sorted(sums.splitlines(keepends=True), key=lambda l: l.split()[1])),
@@ -198,12 +235,23 @@ def check_github_release(doc, tmp):
     (releases / "v0.3.0" / "assets").mkdir(parents=True)
     (releases / "v0.3.0" / "draft").write_text("true\n")
     status, out, verbs = release("draft", "v0.3.0")
-    expect(status == 0 and verbs == ["view", "upload", "edit"] and state("v0.3.0")[0] == "false",
+    expect(status == 0 and verbs == ["view", "upload", "list", "edit"] and state("v0.3.0")[0] == "false",
            f"release: a draft left by an earlier run ran {verbs}: {state('v0.3.0')}")
 
     status, out, verbs = release("rc", "v0.2.0-rc.1")
     expect(status == 0 and state("v0.2.0-rc.1")[:2] == ("false", True),
            f"release: a pre-release tag gives {state('v0.2.0-rc.1')} (exit {status}): {out}")
+    expect(latest() == "v0.3.0", f"release: after v0.3.0 and an rc, Latest is {latest()}")
+
+    # A version released late, below the highest, is published but never Latest; a higher one
+    # with build metadata is a release, not a pre-release, and is Latest.
+    for label, tag, prerelease, want_latest in (("late", "v0.2.9", False, "v0.3.0"),
+                                                ("build", "v1.0.0+build-7", False, "v1.0.0+build-7"),
+                                                ("rc-build", "v1.1.0-rc.1+build-8", True, "v1.0.0+build-7"),
+                                                ("below-build", "v0.9.0", False, "v1.0.0+build-7")):
+        status, out, verbs = release(label, tag)
+        expect(status == 0 and state(tag)[:2] == ("false", prerelease) and latest() == want_latest,
+               f"release: {tag} gives {state(tag)[:2]}, Latest {latest()} (exit {status}): {out}")
 
     status, out, verbs = release("readonly", "v0.4.0", {"FAKE_GH_READ_ONLY": "1"})
     expect(status != 0 and not (releases / "v0.4.0").exists(),
