@@ -40,6 +40,10 @@ from generated import NAME, OWNER, scaffold, workflow  # noqa: E402
 
 SKIP = 77
 REPO = f"{OWNER}/{NAME}"
+# docs.github.com, "GitHub's SSH key fingerprints": ed25519, ECDSA, RSA.
+GITHUB_HOST_KEYS = ["SHA256:+DiY3wvvV6TuJJhbpZisF/zLDA0zPMSvHdkr4UvCOqU",
+                    "SHA256:p2QAMXNIC1TJYWeIOttrVc98/R1BUFWu3/LiyKgUfQM",
+                    "SHA256:uNiVztksCsDhcc0u9e8BujQXVUpKZIDTMczCvj3tD2s"]
 TARGETS = ["x86_64-apple-darwin", "aarch64-apple-darwin", "x86_64-unknown-linux-gnu",
            "aarch64-unknown-linux-gnu"]
 failures = []
@@ -266,24 +270,41 @@ def check_homebrew(doc, tmp):
     tmp = pathlib.Path(tmp)
     tap = tmp / "tap.git"
     subprocess.run(["git", "init", "-q", "--bare", "-b", "main", str(tap)], check=True)
-    # git with the tap's SSH address routed to the local bare repository.
-    fakes = {"ssh-keyscan": "",
-             "git": f'args=(); for a in "$@"; do [[ "$a" == "git@github.com:{OWNER}/homebrew-tap.git" ]]'
-                    f' && a={tap}; args+=("$a"); done; exec /usr/bin/git "${{args[@]}}"'}
+    # git with the tap's SSH address routed to the local bare repository; with a RACE command,
+    # the first push runs it first: another release that reaches the tap in between.
+    def git_fake(race=""):
+        before_push = (f'if [[ "$1" == push && ! -e race-done ]]; then touch race-done; {race}; fi; '
+                       if race else "")
+        return (before_push + f'args=(); for a in "$@"; do [[ "$a" == "git@github.com:{OWNER}/'
+                f'homebrew-tap.git" ]] && a={tap}; args+=("$a"); done; exec /usr/bin/git "${{args[@]}}"')
 
-    def update(label, tag, description="Count widgets"):
+    def update(label, tag, description="Count widgets", race=""):
         ws = fresh(tmp, label)
         (ws / "Cargo.toml").write_text(f'[package]\nname = "{NAME}"\nversion = "0.1.0"\n'
-                                       f'description = "{description}"\n')
+                                       f'description = "{description}"\n', encoding="utf-8")
+        # Run as `python3 -`, the formula writer would import this instead of the standard one.
+        (ws / "tomllib.py").write_text("open('PLANTED-MARKER', 'w').close()\n")
         runner_temp = ws.parent / "runner-temp"
         runner_temp.mkdir()
         env = {"TAP": f"{OWNER}/homebrew-tap", "VERSION": tag, "FORMULA_CLASS": "DemoTool",
                "HOMEBREW_TAP_DEPLOY_KEY": "key", "GITHUB_REPOSITORY": REPO,
                "RUNNER_TEMP": str(runner_temp), "GIT_CONFIG_NOSYSTEM": "1",
                **{f"SHA_{t.upper().replace('-', '_')}": f"{n}" * 64 for n, t in enumerate(TARGETS)}}
-        status, out, _ = run(script, ws, env, fakes)
+        status, out, calls = run(script, ws, env, {"git": git_fake(race)})
+        expect(not (ws / "PLANTED-MARKER").exists(), f"homebrew {label}: tomllib.py was imported")
+        expect("ssh-keyscan" not in calls, f"homebrew {label}: the host key is learned on first use")
         formula = runner_temp / f"{NAME}.rb"
-        return status, out, formula.read_text() if formula.exists() else ""
+        return status, out, formula.read_text(encoding="utf-8") if formula.exists() else ""
+
+    def race(subject, formula_version=None):
+        """Commands that push SUBJECT to the tap from another clone (with a formula of
+        FORMULA_VERSION when given)."""
+        other = tmp / f"other-{subject.replace(' ', '-')}"
+        change = (f"mkdir -p Formula && echo url https://x/releases/download/v{formula_version}/a"
+                  f" > Formula/{NAME}.rb" if formula_version else "date >> README.md")
+        return (f"/usr/bin/git clone -q {tap} {other} && (cd {other} && {change} && /usr/bin/git add -A"
+                f" && /usr/bin/git -c user.name=o -c user.email=o@example.com commit -qm '{subject}'"
+                f" && /usr/bin/git push -q origin HEAD:main)")
 
     def head():
         r = subprocess.run(["git", "-C", str(tap), "log", "-1", "--format=%s", "main"],
@@ -302,6 +323,14 @@ def check_homebrew(doc, tmp):
            f"homebrew: formula {formula}")
     expect(f"releases/download/v0.1.1/{NAME}-v0.1.1-aarch64-apple-darwin.tar.gz" in formula and
            f'sha256 "{"1" * 64}"' in formula, "homebrew: the aarch64 macOS url or sha256")
+    known_hosts = tmp / "first" / "home" / ".ssh" / "known_hosts"
+    listed = subprocess.run(["ssh-keygen", "-lf", str(known_hosts)], capture_output=True, text=True)
+    fingerprints = sorted(line.split()[1] for line in listed.stdout.splitlines())
+    expect(fingerprints == sorted(GITHUB_HOST_KEYS) and
+           all(line.startswith("github.com ") for line in known_hosts.read_text().splitlines()),
+           f"homebrew: known_hosts holds {fingerprints}, not GitHub's published keys")
+    expect('GIT_SSH_COMMAND="ssh -o StrictHostKeyChecking=yes"' in script,
+           "homebrew: ssh may still accept an unknown host key")
 
     status, out, _ = update("same", "v0.1.1")
     expect(status == 0 and head() == "Update demo-tool to v0.1.1" and "nothing to commit" in out,
@@ -313,6 +342,23 @@ def check_homebrew(doc, tmp):
     expect(status == 0 and head() == "Update demo-tool to v0.1.10",
            f"homebrew: v0.1.10 did not replace v0.1.1 (exit {status}): {out}")
 
+    # Two releases close together: the push is refused once, and the formula lands on top of
+    # what the other one pushed; if that was a newer formula, the tap keeps it.
+    status, out, _ = update("raced", "v0.1.11", race=race("Concurrent change"))
+    parent = subprocess.run(["git", "-C", str(tap), "log", "-1", "--format=%s", "main~1"],
+                            capture_output=True, text=True).stdout.strip()
+    expect(status == 0 and head() == "Update demo-tool to v0.1.11" and parent == "Concurrent change"
+           and "refused the push (attempt 1 of 5)" in out,
+           f"homebrew: a raced push was not retried on top (exit {status}, {head()} on {parent}): {out}")
+    status, out, _ = update("raced-newer", "v0.1.12", race=race("Newer formula", "0.2.0"))
+    expect(status == 0 and head() == "Newer formula" and "newer than 0.1.12" in out,
+           f"homebrew: a retry replaced a newer formula (exit {status}, {head()}): {out}")
+
+    status, out, formula = update("build", "v1.0.0+build-7")
+    expect(status == 0 and head() == "Update demo-tool to v1.0.0+build-7" and
+           f"releases/download/v1.0.0+build-7/{NAME}-v1.0.0+build-7-x86_64-apple-darwin.tar.gz" in formula,
+           f"homebrew: a version with build metadata did not reach the tap (exit {status}): {out}")
+
     long = "Counts " + "very " * 20 + "many widgets"
     descriptions = [  # as typed in Cargo.toml, desc wanted
         ("An ordoval-compliant CLI (demo-tool).", "Ordoval-compliant CLI (demo-tool)"),
@@ -322,6 +368,19 @@ def check_homebrew(doc, tmp):
         ("demo-tool", "Command-line tool"),
         ("Costs #{10} and 5$", "Costs \\#{10} and 5$"),
         (long, long[:81].rsplit(" ", 1)[0]),
+        ("A command line tool for widgets", "Command-line tool for widgets"),
+        ("Commandline widgets", "Command-line widgets"),
+        ("Demo Tool counts widgets", "Counts widgets"),
+        ("DEMOTOOL: counts widgets", "Counts widgets"),
+        ("Demo-Tool - counts widgets", "Counts widgets"),
+        ("Demo Toolkit for widgets", "Demo Toolkit for widgets"),
+        ("\U0001F680 blazing fast widgets", "Blazing fast widgets"),
+        ("Counts widgets \u2728 quickly", "Counts widgets quickly"),
+        ("- counts widgets", "Counts widgets"),
+        ("...and counts widgets", "And counts widgets"),
+        ("W" + "x" * 84, "W" + "x" * 79),
+        ("macOS menu-bar widgets", "macOS menu-bar widgets"),
+        ("Widgets, gadgets, etc.", "Widgets, gadgets, etc."),
     ]
     for index, (typed, want) in enumerate(descriptions):
         status, out, formula = update(f"desc{index}", "v0.0.1", typed.replace("\\", "\\\\"))
@@ -331,6 +390,9 @@ def check_homebrew(doc, tmp):
         if shutil.which("ruby") and formula:
             r = subprocess.run(["ruby", "-c"], input=formula, capture_output=True, text=True)
             expect(r.returncode == 0, f"homebrew: formula for {typed!r}: {r.stderr}")
+            r = subprocess.run(["ruby", str(HERE / "homebrew_desc_audit.rb"), NAME,
+                                want.replace("\\#", "#")], capture_output=True, text=True)
+            expect(r.returncode == 0, f"homebrew: Homebrew's audit of {want!r}: {r.stdout}")
 
 
 def check_tag_message(doc, tmp):
