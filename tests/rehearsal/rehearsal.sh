@@ -137,7 +137,14 @@ exec /usr/bin/ssh -F /dev/null -p $port -o HostKeyAlias=github.com -o BatchMode=
   -o StrictHostKeyChecking=yes -o UserKnownHostsFile="$work/sshd/known_hosts" \\
   -o GlobalKnownHostsFile=/dev/null -o IdentitiesOnly=yes -i "\$HOME/.ssh/id_ed25519" "\${args[@]}"
 EOF
-chmod +x "$work/bin/ssh-keyscan" "$work/bin/ssh"
+# The crates registry is not this machine's to ask (a crate named demo exists there): its sparse
+# index answers 404, as for a crate never published, so the release publishes.
+cat > "$work/bin/curl" <<'EOF'
+#!/bin/bash
+for a in "$@"; do [[ "$a" == https://index.crates.io/* ]] && { echo "curl: (22) 404 (rehearsal)" >&2; exit 22; }; done
+exec /usr/bin/curl "$@"
+EOF
+chmod +x "$work/bin/ssh-keyscan" "$work/bin/ssh" "$work/bin/curl"
 hash -r
 
 # --- 3. the release secrets -----------------------------------------------------------------
