@@ -16,7 +16,7 @@ constexpr std::int64_t kSecondsPerYear = 31556952;
 }  // namespace
 
 std::string default_description(std::string_view name) {
-    return "A ordoval-compliant CLI (" + std::string(name) + ").";
+    return "An ordoval-compliant CLI (" + std::string(name) + ").";
 }
 
 Result<std::optional<std::string>> git_config(std::string_view key) {

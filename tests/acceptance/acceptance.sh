@@ -59,13 +59,13 @@ run_case() {
   echo "=== $name done in $((SECONDS - case_started))s"
 }
 
-run_case demo 1 "A ordoval-compliant CLI (demo)."
+run_case demo 1 "An ordoval-compliant CLI (demo)."
 if [ -d "$work/demo" ]; then
   promises_started=$SECONDS
   bash "$here/promises.sh" "$work/demo" || status=1
   echo "=== demo promises done in $((SECONDS - promises_started))s"
 fi
-run_case my-cli_tool 0 "A ordoval-compliant CLI (my-cli_tool)." --no-pypi
+run_case my-cli_tool 0 "An ordoval-compliant CLI (my-cli_tool)." --no-pypi
 run_case x 1 'Café: unicode, {{owner}} and #hash' --description 'Café: unicode, {{owner}} and #hash'
 
 echo "acceptance: $((SECONDS - started))s in all"

@@ -95,6 +95,12 @@ echo "==> release-patch, release-minor and their refusals"
 if fresh_clone release; then
     check_release release-patch 0.1.1
     check_release release-minor 0.2.0
+    check_release release-rc 0.2.1-rc.1
+    check_release release-rc 0.2.1-rc.2
+    check_refusal "a release candidate" "release-final"
+    check_release release-final 0.2.1
+    RC_OF=minor check_release release-rc 0.3.0-rc.1
+    check_release release-final 0.3.0
     echo "# local edit" >>README.md
     check_refusal "a dirty tree" "uncommitted changes"
     git checkout -q README.md

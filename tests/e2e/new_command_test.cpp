@@ -156,7 +156,7 @@ TEST_F(NewCommand, GithubCreatesAndPushesThroughGh) {
     // gh's version is asked first, before anything is written.
     EXPECT_EQ(read_file(log + "/000.args"), "--version\n");
     EXPECT_EQ(read_file(log + "/001.args"),
-              "repo\ncreate\nkestrow/demo\n--public\n--description\nA ordoval-compliant CLI "
+              "repo\ncreate\nkestrow/demo\n--public\n--description\nAn ordoval-compliant CLI "
               "(demo).\n--source\n./demo\n--remote\norigin\n--push\n");
     EXPECT_EQ(read_file(log + "/001.stdin"), "");
     EXPECT_FALSE(exists(log + "/002.args"));

@@ -5,8 +5,11 @@
 # registered there, then ci.yml and release.yml run by run_workflow.py at tag v0.1.0. Checks the
 # formula the release pushed, that a tag disagreeing with Cargo.toml stops the release before
 # anything is published, that releases can be run again (a re-run of v0.1.0 changes nothing,
-# v0.1.1 moves the tap, a late v0.1.0 does not move it back, v0.2.0-rc.1 leaves it alone), and
-# that after a second `tarnwick secrets` only the new key can push.
+# v0.1.1 moves the tap, a late v0.1.0 does not move it back nor become Latest, v0.2.0-rc.1 leaves
+# it alone, a rebuilt asset that differs from the published one is refused), that after a second
+# `tarnwick secrets` only the new key can push, that v1.0.0+build-7 reaches the tap, that modules
+# planted in the checkout are never imported, and that a manual run from feature/x packs valid
+# archive names.
 # Usage: rehearsal.sh TARNWICK_BINARY [CARGO_TARGET_DIR]
 # Exit 0 passed, 1 failed, 77 skipped (cargo, ruby, sshd or a mount namespace unavailable).
 set -u
@@ -116,7 +119,10 @@ done
 /usr/bin/ssh-keyscan -p "$port" -t ed25519 127.0.0.1 >/dev/null 2>&1 || { cat "$work/sshd/log"; skip "sshd did not start"; }
 
 # Shims route github.com to that sshd; the workflow text stays as generated. ssh reads keys
-# from the passwd home, so point it at $HOME/.ssh, where a runner's ~/.ssh would be.
+# from the passwd home, so point it at $HOME/.ssh, where a runner's ~/.ssh would be. The
+# workflow writes GitHub's published host keys, which this sshd cannot present: the shim checks
+# the stand-in's own host key, as github.com, instead.
+echo "github.com $(cat "$work/sshd/host_key.pub")" > "$work/sshd/known_hosts"
 cat > "$work/bin/ssh-keyscan" <<EOF
 #!/bin/bash
 args=()
@@ -128,10 +134,17 @@ cat > "$work/bin/ssh" <<EOF
 args=()
 for a in "\$@"; do [[ "\$a" == git@github.com ]] && a=root@127.0.0.1; args+=("\$a"); done
 exec /usr/bin/ssh -F /dev/null -p $port -o HostKeyAlias=github.com -o BatchMode=yes \\
-  -o StrictHostKeyChecking=yes -o UserKnownHostsFile="\$HOME/.ssh/known_hosts" \\
+  -o StrictHostKeyChecking=yes -o UserKnownHostsFile="$work/sshd/known_hosts" \\
   -o GlobalKnownHostsFile=/dev/null -o IdentitiesOnly=yes -i "\$HOME/.ssh/id_ed25519" "\${args[@]}"
 EOF
-chmod +x "$work/bin/ssh-keyscan" "$work/bin/ssh"
+# The crates registry is not this machine's to ask (a crate named demo exists there): its sparse
+# index answers 404, as for a crate never published, so the release publishes.
+cat > "$work/bin/curl" <<'EOF'
+#!/bin/bash
+for a in "$@"; do [[ "$a" == https://index.crates.io/* ]] && { echo "curl: (22) 404 (rehearsal)" >&2; exit 22; }; done
+exec /usr/bin/curl "$@"
+EOF
+chmod +x "$work/bin/ssh-keyscan" "$work/bin/ssh" "$work/bin/curl"
 hash -r
 
 # --- 3. the release secrets -----------------------------------------------------------------
@@ -158,7 +171,7 @@ check "ci.yml jobs" "lint success test success msrv success all-checks-passed su
 
 rm -f "$target_dir/package/demo-0.1.0.crate"
 run_workflow release release.yml v0.1.0
-check "release.yml jobs at v0.1.0" "test success build success sdist success publish-crates success publish-pypi success github-release success update-homebrew success" "$(results release)"
+check "release.yml jobs at v0.1.0" "test success build success sdist success publish-crates success publish-pypi success github-release success attest success update-homebrew success" "$(results release)"
 check "crate packaged" yes "$([[ -s $target_dir/package/demo-0.1.0.crate ]] && echo yes)"
 
 # --- 5. the formula the release pushed ------------------------------------------------------
@@ -204,7 +217,7 @@ check "the GitHub release's assets" 9 "$(ls "$release_dir/assets" | wc -l)"
 
 # --- 5b. releases run again ----------------------------------------------------------------
 tap_formula() { git -C "$tap" show main:Formula/demo.rb | sha256sum; }
-all_success="test success build success sdist success publish-crates success publish-pypi success github-release success update-homebrew success"
+all_success="test success build success sdist success publish-crates success publish-pypi success github-release success attest success update-homebrew success"
 tap_v010=$(git -C "$tap" rev-parse main)
 formula_v010=$(tap_formula)
 run_workflow rerun release.yml v0.1.0
@@ -227,11 +240,17 @@ run_workflow v011 release.yml v0.1.1
 check "release.yml jobs at v0.1.1" "$all_success" "$(results v011)"
 check "v0.1.1 moved the tap" "$tap_v010 Update demo to v0.1.1" "$(git -C "$tap" log -1 --format='%P %s' main)"
 tap_v011=$(git -C "$tap" rev-parse main)
+latest_file=$FAKE_GH_STORE/latest/acme%demo
+check "v0.1.1 is the Latest release" v0.1.1 "$(cat "$latest_file")"
 
+# --- 5c. a late v0.1.0 whose GitHub release is gone: published again, never Latest -----------
+rm -rf "$FAKE_GH_STORE/releases/acme%demo/v0.1.0"
 run_workflow late release.yml v0.1.0
 check "a late re-run of v0.1.0" "$all_success" "$(results late)"
 check "a late v0.1.0 leaves the tap at v0.1.1" "$tap_v011" "$(git -C "$tap" rev-parse main)"
 grep -q 'newer than 0\.1\.0' "$work/late.log" || fail "the late re-run does not say why the tap was left alone"
+check "the late v0.1.0 release is published again" false "$(cat "$FAKE_GH_STORE/releases/acme%demo/v0.1.0/draft")"
+check "the late v0.1.0 is not Latest" v0.1.1 "$(cat "$latest_file")"
 
 bump 0.2.0-rc.1
 run_workflow rc release.yml v0.2.0-rc.1
@@ -240,10 +259,27 @@ check "v0.2.0-rc.1 leaves the tap alone" "$tap_v011" "$(git -C "$tap" rev-parse 
 check "v0.2.0-rc.1 is a published GitHub pre-release" "false yes" \
   "$(cat "$FAKE_GH_STORE/releases/acme%demo/v0.2.0-rc.1/draft") $([[ -e "$FAKE_GH_STORE/releases/acme%demo/v0.2.0-rc.1/prerelease" ]] && echo yes || echo no)"
 
+# --- 5d. a re-run whose rebuilt asset differs from the published one ------------------------
+# As if the published v0.1.1 came from another build: the re-run must refuse to replace it.
+published=$FAKE_GH_STORE/releases/acme%demo/v0.1.1/assets
+changed=demo-v0.1.1-x86_64-unknown-linux-gnu.tar.gz
+printf 'an earlier build\n' > "$published/$changed"
+(cd "$published" && sha256sum "$changed" > "$changed.sha256" &&
+  { grep -v " $changed\$" SHA256SUMS; cat "$changed.sha256"; } | sort -k 2 > SHA256SUMS.new &&
+  mv SHA256SUMS.new SHA256SUMS)
+published_before=$(cd "$published" && sha256sum ./*)
+tap_before=$(git -C "$tap" rev-parse main)
+run_workflow changed release.yml v0.1.1
+check "a re-run of v0.1.1 with one asset changed" "test success build success sdist success publish-crates success publish-pypi success github-release failure attest success update-homebrew skipped" "$(results changed)"
+check "the published v0.1.1 is untouched" "$published_before" "$(cd "$published" && sha256sum ./*)"
+check "the tap is untouched by the refused re-run" "$tap_before" "$(git -C "$tap" rev-parse main)"
+grep -q "these assets differ from the ones just built: $changed\. .*cut a new version" "$work/changed.log" ||
+  fail "the refusal does not name $changed and say to cut a new version"
+
 # --- 6. a tag that disagrees with Cargo.toml ------------------------------------------------
 tap_after=$(git -C "$tap" rev-parse main)
 run_workflow mismatch release.yml v0.2.0
-check "release.yml jobs at v0.2.0" "test failure build skipped sdist skipped publish-crates skipped publish-pypi skipped github-release skipped update-homebrew skipped" "$(results mismatch)"
+check "release.yml jobs at v0.2.0" "test failure build skipped sdist skipped publish-crates skipped publish-pypi skipped github-release skipped attest skipped update-homebrew skipped" "$(results mismatch)"
 check "the tap is untouched by v0.2.0" "$tap_after" "$(git -C "$tap" rev-parse main)"
 check "nothing uploaded for v0.2.0" "" "$(ls "$work/mismatch/artifacts")"
 grep -q 'v0\.2\.0.*[^v]0\.1\.0' "$work/mismatch.log" ||
@@ -275,6 +311,37 @@ fi
 HOME=$work/new-runner git -C "$work/rotated" push -q origin main || fail "the new key cannot push"
 check "the new key's push reached the tap" "$(git -C "$work/rotated" rev-parse HEAD)" \
   "$(git -C "$tap" rev-parse main)"
+
+# --- 8. build metadata, with modules planted in the checkout ---------------------------------
+# Each planted module leaves a marker when imported: the workflows' Python must never import
+# from the checkout. (Not json, hashlib or zipfile: the registry's jsonschema stand-in runs
+# python3 in the project for the conformance test, and imports those itself.)
+marker=$work/planted-marker
+for module in tomllib gzip tarfile glob; do
+  printf 'open("%s", "w").close()\n' "$marker" > "$work/demo/$module.py"
+  git -C "$work/demo" add "$module.py"
+done
+bump 1.0.0+build-7
+run_workflow build7 release.yml v1.0.0+build-7
+check "release.yml jobs at v1.0.0+build-7" "$all_success" "$(results build7)"
+check "v1.0.0+build-7 reached the tap" "Update demo to v1.0.0+build-7" "$(git -C "$tap" log -1 --format=%s main)"
+check "v1.0.0+build-7 is a published release, not a pre-release, and Latest" "false no v1.0.0+build-7" \
+  "$(cat "$FAKE_GH_STORE/releases/acme%demo/v1.0.0+build-7/draft") $([[ -e "$FAKE_GH_STORE/releases/acme%demo/v1.0.0+build-7/prerelease" ]] && echo yes || echo no) $(cat "$latest_file")"
+
+# --- 9. a manual run from a branch whose name holds a slash ---------------------------------
+git -C "$work/demo" checkout -q -b feature/x && git -C "$work/demo" push -q origin feature/x ||
+  fail "push the branch feature/x"
+echo "=== manual: release.yml from feature/x (workflow_dispatch, inputs at their defaults)"
+/usr/bin/python3 "$here/run_workflow.py" "$work/demo/.github/workflows/release.yml" --ref refs/heads/feature/x \
+  --dispatch --repo "$hosted" --repository acme/demo --secrets "$secrets_dir" \
+  --artifacts "$work/manual/artifacts" --work "$work/manual/jobs" --target-dir "$target_dir" |
+  tee "$work/manual.log"
+check "a manual dry run from feature/x" "test success build success sdist success publish-crates success publish-pypi success github-release skipped attest skipped update-homebrew skipped" "$(results manual)"
+for t in $targets; do
+  check "the $t archive of feature/x" "demo-feature-x-$t.tar.gz demo-feature-x-$t.tar.gz.sha256" \
+    "$(ls "$work/manual/artifacts/release-$t" 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
+done
+check "no planted module was imported" absent "$([[ -e "$marker" ]] && echo present || echo absent)"
 
 if [[ $failures -ne 0 ]]; then echo "--- sshd log"; cat "$work/sshd/log"; fi
 echo "rehearsal: $((SECONDS - started))s, $failures failure(s)"

@@ -20,6 +20,8 @@ Local equivalents (the only departures from the workflow text):
   actions/upload-artifact    files copied into ARTIFACTS/NAME
   actions/download-artifact  ARTIFACTS/NAME copied into PATH/NAME (pattern-matched)
   PyO3/maturin-action, astral-sh/setup-uv and `uv`/`uvx` steps: skipped (no maturin or uv here)
+  actions/cache              skipped (every job starts from the shared target directory anyway)
+  actions/attest             skipped (no identity token or Sigstore here)
   step "Install cargo-zigbuild"   standins/ goes on the job's PATH: its cargo-zigbuild builds
                              with cargo for the target without its glibc suffix
   step "Take the binary from the wheel"  skipped (no wheel: maturin is not installed)
@@ -29,7 +31,9 @@ Local equivalents (the only departures from the workflow text):
                              cargo would use, "Verify binary" is skipped, all else runs.
 
 Usage: run_workflow.py WORKFLOW --ref REF --repo URL --repository OWNER/NAME --secrets DIR
-         --artifacts DIR --work DIR --target-dir DIR
+         --artifacts DIR --work DIR --target-dir DIR [--dispatch [--input NAME=VALUE]...]
+--dispatch runs the workflow as a manual run (workflow_dispatch) of REF, with each input at its
+declared default unless --input gives it (true and false become booleans).
 Prints each step and, last, one line "RESULT <job> <success|failure|skipped>" per job.
 Exit status 0 when no job failed, 1 otherwise.
 """
@@ -316,16 +320,28 @@ class Run:
     def github(self):
         tag = self.ref.startswith("refs/tags/")
         return {"ref": self.ref, "ref_name": self.ref_name, "ref_type": "tag" if tag else "branch",
-                "event_name": "push", "repository": self.a.repository,
+                "event_name": "workflow_dispatch" if self.a.dispatch else "push",
+                "repository": self.a.repository,
                 "repository_owner": self.a.repository.split("/")[0], "workflow": self.wf.get("name", "")}
 
     def main(self):
         with open(self.a.workflow, encoding="utf-8") as f:
             self.wf = yaml.safe_load(f)
         # YAML 1.1 reads the key `on` as true.
-        push = (self.wf.get("on") or self.wf.get(True) or {}).get("push") or {}
+        on = self.wf.get("on") or self.wf.get(True) or {}
+        push = on.get("push") or {}
         tags = push.get("tags")
-        if self.ref.startswith("refs/tags/") and tags is not None and \
+        self.inputs = {}
+        if self.a.dispatch:
+            declared = (on.get("workflow_dispatch") or {}).get("inputs") or {}
+            self.inputs = {name: spec.get("default") for name, spec in declared.items()}
+            for given in self.a.input:
+                name, value = given.split("=", 1)
+                if name not in declared:
+                    print(f"the workflow has no input {name}")
+                    return 1
+                self.inputs[name] = {"true": True, "false": False}.get(value, value)
+        elif self.ref.startswith("refs/tags/") and tags is not None and \
                 not any(filter_regex(t).match(self.ref_name) for t in tags):
             print(f"the workflow does not start for tag {self.ref_name} (push.tags: {tags})")
             return 1
@@ -360,7 +376,8 @@ class Run:
 
     def contexts(self, entry, needs_ctx, steps_ctx, env):
         runs_on = str(entry.get("os", "ubuntu-latest"))
-        return {"github": self.github(), "matrix": entry, "secrets": self.secrets, "inputs": {},
+        return {"github": self.github(), "matrix": entry, "secrets": self.secrets,
+                "inputs": self.inputs,
                 "runner": {"os": runner_os(runs_on), "temp": "/tmp"}, "needs": needs_ctx,
                 "steps": steps_ctx,
                 "env": env, "vars": {}}
@@ -431,6 +448,9 @@ class Run:
 
     def uses(self, job, step, ev, ws, jtmp, label):
         action = step["uses"].split("@")[0]
+        if action in ("actions/cache", "actions/attest"):
+            print(f"  - {label}: skipped ({action} has no local equivalent)")
+            return True
         w = {k: interpolate(v, ev) for k, v in step.get("with", {}).items()}
         if action == "actions/checkout":
             subprocess.run(["git", "clone", "-q", "--branch", self.ref_name, self.a.repo, ws],
@@ -530,6 +550,8 @@ def main():
     p.add_argument("workflow")
     for opt in ("ref", "repo", "repository", "secrets", "artifacts", "work", "target-dir"):
         p.add_argument("--" + opt, required=True)
+    p.add_argument("--dispatch", action="store_true")
+    p.add_argument("--input", action="append", default=[])
     args = p.parse_args()
     os.makedirs(args.artifacts, exist_ok=True)
     os.makedirs(args.work, exist_ok=True)

@@ -35,7 +35,7 @@ TEST(TemplateYear, CurrentYearIsFourDigitsFromThisCentury) {
 }
 
 TEST(TemplateDescription, DefaultNamesTheCrate) {
-    EXPECT_EQ(default_description("demo"), "A ordoval-compliant CLI (demo).");
+    EXPECT_EQ(default_description("demo"), "An ordoval-compliant CLI (demo).");
 }
 
 TEST(PyprojectAuthor, KeepsNameAndEmailApartAndLeavesOutEmptyParts) {

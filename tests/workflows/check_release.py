@@ -30,7 +30,7 @@ OPEN_MARKER = "{{#pypi}}"
 CLOSE_MARKER = "{{/pypi}}"
 
 JOBS_ON = ["test", "build", "sdist", "publish-crates", "publish-pypi", "github-release",
-           "update-homebrew"]
+           "attest", "update-homebrew"]
 BUILD_STEPS_ON = [None, None, "Build wheel", "Take the binary from the wheel",
                   "Install cargo-zigbuild", "Build binary", "Verify binary", "Check the glibc floor",
                   "Create release archive", "Upload wheel", "Upload release archives"]
@@ -38,7 +38,7 @@ PYPI_BUILD_STEPS = ("Build wheel", "Take the binary from the wheel", "Upload whe
 INPUTS_ON = ["dry_run", "skip_crates_io", "skip_pypi", "skip_github_release", "skip_homebrew"]
 RUNNERS = [("ubuntu-24.04", "x86_64-unknown-linux-gnu"),
            ("ubuntu-24.04-arm", "aarch64-unknown-linux-gnu"),
-           ("macos-15", "aarch64-apple-darwin"), ("macos-15-intel", "x86_64-apple-darwin")]
+           ("macos-15", "aarch64-apple-darwin"), ("macos-15", "x86_64-apple-darwin")]
 PYPI_ONLY = ["skip_pypi", "PYPI_API_TOKEN", "maturin", "wheel", "sdist", "publish-pypi", "PyPI"]
 # What each section must hold, in file order: a line that identifies it.
 SECTION_KEYS = ["      skip_pypi:\n", "      - name: Build wheel\n", "      - name: Upload wheel\n",
@@ -153,15 +153,20 @@ def check_release(c, template, on, off):
     return doc_on
 
 
+ATTEST_PERMISSIONS = {"contents": "read", "id-token": "write", "attestations": "write",
+                      "artifact-metadata": "write"}
+
+
 def check_permissions(c, doc):
-    """Write access and the token belong to the job that creates the GitHub release alone."""
+    """Write access and the token belong to the job that creates the GitHub release alone; an
+    identity token and attestations to the job that attests alone."""
     c.expect(doc.get("permissions") == {"contents": "read"},
              f"release.yml top-level permissions: {doc.get('permissions')}")
     c.expect("GITHUB_TOKEN" not in doc.get("env", {}), "release.yml gives GITHUB_TOKEN to every job")
     for job_id, job in doc["jobs"].items():
         writes = job_id == "github-release"
-        c.expect(job.get("permissions") == ({"contents": "write"} if writes else None),
-                 f"job {job_id} permissions: {job.get('permissions')}")
+        want = {"contents": "write"} if writes else ATTEST_PERMISSIONS if job_id == "attest" else None
+        c.expect(job.get("permissions") == want, f"job {job_id} permissions: {job.get('permissions')}")
         has_token = "secrets.GITHUB_TOKEN" in yaml.safe_dump(job)
         c.expect(has_token == writes, f"job {job_id} {'lacks' if writes else 'has'} GITHUB_TOKEN")
 

