@@ -743,6 +743,17 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              commit_all("crafted");
          },
          "git: the answers in .tarnwick.toml break the rules `tarnwick new` holds them to"},
+        {"first commit whose description TOML reads as an expression",
+         [&] {
+             make_earlier(true, [&](const std::string& dir) {
+                 const std::string toml = read_file(dir + "/Cargo.toml");
+                 const auto at = toml.find("\"A demo tool.\"");
+                 write_file(dir + "/Cargo.toml", toml.substr(0, at) +
+                                                     "\"\"\"x\"y ${{ secrets.X }}\"\"\"" +
+                                                     toml.substr(at + 14));
+             });
+         },
+         "git: the answers read from the first commit"},
         {"foreign repository",
          [&] {
              write_file(project() + "/README.md", "mine\n");
