@@ -184,6 +184,7 @@ public:
         content = trim(content);
 
         if (flow_open_) {
+            if (content.empty()) return;
             if (flow_.size() + content.size() + 1 > kMaxFlowValue) {
                 flow_open_ = false;  // too long to be a list of labels
                 flow_.clear();
@@ -191,7 +192,8 @@ public:
             }
             flow_ += ' ';
             flow_ += content;
-            if (flow_depth(flow_) <= 0) finish_flow();
+            flow_depth_ += flow_depth(content);
+            if (flow_depth_ <= 0) finish_flow();
             return;
         }
         if (content.empty() || content.starts_with("---") || content.starts_with("...")) return;
@@ -235,7 +237,7 @@ public:
     }
 
     std::vector<WorkflowEntry> finish() {
-        if (flow_open_ && flow_depth(flow_) <= 0) finish_flow();
+        if (flow_open_ && flow_depth_ <= 0) finish_flow();
         return std::move(entries_);
     }
 
@@ -275,7 +277,8 @@ private:
             flow_.assign(value);
             flow_line_ = number;
             flow_comment_.assign(comment);
-            if (flow_depth(flow_) > 0) {
+            flow_depth_ = flow_depth(flow_);
+            if (flow_depth_ > 0) {
                 flow_open_ = true;
                 return;
             }
@@ -301,6 +304,7 @@ private:
     bool block_scalar_ = false;
     std::size_t block_indent_ = 0;
     bool flow_open_ = false;
+    long flow_depth_ = 0;  // brackets the gathered flow text leaves open
     std::string flow_;
     std::string flow_comment_;
     int flow_line_ = 0;
