@@ -372,8 +372,9 @@ void cargo_lock_item(std::vector<DoctorItem>& items, const Project& project) {
     }
     const Query q =
         query("git", {"-C", project.dir, "ls-tree", "--name-only", "HEAD", "--", "Cargo.lock"});
-    if (q.outcome == Query::Outcome::TimedOut) {
-        items.push_back(no_fix("cargo_lock", "unknown", q.said));
+    if (q.outcome == Query::Outcome::TimedOut || q.outcome == Query::Outcome::NotStarted) {
+        items.push_back(
+            no_fix("cargo_lock", "unknown", "whether Cargo.lock is committed: " + q.said));
         return;
     }
     if (q.outcome == Query::Outcome::Ok && first_output_line(q.out.stdout_text) == "Cargo.lock") {
@@ -495,11 +496,10 @@ Status check_repository_syntax(const char* what, const std::string& repo) {
 
 Result<Project> open_project(const std::string& dir) {
     struct stat st {};
-    if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        const int error = errno;
-        return CliError::usage(
-            "invalid --project " + tarnwick::quoted(decode_lossy(dir)) + ": " +
-            (S_ISDIR(st.st_mode) || error != 0 ? os_error_text(error) : "not a directory"));
+    const bool found = ::stat(dir.c_str(), &st) == 0;
+    if (!found || !S_ISDIR(st.st_mode)) {
+        return CliError::usage("invalid --project " + tarnwick::quoted(decode_lossy(dir)) + ": " +
+                               (found ? std::string("not a directory") : os_error_text(errno)));
     }
     Project project{dir, decode_lossy(dir), std::nullopt, std::nullopt};
     if (auto text = read_regular_file(dir + "/Cargo.toml", kMaxManifestBytes)) {
