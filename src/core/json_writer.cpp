@@ -2,13 +2,25 @@
 // with strings copied in runs instead of decoded byte by byte: the contract is 16 KB of text,
 // and `schema` is measured by the instructions it takes. Numbers that are not integers,
 // binary values and strings that are not UTF-8 are left to nlohmann.
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "core/json.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {
 namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+
+// Whether any of eight bytes is below 0x20, '"' or '\\' (the bytes written escaped).
+bool needs_escape(std::uint64_t x) {
+    auto zero_byte = [](std::uint64_t v) { return (v - kOnes) & ~v & kHighs; };
+    const std::uint64_t below_space = (x - 0x20 * kOnes) & ~x & kHighs;
+    return (below_space | zero_byte(x ^ ('"' * kOnes)) | zero_byte(x ^ ('\\' * kOnes))) != 0;
+}
 
 void write_string(std::string& out, const std::string& text) {
     if (!is_valid_utf8(text)) {
@@ -18,6 +30,11 @@ void write_string(std::string& out, const std::string& text) {
     out += '"';
     std::size_t run = 0;  // start of the bytes not yet copied
     for (std::size_t i = 0; i < text.size(); ++i) {
+        std::uint64_t word = 0;
+        if (i + 8 <= text.size() && (std::memcpy(&word, text.data() + i, 8), !needs_escape(word))) {
+            i += 7;
+            continue;
+        }
         const auto c = static_cast<unsigned char>(text[i]);
         if (c >= 0x20 && c != '"' && c != '\\') continue;
         out.append(text, run, i - run);
@@ -124,6 +141,7 @@ void write_value(std::string& out, const Json& value, int indent, int depth) {
 
 std::string write_json(const Json& value, int indent) {
     std::string out;
+    out.reserve(indent >= 0 ? 1 << 15 : 1 << 10);
     write_value(out, value, indent, 0);
     return out;
 }

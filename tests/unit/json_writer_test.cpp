@@ -21,6 +21,10 @@ TEST(JsonWriter, WritesTheBytesNlohmannWrites) {
         Json(std::string("nul \x01 \x1f \x7f end", 15)),
         Json("caf\xc3\xa9 \xe2\x80\x94 \xf0\x9f\x98\x80"),
         Json("bad \xff\xfe utf-8 \xc3"),
+        // Escapes at every offset of an eight-byte run, and non-ASCII bytes inside runs.
+        Json("0123456\"89abcdef\\ghijklmn\x01pqrstuvw\nxyz\xc3\xa9\xc3\xa9\xc3\xa9"
+             "ABCDEFGHIJ\x1f"),
+        Json("abcdefgh\"ijklmnop\"qrstuvwx\\"),
         Json::parse(R"({"b":[1,{"c":[]},{}],"a":{"x":null,"y":[true,false]},"":"k"})"),
         Json::parse(R"([[[]],[{}],"s",-1,2.25])"),
     };
