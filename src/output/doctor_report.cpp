@@ -35,7 +35,8 @@ std::string render_doctor_text(const DoctorReport& report) {
         for (const DoctorFinding& f : i.findings) {
             text += std::string(item_width + 2, ' ') + "line " + std::to_string(f.line) + ": " +
                     f.severity + ": " + escape_non_printable(f.message);
-            if (f.fix) text += " (fix: " + escape_non_printable(*f.fix) + ")";
+            // The item's own fix line already says it when they are the same.
+            if (f.fix && f.fix != i.fix) text += " (fix: " + escape_non_printable(*f.fix) + ")";
             text += "\n";
         }
     }

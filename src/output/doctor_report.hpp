@@ -34,7 +34,8 @@ struct DoctorReport {
 int doctor_problems(const DoctorReport& report);
 
 // One line per item ("ITEM  STATUS  DETAIL"), a "fix:" line under each item that has one,
-// one line per finding under it ("line 104: error: MESSAGE (fix: FIX)"), and a closing count;
+// one line per finding under it ("line 104: error: MESSAGE (fix: FIX)", the fix left out when
+// it is the item's), and a closing count;
 // without a final line feed.
 std::string render_doctor_text(const DoctorReport& report);
 

@@ -248,16 +248,17 @@ TEST(RegistryNames, AddressesAndSameRepository) {
 }
 
 TEST(DoctorReport, RendersBothFormsAndCountsProblems) {
-    const DoctorReport report{
-        {{"git", "ok", "git version 2.39.5", std::nullopt},
-         {"gh_login", "skipped", "needs gh", std::nullopt},
-         {"crate_name", "unknown", "no answer", std::nullopt},
-         {"gh", "too_old", "gh 2.23.0", "upgrade\tgh"},
-         {"ci.yml",
-          "stale",
-          "1 error",
-          "tarnwick update",
-          {{4, "error", "retired", "tarnwick update"}, {9, "note", "newer", std::nullopt}}}}};
+    const DoctorReport report{{{"git", "ok", "git version 2.39.5", std::nullopt},
+                               {"gh_login", "skipped", "needs gh", std::nullopt},
+                               {"crate_name", "unknown", "no answer", std::nullopt},
+                               {"gh", "too_old", "gh 2.23.0", "upgrade\tgh"},
+                               {"ci.yml",
+                                "stale",
+                                "1 error",
+                                "tarnwick update",
+                                {{4, "error", "retired", "tarnwick update"},
+                                 {7, "warning", "tag", "edit line 7"},
+                                 {9, "note", "newer", std::nullopt}}}}};
     EXPECT_EQ(doctor_problems(report), 2);
     EXPECT_EQ(render_doctor_json(report),
               R"({"items":[{"detail":"git version 2.39.5","findings":[],"fix":null,"item":"git",)"
@@ -266,7 +267,8 @@ TEST(DoctorReport, RendersBothFormsAndCountsProblems) {
               R"("item":"crate_name","status":"unknown"},{"detail":"gh 2.23.0","findings":[],)"
               R"("fix":"upgrade\tgh","item":"gh","status":"too_old"},{"detail":"1 error",)"
               R"("findings":[{"fix":"tarnwick update","line":4,"message":"retired",)"
-              R"("severity":"error"},{"fix":null,"line":9,"message":"newer","severity":"note"}],)"
+              R"("severity":"error"},{"fix":"edit line 7","line":7,"message":"tag",)"
+              R"("severity":"warning"},{"fix":null,"line":9,"message":"newer","severity":"note"}],)"
               R"("fix":"tarnwick update","item":"ci.yml","status":"stale"}],"problems":2})");
     EXPECT_EQ(render_doctor_text(report),
               "git         ok       git version 2.39.5\n"
@@ -276,7 +278,8 @@ TEST(DoctorReport, RendersBothFormsAndCountsProblems) {
               "            fix: upgrade\\tgh\n"
               "ci.yml      stale    1 error\n"
               "            fix: tarnwick update\n"
-              "            line 4: error: retired (fix: tarnwick update)\n"
+              "            line 4: error: retired\n"
+              "            line 7: warning: tag (fix: edit line 7)\n"
               "            line 9: note: newer\n"
               "2 problems found.");
     EXPECT_EQ(render_doctor_text(DoctorReport{{{"git", "ok", "x", std::nullopt}}}),
