@@ -55,7 +55,9 @@ TEST(Utf8, ValidityCheck) {
     EXPECT_FALSE(is_valid_utf8("\xC3"));
     // Around the eight-byte ASCII runs: a bad byte after, inside or before a run is found.
     EXPECT_FALSE(is_valid_utf8("abcdefgh\xC3"));
-    EXPECT_FALSE(is_valid_utf8("abc\xFF" "defghijkl"));
+    EXPECT_FALSE(
+        is_valid_utf8("abc\xFF"
+                      "defghijkl"));
     EXPECT_FALSE(is_valid_utf8("abcdefghijklmnop\xED\xA0\x80qrstuvwx"));  // a surrogate
     EXPECT_TRUE(is_valid_utf8("abcdefg\xC3\xA9hijklmnopqrstuvwxyz\xE2\x80\x94"));
 }
