@@ -176,6 +176,7 @@ void toolchain_items(std::vector<DoctorItem>& items) {
 
 struct GhState {
     bool started = false;
+    std::string skipped = "needs gh";  // why the repository items are skipped when not started
     std::optional<std::string> login;  // the account gh is logged in as, when it said
 };
 
@@ -189,12 +190,17 @@ GhState gh_items(std::vector<DoctorItem>& items) {
         items.push_back(no_fix("gh_login", "skipped", "needs gh"));
         return state;
     }
+    if (version.outcome == Query::Outcome::TimedOut) {
+        // A gh that hangs on its version would hang on every other question too.
+        items.push_back(no_fix("gh", "unknown", version.said));
+        state.skipped = "needs a gh that answers";
+        items.push_back(no_fix("gh_login", "skipped", state.skipped));
+        return state;
+    }
     state.started = true;
     const std::string line = first_output_line(version.out.stdout_text);
     const auto parsed = parse_gh_version(line);
-    if (version.outcome == Query::Outcome::TimedOut) {
-        items.push_back(no_fix("gh", "unknown", version.said));
-    } else if (version.outcome == Query::Outcome::Failed) {
+    if (version.outcome == Query::Outcome::Failed) {
         items.push_back(problem("gh", "unusable", version.said, install));
     } else if (!parsed) {
         items.push_back(problem("gh", "unknown",
@@ -560,8 +566,8 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
     }
     if (target) {
         if (!gh.started) {
-            items.push_back(no_fix("repo", "skipped", "needs gh"));
-            items.push_back(no_fix("tap", "skipped", "needs gh"));
+            items.push_back(no_fix("repo", "skipped", gh.skipped));
+            items.push_back(no_fix("tap", "skipped", gh.skipped));
         } else {
             items.push_back(repository_item("repo", *target, gh));
             items.push_back(repository_item("tap", *tap, gh));

@@ -486,37 +486,57 @@ TEST_F(DoctorCommand, ProjectItemsFollowTheProject) {
     }
 }
 
-// Every child is bounded: one that hangs is stopped and reported as unknown; output that
-// never ends or has no end of line is cut in what the report quotes; a CRLF version line
-// reads as a version; a failure with nothing on stderr says so.
-TEST_F(DoctorCommand, ChildrenAreBoundedAndSayWhatHappened) {
-    spy_rust();
-    struct Case {
-        std::string gh;  // the spy's body
-        std::string item, status, detail;
-    };
-    const std::vector<Case> cases = {
-        {"printf 'gh version 2.40.0 (2026-01-01)\\r\\n'\n", "gh", "ok", "gh 2.40.0"},
-        {"exit 3\n", "gh", "unusable",
-         "`gh --version` exited with status 3 and printed nothing on stderr"},
-        {"[ \"$1\" = --version ] && { echo gh version 2.63.0; exit 0; }\nexec sleep 30\n",
-         "gh_login", "unknown", "`gh auth status` did not finish within 5 s and was stopped"},
-        {"head -c 5000000 /dev/zero | tr '\\0' x\n", "gh", "unknown", ""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.gh);
-        spy("gh", c.gh);
+// A spy gh with each body in turn: the named item has the status and detail (when given), and
+// the report stays small whatever gh printed.
+struct GhCase {
+    std::string gh;  // the spy's body
+    std::string item, status, detail;
+};
+
+class DoctorGh : public DoctorCommand {
+protected:
+    void judge(const std::vector<GhCase>& cases) {
+        spy_rust();
         spy("tr", "exec /usr/bin/tr \"$@\"\n");
         spy("head", "exec /usr/bin/head \"$@\"\n");
         spy("sleep", "exec /bin/sleep \"$@\"\n");
-        const RunResult r = doctor({"-o", "json"}, false);
-        ASSERT_EQ(r.exit_code, 0) << r.err;
-        EXPECT_EQ(item(r, c.item)["status"], c.status);
-        if (!c.detail.empty()) {
-            EXPECT_EQ(item(r, c.item)["detail"], c.detail);
+        for (const GhCase& c : cases) {
+            SCOPED_TRACE(c.gh);
+            spy("gh", c.gh);
+            const RunResult r = doctor({"-o", "json"}, false);
+            ASSERT_EQ(r.exit_code, 0) << r.err;
+            EXPECT_EQ(item(r, c.item)["status"], c.status);
+            const std::string detail = item(r, c.item)["detail"];
+            if (!c.detail.empty()) {
+                EXPECT_EQ(detail, c.detail);
+            }
+            EXPECT_LT(detail.size(), 300u);
+            EXPECT_LT(r.out.size(), 8192u);
         }
-        EXPECT_LT(r.out.size(), 8192u);
     }
+};
+
+// Output that has no end of line is cut in what the report quotes; a CRLF version line reads
+// as a version; a failure with nothing on stderr says so.
+TEST_F(DoctorGh, SaysWhatHappenedInABoundedDetail) {
+    judge({
+        {"printf 'gh version 2.40.0 (2026-01-01)\\r\\n'\n", "gh", "ok", "gh 2.40.0"},
+        {"exit 3\n", "gh", "unusable",
+         "`gh --version` exited with status 3 and printed nothing on stderr"},
+        {"head -c 5000000 /dev/zero | tr '\\0' x\n", "gh", "unknown", ""},
+    });
+}
+
+// A child that hangs is stopped after 5 s and reported as unknown (two tests, so that CTest
+// can wait for both at once).
+TEST_F(DoctorGh, StopsAQuestionThatHangs) {
+    judge({{"[ \"$1\" = --version ] && { echo gh version 2.63.0; exit 0; }\nexec sleep 30\n",
+            "gh_login", "unknown", "`gh auth status` did not finish within 5 s and was stopped"}});
+}
+
+// A gh that hangs on its version is asked nothing more.
+TEST_F(DoctorGh, AsksNothingMoreOfAGhThatHangs) {
+    judge({{"exec sleep 30\n", "gh_login", "skipped", "needs a gh that answers"}});
 }
 
 // A project's own workflow files: judged one finding per line with its severity; fixed by
