@@ -7,6 +7,9 @@
 using namespace tarnwick;
 
 TEST(JsonWriter, WritesTheBytesNlohmannWrites) {
+    static const char kControls[] =
+        "nul \0 \x01 \x1f \x7f"
+        "end";
     const std::vector<Json> values = {
         Json::object(),
         Json::array(),
@@ -18,7 +21,7 @@ TEST(JsonWriter, WritesTheBytesNlohmannWrites) {
         Json(1e300),
         Json("plain"),
         Json("quote \" backslash \\ slash / tab \t nl \n cr \r bs \b ff \f"),
-        Json(std::string("nul \x01 \x1f \x7f end", 15)),
+        Json(std::string(kControls, sizeof kControls - 1)),
         Json("caf\xc3\xa9 \xe2\x80\x94 \xf0\x9f\x98\x80"),
         Json("bad \xff\xfe utf-8 \xc3"),
         // Escapes at every offset of an eight-byte run, and non-ASCII bytes inside runs.
