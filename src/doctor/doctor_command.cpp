@@ -280,13 +280,21 @@ DoctorItem repository_item(std::string item, const std::string& repo, const GhSt
         return no_fix(std::move(item), "unknown",
                       repo + " is reachable; gh did not say which rights " + account + " has");
     }
+    // Only an organisation's repositories give other accounts admin rights; a personal
+    // repository is administered by its owner alone, so there the fix is to run as the owner.
+    const std::string owner = repo.substr(0, repo.find('/'));
+    const Query kind = query("gh", {"api", "users/" + owner, "--jq", ".type"});
+    const bool organisation = kind.outcome == Query::Outcome::Ok &&
+                              first_output_line(kind.out.stdout_text) == "Organization";
     return problem(
         std::move(item), "no_admin",
         repo + " is reachable, but " + account + "'s permission is " + clip(permission, 40) +
-            ": `tarnwick secrets` needs admin rights (deploy keys, secrets, "
-            "variables)",
-        "gh api --method PUT repos/" + repo + "/collaborators/" + (gh.login ? *gh.login : "LOGIN") +
-            " -f permission=admin (run by an admin of " + repo + ")");
+            ": `tarnwick secrets` needs admin rights (deploy keys, secrets, variables)",
+        organisation
+            ? "gh api --method PUT repos/" + repo + "/collaborators/" +
+                  (gh.login ? *gh.login : "LOGIN") + " -f permission=admin (run by an admin of " +
+                  owner + ")"
+            : "gh auth login (as " + owner + ", who alone administers a personal repository)");
 }
 
 DoctorItem name_item(std::string item, const NameLookup& lookup, std::string fix) {

@@ -240,8 +240,14 @@ TEST_F(DoctorCommand, JudgesGhVersionLoginAndReachability) {
               "acme/tool is reachable, but acme-dev's permission is WRITE: `tarnwick secrets` "
               "needs admin rights (deploy keys, secrets, variables)");
     EXPECT_EQ(writer_repo["fix"],
+              "gh auth login (as acme, who alone administers a personal "
+              "repository)");
+    // An organisation can make the account an admin.
+    scenario("api_users%acme.stdout", "Organization\n");
+    const RunResult org = doctor({"acme/tool", "-o", "json"});
+    EXPECT_EQ(item(org, "repo")["fix"],
               "gh api --method PUT repos/acme/tool/collaborators/acme-dev -f permission=admin "
-              "(run by an admin of acme/tool)");
+              "(run by an admin of acme)");
 
     // A malformed --tap or repository is a usage error, not a finding, and nothing runs.
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
