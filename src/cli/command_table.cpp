@@ -343,8 +343,8 @@ constexpr std::array kCommands{
                     "its findings. Every child it starts is stopped after 5 s (reported as "
                     "unknown). Exits 0 whatever it finds; with --strict, 1 when `problems` is "
                     "above 0. Runs only version queries, `git config`, `git ls-tree`, `rustup "
-                    "show active-toolchain`, `gh auth status`, `gh api user`, `gh repo view` "
-                    "and curl GETs of the registries' name lookups.",
+                    "show active-toolchain`, `gh auth status`, `gh api user`, `gh repo view`, "
+                    "`gh api users/OWNER` and curl GETs of the registries' name lookups.",
                 .effects = "read_only",
                 .mutating = false,
                 .cardinality = "single",
