@@ -130,6 +130,15 @@ private:
     bool set_ = false;
 };
 
+RunLimits& default_limits() {
+    static RunLimits limits;
+    return limits;
+}
+
+bool unbounded(const RunLimits& limits) {
+    return limits.timeout_ms == 0 && limits.output_cap == 0;
+}
+
 CommandHook& installed_hook() {
     static CommandHook hook;
     return hook;
@@ -143,6 +152,10 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
                                               const RunLimits& limits);
 
 }  // namespace
+
+RunLimits set_default_run_limits(RunLimits limits) {
+    return std::exchange(default_limits(), limits);
+}
 
 RunnerIo set_runner_io(RunnerIo io) {
     return std::exchange(g_io, io);
@@ -163,7 +176,8 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
                                            std::optional<std::string_view> input,
                                            const std::optional<std::string>& dir,
                                            const std::vector<std::string>& extra_env,
-                                           const RunLimits& limits) {
+                                           const RunLimits& given) {
+    const RunLimits& limits = unbounded(given) ? default_limits() : given;
     if (const CommandHook& hook = installed_hook()) {
         CommandCall call{std::string(program), args, std::nullopt, dir, extra_env, limits};
         if (input) call.input = std::string(*input);

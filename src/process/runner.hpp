@@ -48,6 +48,11 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& extra_env = {},
                                            const RunLimits& limits = {});
 
+// While set, the limits that a call without limits of its own gets: a command all of whose
+// children must be bounded (doctor) sets them once, and children started for it by other
+// modules are bounded too. RunLimits{} clears them. Returns the previous ones.
+RunLimits set_default_run_limits(RunLimits limits);
+
 // run_command for a tool whose start failures are backend errors naming the tool.
 Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
                                std::optional<std::string_view> input = std::nullopt);

@@ -288,3 +288,19 @@ TEST(Runner, LimitsBoundTheWaitAndTheOutputKept) {
         }
     }
 }
+
+// Default limits bound a call that gives none, and a call's own limits win over them.
+TEST(Runner, DefaultLimitsBoundCallsWithoutTheirOwn) {
+    const RunLimits previous = set_default_run_limits({200, 4});
+    auto bounded = run_command("sh", {"-c", "printf abcdef; exec sleep 30"});
+    auto own = run_command("sh", {"-c", "printf abcdef"}, std::nullopt, std::nullopt, {},
+                           RunLimits{5000, 0});
+    set_default_run_limits(previous);
+    auto cleared = run_command("sh", {"-c", "printf abcdef"});
+    ASSERT_TRUE(bounded.ok() && own.ok() && cleared.ok());
+    EXPECT_TRUE(bounded->timed_out);
+    EXPECT_EQ(bounded->stdout_text, "abcd");
+    EXPECT_FALSE(own->timed_out);
+    EXPECT_EQ(own->stdout_text, "abcdef");
+    EXPECT_EQ(cleared->stdout_text, "abcdef");
+}
