@@ -508,6 +508,19 @@ Status check_repository_syntax(const char* what, const std::string& repo) {
                            ": a repository beginning with '-' would be read by gh as an option");
 }
 
+// While doctor runs, every child is bounded, those that other modules start for it (`git
+// config` for the author, `rustup show active-toolchain`) included.
+class BoundedChildren {
+public:
+    BoundedChildren() : previous_(set_default_run_limits(kQueryLimits)) {}
+    ~BoundedChildren() { set_default_run_limits(previous_); }
+    BoundedChildren(const BoundedChildren&) = delete;
+    BoundedChildren& operator=(const BoundedChildren&) = delete;
+
+private:
+    RunLimits previous_;
+};
+
 Result<Project> open_project(const std::string& dir) {
     struct stat st {};
     const bool found = ::stat(dir.c_str(), &st) == 0;
@@ -543,6 +556,7 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
     const Project& project = opened.value();
     // The token lookups hold values in this process for a moment, as `secrets` does.
     (void)disable_core_dumps();
+    const BoundedChildren bounded;
 
     const PlatformTable& table = platform_table();
     DoctorReport report;

@@ -545,6 +545,16 @@ TEST_F(DoctorGh, AsksNothingMoreOfAGhThatHangs) {
     judge({{"exec sleep 30\n", "gh_login", "skipped", "needs a gh that answers"}});
 }
 
+// Children that other modules start for doctor are bounded too: a rustup that hangs costs
+// the time limit, and cargo is then unusable.
+TEST_F(DoctorCommand, BoundsChildrenStartedForIt) {
+    spy("rustup", "exec /bin/sleep 30\n");
+    const RunResult r = doctor({"-o", "json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(item(r, "cargo")["status"], "unusable");
+    EXPECT_EQ(item(r, "rustfmt")["status"], "skipped");
+}
+
 // A project's own workflow files: judged one finding per line with its severity; fixed by
 // `update` only where the template moved on, else by an edit; too large files refused unread;
 // only the first 200 files judged.
