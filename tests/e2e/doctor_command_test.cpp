@@ -545,10 +545,11 @@ TEST_F(DoctorGh, AsksNothingMoreOfAGhThatHangs) {
     judge({{"exec sleep 30\n", "gh_login", "skipped", "needs a gh that answers"}});
 }
 
-// Children that other modules start for doctor are bounded too: a rustup that hangs costs
-// the time limit, and cargo is then unusable.
+// Children that other modules start for doctor are bounded too: a rustup that would name the
+// toolchain only after 20 s is stopped at the time limit, and cargo is then unusable.
 TEST_F(DoctorCommand, BoundsChildrenStartedForIt) {
-    spy("rustup", "exec /bin/sleep 30\n");
+    spy_rust();
+    spy("rustup", "/bin/sleep 20\necho 'stable-x86_64-unknown-linux-gnu (default)'\n");
     const RunResult r = doctor({"-o", "json"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(item(r, "cargo")["status"], "unusable");
