@@ -61,7 +61,7 @@ test-asan: deps
 
 fuzz-build: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS) --target fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text fuzz_command_line
+	cmake --build --preset fuzz -j $(JOBS) --target fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text fuzz_command_line fuzz_workflow_scan
 
 # Every fuzz target from the seed corpus in fuzz/corpus: 10 s each in `make test`, 60 s in `make fuzz`.
 test-fuzz: fuzz-build

@@ -46,6 +46,7 @@ enum class WriteRule { IgnoreFailure, FailLoudly };
 struct Document {
     Result<std::string> text;  // ends in one line feed
     WriteRule rule;
+    int status = 0;  // the exit status once the text is written (doctor --strict: 1)
 };
 
 template <class... F>
@@ -80,15 +81,18 @@ Document run_command_line(const CliCommand& command, OutputFormat format) {
             },
             // Like `check`, the `doctor` report is an answer: losing it is an error.
             [&](const Doctor& c) {
-                return Document{run_doctor(c, format), WriteRule::FailLoudly};
+                auto outcome = run_doctor(c, format);
+                if (!outcome) return Document{outcome.error(), WriteRule::FailLoudly};
+                return Document{std::move(outcome->text), WriteRule::FailLoudly,
+                                outcome->exit_status};
             },
         },
         command);
 }
 
-int print(const std::string& text, WriteRule rule) {
+int print(const std::string& text, WriteRule rule, int status = 0) {
     auto written = write_all(STDOUT_FILENO, text);
-    if (written || rule == WriteRule::IgnoreFailure) return 0;
+    if (written || rule == WriteRule::IgnoreFailure) return status;
     return emit_error(CliError::io("failed printing to stdout: " + written.error().text()));
 }
 
@@ -116,7 +120,7 @@ int run(int argc, const char* const* argv) {
         }
         return emit_error(document.text.error());
     }
-    return print(document.text.value(), document.rule);
+    return print(document.text.value(), document.rule, document.status);
 }
 
 // An exception that escapes a command still ends in an envelope and exit status 2, never

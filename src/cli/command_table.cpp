@@ -215,13 +215,19 @@ constexpr std::array kDoctorArgs{
                              "Project directory whose .github/workflows are checked.")
         .directory()
         .by_default("."),
+    flag<&Doctor::strict>("strict", "Exit with status 1 when a problem is found",
+                          "Exit with status 1 (the report still printed) when `problems` is above "
+                          "0; without it doctor exits 0 whatever it finds."),
 };
 
 constexpr std::array kDoctorOutput{
     OutputField{"items", "array", "object",
-                "One object per item: `item`, `status`, `detail`, and `fix` (the command that "
-                "fixes it; null when nothing needs doing)."},
-    OutputField{"problems", "integer", "", "Items whose status is neither ok nor skipped."},
+                "One object per item: `item`, `status`, `detail`, `fix` (the command that "
+                "fixes it; null when nothing needs doing) and `findings` (for a workflow file, "
+                "one object per finding: `line`, `severity` error, warning or note, `message` "
+                "and `fix`, null for a note; empty for other items)."},
+    OutputField{"problems", "integer", "",
+                "Items whose status is none of ok, skipped and unknown."},
 };
 
 // help: the parser's own command, always last.
@@ -351,16 +357,23 @@ constexpr std::array kCommands{
             {
                 .description =
                     "Report, changing nothing, what `new`, `secrets` and `update` would be "
-                    "missing: git and the author `new` would use, cargo and rustfmt, gh "
-                    "(present, at least 2.36.0, logged in), ssh-keygen, and the source (never "
+                    "missing: this tarnwick's version and the date of its platform table, git "
+                    "and the author `new` would use, cargo and rustfmt, gh (present, at least "
+                    "2.36.0, logged in, as which account), ssh-keygen, and the source (never "
                     "the value) of the crates and PyPI tokens; with a repo, whether it and its "
-                    "Homebrew tap are reachable through gh; in a project, whether its workflows "
-                    "name runner images or action pins that the dated platform table calls "
-                    "stale. Each item has a status (ok, missing, too_old, unknown, unusable, "
-                    "incomplete, invalid, not_logged_in, unreachable, stale, unreadable or "
-                    "skipped), a detail and the command that fixes it. Exits 0 whatever it "
-                    "finds. Runs only version queries, `git config`, `rustup show "
-                    "active-toolchain`, `gh auth status` and `gh repo view`.",
+                    "Homebrew tap are reachable through gh with admin rights; whether the crate "
+                    "name is free on crates.io and the package name on PyPI, taken, or already "
+                    "the project's; in a project, whether Cargo.lock is committed and whether "
+                    "its workflows name runner images or action pins that the dated platform "
+                    "table calls retired, deprecated or stale. Each item has a status (ok, "
+                    "missing, too_old, unknown, unusable, incomplete, invalid, not_logged_in, "
+                    "unreachable, no_admin, taken, uncommitted, stale, too_large, unreadable or "
+                    "skipped), a detail, the command that fixes it and, for a workflow file, "
+                    "its findings. Every child it starts is stopped after 5 s (reported as "
+                    "unknown). Exits 0 whatever it finds; with --strict, 1 when `problems` is "
+                    "above 0. Runs only version queries, `git config`, `git ls-tree`, `rustup "
+                    "show active-toolchain`, `gh auth status`, `gh api user`, `gh repo view`, "
+                    "`gh api users/OWNER` and curl GETs of the registries' name lookups.",
                 .effects = "read_only",
                 .mutating = false,
                 .cardinality = "single",

@@ -1,5 +1,6 @@
 #include "core/text.hpp"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -101,8 +102,21 @@ bool is_unicode_white_space(char32_t cp) {
            cp == 0x205F || cp == 0x3000;
 }
 
+namespace {
+// The ASCII white space of is_unicode_white_space, for the byte-at-a-time fast paths below.
+bool is_ascii_white_space(unsigned char c) {
+    return (c >= 0x09 && c <= 0x0D) || c == 0x20;
+}
+}  // namespace
+
 std::string_view trim_start(std::string_view text) {
     while (!text.empty()) {
+        const auto first = static_cast<unsigned char>(text.front());
+        if (first < 0x80) {
+            if (!is_ascii_white_space(first)) break;
+            text.remove_prefix(1);
+            continue;
+        }
         auto d = decode_one(text);
         if (d.cp == 0xFFFFFFFF || !is_unicode_white_space(d.cp)) break;
         text.remove_prefix(d.length);
@@ -112,6 +126,12 @@ std::string_view trim_start(std::string_view text) {
 
 std::string_view trim_end(std::string_view text) {
     while (!text.empty()) {
+        const auto last = static_cast<unsigned char>(text.back());
+        if (last < 0x80) {
+            if (!is_ascii_white_space(last)) break;
+            text.remove_suffix(1);
+            continue;
+        }
         auto d = decode_last(text);
         if (!d || !is_unicode_white_space(d->cp)) break;
         text.remove_suffix(d->length);
@@ -123,8 +143,22 @@ std::string_view trim(std::string_view text) {
     return trim_end(trim_start(text));
 }
 
+namespace {
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+}  // namespace
+
 bool is_valid_utf8(std::string_view bytes) {
     while (!bytes.empty()) {
+        // Runs of ASCII, eight bytes at a time: templates and tool output are mostly that.
+        std::uint64_t word = 0;
+        if (bytes.size() >= 8 && (std::memcpy(&word, bytes.data(), 8), word & kHighBits) == 0) {
+            bytes.remove_prefix(8);
+            continue;
+        }
+        if (static_cast<unsigned char>(bytes.front()) < 0x80) {
+            bytes.remove_prefix(1);
+            continue;
+        }
         auto d = decode_one(bytes);
         if (d.cp == 0xFFFFFFFF) return false;
         bytes.remove_prefix(d.length);

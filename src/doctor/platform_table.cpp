@@ -72,11 +72,27 @@ std::vector<std::map<std::string, std::string>> named_rows(std::string_view mark
     return named;
 }
 
+bool is_full_date(std::string_view text) {
+    if (text.size() != 10 || text[4] != '-' || text[7] != '-') return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i != 4 && i != 7 && (text[i] < '0' || text[i] > '9')) return false;
+    }
+    return true;
+}
+
+void note_date(std::string& latest, const std::string& cell) {
+    if (is_full_date(cell) && cell > latest) latest = cell;
+}
+
 }  // namespace
 
 PlatformTable read_platform_table(std::string_view markdown) {
     PlatformTable table;
+    for (const char* heading : {"Actions", "Release tools", "Other dated facts"}) {
+        for (auto& row : named_rows(markdown, heading)) note_date(table.checked, row["checked"]);
+    }
     for (auto& row : named_rows(markdown, "Runner images")) {
+        note_date(table.checked, row["date"]);
         if (row["label"].empty()) continue;
         table.images.push_back({row["label"], row["status"], row["date"], row["source"]});
     }

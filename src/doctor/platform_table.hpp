@@ -25,6 +25,7 @@ struct ActionPin {
 struct PlatformTable {
     std::vector<RunnerImage> images;
     std::vector<ActionPin> actions;
+    std::string checked;  // the latest YYYY-MM-DD date of the tables; empty when none
 };
 
 // The text of docs/platform.md as it was when this program was built.
@@ -37,7 +38,8 @@ std::vector<std::vector<std::string>> markdown_table(std::string_view markdown,
 
 // The "Runner images" and "Actions" tables of the given markdown, read by their header names
 // (label, status, date, source; action, tag, sha); rows without a label, action or sha are
-// left out.
+// left out. `checked` is the latest full date in the images' `date` column and in the
+// `checked` columns of every table.
 PlatformTable read_platform_table(std::string_view markdown);
 
 // read_platform_table of the built-in text.

@@ -2,13 +2,10 @@
 // would give.
 #include "doctor/token_source.hpp"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 #include "core/text.hpp"
+#include "doctor/project_files.hpp"
 #include "secrets/token_sources.hpp"
 
 namespace tarnwick {
@@ -21,14 +18,8 @@ bool env_gives(const char* name, const std::string& token) {
 
 // Only a small regular file is read, as the secrets lookup does: a FIFO would block.
 std::string read_text(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size > (1 << 20)) {
-        return {};
-    }
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    auto text = read_regular_file(path, 1 << 20);
+    return text ? std::move(text).value() : std::string();
 }
 
 }  // namespace

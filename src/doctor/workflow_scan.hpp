@@ -1,21 +1,31 @@
-// Judging a GitHub Actions workflow against the platform table: runner images that are
-// deprecated or retired, and pinned actions whose pin is not the table's commit. Actions that
-// the table does not list are the project's own choice and are not judged.
+// Reading a GitHub Actions workflow for the two facts the platform table dates: the runner
+// images a job runs on and the actions it uses. A small line scanner for the subset of YAML
+// that carries them (keys with scalar values, flow and block sequences, matrix values,
+// comments, quoting, block scalars skipped); it never recurses, so no input can exhaust the
+// stack, and it keeps no more than one line and one flow value at a time.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "doctor/platform_table.hpp"
-
 namespace tarnwick {
 
-// One line per finding, in file order: "line 104: runner image macos-14 is retired
-// (2026-11-02; actions/runner-images#13518)" or "line 18: actions/checkout@v4 is not the
-// pinned v7.0.1 (3d3c42e5aac5)". Runner labels are read from `runs-on:` and from matrix
-// `os:` keys; a value holding an expression is not a label.
-std::vector<std::string> stale_workflow_lines(std::string_view workflow,
-                                              const PlatformTable& table);
+struct WorkflowEntry {
+    enum class Kind {
+        Runner,  // a value of `runs-on:` (scalar, sequence, or `labels:` under it) or of a matrix
+        Uses,    // the value of `uses:`: "OWNER/NAME[/PATH]@REF"
+    };
+    Kind kind = Kind::Runner;
+    int line = 0;         // 1-based, the line of the key
+    std::string value;    // unquoted; bytes as in the file
+    std::string comment;  // the comment on the key's line, without "#", trimmed
+    friend bool operator==(const WorkflowEntry&, const WorkflowEntry&) = default;
+};
+
+// Every runner value and `uses:` value of the workflow text, in file order. Matrix values are
+// all the scalars under a `matrix:` key (which of them name runner images is for the judge).
+// CRLF line ends are read as LF; bytes that are not UTF-8 are kept as they are.
+std::vector<WorkflowEntry> scan_workflow(std::string_view text);
 
 }  // namespace tarnwick

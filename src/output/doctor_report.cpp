@@ -9,9 +9,10 @@
 namespace tarnwick {
 
 int doctor_problems(const DoctorReport& report) {
-    return static_cast<int>(std::count_if(
-        report.items.begin(), report.items.end(),
-        [](const DoctorItem& i) { return i.status != "ok" && i.status != "skipped"; }));
+    return static_cast<int>(
+        std::count_if(report.items.begin(), report.items.end(), [](const DoctorItem& i) {
+            return i.status != "ok" && i.status != "skipped" && i.status != "unknown";
+        }));
 }
 
 std::string render_doctor_text(const DoctorReport& report) {
@@ -31,6 +32,13 @@ std::string render_doctor_text(const DoctorReport& report) {
             text +=
                 std::string(item_width + 2, ' ') + "fix: " + escape_non_printable(*i.fix) + "\n";
         }
+        for (const DoctorFinding& f : i.findings) {
+            text += std::string(item_width + 2, ' ') + "line " + std::to_string(f.line) + ": " +
+                    f.severity + ": " + escape_non_printable(f.message);
+            // The item's own fix line already says it when they are the same.
+            if (f.fix && f.fix != i.fix) text += " (fix: " + escape_non_printable(*f.fix) + ")";
+            text += "\n";
+        }
     }
     const int problems = doctor_problems(report);
     text += problems == 0
@@ -44,6 +52,14 @@ std::string render_doctor_json(const DoctorReport& report) {
     for (const DoctorItem& i : report.items) {
         Json entry = Json::object();
         entry["detail"] = i.detail;
+        Json findings = Json::array();
+        for (const DoctorFinding& f : i.findings) {
+            findings.push_back({{"fix", f.fix ? Json(*f.fix) : Json(nullptr)},
+                                {"line", f.line},
+                                {"message", f.message},
+                                {"severity", f.severity}});
+        }
+        entry["findings"] = std::move(findings);
         entry["fix"] = i.fix ? Json(*i.fix) : Json(nullptr);
         entry["item"] = i.item;
         entry["status"] = i.status;

@@ -8,26 +8,39 @@
 
 namespace tarnwick {
 
+// One thing found in a file, at a line: a workflow's retired runner image, an unpinned action.
+struct DoctorFinding {
+    int line = 0;
+    std::string severity;  // "error", "warning" or "note"
+    std::string message;
+    std::optional<std::string> fix;  // absent for a note
+};
+
 struct DoctorItem {
     std::string item;    // "git", "gh_login", ".github/workflows/ci.yml", ...
-    std::string status;  // "ok", "missing", "too_old", ... ("ok" and "skipped" are no problem)
+    std::string status;  // "ok", "missing", "too_old", ... ("ok", "skipped" and "unknown"
+                         // are no problem)
     std::string detail;
     std::optional<std::string> fix;  // a command or step; absent when nothing is to be done
+    std::vector<DoctorFinding> findings = {};  // in line order; only files have them
 };
 
 struct DoctorReport {
     std::vector<DoctorItem> items;
 };
 
-// Items whose status is neither "ok" nor "skipped".
+// Items whose status is none of "ok", "skipped" and "unknown" (a question that got no answer,
+// such as an unreachable registry, is not a problem of the project).
 int doctor_problems(const DoctorReport& report);
 
 // One line per item ("ITEM  STATUS  DETAIL"), a "fix:" line under each item that has one,
-// and a closing count; without a final line feed.
+// one line per finding under it ("line 104: error: MESSAGE (fix: FIX)", the fix left out when
+// it is the item's), and a closing count;
+// without a final line feed.
 std::string render_doctor_text(const DoctorReport& report);
 
-// {"items":[{"detail":..,"fix":..|null,"item":..,"status":..},..],"problems":N}, without a
-// line feed.
+// {"items":[{"detail":..,"findings":[{"fix":..|null,"line":N,"message":..,"severity":..},..],
+// "fix":..|null,"item":..,"status":..},..],"problems":N}, without a line feed.
 std::string render_doctor_json(const DoctorReport& report);
 
 }  // namespace tarnwick

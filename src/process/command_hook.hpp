@@ -22,6 +22,7 @@ struct CommandCall {
     std::optional<std::string> input;  // absent: stdin would be the null device
     std::optional<std::string> dir;
     std::vector<std::string> extra_env;
+    RunLimits limits = {};
 };
 
 using CommandHook = std::function<Result<CommandOutput, OsError>(const CommandCall&)>;

@@ -98,6 +98,47 @@ bool well_formed_env(const std::vector<std::string>& extra_env) {
     });
 }
 
+// The end of a child's time, on the monotonic clock; unset for a limit of zero.
+class Deadline {
+public:
+    explicit Deadline(int timeout_ms) {
+        if (timeout_ms <= 0) return;
+        ::clock_gettime(CLOCK_MONOTONIC, &end_);
+        const long ns = end_.tv_nsec + (timeout_ms % 1000) * 1'000'000L;
+        end_.tv_sec += timeout_ms / 1000 + ns / 1'000'000'000L;
+        end_.tv_nsec = ns % 1'000'000'000L;
+        set_ = true;
+    }
+    bool set() const { return set_; }
+    // The time left in left; false once the deadline has passed.
+    bool remaining(timespec& left) const {
+        timespec now{};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        long sec = end_.tv_sec - now.tv_sec;
+        long ns = end_.tv_nsec - now.tv_nsec;
+        if (ns < 0) {
+            ns += 1'000'000'000L;
+            --sec;
+        }
+        if (sec < 0 || (sec == 0 && ns == 0)) return false;
+        left = {sec, ns};
+        return true;
+    }
+
+private:
+    timespec end_{};
+    bool set_ = false;
+};
+
+RunLimits& default_limits() {
+    static RunLimits limits;
+    return limits;
+}
+
+bool unbounded(const RunLimits& limits) {
+    return limits.timeout_ms == 0 && limits.output_cap == 0;
+}
+
 CommandHook& installed_hook() {
     static CommandHook hook;
     return hook;
@@ -107,9 +148,14 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
                                               const std::vector<std::string>& args,
                                               std::optional<std::string_view> input,
                                               const std::optional<std::string>& dir,
-                                              const std::vector<std::string>& extra_env);
+                                              const std::vector<std::string>& extra_env,
+                                              const RunLimits& limits);
 
 }  // namespace
+
+RunLimits set_default_run_limits(RunLimits limits) {
+    return std::exchange(default_limits(), limits);
+}
 
 RunnerIo set_runner_io(RunnerIo io) {
     return std::exchange(g_io, io);
@@ -122,20 +168,22 @@ CommandHook set_command_hook(CommandHook hook) {
 Result<CommandOutput, OsError> run_real_command(const CommandCall& call) {
     std::optional<std::string_view> input;
     if (call.input) input = *call.input;
-    return spawn_and_wait(call.program, call.args, input, call.dir, call.extra_env);
+    return spawn_and_wait(call.program, call.args, input, call.dir, call.extra_env, call.limits);
 }
 
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
                                            std::optional<std::string_view> input,
                                            const std::optional<std::string>& dir,
-                                           const std::vector<std::string>& extra_env) {
+                                           const std::vector<std::string>& extra_env,
+                                           const RunLimits& given) {
+    const RunLimits& limits = unbounded(given) ? default_limits() : given;
     if (const CommandHook& hook = installed_hook()) {
-        CommandCall call{std::string(program), args, std::nullopt, dir, extra_env};
+        CommandCall call{std::string(program), args, std::nullopt, dir, extra_env, limits};
         if (input) call.input = std::string(*input);
         return hook(call);
     }
-    return spawn_and_wait(program, args, input, dir, extra_env);
+    return spawn_and_wait(program, args, input, dir, extra_env, limits);
 }
 
 namespace {
@@ -144,7 +192,8 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
                                               const std::vector<std::string>& args,
                                               std::optional<std::string_view> input,
                                               const std::optional<std::string>& dir,
-                                              const std::vector<std::string>& extra_env) {
+                                              const std::vector<std::string>& extra_env,
+                                              const RunLimits& limits) {
     if (!well_formed_env(extra_env)) return OsError{EINVAL};
     Pipe in, out, err;
     for (Pipe* p : {&out, &err}) {
@@ -210,6 +259,8 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
         if (pending.empty()) in.write.reset();
     }
 
+    const Deadline deadline(limits.timeout_ms);
+    bool timed_out = false, cut = false;
     std::string out_bytes, err_bytes;
     char buf[65536];
     while (out.read.open() || err.read.open() || in.write.open()) {
@@ -231,7 +282,14 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
         }
         // Caught termination signals are blocked except here, so one is only ever recorded
         // while the runner can act on it.
-        if (g_io.poll(fds, n, nullptr, termination_wait_mask()) < 0) {
+        timespec left{};
+        if (deadline.set() && !deadline.remaining(left)) {
+            timed_out = true;
+            break;
+        }
+        const int ready =
+            g_io.poll(fds, n, deadline.set() ? &left : nullptr, termination_wait_mask());
+        if (ready < 0) {
             if (errno != EINTR) return OsError{errno};
             if (caught_termination_signal() != 0) {
                 stop_child(pid);
@@ -268,10 +326,39 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
             } else if (r == 0) {
                 owners[i]->reset();
             } else {
-                sinks[i]->append(buf, static_cast<std::size_t>(r));
+                // Past the cap the output is still read, so the child is not blocked on a
+                // full pipe, but no longer kept.
+                std::size_t keep = static_cast<std::size_t>(r);
+                if (limits.output_cap != 0) {
+                    const std::size_t room =
+                        limits.output_cap - std::min(limits.output_cap, sinks[i]->size());
+                    if (keep > room) {
+                        keep = room;
+                        cut = true;
+                    }
+                }
+                sinks[i]->append(buf, keep);
             }
         }
     }
+
+    // A child that closed its output but has not ended is waited for until the deadline too.
+    while (!timed_out && deadline.set()) {
+        siginfo_t info{};
+        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
+            if (info.si_pid == pid) break;  // ended; reaped below
+        } else if (errno != EINTR) {
+            break;
+        }
+        timespec left{};
+        if (!deadline.remaining(left)) {
+            timed_out = true;
+            break;
+        }
+        const timespec step{0, 5'000'000};
+        ::nanosleep(&step, nullptr);
+    }
+    if (timed_out) ::kill(pid, SIGKILL);
 
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0) {
@@ -289,6 +376,10 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
     result.success = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     result.stdout_was_utf8 = is_valid_utf8(out_bytes);
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.timed_out = timed_out;
+    result.output_cut = cut;
+    if (timed_out) result.success = false;
     return result;
 }
 

@@ -21,6 +21,16 @@ struct CommandOutput {
     bool success = false;         // exited normally with status 0
     int signal = 0;               // the signal that killed the child, else 0
     bool stdout_was_utf8 = true;  // false: stdout_text holds U+FFFD for bytes that were not
+    int exit_code = -1;           // the exit status when the child exited, else -1
+    bool timed_out = false;       // killed (SIGKILL) when RunLimits::timeout_ms ran out
+    bool output_cut = false;      // stdout or stderr had more than RunLimits::output_cap bytes
+};
+
+// Bounds on one child, for callers that must not wait or hold memory without end (doctor's
+// read-only queries). Zero means no bound.
+struct RunLimits {
+    int timeout_ms = 0;          // after this the child is killed and reaped; timed_out is set
+    std::size_t output_cap = 0;  // bytes kept of each of stdout and stderr; the rest is drained
 };
 
 // Runs program (looked up on PATH) with args, no shell. input absent: stdin is the null
@@ -30,11 +40,18 @@ struct CommandOutput {
 // stdin early is not an error: feeding stops, and its output and exit are reported as usual.
 // An extra_env entry without "NAME=" is refused with EINVAL before anything starts. When
 // waiting, reading or feeding fails, the child is killed and reaped and that error returned.
+// limits bound the wait and the output kept (see RunLimits).
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
                                            std::optional<std::string_view> input = std::nullopt,
                                            const std::optional<std::string>& dir = std::nullopt,
-                                           const std::vector<std::string>& extra_env = {});
+                                           const std::vector<std::string>& extra_env = {},
+                                           const RunLimits& limits = {});
+
+// While set, the limits that a call without limits of its own gets: a command all of whose
+// children must be bounded (doctor) sets them once, and children started for it by other
+// modules are bounded too. RunLimits{} clears them. Returns the previous ones.
+RunLimits set_default_run_limits(RunLimits limits);
 
 // run_command for a tool whose start failures are backend errors naming the tool.
 Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,

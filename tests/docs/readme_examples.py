@@ -5,7 +5,8 @@ An example is a ```console block: lines starting with "$ " are commands, the lin
 the next command or the end of the block are the output expected from it (stdout and stderr
 together). Commands run one after another with bash in one scratch directory, with the
 built tarnwick first on PATH, the fake gh answering from a fixed scenario, a HOME whose git
-identity is "Ada Lovelace <ada@example.com>", and no tokens in the environment.
+identity is "Ada Lovelace <ada@example.com>", no tokens in the environment, and the registries
+doctor asks pointed at a loopback port where nothing listens.
 
 Usage: readme_examples.py TARNWICK_BINARY README.md FAKES_DIR [--show]
 (TARNWICK_BIN in the environment, when set, names the binary instead.)
@@ -52,6 +53,8 @@ def sandbox(binary, fakes):
     (scenario / "secret_list.stdout").write_text("HOMEBREW_TAP_DEPLOY_KEY\n")
     (scenario / "auth_status.exit").write_text("1\n")
     (scenario / "auth_status.stderr").write_text("You are not logged into any GitHub hosts.\n")
+    # The account administers every repository it can see.
+    (scenario / "repo_view.stdout").write_text("ADMIN\n")
     env = {
         "PATH": f"{bindir}:{fakes}:/usr/bin:/bin",
         "HOME": str(home),
@@ -59,6 +62,10 @@ def sandbox(binary, fakes):
         "GIT_CONFIG_NOSYSTEM": "1",
         "LANG": "C.UTF-8",
         "FAKE_GH_SCENARIO": str(scenario),
+        # doctor's registry name lookups get no answer (nothing listens there): `unknown`.
+        "TARNWICK_CRATES_INDEX_URL": "http://127.0.0.1:9",
+        "TARNWICK_CRATES_API_URL": "http://127.0.0.1:9",
+        "TARNWICK_PYPI_URL": "http://127.0.0.1:9",
     }
     return root, work, env
 

@@ -90,7 +90,8 @@ const std::vector<Case> kCases = {
     {"tarnwick --v", {"--version"}},
     {"tarnwick check demo --v", {}},
     {"tarnwick update --d", {"--description", "--dry-run"}},
-    {"tarnwick doctor acme/tool --", {"--help", "--output", "--owner", "--project", "--tap"}},
+    {"tarnwick doctor acme/tool --",
+     {"--help", "--output", "--owner", "--project", "--strict", "--tap"}},
 };
 
 // Two directories and a file, for the --into cases.

@@ -1,8 +1,16 @@
 // The pieces of `doctor` that need no child: the platform table compiled in from
-// docs/platform.md, the workflow reading against it, and the report's two forms.
+// docs/platform.md, the workflow scanner and the judge, the update seam, the registry
+// addresses, the bounded file reads and the report's two forms.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
 
 #include "doctor/platform_table.hpp"
+#include "doctor/project_files.hpp"
+#include "doctor/registry_names.hpp"
+#include "doctor/update_preview.hpp"
+#include "doctor/workflow_judge.hpp"
 #include "doctor/workflow_scan.hpp"
 #include "output/doctor_report.hpp"
 #include "support/files.hpp"
@@ -40,69 +48,240 @@ TEST(PlatformTable, ReadsTheFirstTableUnderEachHeading) {
     EXPECT_EQ(table.actions[0].action, "a/b");
     EXPECT_EQ(table.actions[0].sha, "0123");
     EXPECT_TRUE(read_platform_table("no tables").images.empty());
+    EXPECT_EQ(table.checked, "2026-11-02");
+    EXPECT_EQ(platform_table().checked.size(), 10u);
 }
 
-TEST(WorkflowScan, FlagsStaleImagesAndPinsOnly) {
-    const std::string sha(40, 'a');
-    const PlatformTable table{
-        {{"ubuntu-24.04", "available", "2026-12-07", "s"},
-         {"macos-14", "retired", "2026-11-02", "r#1"},
-         {"ubuntu-22.04", "deprecated", "2026-09-17", "r#2"}},
-        {{"actions/checkout", "v7.0.1", sha}, {"org/multi", "v2", std::string(40, 'b')}}};
+// Each form a runner label or an action reference takes in a workflow, and the forms that only
+// look like one (a shell line, a block scalar, an expression).
+TEST(WorkflowScan, ReadsEveryFormOfRunnerAndUses) {
+    using K = WorkflowEntry::Kind;
     struct Case {
-        std::string line;
-        std::string finding;  // empty: none
+        std::string text;
+        std::vector<WorkflowEntry> entries;
     };
     const std::vector<Case> cases = {
-        {"    runs-on: ubuntu-24.04", ""},
-        {"    runs-on: macos-14", "line 1: runner image macos-14 is retired (2026-11-02; r#1)"},
-        {"          - os: ubuntu-22.04",
-         "line 1: runner image ubuntu-22.04 is deprecated (2026-09-17; r#2)"},
-        {"    runs-on: \"macos-14\"  # old",
-         "line 1: runner image macos-14 is retired (2026-11-02; r#1)"},
-        {"    runs-on: ${{ matrix.os }}", ""},
-        {"    runs-on: self-hosted", ""},
-        {"      - uses: actions/checkout@" + sha + " # v7.0.1", ""},
-        {"      - uses: actions/checkout@v4",
-         "line 1: actions/checkout@v4 is not the pinned v7.0.1 (aaaaaaaaaaaa)"},
-        {"        uses: 'actions/checkout@v6'",
-         "line 1: actions/checkout@v6 is not the pinned v7.0.1 (aaaaaaaaaaaa)"},
-        {"      - uses: org/multi/sub@v1",
-         "line 1: org/multi/sub@v1 is not the pinned v2 (bbbbbbbbbbbb)"},
-        {"      - uses: someone/else@v1", ""},
-        {"      - uses: ./local-action", ""},
-        {"      - run: echo runs-on: macos-14", ""},
+        {"jobs:\n  a:\n    runs-on: macos-14\n", {{K::Runner, 3, "macos-14", ""}}},
+        {"    runs-on: \"macos-14\"  # old\n", {{K::Runner, 1, "macos-14", "old"}}},
+        {"    runs-on: 'mac''s'\n", {{K::Runner, 1, "mac's", ""}}},
+        {"    runs-on: [self-hosted, macos-14]\n",
+         {{K::Runner, 1, "self-hosted", ""}, {K::Runner, 1, "macos-14", ""}}},
+        {"    runs-on: [self-hosted,\n      \"macos-14\"]  # two lines\n",
+         {{K::Runner, 1, "self-hosted", ""}, {K::Runner, 1, "macos-14", ""}}},
+        {"    runs-on:\n      - self-hosted\n      - macos-14 # block\n",
+         {{K::Runner, 2, "self-hosted", ""}, {K::Runner, 3, "macos-14", "block"}}},
+        {"    runs-on:\n    - macos-13\n    steps: []\n", {{K::Runner, 2, "macos-13", ""}}},
+        {"    runs-on:\n      group: big\n      labels: [ubuntu-22.04]\n",
+         {{K::Runner, 3, "ubuntu-22.04", ""}}},
+        {"    strategy:\n      matrix:\n        os: [ubuntu-20.04, macos-13]\n",
+         {{K::Runner, 3, "ubuntu-20.04", ""}, {K::Runner, 3, "macos-13", ""}}},
+        {"      matrix:\n        include:\n          - os: macos-14\n            target: x86\n"
+         "          - {os: ubuntu-22.04, target: arm}\n",
+         {{K::Runner, 3, "macos-14", ""},
+          {K::Runner, 4, "x86", ""},
+          {K::Runner, 5, "ubuntu-22.04", ""},
+          {K::Runner, 5, "arm", ""}}},
+        {"    runs-on: ${{ matrix.os }}\n", {{K::Runner, 1, "${{ matrix.os }}", ""}}},
+        {"      - uses: actions/checkout@v4\n", {{K::Uses, 1, "actions/checkout@v4", ""}}},
+        {"        uses: 'a/b/sub@" + std::string(40, 'c') + "' # v2.1.0\r\n",
+         {{K::Uses, 1, "a/b/sub@" + std::string(40, 'c'), "v2.1.0"}}},
+        // Not YAML keys: a shell line, a block scalar's body, a comment.
+        {"      - run: echo runs-on: macos-14\n", {}},
+        {"      - run: |\n          runs-on: macos-14\n          uses: x/y@v1\n\n"
+         "        env:\n          uses: a/b@v1\n",
+         {{K::Uses, 6, "a/b@v1", ""}}},
+        {"    # runs-on: macos-14\n#uses: a/b@v1\n", {}},
+        {"    steps:\n      - name: no runner\n        with:\n          os: macos-14\n", {}},
+        {"", {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.line);
-        const auto findings = stale_workflow_lines(c.line + "\n", table);
-        if (c.finding.empty()) {
-            EXPECT_TRUE(findings.empty()) << findings.front();
-        } else {
-            EXPECT_EQ(findings, std::vector<std::string>{c.finding});
-        }
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(scan_workflow(c.text), c.entries);
     }
-    EXPECT_EQ(
-        stale_workflow_lines("jobs:\n  a:\n    runs-on: macos-14\n", table),
-        std::vector<std::string>{"line 3: runner image macos-14 is retired (2026-11-02; r#1)"});
+}
+
+// Inputs that broke the line reader before: a very long line (no recursion, no copy kept),
+// an unterminated flow sequence, bytes that are not UTF-8, no final line feed.
+TEST(WorkflowScan, HugeAndMalformedInputsEndQuickly) {
+    std::string long_comment = "# " + std::string(10 << 20, 'x') + "\n    runs-on: macos-14\n";
+    EXPECT_EQ(scan_workflow(long_comment).size(), 1u);
+    const std::string long_flow = "    runs-on: [" + std::string(10 << 20, 'a') + "\n";
+    EXPECT_TRUE(scan_workflow(long_flow).empty());
+    const std::string open_flow = "    runs-on: [a,\n" + std::string(200000, '\n') + "b\n";
+    EXPECT_TRUE(scan_workflow(open_flow).empty());
+    const auto bytes = scan_workflow("    runs-on: mac\xff\xfe\n    uses: a/b@v1");
+    ASSERT_EQ(bytes.size(), 2u);
+    EXPECT_EQ(bytes[0].value, "mac\xff\xfe");
+    EXPECT_EQ(bytes[1].value, "a/b@v1");
+}
+
+TEST(WorkflowJudge, SeveritiesFollowWhatBreaks) {
+    const std::string sha(40, 'a'), older(40, 'b');
+    const PlatformTable table{
+        {{"ubuntu-24.04", "available", "2026-12-07", "s"},
+         {"macos-15", "available", "2026-12-07", "s"},
+         {"macos-15-intel", "available", "2026-12-07", "s"},
+         {"macos-14", "retired", "2026-11-02", "r#1"},
+         {"ubuntu-22.04", "deprecated", "2026-09-17", "retired 2027-04-17, r#2"}},
+        {{"actions/checkout", "v7.0.1", sha}, {"dtolnay/rust-toolchain", "stable", sha}},
+        "2026-12-08"};
+    using K = WorkflowEntry::Kind;
+    struct Case {
+        WorkflowEntry entry;
+        std::string severity;  // empty: no finding
+        std::string message;
+        std::string stale;
+    };
+    const std::vector<Case> cases = {
+        {{K::Runner, 4, "macos-14", ""},
+         "error",
+         "runner image macos-14 is retired (2026-11-02; r#1): the job never starts",
+         "macos-14"},
+        {{K::Runner, 5, "ubuntu-22.04", ""},
+         "warning",
+         "runner image ubuntu-22.04 is deprecated since 2026-09-17 and retires on 2027-04-17 "
+         "(retired 2027-04-17, r#2)",
+         "ubuntu-22.04"},
+        {{K::Runner, 1, "ubuntu-24.04", ""}, "", "", ""},
+        {{K::Runner, 1, "self-hosted", ""}, "", "", ""},
+        {{K::Runner, 1, "${{ matrix.os }}", ""}, "", "", ""},
+        {{K::Uses, 1, "actions/checkout@" + sha, "v7.0.1"}, "", "", ""},
+        {{K::Uses, 2, "actions/checkout@v4", ""},
+         "warning",
+         "actions/checkout@v4 is on a tag, not a commit SHA; this tarnwick pins v7.0.1 "
+         "(aaaaaaaaaaaa)",
+         "actions/checkout@v4"},
+        {{K::Uses, 2, "actions/checkout@v8", ""},
+         "warning",
+         "actions/checkout@v8 is on a tag, not a commit SHA",
+         ""},
+        {{K::Uses, 3, "actions/checkout@" + older, "v7.1.0"},
+         "note",
+         "actions/checkout@bbbbbbbbbbbb (v7.1.0) is newer than this tarnwick knows (v7.0.1 "
+         "(aaaaaaaaaaaa))",
+         ""},
+        {{K::Uses, 3, "actions/checkout@" + older, "v6.0.0"},
+         "warning",
+         "actions/checkout@bbbbbbbbbbbb (v6.0.0) is older than the pinned v7.0.1 (aaaaaaaaaaaa)",
+         "actions/checkout@" + older},
+        {{K::Uses, 3, "actions/checkout/sub@" + older, "v7.0.1"},
+         "warning",
+         "actions/checkout/sub@bbbbbbbbbbbb (v7.0.1) is not the commit of v7.0.1 (aaaaaaaaaaaa)",
+         "actions/checkout/sub@" + older},
+        {{K::Uses, 3, "dtolnay/rust-toolchain@" + older, "stable"},
+         "note",
+         "dtolnay/rust-toolchain@bbbbbbbbbbbb (stable) is not the commit this tarnwick pins, "
+         "stable (aaaaaaaaaaaa), and names no version to compare: it may be newer than this "
+         "tarnwick knows",
+         ""},
+        {{K::Uses, 3, "someone/else@" + older, ""},
+         "note",
+         "someone/else is not in this tarnwick's table: newer than this tarnwick knows",
+         ""},
+        {{K::Uses, 3, "someone/else@main", ""},
+         "warning",
+         "someone/else@main is on a tag, not a commit SHA",
+         ""},
+        {{K::Uses, 3, "./local", ""}, "", "", ""},
+        {{K::Uses, 3, "docker://alpine:3", ""}, "", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.entry.value);
+        const auto findings = judge_workflow({c.entry}, table);
+        if (c.severity.empty()) {
+            EXPECT_TRUE(findings.empty()) << findings.front().message;
+            continue;
+        }
+        ASSERT_EQ(findings.size(), 1u);
+        EXPECT_EQ(findings[0].line, c.entry.line);
+        EXPECT_EQ(severity_name(findings[0].severity), c.severity);
+        EXPECT_EQ(findings[0].message, c.message);
+        EXPECT_EQ(findings[0].stale, c.stale);
+        EXPECT_EQ(findings[0].edit.empty(), c.severity == "note");
+    }
+    const auto retired = judge_workflow({{K::Runner, 1, "macos-14", ""}}, table);
+    EXPECT_EQ(retired[0].edit,
+              "replace macos-14 with an available image (macos-15, macos-15-intel)");
+    EXPECT_EQ(compare_versions("v7.10", "v7.9.9"), 1);
+    EXPECT_EQ(compare_versions("7", "v7.0.0"), 0);
+    EXPECT_EQ(compare_versions("v1.2", "stable"), std::nullopt);
+}
+
+// doctor suggests `tarnwick update` only for text today's templates no longer hold.
+TEST(UpdatePreview, OnlyTemplateFilesWhoseTemplateMovedOn) {
+    EXPECT_TRUE(update_would_change(".", ".github/workflows/release.yml", "macos-14"));
+    EXPECT_TRUE(update_would_change(".", ".github/workflows/ci.yml", "actions/checkout@v4"));
+    EXPECT_FALSE(update_would_change(".", ".github/workflows/release.yml", "macos-15"));
+    EXPECT_FALSE(update_would_change(".", ".github/workflows/mine.yml", "macos-14"));
+    EXPECT_FALSE(update_would_change(".", ".github/workflows/ci.yml", ""));
+}
+
+TEST(ProjectFiles, TomlStringsAndBoundedReads) {
+    const std::string toml =
+        "[workspace]\nname = \"no\"\n[package]\nversion = \"1\"\nname = 'demo'  # c\n"
+        "repository = \"https://github.com/acme/demo\"\nnamed = \"x\"\n[project]\nname = 3\n";
+    EXPECT_EQ(toml_string(toml, "package", "name"), "demo");
+    EXPECT_EQ(toml_string(toml, "package", "repository"), "https://github.com/acme/demo");
+    EXPECT_EQ(toml_string(toml, "project", "name"), std::nullopt);
+    EXPECT_EQ(toml_string(toml, "package", "missing"), std::nullopt);
+
+    tarnwick::testing::TempDir dir;
+    const std::string file = dir.path() + "/f";
+    tarnwick::testing::write_file(file, "12345");
+    EXPECT_EQ(read_regular_file(file, 5).value(), "12345");
+    EXPECT_EQ(read_regular_file(file, 4).error().code, EFBIG);
+    EXPECT_EQ(read_regular_file(dir.path(), 4).error().code, EINVAL);
+    ASSERT_EQ(::mkfifo((dir.path() + "/fifo").c_str(), 0600), 0);
+    EXPECT_EQ(read_regular_file(dir.path() + "/fifo", 4).error().code, EINVAL);
+}
+
+TEST(RegistryNames, AddressesAndSameRepository) {
+    EXPECT_EQ(crate_index_path("a"), "1/a");
+    EXPECT_EQ(crate_index_path("Ab"), "2/ab");
+    EXPECT_EQ(crate_index_path("abc"), "3/a/abc");
+    EXPECT_EQ(crate_index_path("Serde_json"), "se/rd/serde_json");
+    EXPECT_EQ(pypi_normalized("My__Tool.x"), "my-tool-x");
+    EXPECT_TRUE(
+        same_repository("http://GitHub.com/acme/demo.git/", "https://github.com/acme/demo"));
+    EXPECT_FALSE(same_repository("https://github.com/acme/demo2", "https://github.com/acme/demo"));
+    EXPECT_FALSE(same_repository("", ""));
 }
 
 TEST(DoctorReport, RendersBothFormsAndCountsProblems) {
     const DoctorReport report{{{"git", "ok", "git version 2.39.5", std::nullopt},
                                {"gh_login", "skipped", "needs gh", std::nullopt},
-                               {"gh", "too_old", "gh 2.23.0", "upgrade\tgh"}}};
-    EXPECT_EQ(doctor_problems(report), 1);
+                               {"crate_name", "unknown", "no answer", std::nullopt},
+                               {"gh", "too_old", "gh 2.23.0", "upgrade\tgh"},
+                               {"ci.yml",
+                                "stale",
+                                "1 error",
+                                "tarnwick update",
+                                {{4, "error", "retired", "tarnwick update"},
+                                 {7, "warning", "tag", "edit line 7"},
+                                 {9, "note", "newer", std::nullopt}}}}};
+    EXPECT_EQ(doctor_problems(report), 2);
     EXPECT_EQ(render_doctor_json(report),
-              R"({"items":[{"detail":"git version 2.39.5","fix":null,"item":"git","status":"ok"},)"
-              R"({"detail":"needs gh","fix":null,"item":"gh_login","status":"skipped"},)"
-              R"({"detail":"gh 2.23.0","fix":"upgrade\tgh","item":"gh","status":"too_old"}],)"
-              R"("problems":1})");
+              R"({"items":[{"detail":"git version 2.39.5","findings":[],"fix":null,"item":"git",)"
+              R"("status":"ok"},{"detail":"needs gh","findings":[],"fix":null,"item":"gh_login",)"
+              R"("status":"skipped"},{"detail":"no answer","findings":[],"fix":null,)"
+              R"("item":"crate_name","status":"unknown"},{"detail":"gh 2.23.0","findings":[],)"
+              R"("fix":"upgrade\tgh","item":"gh","status":"too_old"},{"detail":"1 error",)"
+              R"("findings":[{"fix":"tarnwick update","line":4,"message":"retired",)"
+              R"("severity":"error"},{"fix":"edit line 7","line":7,"message":"tag",)"
+              R"("severity":"warning"},{"fix":null,"line":9,"message":"newer","severity":"note"}],)"
+              R"("fix":"tarnwick update","item":"ci.yml","status":"stale"}],"problems":2})");
     EXPECT_EQ(render_doctor_text(report),
-              "git       ok       git version 2.39.5\n"
-              "gh_login  skipped  needs gh\n"
-              "gh        too_old  gh 2.23.0\n"
-              "          fix: upgrade\\tgh\n"
-              "1 problem found.");
+              "git         ok       git version 2.39.5\n"
+              "gh_login    skipped  needs gh\n"
+              "crate_name  unknown  no answer\n"
+              "gh          too_old  gh 2.23.0\n"
+              "            fix: upgrade\\tgh\n"
+              "ci.yml      stale    1 error\n"
+              "            fix: tarnwick update\n"
+              "            line 4: error: retired\n"
+              "            line 7: warning: tag (fix: edit line 7)\n"
+              "            line 9: note: newer\n"
+              "2 problems found.");
     EXPECT_EQ(render_doctor_text(DoctorReport{{{"git", "ok", "x", std::nullopt}}}),
               "git  ok  x\nNo problems found.");
 }

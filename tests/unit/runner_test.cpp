@@ -255,3 +255,52 @@ TEST(Runner, AnIoErrorWhileTheChildRunsIsReportedAndTheChildIsReaped) {
         EXPECT_FALSE(has_unreaped_child());
     }
 }
+
+// The bounds a caller may set: a child that outlives its time is killed and reaped, whether it
+// holds its output open or has closed it; output past the cap is drained but not kept.
+TEST(Runner, LimitsBoundTheWaitAndTheOutputKept) {
+    struct Case {
+        const char* script;
+        RunLimits limits;
+        bool timed_out;
+        bool cut;
+        std::size_t kept;  // bytes of stdout kept
+        int exit_code;
+    };
+    const Case cases[] = {
+        {"sleep 30", {200, 0}, true, false, 0, -1},
+        {"exec >&- 2>&-; sleep 30", {200, 0}, true, false, 0, -1},
+        {"yes", {300, 1000}, true, true, 1000, -1},
+        {"head -c 5000 /dev/zero; exit 3", {0, 1000}, false, true, 1000, 3},
+        {"printf abc", {5000, 1000}, false, false, 3, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.script);
+        auto r = run_command("sh", {"-c", c.script}, std::nullopt, std::nullopt, {}, c.limits);
+        ASSERT_TRUE(r.ok()) << r.error().text();
+        EXPECT_EQ(r->timed_out, c.timed_out);
+        EXPECT_EQ(r->output_cut, c.cut);
+        EXPECT_EQ(r->stdout_text.size(), c.kept);
+        EXPECT_EQ(r->exit_code, c.exit_code);
+        EXPECT_EQ(r->success, c.exit_code == 0);
+        if (c.timed_out) {
+            EXPECT_EQ(r->signal, SIGKILL);
+        }
+    }
+}
+
+// Default limits bound a call that gives none, and a call's own limits win over them.
+TEST(Runner, DefaultLimitsBoundCallsWithoutTheirOwn) {
+    const RunLimits previous = set_default_run_limits({200, 4});
+    auto bounded = run_command("sh", {"-c", "printf abcdef; exec sleep 30"});
+    auto own = run_command("sh", {"-c", "printf abcdef"}, std::nullopt, std::nullopt, {},
+                           RunLimits{5000, 0});
+    set_default_run_limits(previous);
+    auto cleared = run_command("sh", {"-c", "printf abcdef"});
+    ASSERT_TRUE(bounded.ok() && own.ok() && cleared.ok());
+    EXPECT_TRUE(bounded->timed_out);
+    EXPECT_EQ(bounded->stdout_text, "abcd");
+    EXPECT_FALSE(own->timed_out);
+    EXPECT_EQ(own->stdout_text, "abcdef");
+    EXPECT_EQ(cleared->stdout_text, "abcdef");
+}

@@ -53,6 +53,13 @@ TEST(Utf8, ValidityCheck) {
     EXPECT_TRUE(is_valid_utf8("caf\xC3\xA9 \xF0\x9F\x98\x80"));
     EXPECT_FALSE(is_valid_utf8("\xF4\x90\x80\x80"));  // above U+10FFFF
     EXPECT_FALSE(is_valid_utf8("\xC3"));
+    // Around the eight-byte ASCII runs: a bad byte after, inside or before a run is found.
+    EXPECT_FALSE(is_valid_utf8("abcdefgh\xC3"));
+    EXPECT_FALSE(
+        is_valid_utf8("abc\xFF"
+                      "defghijkl"));
+    EXPECT_FALSE(is_valid_utf8("abcdefghijklmnop\xED\xA0\x80qrstuvwx"));  // a surrogate
+    EXPECT_TRUE(is_valid_utf8("abcdefg\xC3\xA9hijklmnopqrstuvwxyz\xE2\x80\x94"));
 }
 
 TEST(Quoted, EscapesQuotesBackslashesAndControls) {
