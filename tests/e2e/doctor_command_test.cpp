@@ -560,14 +560,16 @@ TEST_F(DoctorCommand, BoundsChildrenStartedForIt) {
 // only the first 200 files judged.
 TEST_F(DoctorCommand, JudgesWorkflowFilesAndBoundsThem) {
     spy_rust();
-    write_file(work("p/.github/workflows/mine.yml"),
-               "jobs:\n  a:\n    runs-on: [self-hosted, macos-14]\n    steps:\n"
-               "      - uses: actions/checkout@3d3c42e5aac5ba805825da76410c181273ba90b1 # v7.0.1\n"
-               "      - uses: actions/cache@0123456789abcdef0123456789abcdef01234567 # v4.2.0\n");
+    write_file(
+        work("p/.github/workflows/mine.yml"),
+        "jobs:\n  a:\n    runs-on: [self-hosted, macos-14]\n    steps:\n"
+        "      - uses: actions/checkout@3d3c42e5aac5ba805825da76410c181273ba90b1 # v7.0.1\n"
+        "      - uses: actions/setup-node@0123456789abcdef0123456789abcdef01234567 # v4.2.0\n");
     const RunResult r = doctor({"--project", "p", "-o", "json"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     const std::string edit =
-        "edit line 3: replace macos-14 with an available image (macos-15, macos-15-intel)";
+        "edit line 3: replace macos-14 with an available image (macos-15, macos-15-intel, "
+        "macos-26-intel)";
     const Json mine = item(r, ".github/workflows/mine.yml");
     EXPECT_EQ(mine["status"], "stale");
     EXPECT_EQ(mine["detail"], "1 error, 0 warnings, 1 note");
@@ -584,7 +586,7 @@ TEST_F(DoctorCommand, JudgesWorkflowFilesAndBoundsThem) {
               Json({{"fix", nullptr},
                     {"line", 6},
                     {"message",
-                     "actions/cache is not in this tarnwick's table: newer than this tarnwick "
+                     "actions/setup-node is not in this tarnwick's table: newer than this tarnwick "
                      "knows"},
                     {"severity", "note"}}));
 
