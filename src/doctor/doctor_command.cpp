@@ -22,6 +22,7 @@
 #include "doctor/workflow_scan.hpp"
 #include "output/doctor_report.hpp"
 #include "process/gh_version.hpp"
+#include "process/git_version.hpp"
 #include "process/program_path.hpp"
 #include "process/runner.hpp"
 #include "scaffold/cargo_toolchain.hpp"
@@ -123,6 +124,21 @@ DoctorItem version_item(std::string item, const std::string& program,
     }
     const std::string line = first_output_line(q.out.stdout_text);
     return ok(item, line.empty() ? program + " printed no version" : clip(line));
+}
+
+// git, and whether it is new enough for `update` (its dry run merges with
+// `git merge-tree --write-tree`).
+DoctorItem git_item() {
+    DoctorItem item = version_item("git", "git", {"--version"}, {}, "sudo apt-get install git");
+    if (item.status != "ok") return item;
+    const auto version = parse_git_version(item.detail);
+    if (version && *version < kGitForUpdate) {
+        return problem(
+            "git", "too_old",
+            item.detail + ": `tarnwick update` needs git " + to_string(kGitForUpdate) + " or newer",
+            "sudo apt-get install --only-upgrade git");
+    }
+    return item;
 }
 
 DoctorItem tarnwick_item(const PlatformTable& table) {
@@ -562,7 +578,7 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
     DoctorReport report;
     auto& items = report.items;
     items.push_back(tarnwick_item(table));
-    items.push_back(version_item("git", "git", {"--version"}, {}, "sudo apt-get install git"));
+    items.push_back(git_item());
     items.push_back(author_item());
     toolchain_items(items);
     const GhState gh = gh_items(items);
@@ -596,7 +612,10 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
         }
     }
     name_items(items, project, target);
-    if (project.cargo_toml) cargo_lock_item(items, project);
+    if (project.cargo_toml) {
+        cargo_lock_item(items, project);
+        items.push_back(update_item(project.dir, in_project(project, "tarnwick update", "")));
+    }
     workflow_items(items, project, table);
 
     DoctorOutcome outcome;

@@ -374,6 +374,73 @@ TEST_F(DoctorCommand, FindsStaleWorkflowsInAProjectFromEarlierTemplates) {
         << text.out;
 }
 
+TEST_F(DoctorCommand, AGitTooOldForUpdateIsAProblem) {
+    spy_rust();
+    spy("git", "[ \"$1\" = --version ] && { echo 'git version 2.37.4'; exit 0; }\nexit 1\n");
+    const RunResult r = doctor({"-o", "json"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(item(r, "git"),
+              Json({{"item", "git"},
+                    {"status", "too_old"},
+                    {"detail", "git version 2.37.4: `tarnwick update` needs git 2.38.0 or newer"},
+                    {"fix", "sudo apt-get install --only-upgrade git"},
+                    {"findings", Json::array()}}));
+}
+
+// What doctor says about `update`: the record's set, no record, a record from a newer
+// tarnwick; and `tarnwick update` is the fix only where the update would change the line.
+TEST_F(DoctorCommand, SaysWhetherUpdateCanRunAndWhereItWouldFix) {
+    spy_rust();
+    const std::filesystem::path root = std::string(TARNWICK_SOURCE_DIR) + "/template-sets/0.1.6";
+    for (const char* dir : {"old", "recorded", "future"}) {
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            if (!entry.is_regular_file()) continue;
+            std::string rel = entry.path().lexically_relative(root).string();
+            rel.resize(rel.size() - 5);  // ".tmpl"
+            write_file(
+                work(std::string(dir) + "/" + rel),
+                replace_placeholders(cut_sections(read_file(entry.path()), true), answers()));
+        }
+    }
+    // The same stale workflows under a record of today's set: `update` has nothing to do.
+    std::vector<std::string> written;
+    ASSERT_TRUE(render_tree(template_root(), work("now"), answers(), written).ok());
+    const std::string record = read_file(work("now/.tarnwick.toml"));
+    write_file(work("recorded/.tarnwick.toml"), record);
+    const auto at = record.find("\"0.2.0\"");
+    write_file(work("future/.tarnwick.toml"),
+               record.substr(0, at) + "\"9.1.0\"" + record.substr(at + 7));
+    struct Case {
+        const char* project;
+        const char* status;
+        std::string detail_start;
+        std::optional<std::string> fix;
+        std::string workflow_fix_start;
+    };
+    const std::vector<Case> cases = {
+        {"old", "unknown", "no .tarnwick.toml: a project made before tarnwick 0.2.0",
+         "tarnwick update old --dry-run", "tarnwick update old"},
+        {"recorded", "ok", "made from the template set of this tarnwick, 0.2.0", std::nullopt,
+         "edit line "},
+        {"future", "too_new", "made by tarnwick 9.1.0",
+         "upgrade tarnwick: make install from a "
+         "newer checkout",
+         "edit line "},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.project);
+        const RunResult r = doctor({"--project", c.project, "-o", "json"});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        const Json u = item(r, "update");
+        EXPECT_EQ(u["status"], c.status);
+        EXPECT_EQ(u["detail"].get<std::string>().rfind(c.detail_start, 0), 0u) << u;
+        EXPECT_EQ(u["fix"], c.fix ? Json(*c.fix) : Json(nullptr));
+        const Json ci = item(r, ".github/workflows/ci.yml");
+        EXPECT_EQ(ci["status"], "stale");
+        EXPECT_EQ(ci["fix"].get<std::string>().rfind(c.workflow_fix_start, 0), 0u) << ci;
+    }
+}
+
 // The name lookups: free, this project's, or another project's; and a registry that does not
 // answer is unknown, which is not a problem.
 TEST_F(DoctorCommand, LooksUpTheCrateAndPackageNames) {

@@ -1,6 +1,6 @@
 // The project's record: read exactly as the templates write it, and its answers held to the
 // rules `new` holds them to; the embedded template sets it names.
-#include "update/project_record.hpp"
+#include "scaffold/project_record.hpp"
 
 #include <gtest/gtest.h>
 

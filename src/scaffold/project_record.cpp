@@ -1,4 +1,4 @@
-#include "update/project_record.hpp"
+#include "scaffold/project_record.hpp"
 
 #include <array>
 #include <optional>
