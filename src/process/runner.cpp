@@ -371,10 +371,8 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
                             argv.data(), envp.data());
     if (rc != 0) return OsError{rc};
     ReapUnlessReleased reap_guard(child.pid);
-    // Called directly: older C libraries have no wrapper, and a kernel without it (ENOSYS) or a
-    // filter that refuses it leaves the wait to poll for the exit.
-    const long pidfd = ::syscall(SYS_pidfd_open, child.pid, 0);
-    if (pidfd >= 0) child.pidfd = Fd(static_cast<int>(pidfd));
+    const int pidfd = g_io.pidfd_open(child.pid);
+    if (pidfd >= 0) child.pidfd = Fd(pidfd);
 
     ChildPipes pipes{std::move(in.write), std::move(out.read), std::move(err.read)};
     in.read.reset();
@@ -397,6 +395,11 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
 }
 
 }  // namespace
+
+int open_pidfd(pid_t pid) {
+    // Called directly: older C libraries have no wrapper.
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+}
 
 RunnerIo set_runner_io(RunnerIo io) {
     return std::exchange(g_io, io);

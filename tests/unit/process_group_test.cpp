@@ -71,13 +71,8 @@ private:
     std::unique_ptr<TerminationSignalCatch> catch_ = std::make_unique<TerminationSignalCatch>();
 };
 
-}  // namespace
-
-// A child that started its own child, with its output open or already closed: the signal
-// stops the child at once, the grandchild with it, and the run fails with EINTR. Before
-// process groups the grandchild lived on; before the final wait watched for signals, the
-// closed-output child was waited for to its end and the run succeeded.
-TEST(ProcessGroup, ASignalStopsTheChildAndWhatItStarted) {
+// Signals the runner from a child that started a grandchild, in each of the three ways.
+void stop_child_and_grandchild() {
     const struct {
         const char* name;
         std::string before;  // run by the child before it signals the parent
@@ -105,6 +100,26 @@ TEST(ProcessGroup, ASignalStopsTheChildAndWhatItStarted) {
         ASSERT_GT(grandchild, 0);
         EXPECT_TRUE(ends_soon(grandchild)) << grandchild;
         if (alive(grandchild)) ::kill(grandchild, SIGKILL);
+    }
+}
+
+}  // namespace
+
+// A child that started its own child, with its output open or already closed: the signal
+// stops the child at once, the grandchild with it, and the run fails with EINTR. Before
+// process groups the grandchild lived on; before the final wait watched for signals, the
+// closed-output child was waited for to its end and the run succeeded.
+TEST(ProcessGroup, ASignalStopsTheChildAndWhatItStarted) {
+    for (const bool pidfd : {true, false}) {
+        SCOPED_TRACE(pidfd ? "exit seen through a pidfd" : "no pidfd: exit polled for");
+        RunnerIo io;
+        if (!pidfd) io.pidfd_open = [](pid_t) { return errno = ENOSYS, -1; };
+        const RunnerIo previous = set_runner_io(io);
+        // A child that ends by itself is still waited for and reported.
+        auto quick = run_command("sh", {"-c", "exec >&- 2>&-; sleep 0.1; exit 3"});
+        EXPECT_TRUE(quick.ok() && !quick->success);
+        stop_child_and_grandchild();
+        set_runner_io(previous);
     }
 }
 
