@@ -28,8 +28,12 @@ struct CommandOutput {
 // directory; extra_env: NAME=value entries set on top of the inherited environment. Waits for
 // the child; both output pipes are drained together with the input. A child that closes its
 // stdin early is not an error: feeding stops, and its output and exit are reported as usual.
-// An extra_env entry without "NAME=" is refused with EINVAL before anything starts. When
-// waiting, reading or feeding fails, the child is killed and reaped and that error returned.
+// An extra_env entry without "NAME=" is refused with EINVAL before anything starts, and a dir
+// that cannot be entered fails with its OS error after "cannot change to \"dir\"". Each child
+// leads its own process group. When waiting, reading or feeding fails, the group is killed, the
+// child reaped and that error returned. While the termination signals are caught, none starts
+// once one has arrived, and one that arrives while the child runs (its output open or closed)
+// stops the group, SIGTERM and then SIGKILL after a second, and fails the run with EINTR.
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,
                                            std::optional<std::string_view> input = std::nullopt,
