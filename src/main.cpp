@@ -57,8 +57,8 @@ Overloaded(F...) -> Overloaded<F...>;
 
 // Exactly one handler per command; a command without one does not compile. The commands that
 // start children catch the termination signals for their whole run: a signal stops the running
-// child's process group, the command unwinds through its clean-ups (temporary directories,
-// a half-made project), and run() then ends the program with that signal.
+// child's process group, the command fails and unwinds through its clean-ups (its temporary
+// directories), and run() then ends the program with that signal.
 Document run_command_line(const CliCommand& command, OutputFormat format) {
     return std::visit(
         Overloaded{
