@@ -55,10 +55,12 @@ provides() {
     *) probe="$1"; have "$1" ;;
   esac
 }
-header() { have c++ && printf '#include <%s>\n' "$1" | c++ -x c++ -E - >/dev/null 2>&1; }
+# The probes get their source from a here-string, not a pipe: under pipefail a compiler that
+# exits before reading all of it would fail the writer with SIGPIPE and the probe with it.
+header() { have c++ && c++ -x c++ -E - >/dev/null 2>&1 <<<"#include <$1>"; }
 fuzzer_links() {
-  have clang++ && printf 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }\n' |
-    clang++ -fsanitize=fuzzer,address,undefined -x c++ - -o /dev/null >/dev/null 2>&1
+  have clang++ && clang++ -fsanitize=fuzzer,address,undefined -x c++ - -o /dev/null \
+    >/dev/null 2>&1 <<<'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }'
 }
 
 missing=()

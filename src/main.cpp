@@ -56,17 +56,22 @@ struct Overloaded : F... {
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
-// Exactly one handler per command; a command without one does not compile.
+// Exactly one handler per command; a command without one does not compile. The commands that
+// start children catch the termination signals for their whole run: a signal stops the running
+// child's process group, the command fails and unwinds through its clean-ups (its temporary
+// directories), and run() then ends the program with that signal.
 Document run_command_line(const CliCommand& command, OutputFormat format) {
     return std::visit(
         Overloaded{
             [&](const New& c) {
+                const TerminationSignalCatch catching;
                 return Document{run_new(c, format), WriteRule::IgnoreFailure};
             },
             [&](const Check& c) {
                 return Document{run_check(c, format), WriteRule::FailLoudly};
             },
             [&](const Secrets& c) {
+                const TerminationSignalCatch catching;
                 return Document{run_secrets(c, format), WriteRule::IgnoreFailure};
             },
             [](const Schema&) {
@@ -77,10 +82,12 @@ Document run_command_line(const CliCommand& command, OutputFormat format) {
             },
             // The report of `update` describes a merge that is already committed.
             [&](const Update& c) {
+                const TerminationSignalCatch catching;
                 return Document{run_update(c, format), WriteRule::IgnoreFailure};
             },
             // Like `check`, the `doctor` report is an answer: losing it is an error.
             [&](const Doctor& c) {
+                const TerminationSignalCatch catching;
                 auto outcome = run_doctor(c, format);
                 if (!outcome) return Document{outcome.error(), WriteRule::FailLoudly};
                 return Document{std::move(outcome->text), WriteRule::FailLoudly,
@@ -110,8 +117,8 @@ int run(int argc, const char* const* argv) {
         return emit_error(CliError::usage("no command given (try `tarnwick new <name>`)"));
     }
     Document document = run_command_line(*cli.command, resolve_output(cli.output));
-    // A termination signal caught while a command had something to clean up (and did, while
-    // returning) ends the program as that signal would have, without an envelope.
+    // A termination signal caught while a command ran (which stopped its child and cleaned up
+    // while returning) ends the program as that signal would have, without an envelope.
     if (const int sig = caught_termination_signal()) end_with_signal(sig);
     if (!document.text) {
         // The report that comes with an error is written first; the envelope stays last.

@@ -6,14 +6,16 @@
 
 #include <cerrno>
 
+#include "core/termination_signals.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {
 
 std::string OsError::text() const {
-    if (code == kWriteZero) return "failed to write whole buffer";
-    if (code == kInvalidUtf8) return "stream did not contain valid UTF-8";
-    return os_error_text(code);
+    std::string what = code == kWriteZero     ? "failed to write whole buffer"
+                       : code == kInvalidUtf8 ? "stream did not contain valid UTF-8"
+                                              : os_error_text(code);
+    return context.empty() ? what : context + ": " + what;
 }
 
 void Fd::reset() {
@@ -49,6 +51,16 @@ Result<std::string, OsError> read_all(int fd, std::size_t limit) {
         // for a limit of SIZE_MAX.
         const std::size_t left = limit - bytes.size();
         const std::size_t room = left < sizeof buf ? left + 1 : sizeof buf;
+        // While termination signals are caught they are blocked; a read that may wait (a
+        // terminal, a pipe) waits with them unblocked, so that one ends it.
+        if (const sigset_t* mask = termination_wait_mask()) {
+            pollfd p{fd, POLLIN, 0};
+            if (::ppoll(&p, 1, nullptr, mask) < 0) {
+                if (errno != EINTR) return OsError{errno};
+                if (caught_termination_signal() != 0) return OsError{EINTR};
+                continue;
+            }
+        }
         ssize_t n = ::read(fd, buf, room);
         if (n < 0) {
             if (errno == EINTR) continue;

@@ -17,8 +17,10 @@ struct OsError {
     static constexpr int kWriteZero = -1;
     static constexpr int kInvalidUtf8 = -2;
     int code = 0;
+    // What was being done, when the error alone would mislead ("cannot change to \"dir\"").
+    std::string context = {};
     // "<description> (os error <n>)", "failed to write whole buffer" or "stream did not
-    // contain valid UTF-8".
+    // contain valid UTF-8", after "<context>: " when there is one.
     std::string text() const;
 };
 
@@ -66,7 +68,8 @@ Result<Fd, OsError> open_fd(const std::string& path, int flags, int mode = 0);
 OsStatus write_all(int fd, std::string_view data);
 
 // Reads to end-of-file, at most limit bytes: a longer input fails with EFBIG. EINTR is retried
-// and a non-blocking descriptor is waited on, so the limit is the only way to stop early.
+// and a non-blocking descriptor is waited on, so the limit is the only way to stop early,
+// except for a termination signal while they are caught: it ends the wait with EINTR.
 Result<std::string, OsError> read_all(int fd, std::size_t limit);
 
 // read_all of text: bytes that are not UTF-8 fail with kInvalidUtf8.

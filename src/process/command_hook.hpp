@@ -4,7 +4,9 @@
 #pragma once
 
 #include <poll.h>
+#include <spawn.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <functional>
 #include <optional>
@@ -33,16 +35,22 @@ CommandHook set_command_hook(CommandHook hook);
 // Starts the child for real, whatever hook is installed; for a hook that lets a call through.
 Result<CommandOutput, OsError> run_real_command(const CommandCall& call);
 
-// The calls the runner makes while a child runs, so a test can make one of them fail. The
-// runner uses the real ones unless a test installs others.
+// A descriptor that becomes readable when the child pid exits (pidfd_open), or -1 with errno.
+int open_pidfd(pid_t pid);
+
+// The calls the runner makes to set a child up and while it runs, so a test can make one of
+// them fail. The runner uses the real ones unless a test installs others.
 struct RunnerIo {
-    int (*poll)(pollfd*, nfds_t, const timespec*, const sigset_t*);  // as ppoll
-    ssize_t (*read)(int, void*, std::size_t);
-    ssize_t (*write)(int, const void*, std::size_t);
+    int (*poll)(pollfd*, nfds_t, const timespec*, const sigset_t*) = ::ppoll;  // as ppoll
+    ssize_t (*read)(int, void*, std::size_t) = ::read;
+    ssize_t (*write)(int, const void*, std::size_t) = ::write;
+    // One step of the spawn set-up, standing for all of them (they are checked alike).
+    int (*adddup2)(posix_spawn_file_actions_t*, int, int) = ::posix_spawn_file_actions_adddup2;
+    // Where it fails (an older kernel, a filter), the runner polls for the child's exit.
+    int (*pidfd_open)(pid_t) = open_pidfd;
 };
 
-// Installs io (RunnerIo{::ppoll, ::read, ::write} restores the real calls) and returns the
-// previous one.
+// Installs io (RunnerIo{} restores the real calls) and returns the previous one.
 RunnerIo set_runner_io(RunnerIo io);
 
 }  // namespace tarnwick

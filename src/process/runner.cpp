@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,59 +37,14 @@ OsStatus make_pipe(Pipe& p) {
     return Ok{};
 }
 
-// Spawn attributes and file actions, released on every path out.
-struct SpawnSetup {
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_t actions;
-    SpawnSetup() {
-        posix_spawnattr_init(&attr);
-        posix_spawn_file_actions_init(&actions);
-    }
-    ~SpawnSetup() {
-        posix_spawn_file_actions_destroy(&actions);
-        posix_spawnattr_destroy(&attr);
-    }
-};
+RunnerIo g_io;
 
-RunnerIo g_io{::ppoll, ::read, ::write};
-
-// Stops a child for a recorded termination signal and reaps it: asked first, so it can clean
-// up after itself, then killed if it has not ended after a grace period.
-void stop_child(pid_t pid) {
-    ::kill(pid, SIGTERM);
-    constexpr int kGraceSteps = 100;
-    const timespec step{0, 10'000'000};
-    for (int i = 0; i < kGraceSteps; ++i) {
-        const pid_t done = ::waitpid(pid, nullptr, WNOHANG);
-        if (done == pid || (done < 0 && errno != EINTR)) return;
-        ::nanosleep(&step, nullptr);
-    }
-    ::kill(pid, SIGKILL);
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
+CommandHook& installed_hook() {
+    static CommandHook hook;
+    return hook;
 }
 
-// Until released, stops the child and reaps it on the way out: a child whose output can no
-// longer be drained might never end, and one never waited for would stay a zombie.
-class ReapUnlessReleased {
-public:
-    explicit ReapUnlessReleased(pid_t pid) : pid_(pid) {}
-    ReapUnlessReleased(const ReapUnlessReleased&) = delete;
-    ReapUnlessReleased& operator=(const ReapUnlessReleased&) = delete;
-    ~ReapUnlessReleased() {
-        if (pid_ == 0) return;
-        const int saved = errno;
-        ::kill(pid_, SIGKILL);
-        int status = 0;
-        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
-        errno = saved;
-    }
-    void release() { pid_ = 0; }
-
-private:
-    pid_t pid_;
-};
+// ---- The environment -------------------------------------------------------------------
 
 // The NAME=value entries are well formed: one without "=" names no variable to replace.
 bool well_formed_env(const std::vector<std::string>& extra_env) {
@@ -97,6 +53,171 @@ bool well_formed_env(const std::vector<std::string>& extra_env) {
         return eq != std::string::npos && eq > 0;
     });
 }
+
+// The inherited environment, with each NAME=value of extra_env replacing NAME; the entries
+// point into environ and extra_env, and the list ends in a null.
+std::vector<char*> child_environment(const std::vector<std::string>& extra_env) {
+    std::vector<char*> envp;
+    for (char** e = environ; *e; ++e) {
+        const std::string_view entry(*e);
+        const bool replaced = std::any_of(extra_env.begin(), extra_env.end(), [&](const auto& x) {
+            const auto name_end = x.find('=');
+            return entry.substr(0, name_end + 1) == std::string_view(x).substr(0, name_end + 1);
+        });
+        if (!replaced) envp.push_back(*e);
+    }
+    for (const auto& x : extra_env) envp.push_back(const_cast<char*>(x.c_str()));
+    envp.push_back(nullptr);
+    return envp;
+}
+
+// ---- The spawn set-up ------------------------------------------------------------------
+
+// Spawn attributes and file actions, released on every path out.
+struct SpawnSetup {
+    posix_spawnattr_t attr;
+    posix_spawn_file_actions_t actions;
+    bool attr_made = false;
+    bool actions_made = false;
+    SpawnSetup() = default;
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+    ~SpawnSetup() {
+        if (actions_made) posix_spawn_file_actions_destroy(&actions);
+        if (attr_made) posix_spawnattr_destroy(&attr);
+    }
+};
+
+// The posix_spawn_* calls return their error instead of setting errno.
+OsStatus checked(int rc) {
+    if (rc != 0) return OsError{rc};
+    return Ok{};
+}
+
+// The child's working directory, opened here so that one that cannot be entered is reported
+// as such, not as a program that cannot be run (the child only changes to it).
+Result<Fd, OsError> open_working_directory(const std::string& dir) {
+    const std::string context = "cannot change to " + quoted(dir);
+    auto fd = open_fd(dir, O_PATH | O_DIRECTORY);
+    if (!fd) return OsError{fd.error().code, context};
+    if (::faccessat(fd->get(), ".", X_OK, AT_EACCESS) != 0) return OsError{errno, context};
+    return fd;
+}
+
+// The child's descriptors (stdin: stdin_fd, or the null device when it is -1), its own
+// process group, the default SIGPIPE the parent ignores, an empty signal mask (the parent's
+// blocks the termination signals while it catches them) and, when dir_fd is open, its
+// working directory. Every step is checked: a child set up halfway never starts.
+OsStatus prepare_spawn(SpawnSetup& setup, int stdin_fd, int stdout_fd, int stderr_fd, int dir_fd) {
+    TARNWICK_TRY(checked(posix_spawnattr_init(&setup.attr)));
+    setup.attr_made = true;
+    TARNWICK_TRY(checked(posix_spawn_file_actions_init(&setup.actions)));
+    setup.actions_made = true;
+
+    sigset_t defaults, empty;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGPIPE);
+    sigemptyset(&empty);
+    TARNWICK_TRY(checked(posix_spawnattr_setsigdefault(&setup.attr, &defaults)));
+    TARNWICK_TRY(checked(posix_spawnattr_setsigmask(&setup.attr, &empty)));
+    TARNWICK_TRY(checked(posix_spawnattr_setpgroup(&setup.attr, 0)));
+    TARNWICK_TRY(checked(posix_spawnattr_setflags(
+        &setup.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP)));
+
+    posix_spawn_file_actions_t* actions = &setup.actions;
+    if (stdin_fd >= 0) {
+        TARNWICK_TRY(checked(g_io.adddup2(actions, stdin_fd, 0)));
+    } else {
+        TARNWICK_TRY(
+            checked(posix_spawn_file_actions_addopen(actions, 0, "/dev/null", O_RDONLY, 0)));
+    }
+    TARNWICK_TRY(checked(g_io.adddup2(actions, stdout_fd, 1)));
+    TARNWICK_TRY(checked(g_io.adddup2(actions, stderr_fd, 2)));
+    if (dir_fd >= 0) TARNWICK_TRY(checked(posix_spawn_file_actions_addfchdir_np(actions, dir_fd)));
+    return Ok{};
+}
+
+// ---- The child and its process group ---------------------------------------------------
+
+// A started child: the leader of its own process group, and a descriptor that becomes
+// readable when it exits (absent where the kernel has none; its exit is then polled for).
+struct Child {
+    pid_t pid = 0;
+    Fd pidfd;
+};
+
+constexpr timespec kStep{0, 10'000'000};  // 10 ms
+constexpr int kGraceSteps = 100;          // 1 s for a stopped group to end by itself
+
+// True once the child has exited (it is not reaped), false when it is still running after
+// about steps * kStep. Signals stay as they are: a wait for the end of a stop is not cut short.
+bool exits_within(const Child& child, int steps) {
+    for (int i = 0; i < steps; ++i) {
+        if (child.pidfd.open()) {
+            pollfd p{child.pidfd.get(), POLLIN, 0};
+            if (::ppoll(&p, 1, &kStep, nullptr) > 0) return true;
+            continue;
+        }
+        siginfo_t info{};
+        if (::waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) !=
+            0) {
+            return errno != EINTR;
+        }
+        if (info.si_pid == child.pid) return true;
+        ::nanosleep(&kStep, nullptr);
+    }
+    return false;
+}
+
+int reap(pid_t pid) {
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return status;
+}
+
+// Stops the child's whole process group for a recorded termination signal: asked first, so
+// it can clean up after itself, then, once the child has ended or the grace period is over,
+// whatever is left of the group (the child, or what it started and left behind) is killed.
+// The child is reaped last, so its id cannot name another group meanwhile.
+void stop_group(const Child& child) {
+    ::kill(-child.pid, SIGTERM);
+    (void)exits_within(child, kGraceSteps);
+    ::kill(-child.pid, SIGKILL);
+    (void)reap(child.pid);
+}
+
+// Until released, kills the child's group and reaps the child on the way out: a child whose
+// output can no longer be drained might never end, and one never waited for would stay a
+// zombie.
+class ReapUnlessReleased {
+public:
+    explicit ReapUnlessReleased(pid_t pid) : pid_(pid) {}
+    ReapUnlessReleased(const ReapUnlessReleased&) = delete;
+    ReapUnlessReleased& operator=(const ReapUnlessReleased&) = delete;
+    ~ReapUnlessReleased() {
+        if (pid_ == 0) return;
+        const int saved = errno;
+        ::kill(-pid_, SIGKILL);
+        (void)reap(pid_);
+        errno = saved;
+    }
+    void release() { pid_ = 0; }
+
+private:
+    pid_t pid_;
+};
+
+// What a wait that a signal cut short does: a recorded termination signal stops the child's
+// group and ends the run with EINTR; any other signal only restarts the wait.
+bool stopped_for_signal(const Child& child, ReapUnlessReleased& reap_guard) {
+    if (caught_termination_signal() == 0) return false;
+    stop_group(child);
+    reap_guard.release();
+    return true;
+}
+
+// ---- Limits ----------------------------------------------------------------------------
 
 // The end of a child's time, on the monotonic clock; unset for a limit of zero.
 class Deadline {
@@ -139,9 +260,166 @@ bool unbounded(const RunLimits& limits) {
     return limits.timeout_ms == 0 && limits.output_cap == 0;
 }
 
-CommandHook& installed_hook() {
-    static CommandHook hook;
-    return hook;
+// The poll timeout left before the deadline (null: none); false once it has passed.
+bool time_left(const Deadline& deadline, timespec& left, const timespec*& timeout) {
+    timeout = nullptr;
+    if (!deadline.set()) return true;
+    if (!deadline.remaining(left)) return false;
+    timeout = &left;
+    return true;
+}
+
+// ---- The I/O pump ----------------------------------------------------------------------
+
+// The parent's ends of the child's pipes; each is closed once its side is done.
+struct ChildPipes {
+    Fd in;   // absent without input
+    Fd out;  // stdout
+    Fd err;  // stderr
+};
+
+struct Drained {
+    std::string out, err;
+    bool timed_out = false;  // the deadline passed: the child's group was killed
+    bool cut = false;        // more output than the cap; the rest was read and dropped
+};
+
+// Past the deadline, the child's group is killed; the child is reaped by the wait.
+void kill_for_time(const Child& child, Drained& drained) {
+    drained.timed_out = true;
+    ::kill(-child.pid, SIGKILL);
+}
+
+// Feeds the input and drains both outputs together until every pipe is closed. Waits with the
+// termination signals unblocked; one recorded stops the child's group (EINTR).
+OsStatus pump(const Child& child, ChildPipes& pipes, std::string_view pending, Drained& drained,
+              ReapUnlessReleased& reap_guard, const RunLimits& limits, const Deadline& deadline) {
+    if (pipes.in.open()) {
+        ::fcntl(pipes.in.get(), F_SETFL, ::fcntl(pipes.in.get(), F_GETFL) | O_NONBLOCK);
+        if (pending.empty()) pipes.in.reset();
+    }
+    char buf[65536];
+    while (pipes.out.open() || pipes.err.open() || pipes.in.open()) {
+        pollfd fds[3];
+        nfds_t n = 0;
+        Fd* owners[3];
+        std::string* sinks[3];
+        for (auto [fd, sink] :
+             {std::pair{&pipes.out, &drained.out}, std::pair{&pipes.err, &drained.err}}) {
+            if (!fd->open()) continue;
+            fds[n] = {fd->get(), POLLIN, 0};
+            owners[n] = fd;
+            sinks[n++] = sink;
+        }
+        if (pipes.in.open()) {
+            fds[n] = {pipes.in.get(), POLLOUT, 0};
+            owners[n] = &pipes.in;
+            sinks[n++] = nullptr;
+        }
+        timespec left{};
+        const timespec* timeout = nullptr;
+        if (!time_left(deadline, left, timeout)) {
+            kill_for_time(child, drained);
+            return Ok{};
+        }
+        const int ready = g_io.poll(fds, n, timeout, termination_wait_mask());
+        if (ready < 0) {
+            if (errno != EINTR) return OsError{errno};
+            if (stopped_for_signal(child, reap_guard)) return OsError{EINTR};
+            continue;
+        }
+        if (ready == 0) continue;  // the deadline, seen at the top
+        for (nfds_t i = 0; i < n; ++i) {
+            if (fds[i].revents == 0) continue;
+            if (sinks[i] == nullptr) {
+                ssize_t w = g_io.write(fds[i].fd, pending.data(), pending.size());
+                if (w < 0) {
+                    if (errno == EINTR || errno == EAGAIN) continue;
+                    if (errno == EPIPE) {
+                        // The child stopped reading: what it says about that, and its exit,
+                        // are the report, so stop feeding it and keep draining.
+                        owners[i]->reset();
+                        pending = {};
+                        continue;
+                    }
+                    return OsError{errno};
+                }
+                if (w == 0) return OsError{OsError::kWriteZero};
+                pending.remove_prefix(static_cast<std::size_t>(w));
+                if (pending.empty()) owners[i]->reset();
+                continue;
+            }
+            ssize_t r = g_io.read(fds[i].fd, buf, sizeof buf);
+            if (r < 0) {
+                if (errno == EINTR || errno == EAGAIN) continue;
+                // Not the end of the output: what was read so far is not the child's report.
+                return OsError{errno};
+            } else if (r == 0) {
+                owners[i]->reset();
+            } else {
+                // Past the cap the output is still read, so the child is not blocked on a full
+                // pipe, but no longer kept.
+                std::size_t keep = static_cast<std::size_t>(r);
+                if (limits.output_cap != 0) {
+                    const std::size_t room =
+                        limits.output_cap - std::min(limits.output_cap, sinks[i]->size());
+                    if (keep > room) {
+                        keep = room;
+                        drained.cut = true;
+                    }
+                }
+                sinks[i]->append(buf, keep);
+            }
+        }
+    }
+    return Ok{};
+}
+
+// ---- The wait --------------------------------------------------------------------------
+
+// Waits for the child to exit and reaps it; its wait status. A child may close its output
+// long before it ends, so this wait, too, ends at once for a recorded termination signal.
+Result<int, OsError> wait_for_exit(const Child& child, ReapUnlessReleased& reap_guard,
+                                   const Deadline& deadline, Drained& drained) {
+    timespec backoff{0, 1'000'000};
+    while (!drained.timed_out) {
+        timespec left{};
+        const timespec* timeout = nullptr;
+        if (!time_left(deadline, left, timeout)) {
+            kill_for_time(child, drained);
+            break;
+        }
+        if (child.pidfd.open()) {
+            pollfd p{child.pidfd.get(), POLLIN, 0};
+            const int ready = g_io.poll(&p, 1, timeout, termination_wait_mask());
+            if (ready > 0) break;
+            if (ready == 0) continue;  // the deadline, seen at the top
+        } else {
+            int status = 0;
+            const pid_t done = ::waitpid(child.pid, &status, WNOHANG);
+            if (done == child.pid) {
+                reap_guard.release();
+                return status;
+            }
+            if (done < 0 && errno != EINTR) break;  // reported by the waitpid below
+            if (g_io.poll(nullptr, 0, &backoff, termination_wait_mask()) == 0) {
+                backoff.tv_nsec = std::min<long>(backoff.tv_nsec * 2, 50'000'000);
+                continue;
+            }
+        }
+        if (errno != EINTR) return OsError{errno};
+        if (stopped_for_signal(child, reap_guard)) return OsError{EINTR};
+    }
+    int status = 0;
+    while (::waitpid(child.pid, &status, 0) < 0) {
+        if (errno == EINTR) continue;
+        // The pid is no longer known to be our child: it must not be signalled.
+        const int error = errno;
+        reap_guard.release();
+        return OsError{error};
+    }
+    reap_guard.release();
+    return status;
 }
 
 Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
@@ -149,12 +427,77 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
                                               std::optional<std::string_view> input,
                                               const std::optional<std::string>& dir,
                                               const std::vector<std::string>& extra_env,
-                                              const RunLimits& limits);
+                                              const RunLimits& limits) {
+    if (!well_formed_env(extra_env)) return OsError{EINVAL};
+    Fd dir_fd;
+    if (dir) {
+        auto opened = open_working_directory(*dir);
+        TARNWICK_TRY(opened);
+        dir_fd = std::move(opened).value();
+    }
+    Pipe in, out, err;
+    TARNWICK_TRY(make_pipe(out));
+    TARNWICK_TRY(make_pipe(err));
+    if (input) TARNWICK_TRY(make_pipe(in));
+
+    SpawnSetup setup;
+    TARNWICK_TRY(prepare_spawn(setup, input ? in.read.get() : -1, out.write.get(), err.write.get(),
+                               dir_fd.get()));
+
+    std::string program_name(program);
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 2);
+    argv.push_back(program_name.data());
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    std::vector<char*> envp = child_environment(extra_env);
+
+    // Once a termination signal has arrived the run is being abandoned: nothing new starts,
+    // not even for one that is still blocked and so not yet recorded.
+    if (take_pending_termination_signal() != 0) return OsError{EINTR};
+    Child child;
+    int rc = ::posix_spawnp(&child.pid, program_name.c_str(), &setup.actions, &setup.attr,
+                            argv.data(), envp.data());
+    if (rc != 0) return OsError{rc};
+    ReapUnlessReleased reap_guard(child.pid);
+    const int pidfd = g_io.pidfd_open(child.pid);
+    if (pidfd >= 0) child.pidfd = Fd(pidfd);
+
+    ChildPipes pipes{std::move(in.write), std::move(out.read), std::move(err.read)};
+    in.read.reset();
+    out.write.reset();
+    err.write.reset();
+    dir_fd.reset();
+
+    const Deadline deadline(limits.timeout_ms);
+    Drained drained;
+    TARNWICK_TRY(pump(child, pipes, input.value_or(std::string_view()), drained, reap_guard, limits,
+                      deadline));
+    auto status = wait_for_exit(child, reap_guard, deadline, drained);
+    TARNWICK_TRY(status);
+
+    CommandOutput result;
+    result.stdout_text = decode_lossy(drained.out);
+    result.stderr_text = decode_lossy(drained.err);
+    result.success = WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
+    result.signal = WIFSIGNALED(*status) ? WTERMSIG(*status) : 0;
+    result.stdout_was_utf8 = is_valid_utf8(drained.out);
+    result.exit_code = WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    result.timed_out = drained.timed_out;
+    result.output_cut = drained.cut;
+    if (drained.timed_out) result.success = false;
+    return result;
+}
 
 }  // namespace
 
 RunLimits set_default_run_limits(RunLimits limits) {
     return std::exchange(default_limits(), limits);
+}
+
+int open_pidfd(pid_t pid) {
+    // Called directly: older C libraries have no wrapper.
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 }
 
 RunnerIo set_runner_io(RunnerIo io) {
@@ -185,205 +528,6 @@ Result<CommandOutput, OsError> run_command(std::string_view program,
     }
     return spawn_and_wait(program, args, input, dir, extra_env, limits);
 }
-
-namespace {
-
-Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
-                                              const std::vector<std::string>& args,
-                                              std::optional<std::string_view> input,
-                                              const std::optional<std::string>& dir,
-                                              const std::vector<std::string>& extra_env,
-                                              const RunLimits& limits) {
-    if (!well_formed_env(extra_env)) return OsError{EINVAL};
-    Pipe in, out, err;
-    for (Pipe* p : {&out, &err}) {
-        TARNWICK_TRY(make_pipe(*p));
-    }
-    if (input) {
-        TARNWICK_TRY(make_pipe(in));
-    }
-
-    SpawnSetup setup;
-    // The parent ignores SIGPIPE; the child gets the default disposition back.
-    sigset_t defaults, empty;
-    sigemptyset(&defaults);
-    sigaddset(&defaults, SIGPIPE);
-    sigemptyset(&empty);
-    posix_spawnattr_setsigdefault(&setup.attr, &defaults);
-    posix_spawnattr_setsigmask(&setup.attr, &empty);
-    posix_spawnattr_setflags(&setup.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
-    if (input)
-        posix_spawn_file_actions_adddup2(&setup.actions, in.read.get(), 0);
-    else
-        posix_spawn_file_actions_addopen(&setup.actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&setup.actions, out.write.get(), 1);
-    posix_spawn_file_actions_adddup2(&setup.actions, err.write.get(), 2);
-    if (dir) posix_spawn_file_actions_addchdir_np(&setup.actions, dir->c_str());
-
-    std::string program_name(program);
-    std::vector<char*> argv;
-    argv.reserve(args.size() + 2);
-    argv.push_back(program_name.data());
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-
-    // The inherited environment, with each NAME=value of extra_env replacing NAME.
-    std::vector<char*> envp;
-    for (char** e = environ; *e; ++e) {
-        const std::string_view entry(*e);
-        const bool replaced = std::any_of(extra_env.begin(), extra_env.end(), [&](const auto& x) {
-            const auto name_end = x.find('=');
-            return entry.substr(0, name_end + 1) == std::string_view(x).substr(0, name_end + 1);
-        });
-        if (!replaced) envp.push_back(*e);
-    }
-    for (const auto& x : extra_env) envp.push_back(const_cast<char*>(x.c_str()));
-    envp.push_back(nullptr);
-
-    // Once a termination signal was recorded the run is being abandoned: nothing new starts.
-    if (caught_termination_signal() != 0) return OsError{EINTR};
-    pid_t pid = 0;
-    int rc = ::posix_spawnp(&pid, program_name.c_str(), &setup.actions, &setup.attr, argv.data(),
-                            envp.data());
-    if (rc != 0) return OsError{rc};
-
-    ReapUnlessReleased reap(pid);
-    in.read.reset();
-    out.write.reset();
-    err.write.reset();
-
-    std::string_view pending = input.value_or(std::string_view());
-    if (input) {
-        ::fcntl(in.write.get(), F_SETFL, ::fcntl(in.write.get(), F_GETFL) | O_NONBLOCK);
-        if (pending.empty()) in.write.reset();
-    }
-
-    const Deadline deadline(limits.timeout_ms);
-    bool timed_out = false, cut = false;
-    std::string out_bytes, err_bytes;
-    char buf[65536];
-    while (out.read.open() || err.read.open() || in.write.open()) {
-        pollfd fds[3];
-        nfds_t n = 0;
-        Fd* owners[3];
-        std::string* sinks[3];
-        for (auto [fd, sink] :
-             {std::pair{&out.read, &out_bytes}, std::pair{&err.read, &err_bytes}}) {
-            if (!fd->open()) continue;
-            fds[n] = {fd->get(), POLLIN, 0};
-            owners[n] = fd;
-            sinks[n++] = sink;
-        }
-        if (in.write.open()) {
-            fds[n] = {in.write.get(), POLLOUT, 0};
-            owners[n] = &in.write;
-            sinks[n++] = nullptr;
-        }
-        // Caught termination signals are blocked except here, so one is only ever recorded
-        // while the runner can act on it.
-        timespec left{};
-        if (deadline.set() && !deadline.remaining(left)) {
-            timed_out = true;
-            break;
-        }
-        const int ready =
-            g_io.poll(fds, n, deadline.set() ? &left : nullptr, termination_wait_mask());
-        if (ready < 0) {
-            if (errno != EINTR) return OsError{errno};
-            if (caught_termination_signal() != 0) {
-                stop_child(pid);
-                reap.release();
-                return OsError{EINTR};
-            }
-            continue;
-        }
-        for (nfds_t i = 0; i < n; ++i) {
-            if (fds[i].revents == 0) continue;
-            if (sinks[i] == nullptr) {
-                ssize_t w = g_io.write(fds[i].fd, pending.data(), pending.size());
-                if (w < 0) {
-                    if (errno == EINTR || errno == EAGAIN) continue;
-                    if (errno == EPIPE) {
-                        // The child stopped reading: what it says about that, and its exit,
-                        // are the report, so stop feeding it and keep draining.
-                        owners[i]->reset();
-                        pending = {};
-                        continue;
-                    }
-                    return OsError{errno};
-                }
-                if (w == 0) return OsError{OsError::kWriteZero};
-                pending.remove_prefix(static_cast<std::size_t>(w));
-                if (pending.empty()) owners[i]->reset();
-                continue;
-            }
-            ssize_t r = g_io.read(fds[i].fd, buf, sizeof buf);
-            if (r < 0) {
-                if (errno == EINTR || errno == EAGAIN) continue;
-                // Not the end of the output: what was read so far is not the child's report.
-                return OsError{errno};
-            } else if (r == 0) {
-                owners[i]->reset();
-            } else {
-                // Past the cap the output is still read, so the child is not blocked on a
-                // full pipe, but no longer kept.
-                std::size_t keep = static_cast<std::size_t>(r);
-                if (limits.output_cap != 0) {
-                    const std::size_t room =
-                        limits.output_cap - std::min(limits.output_cap, sinks[i]->size());
-                    if (keep > room) {
-                        keep = room;
-                        cut = true;
-                    }
-                }
-                sinks[i]->append(buf, keep);
-            }
-        }
-    }
-
-    // A child that closed its output but has not ended is waited for until the deadline too.
-    while (!timed_out && deadline.set()) {
-        siginfo_t info{};
-        if (::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0) {
-            if (info.si_pid == pid) break;  // ended; reaped below
-        } else if (errno != EINTR) {
-            break;
-        }
-        timespec left{};
-        if (!deadline.remaining(left)) {
-            timed_out = true;
-            break;
-        }
-        const timespec step{0, 5'000'000};
-        ::nanosleep(&step, nullptr);
-    }
-    if (timed_out) ::kill(pid, SIGKILL);
-
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0) {
-        if (errno == EINTR) continue;
-        // The pid is no longer known to be our child: it must not be signalled.
-        const int error = errno;
-        reap.release();
-        return OsError{error};
-    }
-    reap.release();
-
-    CommandOutput result;
-    result.stdout_text = decode_lossy(out_bytes);
-    result.stderr_text = decode_lossy(err_bytes);
-    result.success = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    result.stdout_was_utf8 = is_valid_utf8(out_bytes);
-    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    result.timed_out = timed_out;
-    result.output_cut = cut;
-    if (timed_out) result.success = false;
-    return result;
-}
-
-}  // namespace
 
 Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
                                std::optional<std::string_view> input) {

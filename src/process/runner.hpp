@@ -22,14 +22,14 @@ struct CommandOutput {
     int signal = 0;               // the signal that killed the child, else 0
     bool stdout_was_utf8 = true;  // false: stdout_text holds U+FFFD for bytes that were not
     int exit_code = -1;           // the exit status when the child exited, else -1
-    bool timed_out = false;       // killed (SIGKILL) when RunLimits::timeout_ms ran out
+    bool timed_out = false;       // its group was killed when RunLimits::timeout_ms ran out
     bool output_cut = false;      // stdout or stderr had more than RunLimits::output_cap bytes
 };
 
 // Bounds on one child, for callers that must not wait or hold memory without end (doctor's
 // read-only queries). Zero means no bound.
 struct RunLimits {
-    int timeout_ms = 0;          // after this the child is killed and reaped; timed_out is set
+    int timeout_ms = 0;          // after this the child's group is killed; timed_out is set
     std::size_t output_cap = 0;  // bytes kept of each of stdout and stderr; the rest is drained
 };
 
@@ -38,8 +38,12 @@ struct RunLimits {
 // directory; extra_env: NAME=value entries set on top of the inherited environment. Waits for
 // the child; both output pipes are drained together with the input. A child that closes its
 // stdin early is not an error: feeding stops, and its output and exit are reported as usual.
-// An extra_env entry without "NAME=" is refused with EINVAL before anything starts. When
-// waiting, reading or feeding fails, the child is killed and reaped and that error returned.
+// An extra_env entry without "NAME=" is refused with EINVAL before anything starts, and a dir
+// that cannot be entered fails with its OS error after "cannot change to \"dir\"". Each child
+// leads its own process group. When waiting, reading or feeding fails, the group is killed, the
+// child reaped and that error returned. While the termination signals are caught, none starts
+// once one has arrived, and one that arrives while the child runs (its output open or closed)
+// stops the group, SIGTERM and then SIGKILL after a second, and fails the run with EINTR.
 // limits bound the wait and the output kept (see RunLimits).
 Result<CommandOutput, OsError> run_command(std::string_view program,
                                            const std::vector<std::string>& args,

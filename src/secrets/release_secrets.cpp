@@ -37,6 +37,8 @@ std::string_view target_owner(std::string_view target) {
 Status preflight(const std::string& target, const std::string& tap) {
     auto auth = run_gh({"auth", "status"});
     TARNWICK_TRY(auth);
+    // A gh that was killed did not say whether it is logged in.
+    if (auth->signal != 0) return CliError::backend("gh", failure_detail(*auth));
     if (!auth->success) return CliError::backend("gh", "not authenticated; run `gh auth login`");
     auto view = run_gh({"repo", "view", target, "--json", "name"});
     TARNWICK_TRY(view);

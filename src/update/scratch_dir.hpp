@@ -1,12 +1,13 @@
 // A private working directory for one update: the new render, its index and, in a dry run,
-// the objects that must not reach the repository. Made by mkdtemp under $TMPDIR (or /tmp),
-// removed with its contents when the update ends.
+// the objects that must not reach the repository. A TemporaryDirectory named
+// tarnwick-update-XXXXXX, removed with its contents however the update ends.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "core/result.hpp"
+#include "core/temporary_directory.hpp"
 
 namespace tarnwick {
 
@@ -14,16 +15,15 @@ class ScratchDir {
 public:
     // A failure to make the directory is an io error with the OS error text.
     static Result<std::unique_ptr<ScratchDir>> create();
-    ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& rel) const { return path_ + "/" + rel; }
+    const std::string& path() const { return dir_->path(); }
+    std::string operator/(const std::string& rel) const { return *dir_ / rel; }
 
 private:
-    explicit ScratchDir(std::string path) : path_(std::move(path)) {}
-    std::string path_;
+    explicit ScratchDir(std::unique_ptr<TemporaryDirectory> dir) : dir_(std::move(dir)) {}
+    std::unique_ptr<TemporaryDirectory> dir_;
 };
 
 }  // namespace tarnwick

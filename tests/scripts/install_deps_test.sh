@@ -10,6 +10,12 @@ failures=0
 
 # stub NAME EXIT: a tool that exits with EXIT whatever it is asked.
 stub() { printf '#!/bin/bash\nexit %s\n' "$2" >"$work/bin/$1"; chmod +x "$work/bin/$1"; }
+# compiler EXIT: a c++ that reads its source from stdin to the end, as the real one does, and
+# then exits with EXIT (exit 0: every header was found).
+compiler() {
+  printf '#!/bin/bash\nwhile read -r _; do :; done\nexit %s\n' "$1" >"$work/bin/c++"
+  chmod +x "$work/bin/c++"
+}
 
 # expect NAME EXPECTED_STDERR: runs `install-deps.sh run` with only the stand-ins on PATH.
 expect() {
@@ -23,11 +29,11 @@ expect() {
 
 mkdir "$work/bin"
 for tool in cmake make pkg-config git ssh-keygen; do stub "$tool" 0; done
-stub c++ 0  # preprocesses any include: every header is there
+compiler 0  # preprocesses any include: every header is there
 expect "everything there" ""
 
 rm "$work/bin/git" "$work/bin/ssh-keygen"
-stub c++ 1  # no header is found
+compiler 1  # no header is found
 expect "three missing" "install-deps: cannot install here (needs apt-get and dpkg); not found, as Debian package (what was looked for):
   nlohmann-json3-dev (<nlohmann/json.hpp>)
   git (git)

@@ -1,6 +1,7 @@
 // The secrets command's steps against a stubbed gh and ssh-keygen: which calls are made, in
 // which order, with which input, and where a failure stops the flow.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <filesystem>
 
@@ -57,9 +58,13 @@ TEST(SecretsPreflight, EachFailedCheckStopsWithItsOwnMessage) {
         int failing_call;  // 0: auth, 1: repo view, 2: tap view
         std::string err;
         std::string message;
+        int signal = 0;  // the failing call was killed by this signal
     };
     const Case cases[] = {
         {"not logged in", 0, "You are not logged in", "not authenticated; run `gh auth login`"},
+        // A killed gh said nothing about the login: the signal is the news.
+        {"login check killed", 0, "", "killed by signal SIGKILL", SIGKILL},
+        {"login check killed after a word", 0, "cut", "cut (killed by signal SIGSEGV)", SIGSEGV},
         {"no repo", 1, "HTTP 404\n", "repo kestrow/tool not found or inaccessible: HTTP 404"},
         {"no repo, silent gh", 1, "", "repo kestrow/tool not found or inaccessible: "},
         {"no tap", 2, "HTTP 404",
@@ -76,9 +81,10 @@ TEST(SecretsPreflight, EachFailedCheckStopsWithItsOwnMessage) {
             {"gh", "auth", "status"},
             {"gh", "repo", "view", kTarget, "--json", "name"},
             {"gh", "repo", "view", kTap, "--json", "name"}};
+        Reply failed = failure(c.err);
+        failed.signal = c.signal;
         for (int i = 0; i <= c.failing_call; ++i) {
-            gh.expect(calls[static_cast<std::size_t>(i)],
-                      i == c.failing_call ? failure(c.err) : Reply{});
+            gh.expect(calls[static_cast<std::size_t>(i)], i == c.failing_call ? failed : Reply{});
         }
         const auto status = preflight(kTarget, kTap);
         ASSERT_FALSE(status.ok());

@@ -1,0 +1,202 @@
+// SIGTERM at every child of `new`, `secrets`, `update` and `doctor`: each child tarnwick starts
+// goes through a stand-in that counts the calls; the one numbered STAGE_AT starts a grandchild,
+// signals tarnwick and waits to be stopped, the others run the real tool. Whatever the stage,
+// tarnwick ends by the signal and leaves no child, no grandchild and no temporary directory.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "scaffold/render.hpp"
+#include "scaffold_fixture.hpp"
+
+using namespace tarnwick;
+using namespace tarnwick::testing;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kStandIn = R"sh(#!/bin/sh
+n=$(($(cat "$STAGE_DIR/count") + 1))
+echo "$n" >"$STAGE_DIR/count"
+echo "$n ${0##*/} $*" >>"$STAGE_DIR/calls"
+if [ "$n" -eq "$STAGE_AT" ]; then
+  sleep 300 &
+  echo $! >"$STAGE_DIR/grandchild"
+  echo $$ >"$STAGE_DIR/child"
+  kill -TERM $PPID
+  exec sleep 300
+fi
+PATH=$STAGE_REAL_PATH
+exec "${0##*/}" "$@"
+)sh";
+
+// The children tarnwick may start; a stand-in is put only for those found.
+const std::vector<std::string> kTools = {"git", "gh", "ssh-keygen", "cargo", "rustup"};
+
+// Running or stopped: a zombie waiting for its new parent does not count.
+bool alive(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z' &&
+           text[close + 2] != 'X';
+}
+
+// A process sent SIGKILL is gone a moment after, not when kill returns: waits for that, at
+// most 10 s (a sleep 300 nobody stopped is still there then), and ends it if it is not.
+bool ends_soon(pid_t pid) {
+    for (int i = 0; i < 1000 && alive(pid); ++i) ::usleep(10000);
+    if (!alive(pid)) return true;
+    ::kill(pid, SIGKILL);
+    return false;
+}
+
+std::vector<std::string> entries(const std::string& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename());
+    return out;
+}
+
+// The earlier template tree rendered into dir and committed, as `new` left a project then.
+void make_earlier_project(const std::string& dir, const std::string& home) {
+    const fs::path root = std::string(TARNWICK_SOURCE_DIR) + "/tests/fixtures/earlier_templates";
+    const TemplateContext context = demo_answers(true);
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        if (!entry.is_regular_file()) continue;
+        std::string rel = entry.path().lexically_relative(root).string();
+        rel.resize(rel.size() - 5);  // ".tmpl"
+        write_file(dir + "/" + rel,
+                   replace_placeholders(cut_sections(read_file(entry.path()), true), context));
+    }
+    for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
+             {"init", "-q", "-b", "main"},
+             {"add", "-A"},
+             {"commit", "-q", "-m", "chore: scaffold demo with tarnwick"}}) {
+        args.insert(args.begin(), {"-C", dir});
+        auto r = run_program("git", args, default_env(home), {});
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+    }
+}
+
+class SignalStages : public ScaffoldRun {
+protected:
+    void SetUp() override {
+        write_git_identity(home(), "Ada Lovelace", "ada@example.com");
+        std::vector<std::string> tools = shell_tools();
+        for (const char* t : {"sh", "sleep", "git", "ssh-keygen", "dirname", "stat", "mv", "touch",
+                              "ls", "sort", "sed", "cut", "rm", "tr", "head", "tail", "grep"}) {
+            tools.emplace_back(t);
+        }
+        real_path_ = std::string(TARNWICK_FAKES_DIR) + ":" + tool_dir(tools);
+        fs::create_directories(stand_ins_ / "bin");
+        std::stringstream dirs(real_path_);
+        std::string dir;
+        while (std::getline(dirs, dir, ':')) {
+            for (const std::string& tool : kTools) {
+                const std::string stand_in = stand_ins_ / ("bin/" + tool);
+                if (!fs::exists(dir + "/" + tool) || fs::exists(stand_in)) continue;
+                write_file(stand_in, kStandIn);
+                ASSERT_EQ(::chmod(stand_in.c_str(), 0755), 0);
+            }
+        }
+    }
+
+    RunOptions options(int stage) const {
+        RunOptions o;
+        o.cwd = work();
+        o.env = {{"PATH", stand_ins_ / "bin" + ":" + real_path_},
+                 {"STAGE_DIR", stand_ins_.path()},
+                 {"STAGE_AT", std::to_string(stage)},
+                 {"STAGE_REAL_PATH", real_path_},
+                 {"TMPDIR", tmp_.path()},
+                 {"FAKE_GH_LOG", gh_ / "log"},
+                 {"FAKE_GH_SCENARIO", gh_ / "scenario"},
+                 {"FAKE_GH_STORE", gh_ / "store"},
+                 {"CARGO_REGISTRY_TOKEN", "crates-stage-token"}};
+        return o;
+    }
+
+    void reset(const std::function<void()>& prepare) {
+        for (const auto& e : fs::directory_iterator(gh_.path())) fs::remove_all(e.path());
+        fs::create_directories(gh_ / "scenario");
+        for (const char* f : {"calls", "child", "grandchild"}) fs::remove(stand_ins_ / f);
+        write_file(stand_ins_ / "count", "0\n");
+        if (prepare) prepare();
+    }
+
+    // Runs args with no signal and returns how many children it started. (A doctor report
+    // with findings ends with status 1; only a run that ends as it should is counted.)
+    int children_of(const std::vector<std::string>& args, const std::function<void()>& prepare) {
+        reset(prepare);
+        auto r = run_tarnwick(args, home(), options(0));
+        EXPECT_TRUE(r.exit_code == 0 || (args[0] == "doctor" && r.exit_code == 1)) << r.err;
+        return std::stoi(read_file(stand_ins_ / "count"));
+    }
+
+    // A run of args signalled at each of its children in turn.
+    void expect_every_stage_stopped(const std::vector<std::string>& args,
+                                    const std::function<void()>& prepare = {}) {
+        const int children = children_of(args, prepare);
+        EXPECT_GT(children, 0);
+        for (int stage = 1; stage <= children; ++stage) {
+            reset(prepare);
+            const int pid = start_tarnwick(args, home(), options(stage), stand_ins_ / "out",
+                                           stand_ins_ / "err");
+            // A run that is not stopped would wait for its sleep 300; it fails the test
+            // instead of hanging it.
+            int status = 0, polls = 0;
+            while (::waitpid(pid, &status, WNOHANG) == 0 && ++polls < 3000) ::usleep(10000);
+            if (polls >= 3000) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                ADD_FAILURE() << "not stopped at stage " << stage;
+            }
+            const std::string at = read_file_if_exists(stand_ins_ / "calls").value_or("");
+            SCOPED_TRACE("stage " + std::to_string(stage) + ", calls:\n" + at);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM)
+                << status << "\n"
+                << read_file(stand_ins_ / "err");
+            for (const char* which : {"child", "grandchild"}) {
+                const auto pid_text = read_file_if_exists(stand_ins_ / which);
+                ASSERT_TRUE(pid_text.has_value()) << which;
+                EXPECT_TRUE(ends_soon(std::stoi(*pid_text))) << which << " still running";
+            }
+            EXPECT_EQ(entries(tmp_.path()), std::vector<std::string>{});
+            EXPECT_EQ(std::stoi(read_file(stand_ins_ / "count")), stage) << "started after";
+        }
+    }
+
+    TempDir stand_ins_, tmp_, gh_;
+    std::string real_path_;
+};
+
+}  // namespace
+
+TEST_F(SignalStages, New) {
+    expect_every_stage_stopped({"new", "demo", "-o", "json"},
+                               [this] { fs::remove_all(work("demo")); });
+}
+
+TEST_F(SignalStages, Secrets) {
+    expect_every_stage_stopped({"secrets", "owner/tool", "-o", "json"});
+}
+
+TEST_F(SignalStages, UpdateAndItsDryRun) {
+    const auto earlier = [this] {
+        fs::remove_all(work("demo"));
+        make_earlier_project(work("demo"), home());
+    };
+    expect_every_stage_stopped({"update", "demo", "--dry-run", "-o", "json"}, earlier);
+    expect_every_stage_stopped({"update", "demo", "-o", "json"}, earlier);
+}
+
+TEST_F(SignalStages, Doctor) {
+    make_earlier_project(work("demo"), home());
+    expect_every_stage_stopped({"doctor", "owner/demo", "--project", "demo", "-o", "json"});
+}
