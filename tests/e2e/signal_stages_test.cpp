@@ -65,7 +65,7 @@ std::vector<std::string> entries(const std::string& dir) {
 
 // The earlier template tree rendered into dir and committed, as `new` left a project then.
 void make_earlier_project(const std::string& dir, const std::string& home) {
-    const fs::path root = std::string(TARNWICK_SOURCE_DIR) + "/tests/fixtures/earlier_templates";
+    const fs::path root = std::string(TARNWICK_SOURCE_DIR) + "/template-sets/0.1.6";
     const TemplateContext context = demo_answers(true);
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         if (!entry.is_regular_file()) continue;
