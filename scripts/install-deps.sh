@@ -10,7 +10,9 @@
 # into a virtual environment, actionlint with `go install`) at exactly the versions listed
 # there, into build/test-tools/ of this checkout, never into the system's Python.
 set -euo pipefail
-root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+script_dir=${BASH_SOURCE[0]%/*}
+[[ $script_dir == "${BASH_SOURCE[0]}" ]] && script_dir=.
+root=$(cd "$script_dir/.." && pwd)
 
 run_packages=(
   g++ cmake make pkg-config
