@@ -2,9 +2,10 @@
 # Builds, lints and tests a project written by `tarnwick new` exactly as generated, the way its
 # user's first day goes: a fresh clone of its one commit (which must hold Cargo.lock), then
 # `cargo check --locked`, `cargo test --locked` (the schema conformance test included),
-# clippy, `make check` without cargo-nextest, a release build and the binary's own behaviour,
-# leaving the clone's git tree clean. Cargo resolves offline through the registry that CARGO_HOME
-# names (tests/registry/make_cargo_home.sh).
+# clippy, `make check` without cargo-nextest, every package of Cargo.lock within the project's
+# rust-version, `cargo publish --dry-run`, a release build and the binary's own behaviour,
+# leaving the clone's git tree clean. Cargo takes the crates from the registry, through the cargo
+# home that CARGO_HOME names (tests/registry/cargo_home.sh).
 # Usage: build_generated.sh <project-dir>
 # Exit status: 0 all stages passed, 1 a stage failed, 2 bad usage, 77 toolchain missing.
 set -u
@@ -78,6 +79,27 @@ clean_tree() {
     local status
     status=$(git status --porcelain --untracked-files=all)
     [ -z "$status" ] || { echo "$status"; return 1; }
+}
+
+# Every package that Cargo.lock pins declares a rust-version no newer than the project's own,
+# so the MSRV the manifest promises (and ci.yml's msrv job tests) is a fact of the lock file.
+msrv() {
+    cargo metadata --format-version 1 --locked >"$scratch/metadata.json" || return 1
+    /usr/bin/python3 - "$scratch/metadata.json" <<'PY'
+import json, sys
+meta = json.load(open(sys.argv[1]))
+def version(text):
+    return tuple(int(part) for part in text.split("."))
+root = next(p for p in meta["packages"] if p["id"] == meta["resolve"]["root"])
+floor = root.get("rust_version")
+if not floor:
+    sys.exit(f"  {root['name']} declares no rust-version")
+above = sorted(f"{p['name']} {p['version']} needs {p['rust_version']}" for p in meta["packages"]
+               if p.get("rust_version") and version(p["rust_version"]) > version(floor))
+if above:
+    sys.exit(f"  above the project's rust-version {floor}: " + "; ".join(above))
+print(f"  {len(meta['packages'])} packages, none above rust-version {floor}")
+PY
 }
 
 bin_name=$(awk '/^\[\[bin\]\]$/ {inbin = 1; next} /^\[/ {inbin = 0}
@@ -169,6 +191,8 @@ stage check cargo check --locked
 stage clippy cargo clippy --all-targets -- -D warnings
 stage test cargo test --locked
 stage make-check make check
+stage msrv msrv
+stage publish-dry-run cargo publish --dry-run --locked
 if stage release cargo build --release --locked; then
     stage smoke smoke
 fi
@@ -178,4 +202,4 @@ if [ ${#failed[@]} -gt 0 ]; then
     echo "FAILED stages: ${failed[*]}"
     exit 1
 fi
-echo "OK: first commit, check, clippy, test, make check, release, smoke and clean tree"
+echo "OK: first commit, check, clippy, test, make check, msrv, publish dry run, release, smoke and clean tree"
