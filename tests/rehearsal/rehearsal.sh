@@ -7,10 +7,19 @@
 # anything is published, that releases can be run again (a re-run of v0.1.0 changes nothing,
 # v0.1.1 moves the tap, a late v0.1.0 does not move it back, v0.2.0-rc.1 leaves it alone), and
 # that after a second `tarnwick secrets` only the new key can push.
-# Usage: rehearsal.sh TARNWICK_BINARY [CARGO_TARGET_DIR]
-# Exit 0 passed, 1 failed, 77 skipped (cargo, ruby, sshd or a mount namespace unavailable).
+# The release path is the real one where this machine allows: maturin (with zig, for
+# manylinux2014) builds the host wheel, its binary goes into the archive and through the glibc
+# floor check; without PyPI, cargo-zigbuild builds for glibc 2.17; `uv build --sdist` and
+# `uv publish` go to a local pypiserver, whose re-runs skip what it has and refuse a changed
+# file; the crates registry's API is a local stand-in that has a version, lacks it, or cannot be
+# reached. A binary built without zig must fail the floor check.
+# Usage: rehearsal.sh TARNWICK_BINARY CARGO_TARGET_DIR CARGO_HOME TOOLS_DIR (as the acceptance
+# suite's: kept target directory and cargo home, build/test-tools)
+# Exit 0 passed, 1 failed (an unreachable registry or missing test tools included, named), 77
+# skipped (cargo, ruby, sshd or a mount namespace unavailable).
 set -u
-tarnwick=$(realpath "${1:?usage: rehearsal.sh TARNWICK_BINARY [CARGO_TARGET_DIR]}")
+usage="usage: rehearsal.sh TARNWICK_BINARY CARGO_TARGET_DIR CARGO_HOME TOOLS_DIR"
+tarnwick=$(realpath "${1:?$usage}")
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 started=$SECONDS
@@ -31,22 +40,34 @@ command -v ruby >/dev/null || skip "ruby is not installed (scripts/install-deps.
 /usr/bin/python3 -c "import yaml" 2>/dev/null || skip "python3-yaml is not installed (scripts/install-deps.sh)"
 [[ -x /usr/sbin/sshd ]] || skip "sshd is not installed (openssh-server, scripts/install-deps.sh)"
 unshare -m --propagation private true 2>/dev/null || skip "cannot make a mount namespace (needs root)"
+tools=$(realpath -m "${4:?$usage}")
+for tool in maturin uv pypi-server; do
+  [[ -x "$tools/venv/bin/$tool" ]] || { echo "FAIL: $tools/venv/bin/$tool is missing (scripts/install-deps.sh test)"; exit 1; }
+done
 
 # Not under /tmp: every workflow step sees its job's own directory as /tmp.
 work=$(mktemp -d "${REHEARSAL_TMPDIR:-/var/tmp}/tarnwick-rehearsal.XXXXXX")
 sshd_pid=""
 # REHEARSAL_KEEP=1 keeps the work directory for a look after a failure.
-cleanup() { [[ -n "$sshd_pid" ]] && kill "$sshd_pid" 2>/dev/null; [[ -n "${REHEARSAL_KEEP:-}" ]] || rm -rf "$work"; }
+pypi_pid="" crates_pid=""
+cleanup() {
+  local pid
+  for pid in "$sshd_pid" "$pypi_pid" "$crates_pid"; do [[ -n "$pid" ]] && kill "$pid" 2>/dev/null; done
+  [[ -n "${REHEARSAL_KEEP:-}" ]] || rm -rf "$work"
+}
 trap cleanup EXIT
-target_dir=$(realpath -m "${2:-$work/target}")
-source "$source_dir/tests/registry/target_dir.sh"
-prepare_target_dir "$target_dir"
+target_dir=$(realpath -m "${2:?$usage}")
+mkdir -p "$target_dir"
 
 export HOME=$work/home GIT_CONFIG_NOSYSTEM=1
 mkdir -p "$HOME" "$work/bin"
 printf '[user]\n\tname = Rehearsal Tester\n\temail = rehearsal@example.com\n' > "$HOME/.gitconfig"
-bash "$source_dir/tests/registry/make_cargo_home.sh" "$work/cargo-home" || exit $?
-export CARGO_HOME=$work/cargo-home
+cargo_home=$(realpath -m "${3:?$usage}")
+bash "$source_dir/tests/registry/cargo_home.sh" "$cargo_home" || exit 1
+export CARGO_HOME=$cargo_home
+# Downloads that every job would repeat (maturin for uv's sdist build, cargo-zigbuild and zig)
+# are cached across the jobs, as a runner's tool cache would.
+export UV_CACHE_DIR=$work/uv-cache PIP_CACHE_DIR=$work/pip-cache
 # A copy, not a link: every job sees its own /tmp, which hides a source tree under /tmp.
 cp "$source_dir/tests/fakes/gh" "$work/bin/gh"
 export PATH="$work/bin:$cargo_bin:$PATH"
@@ -134,6 +155,42 @@ EOF
 chmod +x "$work/bin/ssh-keyscan" "$work/bin/ssh"
 hash -r
 
+# --- 2b. a local package index and the crates registry's stand-in ---------------------------
+free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+pypi_port=$(free_port)
+mkdir -p "$work/pypi-packages"
+"$tools/venv/bin/pypi-server" run -i 127.0.0.1 -p "$pypi_port" -a . -P . "$work/pypi-packages" \
+  2>"$work/pypi.log" &
+pypi_pid=$!
+pypi=http://127.0.0.1:$pypi_port
+mkdir -p "$work/crates"
+/usr/bin/python3 "$here/crates_standin.py" "$work/crates" "$work/crates.port" 2>"$work/crates.log" &
+crates_pid=$!
+for _ in $(seq 100); do
+  [[ -s "$work/crates.port" ]] && curl -fs "$pypi/simple/" >/dev/null 2>&1 && break
+  sleep 0.1
+done
+curl -fs "$pypi/simple/" >/dev/null || { cat "$work/pypi.log"; echo "FAIL: pypiserver did not start"; exit 1; }
+crates_port=$(cat "$work/crates.port")
+# The registry's API and index go to the stand-in, or to a closed port while
+# $work/crates-unreachable exists; every other URL is left alone.
+cat > "$work/bin/curl" <<EOF
+#!/bin/bash
+port=$crates_port
+[[ -e "$work/crates-unreachable" ]] && port=9
+args=()
+for a in "\$@"; do
+  case "\$a" in
+    https://crates.io/*) a="http://127.0.0.1:\$port/\${a#https://crates.io/}" ;;
+    https://index.crates.io/*) a="http://127.0.0.1:\$port/index/\${a#https://index.crates.io/}" ;;
+  esac
+  args+=("\$a")
+done
+exec /usr/bin/curl "\${args[@]}"
+EOF
+chmod +x "$work/bin/curl"
+hash -r
+
 # --- 3. the release secrets -----------------------------------------------------------------
 secrets_dir=$FAKE_GH_STORE/secrets/acme%demo
 CARGO_REGISTRY_TOKEN=cargo-token-1 PYPI_API_TOKEN=pypi-token-1 "$tarnwick" secrets acme/demo -o text ||
@@ -144,12 +201,14 @@ check "secrets stored" "CARGO_REGISTRY_TOKEN HOMEBREW_TAP_DEPLOY_KEY PYPI_API_TO
 first_key=$(cat "$secrets_dir/HOMEBREW_TAP_DEPLOY_KEY")
 
 # --- 4. the workflows at tag v0.1.0 ---------------------------------------------------------
-run_workflow() { # run_workflow NAME WORKFLOW TAG
-  echo "=== $1: $2 at $3"
-  /usr/bin/python3 "$here/run_workflow.py" "$work/demo/.github/workflows/$2" --ref "refs/tags/$3" \
-    --repo "$hosted" --repository acme/demo --secrets "$secrets_dir" \
-    --artifacts "$work/$1/artifacts" --work "$work/$1/jobs" --target-dir "$target_dir" |
-    tee "$work/$1.log"
+run_workflow() { # run_workflow NAME WORKFLOW TAG [run_workflow.py options]
+  local name=$1 file=$2 tag=$3
+  shift 3
+  echo "=== $name: $file at $tag $*"
+  /usr/bin/python3 "$here/run_workflow.py" "${project:-$work/demo}/.github/workflows/$file" \
+    --ref "refs/tags/$tag" --repo "${project_repo:-$hosted}" --repository "acme/${project_name:-demo}" \
+    --secrets "$secrets_dir" --artifacts "$work/$name/artifacts" --work "$work/$name/jobs" \
+    --target-dir "$target_dir" --tools "$tools" --pypi "$pypi" "$@" | tee "$work/$name.log"
 }
 results() { sed -n 's/^RESULT //p' "$work/$1.log" | tr '\n' ' ' | sed 's/ $//'; }
 
@@ -160,6 +219,31 @@ rm -f "$target_dir/package/demo-0.1.0.crate"
 run_workflow release release.yml v0.1.0
 check "release.yml jobs at v0.1.0" "test success build success sdist success publish-crates success publish-pypi success github-release success update-homebrew success" "$(results release)"
 check "crate packaged" yes "$([[ -s $target_dir/package/demo-0.1.0.crate ]] && echo yes)"
+
+# --- 4b. the real wheel, the archive made from its binary, the uploads -----------------------
+host=x86_64-unknown-linux-gnu
+# floor BINARY: the newest glibc symbol version the binary needs, as the workflow reads it.
+floor() { objdump -T "$1" | { grep -o 'GLIBC_[0-9.]*' || true; } | sort -uV | tail -1; }
+within_217() { [[ "$(printf '%s\n' "$1" GLIBC_2.17 | sort -V | tail -1)" == GLIBC_2.17 ]]; }
+wheel=$(ls "$work/release/artifacts/wheel-$host/"*.whl 2>/dev/null)
+check "maturin's host wheel" "demo-0.1.0-py3-none-manylinux2014_x86_64.manylinux_2_17_x86_64.whl" \
+  "$(basename "${wheel:-none}")"
+if [[ -n "$wheel" ]]; then
+  unzip -p "$wheel" demo-0.1.0.data/scripts/demo >"$work/wheel-binary"
+  tar -xzOf "$work/release/artifacts/release-$host/demo-v0.1.0-$host.tar.gz" demo >"$work/archive-binary"
+  cmp -s "$work/wheel-binary" "$work/archive-binary" || fail "the host archive's binary is not the wheel's"
+  wheel_floor=$(floor "$work/wheel-binary")
+  within_217 "$wheel_floor" && echo "ok: the wheel's binary needs $wheel_floor" ||
+    fail "the wheel's binary needs $wheel_floor, newer than glibc 2.17"
+fi
+grep -q "The binary needs GLIBC_2\." "$work/release.log" || fail "\"Check the glibc floor\" did not run on the binary"
+# Four wheels (three of them placeholders for what cannot be built here) and the sdist.
+pypi_files() { ls "$work/pypi-packages" | tr '\n' ' ' | sed 's/ $//'; }
+check "the local index after v0.1.0" "demo-0.1.0-py3-none-macosx_10_12_x86_64.whl demo-0.1.0-py3-none-macosx_11_0_arm64.whl demo-0.1.0-py3-none-manylinux2014_x86_64.manylinux_2_17_x86_64.whl demo-0.1.0-py3-none-manylinux_2_17_aarch64.manylinux2014_aarch64.whl demo-0.1.0.tar.gz" \
+  "$(pypi_files)"
+cmp -s "$wheel" "$work/pypi-packages/$(basename "$wheel")" || fail "the index's host wheel is not the one built"
+# From now on the registry has demo 0.1.0, as after a real publish.
+mkdir -p "$work/crates/demo" && touch "$work/crates/demo/0.1.0"
 
 # --- 5. the formula the release pushed ------------------------------------------------------
 artifacts=$work/release/artifacts
@@ -207,8 +291,16 @@ tap_formula() { git -C "$tap" show main:Formula/demo.rb | sha256sum; }
 all_success="test success build success sdist success publish-crates success publish-pypi success github-release success update-homebrew success"
 tap_v010=$(git -C "$tap" rev-parse main)
 formula_v010=$(tap_formula)
+index_v010=$(cd "$work/pypi-packages" && sha256sum -- *)
+rm -f "$target_dir/package/demo-0.1.0.crate"
 run_workflow rerun release.yml v0.1.0
 check "a re-run of v0.1.0" "$all_success" "$(results rerun)"
+check "the re-run uploads nothing to the index" "$index_v010" "$(cd "$work/pypi-packages" && sha256sum -- *)"
+check "uv publish skips the index's files" 5 "$(grep -c 'already exists, skipping' "$work/rerun.log")"
+grep -q '::notice::demo 0.1.0 is already on crates.io; skipping.' "$work/rerun.log" ||
+  fail "the re-run does not skip the crate the registry has"
+check "the re-run does not publish the crate again" no \
+  "$([[ -e $target_dir/package/demo-0.1.0.crate ]] && echo yes || echo no)"
 check "the re-run left the tap as it was" "$tap_v010" "$(git -C "$tap" rev-parse main)"
 check "the re-run's formula is byte-identical" "$formula_v010" "$(tap_formula)"
 for t in $targets; do
@@ -223,8 +315,15 @@ bump() { # bump VERSION: as a user releases by hand: Cargo.toml and Cargo.lock, 
     git -C "$work/demo" push -q origin main "v$1" || fail "commit and tag v$1"
 }
 bump 0.1.1
+# With the registry's API unreachable the step cannot know, so it goes on to `cargo publish`,
+# which is the one to refuse a version the registry already has.
+touch "$work/crates-unreachable"
 run_workflow v011 release.yml v0.1.1
+rm "$work/crates-unreachable"
 check "release.yml jobs at v0.1.1" "$all_success" "$(results v011)"
+check "with the registry's API unreachable, the crate is published" yes \
+  "$([[ -s $target_dir/package/demo-0.1.1.crate ]] && echo yes)"
+check "v0.1.1's files on the index" 5 "$(ls "$work/pypi-packages" | grep -c -- '-0\.1\.1[-.]')"
 check "v0.1.1 moved the tap" "$tap_v010 Update demo to v0.1.1" "$(git -C "$tap" log -1 --format='%P %s' main)"
 tap_v011=$(git -C "$tap" rev-parse main)
 
@@ -239,6 +338,25 @@ check "release.yml jobs at v0.2.0-rc.1" "$all_success" "$(results rc)"
 check "v0.2.0-rc.1 leaves the tap alone" "$tap_v011" "$(git -C "$tap" rev-parse main)"
 check "v0.2.0-rc.1 is a published GitHub pre-release" "false yes" \
   "$(cat "$FAKE_GH_STORE/releases/acme%demo/v0.2.0-rc.1/draft") $([[ -e "$FAKE_GH_STORE/releases/acme%demo/v0.2.0-rc.1/prerelease" ]] && echo yes || echo no)"
+
+# --- 5c. a file on the index with other content under the same name -------------------------
+mkdir -p "$work/changed"
+cp -R "$work/release/artifacts" "$work/changed/artifacts"
+/usr/bin/python3 - "$work/changed/artifacts/wheel-$host/$(basename "$wheel")" <<'PY'
+import os, sys, zipfile
+path = sys.argv[1]
+with zipfile.ZipFile(path) as old, zipfile.ZipFile(path + ".new", "w") as new:
+    for info in old.infolist():
+        new.writestr(info, old.read(info.filename))
+    new.writestr("demo-0.1.0.dist-info/CHANGED", "rebuilt with other content\n")
+os.replace(path + ".new", path)
+PY
+index_before=$(cd "$work/pypi-packages" && sha256sum -- *)
+run_workflow changed release.yml v0.1.0 --jobs publish-pypi
+check "a changed file under an existing name fails the PyPI job" "publish-pypi failure" "$(results changed)"
+grep -q "Local file and index file do not match for \`$(basename "$wheel")\`" "$work/changed.log" ||
+  fail "the failure does not name the file that differs"
+check "the index keeps its file" "$index_before" "$(cd "$work/pypi-packages" && sha256sum -- *)"
 
 # --- 6. a tag that disagrees with Cargo.toml ------------------------------------------------
 tap_after=$(git -C "$tap" rev-parse main)
@@ -275,6 +393,29 @@ fi
 HOME=$work/new-runner git -C "$work/rotated" push -q origin main || fail "the new key cannot push"
 check "the new key's push reached the tap" "$(git -C "$work/rotated" rev-parse HEAD)" \
   "$(git -C "$tap" rev-parse main)"
+
+# --- 8. without PyPI: cargo-zigbuild; and a wheel built without zig ---------------------------
+(cd "$work" && "$tarnwick" new plain --owner acme --no-pypi -o text >/dev/null) || fail "tarnwick new plain --no-pypi"
+plain_hosted=$work/hosted/acme/plain.git
+git init -q --bare "$plain_hosted"
+git -C "$work/plain" remote add origin "$plain_hosted"
+git -C "$work/plain" tag v0.1.0
+git -C "$work/plain" push -q origin main v0.1.0
+project=$work/plain project_repo=$plain_hosted project_name=plain run_workflow plain release.yml v0.1.0 --jobs build
+check "the build job without PyPI" "build success" "$(results plain)"
+grep -q "cargo zigbuild" "$work/plain/jobs/build-$host/"step*.out.sh 2>/dev/null ||
+  fail "the build without PyPI did not run cargo zigbuild"
+tar -xzOf "$work/plain/artifacts/release-$host/plain-v0.1.0-$host.tar.gz" plain >"$work/plain-binary" ||
+  fail "no host archive without PyPI"
+plain_floor=$(floor "$work/plain-binary")
+within_217 "$plain_floor" && echo "ok: the zigbuild binary needs $plain_floor" ||
+  fail "the zigbuild binary needs $plain_floor, newer than glibc 2.17"
+
+# The same wheel step without zig links against this machine's glibc: the floor check must stop it.
+run_workflow nozig release.yml v0.1.0 --jobs build --maturin-without-zig
+check "a wheel built without zig fails the build job" "build failure" "$(results nozig)"
+grep -q "::error::The binary needs GLIBC_2\.[0-9]*, newer than the glibc 2.17 the release promises." "$work/nozig.log" ||
+  fail "the build without zig did not fail at the glibc floor"
 
 if [[ $failures -ne 0 ]]; then echo "--- sshd log"; cat "$work/sshd/log"; fi
 echo "rehearsal: $((SECONDS - started))s, $failures failure(s)"
