@@ -102,6 +102,16 @@ print(f"  {len(meta['packages'])} packages, none above rust-version {floor}")
 PY
 }
 
+# `cargo publish --dry-run` verifies the packaged copy in $CARGO_TARGET_DIR/package, and records
+# its sources there: a later build of a same-named project in the shared target directory would
+# be judged fresh against that copy. Removing the package's own artifacts (not its
+# dependencies') afterwards keeps every later build honest.
+publish_dry_run() {
+    local package
+    package=$(awk '/^\[/ {p = ($0 == "[package]")} p && $1 == "name" {gsub(/"/, "", $3); print $3; exit}' Cargo.toml)
+    cargo publish --dry-run --locked && cargo clean -q -p "$package"
+}
+
 bin_name=$(awk '/^\[\[bin\]\]$/ {inbin = 1; next} /^\[/ {inbin = 0}
     inbin && $1 == "name" {gsub(/"/, "", $3); print $3; exit}' Cargo.toml)
 bin=$CARGO_TARGET_DIR/release/$bin_name
@@ -192,7 +202,7 @@ stage clippy cargo clippy --all-targets -- -D warnings
 stage test cargo test --locked
 stage make-check make check
 stage msrv msrv
-stage publish-dry-run cargo publish --dry-run --locked
+stage publish-dry-run publish_dry_run
 if stage release cargo build --release --locked; then
     stage smoke smoke
 fi
