@@ -63,7 +63,7 @@ export HOME=$work/home GIT_CONFIG_NOSYSTEM=1
 mkdir -p "$HOME" "$work/bin"
 printf '[user]\n\tname = Rehearsal Tester\n\temail = rehearsal@example.com\n' > "$HOME/.gitconfig"
 cargo_home=$(realpath -m "${3:?$usage}")
-bash "$source_dir/tests/registry/cargo_home.sh" "$cargo_home" || exit 1
+PATH="$cargo_bin:$PATH" bash "$source_dir/tests/registry/cargo_home.sh" "$cargo_home" || exit 1
 export CARGO_HOME=$cargo_home
 # Downloads that every job would repeat (maturin for uv's sdist build, cargo-zigbuild and zig)
 # are cached across the jobs, as a runner's tool cache would.
