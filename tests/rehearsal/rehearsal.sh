@@ -68,6 +68,12 @@ export CARGO_HOME=$cargo_home
 # Downloads that every job would repeat (maturin for uv's sdist build, cargo-zigbuild and zig)
 # are cached across the jobs, as a runner's tool cache would.
 export UV_CACHE_DIR=$work/uv-cache PIP_CACHE_DIR=$work/pip-cache
+# A runner's home is the same for every job; here each job has its own. The zig linker wrappers
+# that maturin and cargo-zigbuild write under the cache directory are named in every rustc
+# command line, so a cache directory per job would rebuild every dependency in every job: one
+# kept beside the target directory lets them compile once.
+export XDG_CACHE_HOME=$target_dir.cache
+mkdir -p "$XDG_CACHE_HOME"
 # A copy, not a link: every job sees its own /tmp, which hides a source tree under /tmp.
 cp "$source_dir/tests/fakes/gh" "$work/bin/gh"
 export PATH="$work/bin:$cargo_bin:$PATH"
@@ -215,10 +221,11 @@ results() { sed -n 's/^RESULT //p' "$work/$1.log" | tr '\n' ' ' | sed 's/ $//'; 
 run_workflow ci ci.yml v0.1.0
 check "ci.yml jobs" "lint success test success msrv success all-checks-passed success" "$(results ci)"
 
-rm -f "$target_dir/package/demo-0.1.0.crate"
 run_workflow release release.yml v0.1.0
 check "release.yml jobs at v0.1.0" "test success build success sdist success publish-crates success publish-pypi success github-release success update-homebrew success" "$(results release)"
-check "crate packaged" yes "$([[ -s $target_dir/package/demo-0.1.0.crate ]] && echo yes)"
+# published: whether `cargo publish --dry-run` packaged, verified and came to the upload of VERSION.
+published() { grep -q "^ *Uploading demo v$2 (" "$work/$1.log" && echo yes || echo no; }
+check "crate packaged, verified and uploaded (dry run)" yes "$(published release 0.1.0)"
 
 # --- 4b. the real wheel, the archive made from its binary, the uploads -----------------------
 host=x86_64-unknown-linux-gnu
@@ -292,15 +299,13 @@ all_success="test success build success sdist success publish-crates success pub
 tap_v010=$(git -C "$tap" rev-parse main)
 formula_v010=$(tap_formula)
 index_v010=$(cd "$work/pypi-packages" && sha256sum -- *)
-rm -f "$target_dir/package/demo-0.1.0.crate"
 run_workflow rerun release.yml v0.1.0
 check "a re-run of v0.1.0" "$all_success" "$(results rerun)"
 check "the re-run uploads nothing to the index" "$index_v010" "$(cd "$work/pypi-packages" && sha256sum -- *)"
 check "uv publish skips the index's files" 5 "$(grep -c 'already exists, skipping' "$work/rerun.log")"
 grep -q '::notice::demo 0.1.0 is already on crates.io; skipping.' "$work/rerun.log" ||
   fail "the re-run does not skip the crate the registry has"
-check "the re-run does not publish the crate again" no \
-  "$([[ -e $target_dir/package/demo-0.1.0.crate ]] && echo yes || echo no)"
+check "the re-run does not publish the crate again" no "$(published rerun 0.1.0)"
 check "the re-run left the tap as it was" "$tap_v010" "$(git -C "$tap" rev-parse main)"
 check "the re-run's formula is byte-identical" "$formula_v010" "$(tap_formula)"
 for t in $targets; do
@@ -321,8 +326,7 @@ touch "$work/crates-unreachable"
 run_workflow v011 release.yml v0.1.1
 rm "$work/crates-unreachable"
 check "release.yml jobs at v0.1.1" "$all_success" "$(results v011)"
-check "with the registry's API unreachable, the crate is published" yes \
-  "$([[ -s $target_dir/package/demo-0.1.1.crate ]] && echo yes)"
+check "with the registry's API unreachable, the crate is published" yes "$(published v011 0.1.1)"
 check "v0.1.1's files on the index" 5 "$(ls "$work/pypi-packages" | grep -c -- '-0\.1\.1[-.]')"
 check "v0.1.1 moved the tap" "$tap_v010 Update demo to v0.1.1" "$(git -C "$tap" log -1 --format='%P %s' main)"
 tap_v011=$(git -C "$tap" rev-parse main)
@@ -411,11 +415,26 @@ plain_floor=$(floor "$work/plain-binary")
 within_217 "$plain_floor" && echo "ok: the zigbuild binary needs $plain_floor" ||
   fail "the zigbuild binary needs $plain_floor, newer than glibc 2.17"
 
-# The same wheel step without zig links against this machine's glibc: the floor check must stop it.
-run_workflow nozig release.yml v0.1.0 --jobs build --maturin-without-zig
+# A wheel whose binary was built without zig (the ci test job's, linked against this machine's
+# glibc) must fail the floor check: the real wheel with that binary in place of its own.
+nozig_wheel=$work/nozig/$(basename "$wheel")
+mkdir -p "$work/nozig"
+/usr/bin/python3 - "$wheel" "$nozig_wheel" "$target_dir/debug/demo" <<'PY'
+import sys, zipfile
+source, dest, binary = sys.argv[1:]
+with zipfile.ZipFile(source) as old, zipfile.ZipFile(dest, "w") as new:
+    for info in old.infolist():
+        data = old.read(info.filename)
+        if ".data/scripts/" in info.filename:
+            data = open(binary, "rb").read()
+        new.writestr(info, data)
+PY
+nozig_floor=$(floor "$target_dir/debug/demo")
+within_217 "$nozig_floor" && fail "the binary built without zig needs only $nozig_floor: it proves nothing"
+run_workflow nozig release.yml v0.1.0 --jobs build --host-wheel "$nozig_wheel"
 check "a wheel built without zig fails the build job" "build failure" "$(results nozig)"
-grep -q "::error::The binary needs GLIBC_2\.[0-9]*, newer than the glibc 2.17 the release promises." "$work/nozig.log" ||
-  fail "the build without zig did not fail at the glibc floor"
+grep -q "::error::The binary needs $nozig_floor, newer than the glibc 2.17 the release promises." "$work/nozig.log" ||
+  fail "the wheel built without zig did not fail at the glibc floor"
 
 if [[ $failures -ne 0 ]]; then echo "--- sshd log"; cat "$work/sshd/log"; fi
 echo "rehearsal: $((SECONDS - started))s, $failures failure(s)"

@@ -24,8 +24,8 @@ Local equivalents (the only departures from the workflow text):
   PyO3/maturin-action        `maturin build` of TOOLS (again the version the step asks for) with
                              the step's target, manylinux and args, as the action passes them,
                              plus --zig: no manylinux container runs here, zig links against
-                             glibc 2.17 instead (--maturin-without-zig: no zig, and maturin's
-                             own glibc check off, to prove the workflow's floor check)
+                             glibc 2.17 instead (--host-wheel FILE: that wheel in place of the
+                             build, to put a given binary through the steps after it)
   `uv publish`               to the local index given by --pypi: UV_PUBLISH_URL is set, and the
                              --check-url of the public index becomes the local one
   `cargo publish`            becomes `cargo publish --dry-run` (packaged and verified against the
@@ -44,7 +44,7 @@ releases go to the fake gh's store.
 
 Usage: run_workflow.py WORKFLOW --ref REF --repo URL --repository OWNER/NAME --secrets DIR
          --artifacts DIR --work DIR --target-dir DIR --tools DIR [--pypi URL]
-         [--jobs JOB,...] [--maturin-without-zig]
+         [--jobs JOB,...] [--host-wheel FILE]
 --jobs runs only those jobs (the others count as succeeded for `needs`).
 Prints each step and, last, one line "RESULT <job> <success|failure|skipped>" per job.
 Exit status 0 when no job failed, 1 otherwise.
@@ -531,7 +531,12 @@ class Run:
         if w.get("manylinux"):
             args += ["--manylinux", w["manylinux"]]
         args += shlex.split(w.get("args", ""))
-        args += ["--auditwheel", "skip"] if self.a.maturin_without_zig else ["--zig"]
+        args.append("--zig")
+        if self.a.host_wheel:
+            os.makedirs(os.path.join(ws, "dist"), exist_ok=True)
+            shutil.copy(self.a.host_wheel, os.path.join(ws, "dist"))
+            print(f"  - {label}: the given wheel {os.path.basename(self.a.host_wheel)}, not built")
+            return True
         print(f"  - {label}: {' '.join(shlex.quote(a) for a in args[1:])}")
         # Its zig is the ziglang beside maturin in the test tools' environment.
         path = os.path.dirname(self.tool("maturin")) + ":" + env.get("PATH", os.environ["PATH"])
@@ -553,13 +558,18 @@ class Run:
         dist = name.replace("-", "_")
         wheel = os.path.join(ws, "dist", f"{dist}-{version}-py3-none-{PLACEHOLDER_WHEEL_TAGS[target]}.whl")
         os.makedirs(os.path.dirname(wheel), exist_ok=True)
+        members = {
+            f"{dist}-{version}.data/scripts/{name}": f"placeholder for {target}\n",
+            f"{dist}-{version}.dist-info/METADATA":
+                f"Metadata-Version: 2.4\nName: {name}\nVersion: {version}\n",
+            f"{dist}-{version}.dist-info/WHEEL":
+                f"Wheel-Version: 1.0\nGenerator: rehearsal\nRoot-Is-Purelib: false\n"
+                f"Tag: py3-none-{PLACEHOLDER_WHEEL_TAGS[target]}\n",
+        }
+        # Byte-identical on every run, as maturin's wheels are: a re-run must find it unchanged.
         with zipfile.ZipFile(wheel, "w") as z:
-            z.writestr(f"{dist}-{version}.data/scripts/{name}", f"placeholder for {target}\n")
-            z.writestr(f"{dist}-{version}.dist-info/METADATA",
-                       f"Metadata-Version: 2.4\nName: {name}\nVersion: {version}\n")
-            z.writestr(f"{dist}-{version}.dist-info/WHEEL",
-                       f"Wheel-Version: 1.0\nGenerator: rehearsal\nRoot-Is-Purelib: false\n"
-                       f"Tag: py3-none-{PLACEHOLDER_WHEEL_TAGS[target]}\n")
+            for member, text in members.items():
+                z.writestr(zipfile.ZipInfo(member, date_time=(1980, 1, 1, 0, 0, 0)), text)
         print(f"  - {label}: placeholder wheel {os.path.basename(wheel)} (cannot build for {target} here)")
         return True
 
@@ -634,7 +644,7 @@ def main():
         p.add_argument("--" + opt, required=True)
     p.add_argument("--pypi")
     p.add_argument("--jobs")
-    p.add_argument("--maturin-without-zig", action="store_true")
+    p.add_argument("--host-wheel")
     args = p.parse_args()
     os.makedirs(args.artifacts, exist_ok=True)
     os.makedirs(args.work, exist_ok=True)
