@@ -214,7 +214,7 @@ run_workflow() { # run_workflow NAME WORKFLOW TAG [run_workflow.py options]
   /usr/bin/python3 "$here/run_workflow.py" "${project:-$work/demo}/.github/workflows/$file" \
     --ref "refs/tags/$tag" --repo "${project_repo:-$hosted}" --repository "acme/${project_name:-demo}" \
     --secrets "$secrets_dir" --artifacts "$work/$name/artifacts" --work "$work/$name/jobs" \
-    --target-dir "$target_dir" --tools "$tools" --pypi "$pypi" "$@" | tee "$work/$name.log"
+    --target-dir "$target_dir" --tools "$tools" --pypi "$pypi" "$@" 2>&1 | tee "$work/$name.log"
 }
 results() { sed -n 's/^RESULT //p' "$work/$1.log" | tr '\n' ' ' | sed 's/ $//'; }
 
