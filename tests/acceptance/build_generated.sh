@@ -9,6 +9,7 @@
 # Usage: build_generated.sh <project-dir>
 # Exit status: 0 all stages passed, 1 a stage failed, 2 bad usage, 77 toolchain missing.
 set -u
+here=$(cd "$(dirname "$0")" && pwd)
 
 skip() {
     echo "SKIP: $*"
@@ -84,22 +85,8 @@ clean_tree() {
 # Every package that Cargo.lock pins declares a rust-version no newer than the project's own,
 # so the MSRV the manifest promises (and ci.yml's msrv job tests) is a fact of the lock file.
 msrv() {
-    cargo metadata --format-version 1 --locked >"$scratch/metadata.json" || return 1
-    /usr/bin/python3 - "$scratch/metadata.json" <<'PY'
-import json, sys
-meta = json.load(open(sys.argv[1]))
-def version(text):
-    return tuple(int(part) for part in text.split("."))
-root = next(p for p in meta["packages"] if p["id"] == meta["resolve"]["root"])
-floor = root.get("rust_version")
-if not floor:
-    sys.exit(f"  {root['name']} declares no rust-version")
-above = sorted(f"{p['name']} {p['version']} needs {p['rust_version']}" for p in meta["packages"]
-               if p.get("rust_version") and version(p["rust_version"]) > version(floor))
-if above:
-    sys.exit(f"  above the project's rust-version {floor}: " + "; ".join(above))
-print(f"  {len(meta['packages'])} packages, none above rust-version {floor}")
-PY
+    cargo metadata --format-version 1 --locked >"$scratch/metadata.json" &&
+        /usr/bin/python3 "$here/msrv.py" "$scratch/metadata.json"
 }
 
 # `cargo publish --dry-run` verifies the packaged copy in $CARGO_TARGET_DIR/package, and records
