@@ -36,6 +36,9 @@ Local equivalents (the only departures from the workflow text):
                              whatever `curl` is on PATH (the rehearsal's shim routes the
                              registry's API to a local stand-in)
 
+The rehearsal builds its release binaries without LTO (CARGO_PROFILE_RELEASE_LTO=false, set by
+rehearsal.sh), to keep its seven release builds affordable; nothing it checks depends on LTO.
+
 What cannot run here: matrix entries for another OS or CPU (macOS, arm64 Linux). For them the
 wheel step writes a placeholder wheel, "Build binary" a placeholder binary at the path cargo
 would use, and "Verify binary" and "Check the glibc floor" are skipped; all else runs. OIDC,
