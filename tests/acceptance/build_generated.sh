@@ -2,12 +2,14 @@
 # Builds, lints and tests a project written by `tarnwick new` exactly as generated, the way its
 # user's first day goes: a fresh clone of its one commit (which must hold Cargo.lock), then
 # `cargo check --locked`, `cargo test --locked` (the schema conformance test included),
-# clippy, `make check` without cargo-nextest, a release build and the binary's own behaviour,
-# leaving the clone's git tree clean. Cargo resolves offline through the registry that CARGO_HOME
-# names (tests/registry/make_cargo_home.sh).
+# clippy, `make check` without cargo-nextest, every package of Cargo.lock within the project's
+# rust-version, `cargo publish --dry-run`, a release build and the binary's own behaviour,
+# leaving the clone's git tree clean. Cargo takes the crates from the registry, through the cargo
+# home that CARGO_HOME names (tests/registry/cargo_home.sh).
 # Usage: build_generated.sh <project-dir>
 # Exit status: 0 all stages passed, 1 a stage failed, 2 bad usage, 77 toolchain missing.
 set -u
+here=$(cd "$(dirname "$0")" && pwd)
 
 skip() {
     echo "SKIP: $*"
@@ -78,6 +80,23 @@ clean_tree() {
     local status
     status=$(git status --porcelain --untracked-files=all)
     [ -z "$status" ] || { echo "$status"; return 1; }
+}
+
+# Every package that Cargo.lock pins declares a rust-version no newer than the project's own,
+# so the MSRV the manifest promises (and ci.yml's msrv job tests) is a fact of the lock file.
+msrv() {
+    cargo metadata --format-version 1 --locked >"$scratch/metadata.json" &&
+        /usr/bin/python3 "$here/msrv.py" "$scratch/metadata.json"
+}
+
+# `cargo publish --dry-run` verifies the packaged copy in $CARGO_TARGET_DIR/package, and records
+# its sources there: a later build of a same-named project in the shared target directory would
+# be judged fresh against that copy. Removing the package's own artifacts (not its
+# dependencies') afterwards keeps every later build honest.
+publish_dry_run() {
+    local package
+    package=$(awk '/^\[/ {p = ($0 == "[package]")} p && $1 == "name" {gsub(/"/, "", $3); print $3; exit}' Cargo.toml)
+    cargo publish --dry-run --locked && cargo clean -q -p "$package"
 }
 
 bin_name=$(awk '/^\[\[bin\]\]$/ {inbin = 1; next} /^\[/ {inbin = 0}
@@ -169,6 +188,8 @@ stage check cargo check --locked
 stage clippy cargo clippy --all-targets -- -D warnings
 stage test cargo test --locked
 stage make-check make check
+stage msrv msrv
+stage publish-dry-run publish_dry_run
 if stage release cargo build --release --locked; then
     stage smoke smoke
 fi
@@ -178,4 +199,4 @@ if [ ${#failed[@]} -gt 0 ]; then
     echo "FAILED stages: ${failed[*]}"
     exit 1
 fi
-echo "OK: first commit, check, clippy, test, make check, release, smoke and clean tree"
+echo "OK: first commit, check, clippy, test, make check, msrv, publish dry run, release, smoke and clean tree"

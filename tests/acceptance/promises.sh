@@ -7,7 +7,7 @@
 # crate leaves out the files it does not need. The broken variants are patched copies; the
 # project itself is never changed.
 # Usage: promises.sh <project-dir>. Runs after build_generated.sh, in the same environment
-# (offline CARGO_HOME, ACCEPTANCE_TARGET_DIR shared so that only the project recompiles).
+# (the shared CARGO_HOME, ACCEPTANCE_TARGET_DIR shared so that only the project recompiles).
 # Exit status: 0 all passed, 1 a check failed, 2 bad usage.
 set -u
 

@@ -10,10 +10,19 @@
 # `tarnwick secrets` only the new key can push, that v1.0.0+build-7 reaches the tap, that modules
 # planted in the checkout are never imported, and that a manual run from feature/x packs valid
 # archive names.
-# Usage: rehearsal.sh TARNWICK_BINARY [CARGO_TARGET_DIR]
-# Exit 0 passed, 1 failed, 77 skipped (cargo, ruby, sshd or a mount namespace unavailable).
+# The release path is the real one where this machine allows: maturin (with zig, for
+# manylinux2014) builds the host wheel, its binary goes into the archive and through the glibc
+# floor check; without PyPI, cargo-zigbuild builds for glibc 2.17; `uv build --sdist` and
+# `uv publish` go to a local pypiserver, whose re-runs skip what it has and refuse a changed
+# file; the crates registry's API is a local stand-in that has a version, lacks it, or cannot be
+# reached. A binary built without zig must fail the floor check.
+# Usage: rehearsal.sh TARNWICK_BINARY CARGO_TARGET_DIR CARGO_HOME TOOLS_DIR (as the acceptance
+# suite's: kept target directory and cargo home, build/test-tools)
+# Exit 0 passed, 1 failed (an unreachable registry or missing test tools included, named), 77
+# skipped (cargo, ruby, sshd or a mount namespace unavailable).
 set -u
-tarnwick=$(realpath "${1:?usage: rehearsal.sh TARNWICK_BINARY [CARGO_TARGET_DIR]}")
+usage="usage: rehearsal.sh TARNWICK_BINARY CARGO_TARGET_DIR CARGO_HOME TOOLS_DIR"
+tarnwick=$(realpath "${1:?$usage}")
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 started=$SECONDS
@@ -34,22 +43,45 @@ command -v ruby >/dev/null || skip "ruby is not installed (scripts/install-deps.
 /usr/bin/python3 -c "import yaml" 2>/dev/null || skip "python3-yaml is not installed (scripts/install-deps.sh)"
 [[ -x /usr/sbin/sshd ]] || skip "sshd is not installed (openssh-server, scripts/install-deps.sh)"
 unshare -m --propagation private true 2>/dev/null || skip "cannot make a mount namespace (needs root)"
+tools=$(realpath -m "${4:?$usage}")
+for tool in maturin uv pypi-server; do
+  [[ -x "$tools/venv/bin/$tool" ]] || { echo "FAIL: $tools/venv/bin/$tool is missing (scripts/install-deps.sh test)"; exit 1; }
+done
 
 # Not under /tmp: every workflow step sees its job's own directory as /tmp.
 work=$(mktemp -d "${REHEARSAL_TMPDIR:-/var/tmp}/tarnwick-rehearsal.XXXXXX")
 sshd_pid=""
 # REHEARSAL_KEEP=1 keeps the work directory for a look after a failure.
-cleanup() { [[ -n "$sshd_pid" ]] && kill "$sshd_pid" 2>/dev/null; [[ -n "${REHEARSAL_KEEP:-}" ]] || rm -rf "$work"; }
+pypi_pid="" crates_pid=""
+cleanup() {
+  local pid
+  for pid in "$sshd_pid" "$pypi_pid" "$crates_pid"; do [[ -n "$pid" ]] && kill "$pid" 2>/dev/null; done
+  [[ -n "${REHEARSAL_KEEP:-}" ]] || rm -rf "$work"
+}
 trap cleanup EXIT
-target_dir=$(realpath -m "${2:-$work/target}")
-source "$source_dir/tests/registry/target_dir.sh"
-prepare_target_dir "$target_dir"
+target_dir=$(realpath -m "${2:?$usage}")
+mkdir -p "$target_dir"
 
 export HOME=$work/home GIT_CONFIG_NOSYSTEM=1
 mkdir -p "$HOME" "$work/bin"
 printf '[user]\n\tname = Rehearsal Tester\n\temail = rehearsal@example.com\n' > "$HOME/.gitconfig"
-bash "$source_dir/tests/registry/make_cargo_home.sh" "$work/cargo-home" || exit $?
-export CARGO_HOME=$work/cargo-home
+cargo_home=$(realpath -m "${3:?$usage}")
+PATH="$cargo_bin:$PATH" bash "$source_dir/tests/registry/cargo_home.sh" "$cargo_home" || exit 1
+export CARGO_HOME=$cargo_home
+# Downloads that every job would repeat (maturin for uv's sdist build, cargo-zigbuild and zig)
+# are cached across the jobs, as a runner's tool cache would.
+export UV_CACHE_DIR=$work/uv-cache PIP_CACHE_DIR=$work/pip-cache
+# A runner's home is the same for every job; here each job has its own. The zig linker wrappers
+# that maturin and cargo-zigbuild write under the cache directory are named in every rustc
+# command line, so a cache directory per job would rebuild every dependency in every job: one
+# kept beside the target directory lets them compile once.
+export XDG_CACHE_HOME=$target_dir.cache
+mkdir -p "$XDG_CACHE_HOME"
+# The one departure from the generated profile: the rehearsal's seven release builds link
+# without LTO (the acceptance suite builds the profile as written). What the rehearsal proves,
+# the wheel, the archive made from its binary, the glibc floor and the uploads, does not depend
+# on it; a binary without LTO keeps every symbol reference, so its floor is if anything higher.
+export CARGO_PROFILE_RELEASE_LTO=false CARGO_PROFILE_RELEASE_CODEGEN_UNITS=16
 # A copy, not a link: every job sees its own /tmp, which hides a source tree under /tmp.
 cp "$source_dir/tests/fakes/gh" "$work/bin/gh"
 export PATH="$work/bin:$cargo_bin:$PATH"
@@ -147,6 +179,42 @@ EOF
 chmod +x "$work/bin/ssh-keyscan" "$work/bin/ssh" "$work/bin/curl"
 hash -r
 
+# --- 2b. a local package index and the crates registry's stand-in ---------------------------
+free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+pypi_port=$(free_port)
+mkdir -p "$work/pypi-packages"
+"$tools/venv/bin/pypi-server" run -i 127.0.0.1 -p "$pypi_port" -a . -P . "$work/pypi-packages" \
+  2>"$work/pypi.log" &
+pypi_pid=$!
+pypi=http://127.0.0.1:$pypi_port
+mkdir -p "$work/crates"
+/usr/bin/python3 "$here/crates_standin.py" "$work/crates" "$work/crates.port" 2>"$work/crates.log" &
+crates_pid=$!
+for _ in $(seq 100); do
+  [[ -s "$work/crates.port" ]] && curl -fs "$pypi/simple/" >/dev/null 2>&1 && break
+  sleep 0.1
+done
+curl -fs "$pypi/simple/" >/dev/null || { cat "$work/pypi.log"; echo "FAIL: pypiserver did not start"; exit 1; }
+crates_port=$(cat "$work/crates.port")
+# The registry's API and index go to the stand-in, or to a closed port while
+# $work/crates-unreachable exists; every other URL is left alone.
+cat > "$work/bin/curl" <<EOF
+#!/bin/bash
+port=$crates_port
+[[ -e "$work/crates-unreachable" ]] && port=9
+args=()
+for a in "\$@"; do
+  case "\$a" in
+    https://crates.io/*) a="http://127.0.0.1:\$port/\${a#https://crates.io/}" ;;
+    https://index.crates.io/*) a="http://127.0.0.1:\$port/index/\${a#https://index.crates.io/}" ;;
+  esac
+  args+=("\$a")
+done
+exec /usr/bin/curl "\${args[@]}"
+EOF
+chmod +x "$work/bin/curl"
+hash -r
+
 # --- 3. the release secrets -----------------------------------------------------------------
 secrets_dir=$FAKE_GH_STORE/secrets/acme%demo
 CARGO_REGISTRY_TOKEN=cargo-token-1 PYPI_API_TOKEN=pypi-token-1 "$tarnwick" secrets acme/demo -o text ||
@@ -157,22 +225,52 @@ check "secrets stored" "CARGO_REGISTRY_TOKEN HOMEBREW_TAP_DEPLOY_KEY PYPI_API_TO
 first_key=$(cat "$secrets_dir/HOMEBREW_TAP_DEPLOY_KEY")
 
 # --- 4. the workflows at tag v0.1.0 ---------------------------------------------------------
-run_workflow() { # run_workflow NAME WORKFLOW TAG
-  echo "=== $1: $2 at $3"
-  /usr/bin/python3 "$here/run_workflow.py" "$work/demo/.github/workflows/$2" --ref "refs/tags/$3" \
-    --repo "$hosted" --repository acme/demo --secrets "$secrets_dir" \
-    --artifacts "$work/$1/artifacts" --work "$work/$1/jobs" --target-dir "$target_dir" |
-    tee "$work/$1.log"
+run_workflow() { # run_workflow NAME WORKFLOW TAG [run_workflow.py options]
+  local name=$1 file=$2 tag=$3
+  shift 3
+  local run_started=$SECONDS
+  echo "=== $name: $file at $tag $*"
+  /usr/bin/python3 "$here/run_workflow.py" "${project:-$work/demo}/.github/workflows/$file" \
+    --ref "refs/tags/$tag" --repo "${project_repo:-$hosted}" --repository "acme/${project_name:-demo}" \
+    --secrets "$secrets_dir" --artifacts "$work/$name/artifacts" --work "$work/$name/jobs" \
+    --target-dir "$target_dir" --tools "$tools" --pypi "$pypi" "$@" 2>&1 | tee "$work/$name.log"
+  echo "=== $name done in $((SECONDS - run_started))s"
 }
 results() { sed -n 's/^RESULT //p' "$work/$1.log" | tr '\n' ' ' | sed 's/ $//'; }
 
 run_workflow ci ci.yml v0.1.0
 check "ci.yml jobs" "lint success test success msrv success all-checks-passed success" "$(results ci)"
 
-rm -f "$target_dir/package/demo-0.1.0.crate"
 run_workflow release release.yml v0.1.0
 check "release.yml jobs at v0.1.0" "test success build success sdist success publish-crates success publish-pypi success github-release success attest success update-homebrew success" "$(results release)"
-check "crate packaged" yes "$([[ -s $target_dir/package/demo-0.1.0.crate ]] && echo yes)"
+# published: whether `cargo publish --dry-run` packaged, verified and came to the upload of VERSION.
+published() { grep -q "^ *Uploading demo v$2 (" "$work/$1.log" && echo yes || echo no; }
+check "crate packaged, verified and uploaded (dry run)" yes "$(published release 0.1.0)"
+
+# --- 4b. the real wheel, the archive made from its binary, the uploads -----------------------
+host=x86_64-unknown-linux-gnu
+# floor BINARY: the newest glibc symbol version the binary needs, as the workflow reads it.
+floor() { objdump -T "$1" | { grep -o 'GLIBC_[0-9.]*' || true; } | sort -uV | tail -1; }
+within_217() { [[ "$(printf '%s\n' "$1" GLIBC_2.17 | sort -V | tail -1)" == GLIBC_2.17 ]]; }
+wheel=$(ls "$work/release/artifacts/wheel-$host/"*.whl 2>/dev/null)
+check "maturin's host wheel" "demo-0.1.0-py3-none-manylinux2014_x86_64.manylinux_2_17_x86_64.whl" \
+  "$(basename "${wheel:-none}")"
+if [[ -n "$wheel" ]]; then
+  unzip -p "$wheel" demo-0.1.0.data/scripts/demo >"$work/wheel-binary"
+  tar -xzOf "$work/release/artifacts/release-$host/demo-v0.1.0-$host.tar.gz" demo >"$work/archive-binary"
+  cmp -s "$work/wheel-binary" "$work/archive-binary" || fail "the host archive's binary is not the wheel's"
+  wheel_floor=$(floor "$work/wheel-binary")
+  within_217 "$wheel_floor" && echo "ok: the wheel's binary needs $wheel_floor" ||
+    fail "the wheel's binary needs $wheel_floor, newer than glibc 2.17"
+fi
+grep -q "The binary needs GLIBC_2\." "$work/release.log" || fail "\"Check the glibc floor\" did not run on the binary"
+# Four wheels (three of them placeholders for what cannot be built here) and the sdist.
+pypi_files() { ls "$work/pypi-packages" | tr '\n' ' ' | sed 's/ $//'; }
+check "the local index after v0.1.0" "demo-0.1.0-py3-none-macosx_10_12_x86_64.whl demo-0.1.0-py3-none-macosx_11_0_arm64.whl demo-0.1.0-py3-none-manylinux2014_x86_64.manylinux_2_17_x86_64.whl demo-0.1.0-py3-none-manylinux_2_17_aarch64.manylinux2014_aarch64.whl demo-0.1.0.tar.gz" \
+  "$(pypi_files)"
+cmp -s "$wheel" "$work/pypi-packages/$(basename "$wheel")" || fail "the index's host wheel is not the one built"
+# From now on the registry has demo 0.1.0, as after a real publish.
+mkdir -p "$work/crates/demo" && touch "$work/crates/demo/0.1.0"
 
 # --- 5. the formula the release pushed ------------------------------------------------------
 artifacts=$work/release/artifacts
@@ -220,8 +318,14 @@ tap_formula() { git -C "$tap" show main:Formula/demo.rb | sha256sum; }
 all_success="test success build success sdist success publish-crates success publish-pypi success github-release success attest success update-homebrew success"
 tap_v010=$(git -C "$tap" rev-parse main)
 formula_v010=$(tap_formula)
+index_v010=$(cd "$work/pypi-packages" && sha256sum -- *)
 run_workflow rerun release.yml v0.1.0
 check "a re-run of v0.1.0" "$all_success" "$(results rerun)"
+check "the re-run uploads nothing to the index" "$index_v010" "$(cd "$work/pypi-packages" && sha256sum -- *)"
+check "uv publish skips the index's files" 5 "$(grep -c 'already exists, skipping' "$work/rerun.log")"
+grep -q '::notice::demo 0.1.0 is already on crates.io; skipping.' "$work/rerun.log" ||
+  fail "the re-run does not skip the crate the registry has"
+check "the re-run does not publish the crate again" no "$(published rerun 0.1.0)"
 check "the re-run left the tap as it was" "$tap_v010" "$(git -C "$tap" rev-parse main)"
 check "the re-run's formula is byte-identical" "$formula_v010" "$(tap_formula)"
 for t in $targets; do
@@ -236,8 +340,14 @@ bump() { # bump VERSION: as a user releases by hand: Cargo.toml and Cargo.lock, 
     git -C "$work/demo" push -q origin main "v$1" || fail "commit and tag v$1"
 }
 bump 0.1.1
+# With the registry's API unreachable the step cannot know, so it goes on to `cargo publish`,
+# which is the one to refuse a version the registry already has.
+touch "$work/crates-unreachable"
 run_workflow v011 release.yml v0.1.1
+rm "$work/crates-unreachable"
 check "release.yml jobs at v0.1.1" "$all_success" "$(results v011)"
+check "with the registry's API unreachable, the crate is published" yes "$(published v011 0.1.1)"
+check "v0.1.1's files on the index" 5 "$(ls "$work/pypi-packages" | grep -c -- '-0\.1\.1[-.]')"
 check "v0.1.1 moved the tap" "$tap_v010 Update demo to v0.1.1" "$(git -C "$tap" log -1 --format='%P %s' main)"
 tap_v011=$(git -C "$tap" rev-parse main)
 latest_file=$FAKE_GH_STORE/latest/acme%demo
@@ -258,6 +368,25 @@ check "release.yml jobs at v0.2.0-rc.1" "$all_success" "$(results rc)"
 check "v0.2.0-rc.1 leaves the tap alone" "$tap_v011" "$(git -C "$tap" rev-parse main)"
 check "v0.2.0-rc.1 is a published GitHub pre-release" "false yes" \
   "$(cat "$FAKE_GH_STORE/releases/acme%demo/v0.2.0-rc.1/draft") $([[ -e "$FAKE_GH_STORE/releases/acme%demo/v0.2.0-rc.1/prerelease" ]] && echo yes || echo no)"
+
+# --- 5c. a file on the index with other content under the same name -------------------------
+mkdir -p "$work/changed"
+cp -R "$work/release/artifacts" "$work/changed/artifacts"
+/usr/bin/python3 - "$work/changed/artifacts/wheel-$host/$(basename "$wheel")" <<'PY'
+import os, sys, zipfile
+path = sys.argv[1]
+with zipfile.ZipFile(path) as old, zipfile.ZipFile(path + ".new", "w") as new:
+    for info in old.infolist():
+        new.writestr(info, old.read(info.filename))
+    new.writestr("demo-0.1.0.dist-info/CHANGED", "rebuilt with other content\n")
+os.replace(path + ".new", path)
+PY
+index_before=$(cd "$work/pypi-packages" && sha256sum -- *)
+run_workflow changed release.yml v0.1.0 --jobs publish-pypi
+check "a changed file under an existing name fails the PyPI job" "publish-pypi failure" "$(results changed)"
+grep -q "Local file and index file do not match for \`$(basename "$wheel")\`" "$work/changed.log" ||
+  fail "the failure does not name the file that differs"
+check "the index keeps its file" "$index_before" "$(cd "$work/pypi-packages" && sha256sum -- *)"
 
 # --- 5d. a re-run whose rebuilt asset differs from the published one ------------------------
 # As if the published v0.1.1 came from another build: the re-run must refuse to replace it.
@@ -334,7 +463,8 @@ git -C "$work/demo" checkout -q -b feature/x && git -C "$work/demo" push -q orig
 echo "=== manual: release.yml from feature/x (workflow_dispatch, inputs at their defaults)"
 /usr/bin/python3 "$here/run_workflow.py" "$work/demo/.github/workflows/release.yml" --ref refs/heads/feature/x \
   --dispatch --repo "$hosted" --repository acme/demo --secrets "$secrets_dir" \
-  --artifacts "$work/manual/artifacts" --work "$work/manual/jobs" --target-dir "$target_dir" |
+  --artifacts "$work/manual/artifacts" --work "$work/manual/jobs" --target-dir "$target_dir" \
+  --tools "$tools" --pypi "$pypi" 2>&1 |
   tee "$work/manual.log"
 check "a manual dry run from feature/x" "test success build success sdist success publish-crates success publish-pypi success github-release skipped attest skipped update-homebrew skipped" "$(results manual)"
 for t in $targets; do
@@ -342,6 +472,44 @@ for t in $targets; do
     "$(ls "$work/manual/artifacts/release-$t" 2>/dev/null | tr '\n' ' ' | sed 's/ $//')"
 done
 check "no planted module was imported" absent "$([[ -e "$marker" ]] && echo present || echo absent)"
+
+# --- 8. without PyPI: cargo-zigbuild; and a wheel built without zig ---------------------------
+(cd "$work" && "$tarnwick" new plain --owner acme --no-pypi -o text >/dev/null) || fail "tarnwick new plain --no-pypi"
+plain_hosted=$work/hosted/acme/plain.git
+git init -q --bare "$plain_hosted"
+git -C "$work/plain" remote add origin "$plain_hosted"
+git -C "$work/plain" tag v0.1.0
+git -C "$work/plain" push -q origin main v0.1.0
+project=$work/plain project_repo=$plain_hosted project_name=plain run_workflow plain release.yml v0.1.0 --jobs build
+check "the build job without PyPI" "build success" "$(results plain)"
+grep -q "cargo zigbuild" "$work/plain/jobs/build-$host/"step*.out.sh 2>/dev/null ||
+  fail "the build without PyPI did not run cargo zigbuild"
+tar -xzOf "$work/plain/artifacts/release-$host/plain-v0.1.0-$host.tar.gz" plain >"$work/plain-binary" ||
+  fail "no host archive without PyPI"
+plain_floor=$(floor "$work/plain-binary")
+within_217 "$plain_floor" && echo "ok: the zigbuild binary needs $plain_floor" ||
+  fail "the zigbuild binary needs $plain_floor, newer than glibc 2.17"
+
+# A wheel whose binary was built without zig (the ci test job's, linked against this machine's
+# glibc) must fail the floor check: the real wheel with that binary in place of its own.
+nozig_wheel=$work/nozig/$(basename "$wheel")
+mkdir -p "$work/nozig"
+/usr/bin/python3 - "$wheel" "$nozig_wheel" "$target_dir/debug/demo" <<'PY'
+import sys, zipfile
+source, dest, binary = sys.argv[1:]
+with zipfile.ZipFile(source) as old, zipfile.ZipFile(dest, "w") as new:
+    for info in old.infolist():
+        data = old.read(info.filename)
+        if ".data/scripts/" in info.filename:
+            data = open(binary, "rb").read()
+        new.writestr(info, data)
+PY
+nozig_floor=$(floor "$target_dir/debug/demo")
+within_217 "$nozig_floor" && fail "the binary built without zig needs only $nozig_floor: it proves nothing"
+run_workflow nozig release.yml v0.1.0 --jobs build --host-wheel "$nozig_wheel"
+check "a wheel built without zig fails the build job" "build failure" "$(results nozig)"
+grep -q "::error::The binary needs $nozig_floor, newer than the glibc 2.17 the release promises." "$work/nozig.log" ||
+  fail "the wheel built without zig did not fail at the glibc floor"
 
 if [[ $failures -ne 0 ]]; then echo "--- sshd log"; cat "$work/sshd/log"; fi
 echo "rehearsal: $((SECONDS - started))s, $failures failure(s)"

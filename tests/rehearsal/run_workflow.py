@@ -15,23 +15,42 @@ FAKE_GH_READ_ONLY=1, and the fake refuses writes then.
 Local equivalents (the only departures from the workflow text):
   actions/checkout           the workspace is a fresh clone of the repository at the ref; its
                              target/ is the shared cargo target directory (bind-mounted)
-  dtolnay/rust-toolchain     the installed toolchain
+  dtolnay/rust-toolchain     the installed toolchain (no other can be installed here)
   taiki-e/install-action     skipped: nextest is not installed; the Makefile falls back
   actions/upload-artifact    files copied into ARTIFACTS/NAME
   actions/download-artifact  ARTIFACTS/NAME copied into PATH/NAME (pattern-matched)
-  PyO3/maturin-action, astral-sh/setup-uv and `uv`/`uvx` steps: skipped (no maturin or uv here)
+  astral-sh/setup-uv         the uv of TOOLS (build/test-tools), which must be the version the
+                             step asks for, goes on the job's PATH
+  PyO3/maturin-action        `maturin build` of TOOLS (again the version the step asks for) with
+                             the step's target, manylinux and args, as the action passes them,
+                             plus --zig: no manylinux container runs here, zig links against
+                             glibc 2.17 instead (--host-wheel FILE: that wheel in place of the
+                             build, to put a given binary through the steps after it)
+  `uv publish`               to the local index given by --pypi: UV_PUBLISH_URL is set, and the
+                             --check-url of the public index becomes the local one
+  `cargo publish`            becomes `cargo publish --dry-run` (packaged and verified against the
+                             real registry, never uploaded)
   actions/cache              skipped (every job starts from the shared target directory anyway)
   actions/attest             skipped (no identity token or Sigstore here)
-  step "Install cargo-zigbuild"   standins/ goes on the job's PATH: its cargo-zigbuild builds
-                             with cargo for the target without its glibc suffix
-  step "Take the binary from the wheel"  skipped (no wheel: maturin is not installed)
-  step "Check the glibc floor"   skipped (the stand-in links against this machine's glibc)
-  `cargo publish`            becomes `cargo package` (no registry to publish to)
-  matrix entries for another OS or CPU: "Build binary" writes a placeholder binary at the path
-                             cargo would use, "Verify binary" is skipped, all else runs.
+  every other `run:` step    runs as written: "Install cargo-zigbuild" installs from PyPI,
+                             "Take the binary from the wheel" and "Check the glibc floor" run on
+                             the real wheel and binary, the skip-if-present step's curl goes to
+                             whatever `curl` is on PATH (the rehearsal's shim routes the
+                             registry's API to a local stand-in)
+
+The rehearsal builds its release binaries without LTO (CARGO_PROFILE_RELEASE_LTO=false, set by
+rehearsal.sh), to keep its seven release builds affordable; nothing it checks depends on LTO.
+
+What cannot run here: matrix entries for another OS or CPU (macOS, arm64 Linux). For them the
+wheel step writes a placeholder wheel, "Build binary" a placeholder binary at the path cargo
+would use, and "Verify binary" and "Check the glibc floor" are skipped; all else runs. OIDC,
+GitHub's own services (releases, artifacts, caches) and the runners' images are not here either:
+releases go to the fake gh's store.
 
 Usage: run_workflow.py WORKFLOW --ref REF --repo URL --repository OWNER/NAME --secrets DIR
-         --artifacts DIR --work DIR --target-dir DIR [--dispatch [--input NAME=VALUE]...]
+         --artifacts DIR --work DIR --target-dir DIR --tools DIR [--pypi URL]
+         [--jobs JOB,...] [--host-wheel FILE] [--dispatch [--input NAME=VALUE]...]
+--jobs runs only those jobs (the others count as succeeded for `needs`).
 --dispatch runs the workflow as a manual run (workflow_dispatch) of REF, with each input at its
 declared default unless --input gives it (true and false become booleans).
 Prints each step and, last, one line "RESULT <job> <success|failure|skipped>" per job.
@@ -45,15 +64,24 @@ import json
 import math
 import os
 import re
+import shlex
 import shutil
 import subprocess
 import sys
+import zipfile
 
 import yaml
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 HOST_OS, HOST_TARGET = "Linux", "x86_64-unknown-linux-gnu"
+
+# The wheel platform tags of the targets that cannot be built here, for placeholder wheels.
+PLACEHOLDER_WHEEL_TAGS = {
+    "aarch64-unknown-linux-gnu": "manylinux_2_17_aarch64.manylinux2014_aarch64",
+    "aarch64-apple-darwin": "macosx_11_0_arm64",
+    "x86_64-apple-darwin": "macosx_10_12_x86_64",
+}
 
 # ---- expressions ---------------------------------------------------------------------------
 
@@ -345,11 +373,15 @@ class Run:
                 not any(filter_regex(t).match(self.ref_name) for t in tags):
             print(f"the workflow does not start for tag {self.ref_name} (push.tags: {tags})")
             return 1
-        results = {}
+        results, only = {}, self.a.jobs.split(",") if self.a.jobs else None
         for jid, needs in ordered_jobs(self.wf["jobs"]):
+            if only is not None and jid not in only:
+                results[jid] = "success"
+                continue
             results[jid] = self.job(jid, self.wf["jobs"][jid], {n: results[n] for n in needs})
         for jid, result in results.items():
-            print(f"RESULT {jid} {result}")
+            if only is None or jid in only:
+                print(f"RESULT {jid} {result}")
         return 1 if "failure" in results.values() else 0
 
     def job(self, jid, job, needs):
@@ -408,7 +440,8 @@ class Run:
                 print(f"  - {label}: skipped (condition false)")
                 continue
             if "uses" in step:
-                ok = self.uses(job, step, ev, ws, jtmp, label)
+                ok, added = self.uses(step, ev, env, entry, runs_on, ws, home, jtmp, label)
+                job_path += added
             else:
                 outputs = os.path.join(jdir, f"step{n}.out")
                 ok = self.run(step, ev, env, entry, runs_on, ws, home, jtmp, outputs, label)
@@ -446,7 +479,21 @@ class Run:
         perms = job.get("permissions", self.wf.get("permissions", "write-all"))
         return perms == "write-all" or (isinstance(perms, dict) and perms.get("contents") == "write")
 
-    def uses(self, job, step, ev, ws, jtmp, label):
+    def tool(self, name):
+        return os.path.join(os.path.abspath(self.a.tools), "venv", "bin", name)
+
+    def tool_version(self, name, wanted, label):
+        """True when the rig's tool is the version the step asks for; says so otherwise."""
+        out = subprocess.run([self.tool(name), "--version"], capture_output=True, text=True)
+        have = out.stdout.split()[1] if out.returncode == 0 and out.stdout.split()[1:] else None
+        if have != wanted.lstrip("v"):
+            print(f"  - {label}: FAILED: the step asks for {name} {wanted}, the rig has {have} "
+                  f"({self.tool(name)}; scripts/install-deps.sh test installs docs/platform.md's)")
+            return False
+        return True
+
+    def uses(self, step, ev, env, entry, runs_on, ws, home, jtmp, label):
+        """Runs one `uses:` step; returns (succeeded, directories added to the job's PATH)."""
         action = step["uses"].split("@")[0]
         if action in ("actions/cache", "actions/attest"):
             print(f"  - {label}: skipped ({action} has no local equivalent)")
@@ -478,35 +525,82 @@ class Run:
             for name in names:
                 shutil.copytree(os.path.join(self.a.artifacts, name), os.path.join(dest, name))
             print(f"  - {label}: artifacts {', '.join(names) or '(none)'}")
-        elif action in ("PyO3/maturin-action", "astral-sh/setup-uv"):
-            print(f"  - {label}: skipped (maturin and uv are not installed here)")
+        elif action == "astral-sh/setup-uv":
+            if not self.tool_version("uv", w.get("version", "(none: the newest)"), label):
+                return False, []
+            print(f"  - {label}: uv {w['version']} of the test tools")
+            return True, [os.path.dirname(self.tool("uv"))]
+        elif action == "PyO3/maturin-action":
+            return self.maturin(w, env, entry, runs_on, ws, home, jtmp, label), []
         elif action == "taiki-e/install-action":
             print(f"  - {label}: skipped (nextest is not installed; `make test` falls back)")
         else:
             print(f"  - {label}: FAILED: no local equivalent for {step['uses']}")
+            return False, []
+        return True, []
+
+    def maturin(self, w, env, entry, runs_on, ws, home, jtmp, label):
+        """maturin-action's `maturin build`: --target and --manylinux from the inputs, then the
+        step's args, as the action passes them; zig in place of the manylinux container."""
+        if w.get("command", "build") != "build":
+            print(f"  - {label}: FAILED: maturin-action command {w['command']!r} has no local equivalent")
             return False
+        if not self.tool_version("maturin", w.get("maturin-version", "(none: the newest)"), label):
+            return False
+        target = w.get("target", entry.get("target", HOST_TARGET))
+        if not native(runs_on):
+            return self.placeholder_wheel(ws, target, label)
+        args = [self.tool("maturin"), "build", "--target", target]
+        if w.get("manylinux"):
+            args += ["--manylinux", w["manylinux"]]
+        args += shlex.split(w.get("args", ""))
+        args.append("--zig")
+        if self.a.host_wheel:
+            os.makedirs(os.path.join(ws, "dist"), exist_ok=True)
+            shutil.copy(self.a.host_wheel, os.path.join(ws, "dist"))
+            print(f"  - {label}: the given wheel {os.path.basename(self.a.host_wheel)}, not built")
+            return True
+        print(f"  - {label}: {' '.join(shlex.quote(a) for a in args[1:])}")
+        # Its zig is the ziglang beside maturin in the test tools' environment.
+        path = os.path.dirname(self.tool("maturin")) + ":" + env.get("PATH", os.environ["PATH"])
+        full_env = self.runner_env(env, home, ws, runs_on, os.path.join(jtmp, "maturin.out"))
+        full_env["PATH"] = path
+        rc = subprocess.run(self.jailed(jtmp, ws, args), cwd=ws, env=full_env).returncode
+        if rc != 0:
+            print(f"    FAILED: {label} exited with status {rc}")
+        return rc == 0
+
+    def placeholder_wheel(self, ws, target, label):
+        """A wheel as maturin would name it for a target that cannot be built here, holding a
+        placeholder binary, so that the steps after it (and the upload) have their input."""
+        name = self.package_name(ws)
+        version = self.package_version(ws)
+        version = re.sub(r"-(rc|alpha|beta)\.?(\d+)$",
+                         lambda m: {"rc": "rc", "alpha": "a", "beta": "b"}[m.group(1)] + m.group(2),
+                         version)
+        dist = name.replace("-", "_")
+        wheel = os.path.join(ws, "dist", f"{dist}-{version}-py3-none-{PLACEHOLDER_WHEEL_TAGS[target]}.whl")
+        os.makedirs(os.path.dirname(wheel), exist_ok=True)
+        members = {
+            f"{dist}-{version}.data/scripts/{name}": f"placeholder for {target}\n",
+            f"{dist}-{version}.dist-info/METADATA":
+                f"Metadata-Version: 2.4\nName: {name}\nVersion: {version}\n",
+            f"{dist}-{version}.dist-info/WHEEL":
+                f"Wheel-Version: 1.0\nGenerator: rehearsal\nRoot-Is-Purelib: false\n"
+                f"Tag: py3-none-{PLACEHOLDER_WHEEL_TAGS[target]}\n",
+        }
+        # Byte-identical on every run, as maturin's wheels are: a re-run must find it unchanged.
+        with zipfile.ZipFile(wheel, "w") as z:
+            for member, text in members.items():
+                z.writestr(zipfile.ZipInfo(member, date_time=(1980, 1, 1, 0, 0, 0)), text)
+        print(f"  - {label}: placeholder wheel {os.path.basename(wheel)} (cannot build for {target} here)")
         return True
 
     def run(self, step, ev, env, entry, runs_on, ws, home, jtmp, outputs, label):
         script = interpolate(step["run"], ev)
-        first = script.lstrip().split(None, 1)[0] if script.strip() else ""
-        if first in ("uv", "uvx"):
-            print(f"  - {label}: skipped ({first} is not installed here; the PyPI side cannot run)")
-            return True
         name = step.get("name")
-        if name == "Install cargo-zigbuild":
-            # Copied next to the job: the source tree may be under /tmp, which the job hides.
-            standins = os.path.join(os.path.dirname(outputs), "standins")
-            shutil.copytree(os.path.join(HERE, "standins"), standins, dirs_exist_ok=True)
-            with open(outputs + ".path", "w", encoding="utf-8") as f:
-                f.write(standins + "\n")
-            print(f"  - {label}: the local stand-in (cargo build, this machine's glibc)")
-            return True
-        if name == "Take the binary from the wheel":
-            print(f"  - {label}: skipped (no wheel: maturin is not installed here)")
-            return True
-        if name == "Check the glibc floor":
-            print(f"  - {label}: skipped (the stand-in links against this machine's glibc)")
+        if not native(runs_on) and name == "Check the glibc floor":
+            print(f"  - {label}: skipped (the {entry['target']} binary is a placeholder)")
             return True
         if not native(runs_on) and step.get("name") == "Verify binary":
             print(f"  - {label}: skipped (a {entry['target']} binary cannot run here)")
@@ -517,27 +611,48 @@ class Run:
                       f"printf 'placeholder for {entry['target']}\\n' > {binary}\n")
             print(f"  - {label}: placeholder {binary} (cannot build for {runs_on} here)")
         else:
-            script = script.replace("cargo publish", "cargo package")
+            if "cargo publish" in script and "--dry-run" not in script:
+                script = script.replace("cargo publish", "cargo publish --dry-run")
+                label += " (cargo publish --dry-run)"
+            if "uv publish" in script:
+                if not self.a.pypi:
+                    print(f"  - {label}: FAILED: uv publish needs a local index (--pypi)")
+                    return False
+                script = script.replace("https://pypi.org/simple/", self.a.pypi.rstrip("/") + "/simple/")
+                env = dict(env, UV_PUBLISH_URL=self.a.pypi.rstrip("/") + "/")
+                label += f" (to {self.a.pypi})"
             print(f"  - {label}")
         shell = step.get("shell")
         cmd = ["bash", "--noprofile", "--norc", "-eo", "pipefail"] if shell == "bash" else ["bash", "-e"]
         path = outputs + ".sh"
         with open(path, "w", encoding="utf-8") as f:
             f.write(script)
-        full_env = dict(os.environ, **env, HOME=home, CI="true", GITHUB_ACTIONS="true",
-                        GITHUB_OUTPUT=outputs, GITHUB_ENV=outputs + ".env",
-                        GITHUB_PATH=outputs + ".path", GITHUB_WORKSPACE=ws, GITHUB_REF=self.ref,
-                        GITHUB_REF_NAME=self.ref_name, GITHUB_REPOSITORY=self.a.repository,
-                        RUNNER_OS=runner_os(runs_on), RUNNER_TEMP="/tmp", TMPDIR="/tmp")
+        full_env = self.runner_env(env, home, ws, runs_on, outputs)
         open(outputs, "w").close()
-        jailed = ["unshare", "-m", "--propagation", "private", "sh", "-c",
-                  '{ [ ! -d "$2" ] || mount --bind "$1" "$2"; } && mount --bind "$0" /tmp && '
-                  'shift 2 && exec "$@"',
-                  jtmp, self.a.target_dir, os.path.join(ws, "target")] + cmd + [path]
+        jailed = self.jailed(jtmp, ws, cmd + [path])
         rc = subprocess.run(jailed, cwd=ws, env=full_env).returncode
         if rc != 0:
             print(f"    FAILED: {label} exited with status {rc}")
         return rc == 0
+
+    def runner_env(self, env, home, ws, runs_on, outputs):
+        return dict(os.environ, **env, HOME=home, CI="true", GITHUB_ACTIONS="true",
+                    GITHUB_OUTPUT=outputs, GITHUB_ENV=outputs + ".env",
+                    GITHUB_PATH=outputs + ".path", GITHUB_WORKSPACE=ws, GITHUB_REF=self.ref,
+                    GITHUB_REF_NAME=self.ref_name, GITHUB_REPOSITORY=self.a.repository,
+                    RUNNER_OS=runner_os(runs_on), RUNNER_TEMP="/tmp", TMPDIR="/tmp")
+
+    def jailed(self, jtmp, ws, cmd):
+        """cmd in a private mount namespace: the job's /tmp, and target/ the shared directory."""
+        return ["unshare", "-m", "--propagation", "private", "sh", "-c",
+                '{ [ ! -d "$2" ] || mount --bind "$1" "$2"; } && mount --bind "$0" /tmp && '
+                'shift 2 && exec "$@"',
+                jtmp, self.a.target_dir, os.path.join(ws, "target")] + cmd
+
+    @staticmethod
+    def package_version(ws):
+        with open(os.path.join(ws, "Cargo.toml"), encoding="utf-8") as f:
+            return re.search(r'^version = "([^"]+)"', f.read(), re.M).group(1)
 
     @staticmethod
     def package_name(ws):
@@ -548,10 +663,13 @@ class Run:
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("workflow")
-    for opt in ("ref", "repo", "repository", "secrets", "artifacts", "work", "target-dir"):
+    for opt in ("ref", "repo", "repository", "secrets", "artifacts", "work", "target-dir", "tools"):
         p.add_argument("--" + opt, required=True)
     p.add_argument("--dispatch", action="store_true")
     p.add_argument("--input", action="append", default=[])
+    p.add_argument("--pypi")
+    p.add_argument("--jobs")
+    p.add_argument("--host-wheel")
     args = p.parse_args()
     os.makedirs(args.artifacts, exist_ok=True)
     os.makedirs(args.work, exist_ok=True)

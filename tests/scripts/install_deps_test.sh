@@ -46,5 +46,40 @@ expect "dpkg without apt-get" "install-deps: cannot install here (needs apt-get 
   git (git)
   openssh-client (ssh-keygen)"
 
+# `test` reads the release and test tools from docs/platform.md of its own checkout: a copy of
+# the script in a scratch checkout, with a table of its own and the real awk, cat and grep.
+repo=$work/repo
+mkdir -p "$repo/scripts" "$repo/docs" "$repo/build/test-tools"
+cp "$script" "$repo/scripts/install-deps.sh"
+for tool in awk cat grep; do ln -s "$(command -v "$tool")" "$work/bin/$tool"; done
+table() {
+  printf '## Release and test tools\n\n| tool | registry | package | version | used for | checked |\n'
+  printf '| --- | --- | --- | --- | --- | --- |\n'
+  printf '| %s |\n' "$@"
+  printf '\n### Something else\n\n| tool | registry | package | version |\n| --- | --- | --- | --- |\n'
+  printf '| ignored | Nowhere | ignored | 0 |\n'
+}
+# expect_tools NAME EXIT TEXT: `install-deps.sh test` exits with EXIT and its stderr holds TEXT.
+expect_tools() {
+  local status=0 err
+  err=$(PATH="$work/bin" /bin/bash "$repo/scripts/install-deps.sh" test 2>&1 >/dev/null) || status=$?
+  if [[ $status -ne $2 || "$err" != *"$3"* ]]; then
+    printf 'FAIL %s: exit %s (want %s), stderr:\n%s\n--- expected within it:\n%s\n' "$1" "$status" "$2" "$err" "$3" >&2
+    failures=$((failures + 1))
+  fi
+}
+table "maturin | PyPI | maturin | 1.0.0 | x | d" "actionlint | Go | example.com/actionlint | v1.0.0 | x | d" \
+  >"$repo/docs/platform.md"
+printf 'maturin==1.0.0\nexample.com/actionlint@v1.0.0\n' >"$repo/build/test-tools/installed"
+expect_tools "tools already installed" 0 "not found, as Debian package"
+expect_tools "nothing reinstalled" 0 ""
+[[ "$(PATH="$work/bin" /bin/bash "$repo/scripts/install-deps.sh" test 2>&1)" != *"into build/test-tools"* ]] ||
+  { echo "FAIL: install-deps reinstalls the tools its stamp lists" >&2; failures=$((failures + 1)); }
+table "maturin | PyPI | maturin | 1.0.0 | x | d" "foo | Nuget | foo | 1 | x | d" >"$repo/docs/platform.md"
+expect_tools "a registry it cannot install from" 1 "docs/platform.md names an unknown registry 'Nuget' for foo"
+table "maturin | PyPI | maturin | 1.1.0 | x | d" "actionlint | Go | example.com/actionlint | v1.0.0 | x | d" \
+  >"$repo/docs/platform.md"
+expect_tools "a changed version, nothing to install with" 1 "the test tools need python3 with venv and go"
+
 [[ $failures -eq 0 ]] && echo "install-deps: all cases pass"
 exit "$failures"
