@@ -50,20 +50,24 @@ std::string unquote(std::string_view value) {
     return std::string(value);
 }
 
+// Inside a quoted scalar: true, with the closing quote or a double-quoted escape consumed.
+bool in_quotes(std::string_view text, std::size_t& i, char& quote) {
+    if (quote == 0) return false;
+    if (text[i] == '\\' && quote == '"') {
+        ++i;
+    } else if (text[i] == quote) {
+        quote = 0;
+    }
+    return true;
+}
+
 // Splits a line's content from its comment: a '#' at the start or after white space, outside
 // quotes. Quotes only open at the start of a scalar, which is all this subset needs.
 void split_comment(std::string_view line, std::string_view& content, std::string_view& comment) {
     char quote = 0;
     for (std::size_t i = 0; i < line.size(); ++i) {
         const char c = line[i];
-        if (quote != 0) {
-            if (c == '\\' && quote == '"') {
-                ++i;
-            } else if (c == quote) {
-                quote = 0;
-            }
-            continue;
-        }
+        if (in_quotes(line, i, quote)) continue;
         const bool at_start = i == 0 || is_space(line[i - 1]) || line[i - 1] == '[' ||
                               line[i - 1] == '{' || line[i - 1] == ',' || line[i - 1] == ':';
         if ((c == '"' || c == '\'') && at_start) {
@@ -84,14 +88,7 @@ std::size_t key_colon(std::string_view content) {
     char quote = 0;
     for (std::size_t i = 0; i < content.size(); ++i) {
         const char c = content[i];
-        if (quote != 0) {
-            if (c == '\\' && quote == '"') {
-                ++i;
-            } else if (c == quote) {
-                quote = 0;
-            }
-            continue;
-        }
+        if (in_quotes(content, i, quote)) continue;
         if ((c == '"' || c == '\'') && i == 0) {
             quote = c;
         } else if (c == '[' || c == '{') {

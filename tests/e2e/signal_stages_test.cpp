@@ -14,6 +14,7 @@
 
 #include "scaffold/render.hpp"
 #include "scaffold_fixture.hpp"
+#include "support/processes.hpp"
 
 using namespace tarnwick;
 using namespace tarnwick::testing;
@@ -38,24 +39,6 @@ exec "${0##*/}" "$@"
 
 // The children tarnwick may start; a stand-in is put only for those found.
 const std::vector<std::string> kTools = {"git", "gh", "ssh-keygen", "cargo", "rustup"};
-
-// Running or stopped: a zombie waiting for its new parent does not count.
-bool alive(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const auto close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z' &&
-           text[close + 2] != 'X';
-}
-
-// A process sent SIGKILL is gone a moment after, not when kill returns: waits for that, at
-// most 10 s (a sleep 300 nobody stopped is still there then), and ends it if it is not.
-bool ends_soon(pid_t pid) {
-    for (int i = 0; i < 1000 && alive(pid); ++i) ::usleep(10000);
-    if (!alive(pid)) return true;
-    ::kill(pid, SIGKILL);
-    return false;
-}
 
 std::vector<std::string> entries(const std::string& dir) {
     std::vector<std::string> out;

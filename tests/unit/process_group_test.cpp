@@ -21,32 +21,13 @@
 #include "process/command_hook.hpp"
 #include "process/runner.hpp"
 #include "support/files.hpp"
+#include "support/processes.hpp"
 
 using namespace tarnwick;
+using namespace tarnwick::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool has_unreaped_child() {
-    siginfo_t info{};
-    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
-}
-
-// Running or stopped: a zombie (already dead, waiting for its new parent) does not count.
-bool alive(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    const auto close = text.rfind(')');
-    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z' &&
-           text[close + 2] != 'X';
-}
-
-// A process sent SIGKILL is gone a moment later, not when kill returns: waits for that, at
-// most 10 s (a sleep 30 that nobody stopped is still there then).
-bool ends_soon(pid_t pid) {
-    for (int i = 0; i < 1000 && alive(pid); ++i) ::usleep(10000);
-    return !alive(pid);
-}
 
 pid_t read_pid(const std::string& path) {
     std::ifstream in(path);

@@ -11,9 +11,11 @@
 
 #include "core/redaction.hpp"
 #include "process/command_hook.hpp"
+#include "support/processes.hpp"
 #include "support/scoped_env.hpp"
 
 using namespace tarnwick;
+using tarnwick::testing::has_unreaped_child;
 
 namespace {
 CommandOutput sh(const std::string& script, std::optional<std::string> input = std::nullopt) {
@@ -218,12 +220,6 @@ ssize_t failing_read(int, void*, std::size_t) {
 ssize_t failing_write(int, const void*, std::size_t) {
     errno = g_fail_with;
     return -1;
-}
-
-// True when this process has a child that was not waited for, running or a zombie.
-bool has_unreaped_child() {
-    siginfo_t info{};
-    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
 }
 
 }  // namespace

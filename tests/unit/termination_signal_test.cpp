@@ -12,16 +12,13 @@
 #include "core/termination_signals.hpp"
 #include "process/runner.hpp"
 #include "secrets/key_directory.hpp"
+#include "support/processes.hpp"
 
 using namespace tarnwick;
+using namespace tarnwick::testing;
 namespace fs = std::filesystem;
 
 namespace {
-
-bool has_unreaped_child() {
-    siginfo_t info{};
-    return ::waitid(P_ALL, 0, &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0;
-}
 
 // Sets sig's disposition for the lifetime of the object.
 class Disposition {
