@@ -48,7 +48,7 @@ def main():
                       ("authors", [author]), ("license", "MIT"), ("repository", repo_url),
                       ("homepage", repo_url), ("keywords", ["cli"]),
                       ("categories", ["command-line-utilities"]), ("readme", "README.md"),
-                      ("exclude", [".github/", "Makefile", "prek.toml", "pyproject.toml"])]:
+                      ("exclude", [".github/", ".tarnwick.toml", "Makefile", "prek.toml", "pyproject.toml"])]:
         expect(f"Cargo.toml package.{key}", package.get(key), want)
     expect("Cargo.toml [lib]", cargo.get("lib"), {"name": snake, "path": "src/lib.rs"})
     expect("Cargo.toml [[bin]]", cargo.get("bin"), [{"name": name, "path": "src/main.rs"}])

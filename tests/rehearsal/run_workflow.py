@@ -497,7 +497,7 @@ class Run:
         action = step["uses"].split("@")[0]
         if action in ("actions/cache", "actions/attest"):
             print(f"  - {label}: skipped ({action} has no local equivalent)")
-            return True
+            return True, []
         w = {k: interpolate(v, ev) for k, v in step.get("with", {}).items()}
         if action == "actions/checkout":
             subprocess.run(["git", "clone", "-q", "--branch", self.ref_name, self.a.repo, ws],
@@ -643,11 +643,16 @@ class Run:
                     RUNNER_OS=runner_os(runs_on), RUNNER_TEMP="/tmp", TMPDIR="/tmp")
 
     def jailed(self, jtmp, ws, cmd):
-        """cmd in a private mount namespace: the job's /tmp, and target/ the shared directory."""
+        """cmd in a private mount namespace: the job's /tmp, and target/ the shared directory.
+        The test tools of a checkout under /tmp are mounted into the job's /tmp at their own path
+        first: the private /tmp would hide them otherwise."""
+        tools = os.path.abspath(self.a.tools)
+        inner = os.path.join(jtmp, os.path.relpath(tools, "/tmp")) if tools.startswith("/tmp/") else ""
         return ["unshare", "-m", "--propagation", "private", "sh", "-c",
-                '{ [ ! -d "$2" ] || mount --bind "$1" "$2"; } && mount --bind "$0" /tmp && '
-                'shift 2 && exec "$@"',
-                jtmp, self.a.target_dir, os.path.join(ws, "target")] + cmd
+                '{ [ ! -d "$2" ] || mount --bind "$1" "$2"; } && '
+                '{ [ -z "$4" ] || { mkdir -p "$4" && mount --bind "$3" "$4"; }; } && '
+                'mount --rbind "$0" /tmp && shift 4 && exec "$@"',
+                jtmp, self.a.target_dir, os.path.join(ws, "target"), tools, inner] + cmd
 
     @staticmethod
     def package_version(ws):
