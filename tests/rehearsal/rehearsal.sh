@@ -212,7 +212,19 @@ for a in "\$@"; do
 done
 exec /usr/bin/curl "\${args[@]}"
 EOF
-chmod +x "$work/bin/curl"
+# `cargo owner --list` asks the registry's API too: a crate the stand-in has is this project's,
+# owned by the repository's owner, as after its first publish.
+real_cargo=$(command -v cargo)
+cat > "$work/bin/cargo" <<EOF
+#!/bin/bash
+if [[ "\$1" == owner && "\$2" == --list ]]; then
+  [[ -e "$work/crates-unreachable" ]] && { echo "error: failed to get owners (unreachable)" >&2; exit 101; }
+  [[ -d "$work/crates/\$3" ]] && { echo "acme (Acme)"; exit 0; }
+  echo "error: crate \$3 not found" >&2; exit 101
+fi
+exec "$real_cargo" "\$@"
+EOF
+chmod +x "$work/bin/curl" "$work/bin/cargo"
 hash -r
 
 # --- 3. the release secrets -----------------------------------------------------------------
@@ -398,11 +410,11 @@ printf 'an earlier build\n' > "$published/$changed"
   mv SHA256SUMS.new SHA256SUMS)
 published_before=$(cd "$published" && sha256sum ./*)
 tap_before=$(git -C "$tap" rev-parse main)
-run_workflow changed release.yml v0.1.1
-check "a re-run of v0.1.1 with one asset changed" "test success build success sdist success publish-crates success publish-pypi success github-release failure attest success update-homebrew skipped" "$(results changed)"
+run_workflow changed-asset release.yml v0.1.1
+check "a re-run of v0.1.1 with one asset changed" "test success build success sdist success publish-crates success publish-pypi success github-release failure attest success update-homebrew skipped" "$(results changed-asset)"
 check "the published v0.1.1 is untouched" "$published_before" "$(cd "$published" && sha256sum ./*)"
 check "the tap is untouched by the refused re-run" "$tap_before" "$(git -C "$tap" rev-parse main)"
-grep -q "these assets differ from the ones just built: $changed\. .*cut a new version" "$work/changed.log" ||
+grep -q "these assets differ from the ones just built: $changed\. .*cut a new version" "$work/changed-asset.log" ||
   fail "the refusal does not name $changed and say to cut a new version"
 
 # --- 6. a tag that disagrees with Cargo.toml ------------------------------------------------
