@@ -335,7 +335,7 @@ run_workflow rerun release.yml v0.1.0
 check "a re-run of v0.1.0" "$all_success" "$(results rerun)"
 check "the re-run uploads nothing to the index" "$index_v010" "$(cd "$work/pypi-packages" && sha256sum -- *)"
 check "uv publish skips the index's files" 5 "$(grep -c 'already exists, skipping' "$work/rerun.log")"
-grep -q '::notice::demo 0.1.0 is already on crates.io; skipping.' "$work/rerun.log" ||
+grep -q '::notice::demo 0.1.0 is already on crates.io, owned by acme; skipping.' "$work/rerun.log" ||
   fail "the re-run does not skip the crate the registry has"
 check "the re-run does not publish the crate again" no "$(published rerun 0.1.0)"
 check "the re-run left the tap as it was" "$tap_v010" "$(git -C "$tap" rev-parse main)"
