@@ -97,7 +97,7 @@ OsStatus checked(int rc) {
 // The child's working directory, opened here so that one that cannot be entered is reported
 // as such, not as a program that cannot be run (the child only changes to it).
 Result<Fd, OsError> open_working_directory(const std::string& dir) {
-    const std::string context = "cannot change to " + quoted(dir);
+    const std::string context = "cannot change to " + tarnwick::quoted(dir);
     auto fd = open_fd(dir, O_PATH | O_DIRECTORY);
     if (!fd) return OsError{fd.error().code, context};
     if (::faccessat(fd->get(), ".", X_OK, AT_EACCESS) != 0) return OsError{errno, context};

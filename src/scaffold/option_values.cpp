@@ -154,7 +154,7 @@ Status check_tap(std::string_view tap) {
         tap.size() > slash + 1 + kPrefix.size()) {
         return Ok{};
     }
-    return CliError::usage("invalid --tap " + quoted(tap) +
+    return CliError::usage("invalid --tap " + tarnwick::quoted(tap) +
                            ": use OWNER/homebrew-NAME, the GitHub repository that Homebrew taps "
                            "as OWNER/NAME");
 }

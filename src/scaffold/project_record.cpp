@@ -73,8 +73,8 @@ Result<ProjectRecord> parse_project_record(std::string_view text) {
         for (Slot& s : slots) {
             if (s.table == table && s.key == key) slot = &s;
         }
-        if (!slot) return malformed(number, "unknown key " + quoted(key));
-        if (slot->value) return malformed(number, "a second " + quoted(key));
+        if (!slot) return malformed(number, "unknown key " + tarnwick::quoted(key));
+        if (slot->value) return malformed(number, "a second " + tarnwick::quoted(key));
         slot->value = parse_value(trim(line.substr(eq + 1)));
         const bool boolean = key == "pypi";
         if (!slot->value || slot->value->flag.has_value() != boolean) {
@@ -117,7 +117,8 @@ Status check_answers(const TemplateContext& answers, std::string_view origin) {
         TARNWICK_TRY(check_tap(answers.tap));
         if (answers.year.size() != 4 ||
             answers.year.find_first_not_of("0123456789") != std::string::npos) {
-            return CliError::usage("invalid year " + quoted(answers.year) + ": use four digits");
+            return CliError::usage("invalid year " + tarnwick::quoted(answers.year) +
+                                   ": use four digits");
         }
         return Ok{};
     }();
