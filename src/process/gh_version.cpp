@@ -34,6 +34,10 @@ std::optional<GhVersion> parse_gh_version(std::string_view version_output) {
     std::string_view line = version_output.substr(0, version_output.find('\n'));
     if (!line.starts_with(kPrefix)) return std::nullopt;
     line.remove_prefix(kPrefix.size());
+    return parse_version(line);
+}
+
+std::optional<GhVersion> parse_version(std::string_view line) {
     GhVersion version;
     const auto major = take_number(line);
     if (!major || !take_dot(line)) return std::nullopt;

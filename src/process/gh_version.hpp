@@ -27,6 +27,10 @@ inline constexpr GhVersion kGhForRepoCreate{2, 3, 0};
 // a build suffix after "+" or "-" is ignored. Absent when that line is not of this form.
 std::optional<GhVersion> parse_gh_version(std::string_view version_output);
 
+// MAJOR.MINOR.PATCH at the start of text, followed by nothing, a space, or a suffix after "+"
+// or "-" (which is ignored); absent otherwise.
+std::optional<GhVersion> parse_version(std::string_view text);
+
 std::string to_string(GhVersion version);
 
 // Runs `gh --version`: the installed version, or a backend error when gh cannot be started,

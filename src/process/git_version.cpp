@@ -19,7 +19,7 @@ std::optional<GitVersion> parse_git_version(std::string_view version_output) {
         if (line[end] == '.' && ++dots == 3) break;
         if (line[end] != '.' && (line[end] < '0' || line[end] > '9')) break;
     }
-    return parse_gh_version("gh version " + std::string(line.substr(0, end)));
+    return parse_version(line.substr(0, end));
 }
 
 Status require_git(GitVersion minimum, std::string_view needed_by) {

@@ -275,11 +275,6 @@ struct Base {
     std::string found_by;  // for the report
 };
 
-// "0.1.6+4d44ce2" as numbers, build metadata ignored; nullopt for anything else.
-std::optional<GhVersion> release_of(std::string_view identity) {
-    return parse_gh_version("gh version " + std::string(identity.substr(0, identity.find('+'))));
-}
-
 std::string known_sets() {
     std::vector<std::string> ids;
     for (const TemplateSet& set : template_sets()) ids.emplace_back(set.identity);
@@ -288,8 +283,9 @@ std::string known_sets() {
 
 Result<const TemplateSet*> set_named(std::string_view identity, std::string_view where) {
     if (const TemplateSet* set = find_template_set(identity)) return set;
-    const auto release = release_of(identity);
-    const auto ours = release_of(kVersion);
+    // "0.1.6+4d44ce2" compares as 0.1.6: build metadata is ignored.
+    const auto release = parse_version(identity);
+    const auto ours = parse_version(kVersion);
     if (release && ours && *ours < *release) {
         return CliError::git("the project was made by tarnwick " + escape_non_printable(identity) +
                              ", newer than this tarnwick " + std::string(kVersion) +
@@ -499,30 +495,25 @@ Status refuse_collisions(const Project& project, const std::vector<std::string>&
                          "; move it aside or commit it" + std::string(kAgain));
 }
 
-struct Identity {
-    std::vector<std::string> config;  // -c user.name=… -c user.email=… where git has none
-};
-
-// The user's own identity; the project's author only where git has no identity.
-Result<Identity> user_identity(const Project& project, const TemplateContext& answers) {
-    Identity identity;
+// The `-c user.name=… -c user.email=…` of the project's author where git has no identity of the
+// user's; nothing otherwise, so the commit is the user's own.
+Result<std::vector<std::string>> identity_config(const Project& project,
+                                                 const TemplateContext& answers) {
+    std::vector<std::string> config;
     const GitCall git{project.top, {}};
     auto ident = git_run(git, {"var", "GIT_COMMITTER_IDENT"});
     if (!ident) return std::move(ident).error();
     if (!ident->success) {
         const CommitIdentity author = commit_identity(answers.author);
-        identity.config = {"-c", "user.name=" + author.name, "-c", "user.email=" + author.email};
+        config = {"-c", "user.name=" + author.name, "-c", "user.email=" + author.email};
     }
-    return identity;
+    return config;
 }
 
 // A tree of the whole repository: HEAD outside the project directory, the render inside it.
 Result<std::string> write_tree(const Project& project, const std::string& render_root,
-                               const std::vector<std::string>& files, const std::string& index,
-                               const std::vector<std::string>& extra_env) {
-    std::vector<std::string> env = extra_env;
-    env.push_back("GIT_DIR=" + project.git_dir);
-    env.push_back("GIT_INDEX_FILE=" + index);
+                               const std::vector<std::string>& files, const std::string& index) {
+    std::vector<std::string> env = {"GIT_DIR=" + project.git_dir, "GIT_INDEX_FILE=" + index};
     env.push_back("GIT_WORK_TREE=" + render_root);
     const GitCall git{render_root, env};
     if (!project.prefix.empty()) {
@@ -680,13 +671,13 @@ Result<std::vector<std::string>> staged_changes(const Project& project, const st
 Status real_merge(const Project& project, const Head& head, const Renders& renders,
                   const TemplateContext& target, const Update& args, const ScratchDir& scratch,
                   const CargoToolchain& toolchain, UpdateReport& report) {
-    auto identity = user_identity(project, target);
+    auto identity = identity_config(project, target);
     if (!identity) return std::move(identity).error();
     auto base_tree =
-        write_tree(project, renders.base_root, renders.base_files, scratch / "base.index", {});
+        write_tree(project, renders.base_root, renders.base_files, scratch / "base.index");
     if (!base_tree) return std::move(base_tree).error();
-    auto target_tree = write_tree(project, renders.target_root, renders.target_files,
-                                  scratch / "target.index", {});
+    auto target_tree =
+        write_tree(project, renders.target_root, renders.target_files, scratch / "target.index");
     if (!target_tree) return std::move(target_tree).error();
     const GitCall git{project.top, {}};
     const std::string label = "tarnwick " + std::string(kVersion);
@@ -751,7 +742,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
         report.staged = true;
         return Ok{};
     }
-    std::vector<std::string> commit = identity->config;
+    std::vector<std::string> commit = *identity;
     commit.insert(commit.end(), {"commit", "-q", "--no-edit", "--no-verify"});
     auto committed = git_run(git, commit);
     if (!committed) return std::move(committed).error();
