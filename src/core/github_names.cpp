@@ -1,5 +1,7 @@
 #include "core/github_names.hpp"
 
+#include "core/text.hpp"
+
 namespace tarnwick {
 namespace {
 
@@ -35,6 +37,18 @@ bool is_github_repository(std::string_view slug) {
     if (slash == std::string_view::npos) return false;
     return is_github_account(slug.substr(0, slash)) &&
            is_github_repository_name(slug.substr(slash + 1));
+}
+
+Status check_gh_repository(std::string_view what, const std::string& repo) {
+    if (!repo.starts_with('-')) return Ok{};
+    return CliError::usage("invalid " + std::string(what) + " " + tarnwick::quoted(repo) +
+                           ": a repository beginning with '-' would be read by gh as an option");
+}
+
+Status check_tap_syntax(const std::optional<std::string>& tap) {
+    if (!tap || is_github_repository(*tap)) return Ok{};
+    return CliError::usage("invalid --tap " + tarnwick::quoted(*tap) +
+                           ": use OWNER/NAME, a GitHub account and a repository name");
 }
 
 }  // namespace tarnwick

@@ -30,13 +30,7 @@ void add_secret(std::string_view value) {
 
 void add_secret_with_lines(std::string_view value) {
     add_secret(value);
-    while (!value.empty()) {
-        const auto lf = value.find('\n');
-        const std::string_view line = trim(value.substr(0, lf));
-        add_secret(line);
-        if (lf == std::string_view::npos) break;
-        value.remove_prefix(lf + 1);
-    }
+    for (const std::string_view line : lines(value)) add_secret(trim(line));
 }
 
 void clear_secrets() {

@@ -2,11 +2,73 @@
 // decoding, the quoted (escaped) form of a name, joining, and the text of an OS error.
 #pragma once
 
+#include <cstddef>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tarnwick {
+
+// The pieces of text between separators, as views into it, read lazily: "a\nb" and "a\nb\n"
+// both give "a", "b"; an empty text gives none; empty pieces inside are kept ("a\n\nb" gives
+// "a", "", "b"). A line keeps a carriage return before its line feed.
+class Pieces {
+public:
+    class iterator {
+    public:
+        using value_type = std::string_view;
+        using difference_type = std::ptrdiff_t;
+        iterator() = default;
+        iterator(std::string_view rest, char separator) : rest_(rest), separator_(separator) {
+            advance();
+        }
+        std::string_view operator*() const { return piece_; }
+        iterator& operator++() {
+            advance();
+            return *this;
+        }
+        void operator++(int) { advance(); }
+        friend bool operator==(const iterator& it, std::default_sentinel_t) { return it.done_; }
+
+    private:
+        void advance() {
+            if (rest_.empty()) {
+                done_ = true;
+                return;
+            }
+            const auto end = rest_.find(separator_);
+            piece_ = rest_.substr(0, end);
+            rest_.remove_prefix(end == std::string_view::npos ? rest_.size() : end + 1);
+        }
+        std::string_view rest_;
+        std::string_view piece_;
+        char separator_ = '\n';
+        bool done_ = false;
+    };
+
+    Pieces(std::string_view text, char separator) : text_(text), separator_(separator) {}
+    iterator begin() const { return {text_, separator_}; }
+    std::default_sentinel_t end() const { return {}; }
+    // Every piece, copied.
+    std::vector<std::string> strings() const {
+        std::vector<std::string> out;
+        for (std::string_view piece : *this) out.emplace_back(piece);
+        return out;
+    }
+
+private:
+    std::string_view text_;
+    char separator_;
+};
+
+inline Pieces split(std::string_view text, char separator) {
+    return {text, separator};
+}
+inline Pieces lines(std::string_view text) {
+    return {text, '\n'};
+}
 
 // True for a code point with the Unicode White_Space property.
 bool is_unicode_white_space(char32_t cp);

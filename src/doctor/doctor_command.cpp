@@ -16,7 +16,6 @@
 #include "doctor/platform_table.hpp"
 #include "doctor/project_files.hpp"
 #include "doctor/registry_names.hpp"
-#include "doctor/token_source.hpp"
 #include "doctor/update_preview.hpp"
 #include "doctor/workflow_judge.hpp"
 #include "doctor/workflow_scan.hpp"
@@ -29,6 +28,7 @@
 #include "scaffold/commit_identity.hpp"
 #include "scaffold/template_values.hpp"
 #include "secrets/release_secrets.hpp"
+#include "secrets/token_sources.hpp"
 
 namespace tarnwick {
 namespace {
@@ -265,11 +265,12 @@ GhState gh_items(std::vector<DoctorItem>& items) {
     return state;
 }
 
-DoctorItem token_item(std::string item, const std::optional<std::string>& source,
-                      std::string_view secret, std::string_view looked_in, std::string fix) {
-    if (source) return ok(std::move(item), "from " + *source);
+// Names the source only: the value is never kept past the lookup.
+DoctorItem token_item(std::string item, const std::optional<FoundToken>& found,
+                      std::string_view secret, const std::string& looked_in, std::string fix) {
+    if (found) return ok(std::move(item), "from " + found->source);
     return problem(std::move(item), "missing",
-                   "no token in " + std::string(looked_in) + ": `tarnwick secrets` would skip " +
+                   "no token in " + looked_in + ": `tarnwick secrets` would skip " +
                        std::string(secret),
                    std::move(fix));
 }
@@ -518,12 +519,6 @@ void workflow_items(std::vector<DoctorItem>& items, const Project& project,
     }
 }
 
-Status check_repository_syntax(const char* what, const std::string& repo) {
-    if (!repo.starts_with('-')) return Ok{};
-    return CliError::usage("invalid " + std::string(what) + " " + tarnwick::quoted(repo) +
-                           ": a repository beginning with '-' would be read by gh as an option");
-}
-
 // While doctor runs, every child is bounded, those that other modules start for it (`git
 // config` for the author, `rustup show active-toolchain`) included.
 class BoundedChildren {
@@ -560,13 +555,10 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
     std::optional<std::string> target, tap;
     if (args.repo) {
         target = resolve_target(*args.repo, args.owner);
-        TARNWICK_TRY(check_repository_syntax("repository", *target));
+        TARNWICK_TRY(check_gh_repository("repository", *target));
         tap = args.tap.value_or(std::string(target_owner(*target)) + "/homebrew-tap");
     }
-    if (args.tap && !is_github_repository(*args.tap)) {
-        return CliError::usage("invalid --tap " + tarnwick::quoted(*args.tap) +
-                               ": use OWNER/NAME, a GitHub account and a repository name");
-    }
+    TARNWICK_TRY(check_tap_syntax(args.tap));
     auto opened = open_project(args.project);
     TARNWICK_TRY(opened);
     const Project& project = opened.value();
@@ -588,17 +580,18 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
         items.push_back(problem("ssh-keygen", "missing", "ssh-keygen is not on PATH",
                                 "sudo apt-get install openssh-client"));
     }
-    items.push_back(token_item("crates_token", cargo_token_source(), "CARGO_REGISTRY_TOKEN",
-                               "$CARGO_REGISTRY_TOKEN or the cargo credentials file",
-                               "cargo login"));
+    items.push_back(token_item("crates_token", cargo_token(), "CARGO_REGISTRY_TOKEN",
+                               cargo_token_places(), "cargo login"));
     // A project publishes to PyPI only when it builds a wheel (it has a pyproject.toml).
     if (project.cargo_toml && !project.pyproject_toml) {
         items.push_back(
             no_fix("pypi_token", "skipped",
                    "the project builds no wheel (no pyproject.toml in " + project.shown + ")"));
     } else {
-        items.push_back(token_item("pypi_token", pypi_token_source(), "PYPI_API_TOKEN",
-                                   "$PYPI_API_TOKEN, $UV_PUBLISH_TOKEN or ~/.pypirc",
+        // Without standard input the lookup cannot fail.
+        auto pypi = pypi_token(false);
+        items.push_back(token_item("pypi_token", pypi ? std::move(pypi).value() : std::nullopt,
+                                   "PYPI_API_TOKEN", pypi_token_places(),
                                    "export PYPI_API_TOKEN=<token> (or run `tarnwick secrets` "
                                    "with --pypi-token-stdin)"));
     }

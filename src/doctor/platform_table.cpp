@@ -39,10 +39,7 @@ std::vector<std::vector<std::string>> markdown_table(std::string_view markdown,
     std::vector<std::vector<std::string>> rows;
     bool in_table = false;
     int seen = 0;  // rows of the table so far, header and separator included
-    while (!section.empty()) {
-        const auto end = section.find('\n');
-        const std::string_view line = section.substr(0, end);
-        section.remove_prefix(end == std::string_view::npos ? section.size() : end + 1);
+    for (const std::string_view line : lines(section)) {
         if (!trim(line).starts_with('|')) {
             if (in_table) break;  // only the first table
             continue;

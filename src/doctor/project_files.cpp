@@ -23,10 +23,8 @@ Result<std::string, OsError> read_regular_file(const std::string& path, std::siz
 std::optional<std::string> toml_string(std::string_view text, std::string_view section,
                                        std::string_view key) {
     bool in_section = false;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        std::string_view line = trim(text.substr(0, end));
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    for (std::string_view line : lines(text)) {
+        line = trim(line);
         if (line.starts_with('[')) {
             const auto close = line.find(']');
             in_section =

@@ -312,11 +312,7 @@ private:
 std::vector<WorkflowEntry> scan_workflow(std::string_view text) {
     Scanner scanner;
     int number = 0;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        scanner.line(text.substr(0, end), ++number);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
-    }
+    for (const std::string_view line : lines(text)) scanner.line(line, ++number);
     return scanner.finish();
 }
 

@@ -3,35 +3,18 @@
 // would follow the toolchain files around the destination.
 #include "scaffold/cargo_toolchain.hpp"
 
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
 
 #include "core/text.hpp"
+#include "process/program_path.hpp"
 #include "process/runner.hpp"
 
 namespace tarnwick {
 namespace {
 
-// The first executable called name in PATH's directories, as a shell would find it.
-std::optional<std::string> find_on_path(std::string_view name) {
-    const char* path = std::getenv("PATH");
-    std::string_view dirs = path != nullptr ? path : "/usr/bin:/bin";
-    while (true) {
-        const auto colon = dirs.find(':');
-        std::string dir(dirs.substr(0, colon));
-        if (dir.empty()) dir = ".";
-        const std::string candidate = dir + "/" + std::string(name);
-        if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-        if (colon == std::string_view::npos) return std::nullopt;
-        dirs.remove_prefix(colon + 1);
-    }
-}
-
 // rustup's proxies are links to rustup itself, which acts on the name it is started under.
 std::optional<std::string> rustup_behind_cargo() {
-    const auto cargo = find_on_path("cargo");
+    const auto cargo = find_program("cargo");
     if (!cargo) return std::nullopt;
     std::error_code ec;
     const auto target = std::filesystem::canonical(*cargo, ec);

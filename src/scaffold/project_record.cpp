@@ -52,10 +52,7 @@ Result<ProjectRecord> parse_project_record(std::string_view text) {
                                   {"answers", "tap", {}}}};
     std::string_view table;
     std::size_t number = 0;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    for (std::string_view line : lines(text)) {
         ++number;
         if (line.ends_with('\r')) line.remove_suffix(1);
         line = trim(line);

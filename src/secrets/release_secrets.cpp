@@ -9,16 +9,9 @@
 #include "core/text.hpp"
 #include "process/runner.hpp"
 #include "secrets/deploy_key.hpp"
+#include "secrets/token_sources.hpp"
 
 namespace tarnwick {
-namespace {
-
-constexpr std::string_view kNoCargoToken =
-    "no token in ~/.cargo/credentials.toml (run `cargo login`)";
-constexpr std::string_view kNoPypiToken =
-    "no token in $PYPI_API_TOKEN or ~/.pypirc (or pass --pypi-token-stdin)";
-
-}  // namespace
 
 std::string resolve_target(const std::string& repo, const std::string& owner) {
     if (repo.find('/') != std::string::npos) return repo;
@@ -67,13 +60,9 @@ Result<std::vector<std::string>> list_secrets(const std::string& target) {
     auto run = run_gh_checked({"secret", "list", "-R", target, "--json", "name", "-q", ".[].name"});
     TARNWICK_TRY(run);
     std::vector<std::string> names;
-    std::string_view text = run->stdout_text;
-    while (!text.empty()) {
-        const auto lf = text.find('\n');
-        const auto line = trim(text.substr(0, lf));
+    for (std::string_view line : lines(run->stdout_text)) {
+        line = trim(line);
         if (!line.empty()) names.emplace_back(line);
-        if (lf == std::string_view::npos) break;
-        text.remove_prefix(lf + 1);
     }
     return names;
 }
@@ -112,16 +101,17 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
     // A token found on this machine is set (only reported, in a dry run); a missing one is
     // skipped with the reason.
     auto put_token = [&](const std::optional<std::string>& token, std::string_view secret,
-                         std::string_view none) -> Status {
+                         const std::string& none) -> Status {
         if (!token) {
-            report.skipped.push_back({std::string(secret), std::string(none)});
+            report.skipped.push_back({std::string(secret), none});
             return Ok{};
         }
         if (!dry_run) TARNWICK_TRY(set_secret(target, secret, *token));
         report.set.emplace_back(secret);
         return Ok{};
     };
-    TARNWICK_TRY(put_token(cargo_token, kCargoSecret, kNoCargoToken));
+    TARNWICK_TRY(put_token(cargo_token, kCargoSecret,
+                           "no token in " + cargo_token_places() + " (run `cargo login`)"));
 
     if (!dry_run) {
         auto rotated = rotate_deploy_key(*dir, tap, title, pair.public_key);
@@ -142,7 +132,8 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
                                std::string(kTapVariable) + " to " + tap);
     }
 
-    TARNWICK_TRY(put_token(pypi_token, kPypiSecret, kNoPypiToken));
+    TARNWICK_TRY(put_token(pypi_token, kPypiSecret,
+                           "no token in " + pypi_token_places() + " (or pass --pypi-token-stdin)"));
     return report;
 }
 

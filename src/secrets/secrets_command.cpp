@@ -13,19 +13,9 @@
 namespace tarnwick {
 namespace {
 
-// gh would read a repository that begins with "-" as one of its own options.
-Status check_gh_repository(const char* what, const std::string& repo) {
-    if (!repo.starts_with('-')) return Ok{};
-    return CliError::usage("invalid " + std::string(what) + " " + tarnwick::quoted(repo) +
-                           ": a repository beginning with '-' would be read by gh as an option");
-}
-
-// An empty --tap would make gh fall back to the repository of the current directory, and
-// the write-enabled key would go there.
-Status check_tap_syntax(const std::optional<std::string>& tap) {
-    if (!tap || is_github_repository(*tap)) return Ok{};
-    return CliError::usage("invalid --tap " + tarnwick::quoted(*tap) +
-                           ": use OWNER/NAME, a GitHub account and a repository name");
+Token value_of(const std::optional<FoundToken>& found) {
+    if (!found) return std::nullopt;
+    return found->value;
 }
 
 }  // namespace
@@ -50,14 +40,15 @@ Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
     }
     auto pypi = pypi_token(args.pypi_token_stdin);
     TARNWICK_TRY(pypi);
-    const Token cargo = cargo_token();
+    const auto cargo = cargo_token();
     // Whatever a child says back goes through redaction before it reaches a message, line by
     // line too, since a child may echo a multi-line value a line at a time.
-    if (pypi.value()) add_secret_with_lines(*pypi.value());
-    if (cargo) add_secret_with_lines(*cargo);
+    if (pypi.value()) add_secret_with_lines(pypi.value()->value);
+    if (cargo) add_secret_with_lines(cargo->value);
 
     if (!args.dry_run) TARNWICK_TRY(require_gh(kGhForSecrets, "`tarnwick secrets`"));
-    auto report = bootstrap(target, tap, tap != default_tap, cargo, pypi.value(), args.dry_run);
+    auto report = bootstrap(target, tap, tap != default_tap, value_of(cargo),
+                            value_of(pypi.value()), args.dry_run);
     TARNWICK_TRY(report);
     return render_secrets_report(report.value(), format) + "\n";
 }

@@ -21,19 +21,14 @@ namespace {
 template <class Visit>
 void scan_lines(std::string_view text, Visit visit) {
     std::string_view section;
-    while (true) {
-        const auto lf = text.find('\n');
-        const std::string_view raw = text.substr(0, lf);
+    for (const std::string_view raw : lines(text)) {
         const std::string_view line = trim(raw);
-        if (!line.empty()) {
-            if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-                section = trim(line.substr(1, line.size() - 2));
-            } else if (visit(section, line)) {
-                return;
-            }
+        if (line.empty()) continue;
+        if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
+            section = trim(line.substr(1, line.size() - 2));
+        } else if (visit(section, line)) {
+            return;
         }
-        if (lf == std::string_view::npos) break;
-        text.remove_prefix(lf + 1);
     }
 }
 
@@ -51,12 +46,17 @@ std::optional<std::string> env_text(const char* name) {
     return std::string(value);
 }
 
-Token env_token(const char* name) {
+std::optional<FoundToken> env_token(const char* name) {
     auto value = env_text(name);
     if (!value) return std::nullopt;
     auto trimmed = trim(*value);
     if (trimmed.empty()) return std::nullopt;
-    return std::string(trimmed);
+    return FoundToken{std::string(trimmed), "$" + std::string(name)};
+}
+
+std::optional<FoundToken> from_file(Token token, const std::string& path) {
+    if (!token) return std::nullopt;
+    return FoundToken{std::move(*token), decode_lossy(path)};
 }
 
 // No token source is anywhere near this size; the cap keeps an endless source (/dev/zero,
@@ -92,7 +92,23 @@ Result<std::string> read_stdin_utf8() {
     return std::move(bytes).value();
 }
 
+template <std::size_t N>
+std::string places(const std::array<const char*, N>& variables, std::string_view files) {
+    std::string out;
+    for (const char* name : variables) out += "$" + std::string(name) + ", ";
+    out.replace(out.size() - 2, 2, " or ");
+    return out + std::string(files);
+}
+
 }  // namespace
+
+std::string cargo_token_places() {
+    return places(kCargoTokenVariables, "the credentials file in $CARGO_HOME or ~/.cargo");
+}
+
+std::string pypi_token_places() {
+    return places(kPypiTokenVariables, "~/.pypirc");
+}
 
 Token scan_cargo_credentials(std::string_view text) {
     Token found, fallback;
@@ -125,8 +141,10 @@ Token scan_pypirc(std::string_view text) {
     return found;
 }
 
-Token cargo_token() {
-    if (auto token = env_token("CARGO_REGISTRY_TOKEN")) return token;
+std::optional<FoundToken> cargo_token() {
+    for (const char* name : kCargoTokenVariables) {
+        if (auto token = env_token(name)) return token;
+    }
     std::string dir;
     if (auto cargo_home = env_text("CARGO_HOME")) {
         dir = *cargo_home;
@@ -135,27 +153,32 @@ Token cargo_token() {
     }
     // An empty CARGO_HOME means the current directory.
     const std::string prefix = dir.empty() ? std::string() : dir + "/";
-    auto text = read_utf8_file(prefix + "credentials.toml");
-    if (!text) text = read_utf8_file(prefix + "credentials");
-    if (!text) return std::nullopt;
-    return scan_cargo_credentials(*text);
+    // The first file that can be read decides, whether it holds a token or not.
+    for (const char* name : {"credentials.toml", "credentials"}) {
+        const std::string path = prefix + name;
+        if (auto text = read_utf8_file(path)) return from_file(scan_cargo_credentials(*text), path);
+    }
+    return std::nullopt;
 }
 
-Result<Token> pypi_token(bool from_stdin) {
+Result<std::optional<FoundToken>> pypi_token(bool from_stdin) {
+    using Found = std::optional<FoundToken>;
     if (from_stdin) {
         auto input = read_stdin_utf8();
         TARNWICK_TRY(input);
         auto trimmed = trim(input.value());
-        if (trimmed.empty()) return Token{};
-        return Token{std::string(trimmed)};
+        if (trimmed.empty()) return Found{};
+        return Found{FoundToken{std::string(trimmed), "standard input"}};
     }
-    if (auto token = env_token("PYPI_API_TOKEN")) return token;
-    if (auto token = env_token("UV_PUBLISH_TOKEN")) return token;
+    for (const char* name : kPypiTokenVariables) {
+        if (auto token = env_token(name)) return token;
+    }
     const char* home = std::getenv("HOME");
-    if (home == nullptr) return Token{};
-    auto text = read_utf8_file(std::string(home) + "/.pypirc");
-    if (!text) return Token{};
-    return scan_pypirc(*text);
+    if (home == nullptr) return Found{};
+    const std::string path = std::string(home) + "/.pypirc";
+    auto text = read_utf8_file(path);
+    if (!text) return Found{};
+    return from_file(scan_pypirc(*text), path);
 }
 
 }  // namespace tarnwick

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "update/git_query.hpp"
+#include "core/text.hpp"
 
 namespace tarnwick {
 namespace {
@@ -43,7 +43,7 @@ const char* kind_of(unsigned stages) {
 
 WorkTreeStatus work_tree_status(std::string_view out) {
     WorkTreeStatus status;
-    const auto records = split_nul(out);
+    const auto records = split(out, '\0').strings();
     for (std::size_t i = 0; i < records.size(); ++i) {
         const std::string& record = records[i];
         if (record.starts_with("# branch.oid ")) {
@@ -89,10 +89,10 @@ std::optional<std::vector<Unmerged>> unmerged_paths(const std::vector<std::strin
 
 std::vector<std::string> hidden_from_status(std::string_view out) {
     std::vector<std::string> paths;
-    for (const std::string& record : split_nul(out)) {
+    for (const std::string_view record : split(out, '\0')) {
         if (record.size() < 3 || record[1] != ' ') continue;
         const char tag = record[0];
-        if (tag == 'S' || (tag >= 'a' && tag <= 'z')) paths.push_back(record.substr(2));
+        if (tag == 'S' || (tag >= 'a' && tag <= 'z')) paths.emplace_back(record.substr(2));
     }
     std::sort(paths.begin(), paths.end());
     return paths;

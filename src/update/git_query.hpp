@@ -28,7 +28,4 @@ Result<std::string> git_stdout(const GitCall& call, const std::vector<std::strin
 // The git error for a run that failed: its stderr, or its stdout when stderr is empty.
 CliError git_failure(const CommandOutput& run);
 
-// Splits output on NUL (git's -z); the empty pieces that a final NUL leaves are dropped.
-std::vector<std::string> split_nul(std::string_view text);
-
 }  // namespace tarnwick

@@ -2,8 +2,8 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
+#include "core/text.hpp"
 #include "scaffold/crate_name.hpp"
 #include "scaffold/render.hpp"
 #include "scaffold/template_values.hpp"
@@ -11,24 +11,18 @@
 namespace tarnwick {
 namespace {
 
-std::vector<std::string_view> lines_of(std::string_view text) {
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        lines.push_back(line);
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
+// A line without the carriage return of a CRLF ending.
+std::string_view without_cr(std::string_view line) {
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    return line;
 }
 
 // The text between prefix and suffix of the first line of [package] that has both.
 std::optional<std::string> package_value(std::string_view cargo_toml, std::string_view prefix,
                                          std::string_view suffix) {
     bool in_package = false;
-    for (std::string_view line : lines_of(cargo_toml)) {
+    for (std::string_view raw : lines(cargo_toml)) {
+        const std::string_view line = without_cr(raw);
         if (line.starts_with('[')) {
             in_package = line == "[package]";
             continue;
@@ -67,7 +61,8 @@ Result<TemplateContext> answers_from_render(std::string_view cargo_toml, std::st
 
     std::optional<std::string> year;
     constexpr std::string_view kCopyright = "Copyright (c) ";
-    for (std::string_view line : lines_of(license)) {
+    for (std::string_view raw : lines(license)) {
+        std::string_view line = without_cr(raw);
         if (!line.starts_with(kCopyright)) continue;
         line.remove_prefix(kCopyright.size());
         const auto digits = line.find_first_not_of("0123456789");

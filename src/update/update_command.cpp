@@ -59,17 +59,6 @@ std::vector<std::string> no_hooks(std::vector<std::string> args) {
     return args;
 }
 
-std::vector<std::string> split_lines(std::string_view text) {
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        const auto end = text.find('\n');
-        lines.emplace_back(text.substr(0, end));
-        if (end == std::string_view::npos) break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
 // The paths git prints are relative to the top; the report's are relative to the project.
 std::string in_project(const Project& project, std::string_view path) {
     return std::string(path.substr(project.prefix.size()));
@@ -95,20 +84,20 @@ Result<Project> open_project(const Update& args) {
     }
     auto run = git_run({args.path, {}}, {"rev-parse", "--path-format=absolute", "--show-toplevel",
                                          "--git-dir", "--git-common-dir", "--show-prefix"});
-    if (!run) return std::move(run).error();
-    const auto lines = split_lines(run->stdout_text);
-    if (!run->success || lines.size() < 3) {
+    TARNWICK_TRY(run);
+    const auto paths = lines(run->stdout_text).strings();
+    if (!run->success || paths.size() < 3) {
         return CliError::git(project.display +
                              " is not in a git work tree; `tarnwick update` works in a project "
                              "that `tarnwick new` made");
     }
-    if (!run->stdout_was_utf8 || lines.size() > 4) {
+    if (!run->stdout_was_utf8 || paths.size() > 4) {
         TARNWICK_TRY(check_path_text("\n", project.display));
     }
-    project.top = lines[0];
-    project.git_dir = lines[1];
-    project.common_dir = lines[2];
-    project.prefix = lines.size() == 4 ? lines[3] : "";
+    project.top = paths[0];
+    project.git_dir = paths[1];
+    project.common_dir = paths[2];
+    project.prefix = paths.size() == 4 ? paths[3] : "";
     return project;
 }
 
@@ -178,7 +167,7 @@ Result<Head> clean_head(const Project& project) {
     const GitCall git{project.top, {"GIT_OPTIONAL_LOCKS=0"}};
     auto out =
         git_stdout(git, {"status", "--porcelain=v2", "--branch", "--untracked-files=no", "-z"});
-    if (!out) return std::move(out).error();
+    TARNWICK_TRY(out);
     const WorkTreeStatus status = work_tree_status(*out);
     if (!status.changed.empty()) {
         return CliError::git(project.display + " has uncommitted changes (" +
@@ -196,7 +185,7 @@ Result<Head> clean_head(const Project& project) {
     }
     // Edits to such files are invisible to status, and a merge would overwrite them.
     auto flags = git_stdout(git, {"ls-files", "-v", "-z", "--", project.dir()});
-    if (!flags) return std::move(flags).error();
+    TARNWICK_TRY(flags);
     const auto hidden = hidden_from_status(*flags);
     if (!hidden.empty()) {
         return CliError::git(some_paths(hidden) +
@@ -223,12 +212,12 @@ Status locate_project(Project& project) {
         request += "HEAD:" + c + std::string(kRecordFile) + "\nHEAD:" + c + "Cargo.toml\n";
     }
     auto out = git_stdout({project.top, {}}, {"cat-file", "--batch-check"}, request);
-    if (!out) return std::move(out).error();
-    const auto lines = split_lines(*out);
+    TARNWICK_TRY(out);
+    const auto checks = lines(*out).strings();
     for (const std::size_t which : {0u, 1u}) {
         for (std::size_t i = 0; i < candidates.size(); ++i) {
             const std::size_t at = 2 * i + which;
-            if (at < lines.size() && !lines[at].ends_with(" missing")) {
+            if (at < checks.size() && !checks[at].ends_with(" missing")) {
                 project.prefix = candidates[i];
                 return Ok{};
             }
@@ -261,8 +250,8 @@ Result<std::vector<std::string>> project_files_at(const Project& project,
                                                   const std::string& commit) {
     auto out = git_stdout({project.top, {}},
                           {"ls-tree", "-r", "-z", "--name-only", commit + ":" + project.prefix});
-    if (!out) return std::move(out).error();
-    auto files = split_nul(*out);
+    TARNWICK_TRY(out);
+    auto files = split(*out, '\0').strings();
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -306,14 +295,14 @@ Result<FirstCommit> first_commit(const Project& project, const ScratchDir& scrat
     const GitCall git{project.top, {}};
     auto out = git_stdout(git, {"rev-list", "--reverse", "--topo-order", "HEAD", "--",
                                 project.prefix.empty() ? "." : project.prefix});
-    if (!out) return std::move(out).error();
-    const auto commits = split_lines(*out);
+    TARNWICK_TRY(out);
+    const auto commits = lines(*out).strings();
     if (commits.empty() || commits[0].empty()) {
         return CliError::git("no commit of " + project.display + " holds the project");
     }
     FirstCommit first{commits[0], scratch / "first", {}};
     auto files = project_files_at(project, first.commit);
-    if (!files) return std::move(files).error();
+    TARNWICK_TRY(files);
     first.files = std::move(*files);
     TARNWICK_TRY(check_out_project(project, first.commit, scratch / "first.index", first.dir));
     return first;
@@ -321,12 +310,12 @@ Result<FirstCommit> first_commit(const Project& project, const ScratchDir& scrat
 
 Result<TemplateContext> answers_of_files(const std::string& dir, std::string_view origin) {
     auto cargo = read_optional_file(dir + "/Cargo.toml");
-    if (!cargo) return std::move(cargo).error();
+    TARNWICK_TRY(cargo);
     auto license = read_optional_file(dir + "/LICENSE");
-    if (!license) return std::move(license).error();
+    TARNWICK_TRY(license);
     const bool pypi = path_exists(dir + "/pyproject.toml");
     auto answers = answers_from_render(cargo->value_or(""), license->value_or(""), pypi);
-    if (!answers) return std::move(answers).error();
+    TARNWICK_TRY(answers);
     answers->tap = default_tap(answers->owner);
     TARNWICK_TRY(check_answers(*answers, origin));
     return std::move(answers).value();
@@ -338,9 +327,9 @@ Result<std::vector<std::string>> differing_files(const std::string& a, const std
     std::vector<std::string> differ;
     for (const std::string& file : files) {
         auto x = read_optional_file(a + "/" + file);
-        if (!x) return std::move(x).error();
+        TARNWICK_TRY(x);
         auto y = read_optional_file(b + "/" + file);
-        if (!y) return std::move(y).error();
+        TARNWICK_TRY(y);
         if (*x != *y) differ.push_back(file);
     }
     return differ;
@@ -361,7 +350,7 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
         "VERSION` (one of " +
         known_sets() + ")";
     auto shallow = git_stdout({project.top, {}}, {"rev-parse", "--is-shallow-repository"});
-    if (!shallow) return std::move(shallow).error();
+    TARNWICK_TRY(shallow);
     if (!from && trim(*shallow) == "true") {
         return CliError::git(project.display + " has no " + std::string(kRecordFile) +
                              " and is a shallow clone, so the first commit that shows what "
@@ -369,7 +358,7 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
                              std::string(kAgain) + how_to_name);
     }
     auto first = first_commit(project, scratch);
-    if (!first) return std::move(first).error();
+    TARNWICK_TRY(first);
     const std::string origin = "read from the first commit " + short_id(first->commit);
     auto answers = answers_of_files(first->dir, origin);
     if (!answers) {
@@ -378,7 +367,7 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
     }
     if (from) {
         auto set = set_named(*from, "--from");
-        if (!set) return std::move(set).error();
+        TARNWICK_TRY(set);
         return Base{*set, std::move(*answers), "--from " + std::string((*set)->identity)};
     }
     auto first_files = first->files;
@@ -396,7 +385,7 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
         std::sort(files.begin(), files.end());
         if (files != first_files) continue;
         auto differ = differing_files(dir, first->dir, files);
-        if (!differ) return std::move(differ).error();
+        TARNWICK_TRY(differ);
         if (std::any_of(differ->begin(), differ->end(),
                         [](const std::string& f) { return !f.ends_with(".rs"); })) {
             continue;
@@ -408,7 +397,7 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
             }
             format_project(dir, formatting.toolchain, formatting.config_dir);
             differ = differing_files(dir, first->dir, *differ);
-            if (!differ) return std::move(differ).error();
+            TARNWICK_TRY(differ);
             if (!differ->empty()) continue;
         }
         return Base{&set, std::move(*answers),
@@ -426,7 +415,7 @@ Result<Base> find_base(const Project& project, const ScratchDir& scratch,
                        const Formatting& formatting, const std::optional<std::string>& from) {
     const std::string path = project.prefix + std::string(kRecordFile);
     auto shown = git_run({project.top, {}}, {"cat-file", "blob", "HEAD:" + path});
-    if (!shown) return std::move(shown).error();
+    TARNWICK_TRY(shown);
     if (!shown->success) return adopt(project, scratch, formatting, from);
     if (!shown->stdout_was_utf8) {
         return CliError::git(std::string(kRecordFile) +
@@ -434,11 +423,11 @@ Result<Base> find_base(const Project& project, const ScratchDir& scratch,
                              "as tarnwick wrote it");
     }
     auto record = parse_project_record(shown->stdout_text);
-    if (!record) return std::move(record).error();
+    TARNWICK_TRY(record);
     TARNWICK_TRY(check_answers(record->answers, "in " + std::string(kRecordFile)));
     auto set =
         set_named(from.value_or(record->template_set), from ? "--from" : std::string(kRecordFile));
-    if (!set) return std::move(set).error();
+    TARNWICK_TRY(set);
     return Base{*set, std::move(record->answers),
                 from ? "--from " + *from : std::string(kRecordFile)};
 }
@@ -502,7 +491,7 @@ Result<std::vector<std::string>> identity_config(const Project& project,
     std::vector<std::string> config;
     const GitCall git{project.top, {}};
     auto ident = git_run(git, {"var", "GIT_COMMITTER_IDENT"});
-    if (!ident) return std::move(ident).error();
+    TARNWICK_TRY(ident);
     if (!ident->success) {
         const CommitIdentity author = commit_identity(answers.author);
         config = {"-c", "user.name=" + author.name, "-c", "user.email=" + author.email};
@@ -525,7 +514,7 @@ Result<std::string> write_tree(const Project& project, const std::string& render
     for (const std::string& file : files) add.push_back(project.prefix + file);
     TARNWICK_TRY(git_stdout(git, no_hooks(add)));
     auto tree = git_stdout(git, no_hooks({"write-tree"}));
-    if (!tree) return std::move(tree).error();
+    TARNWICK_TRY(tree);
     return std::string(trim(*tree));
 }
 
@@ -537,7 +526,7 @@ Result<std::string> commit_tree(const GitCall& git, const std::string& tree,
     if (parent) args.insert(args.end(), {"-p", *parent});
     args.insert(args.end(), {"-m", message});
     auto commit = git_stdout(git, args);
-    if (!commit) return std::move(commit).error();
+    TARNWICK_TRY(commit);
     return std::string(trim(*commit));
 }
 
@@ -598,32 +587,32 @@ Status dry_merge(const Project& project, const Head& head, const Renders& render
             TARNWICK_TRY(git_stdout(git, no_hooks(add)));
         }
         auto tree = git_stdout(git, no_hooks({"write-tree"}));
-        if (!tree) return std::move(tree).error();
+        TARNWICK_TRY(tree);
         return std::string(trim(*tree));
     };
     const std::string base_dir = renders.base_root + "/" + project.prefix;
     const std::string target_dir = renders.target_root + "/" + project.prefix;
     auto base_tree = tree_of(base_dir, renders.base_files, "dry-base");
-    if (!base_tree) return std::move(base_tree).error();
+    TARNWICK_TRY(base_tree);
     auto head_tree = tree_of(head_root, head_side, "dry-head");
-    if (!head_tree) return std::move(head_tree).error();
+    TARNWICK_TRY(head_tree);
     auto target_tree = tree_of(target_dir, renders.target_files, "dry-target");
-    if (!target_tree) return std::move(target_tree).error();
+    TARNWICK_TRY(target_tree);
 
     const GitCall git{
         scratch.path(),
         {"GIT_DIR=" + repo, "GIT_AUTHOR_NAME=tarnwick", "GIT_AUTHOR_EMAIL=tarnwick@localhost",
          "GIT_COMMITTER_NAME=tarnwick", "GIT_COMMITTER_EMAIL=tarnwick@localhost"}};
     auto base = commit_tree(git, *base_tree, std::nullopt, "base");
-    if (!base) return std::move(base).error();
+    TARNWICK_TRY(base);
     auto ours = commit_tree(git, *head_tree, *base, "ours");
-    if (!ours) return std::move(ours).error();
+    TARNWICK_TRY(ours);
     auto theirs = commit_tree(git, *target_tree, *base, "theirs");
-    if (!theirs) return std::move(theirs).error();
+    TARNWICK_TRY(theirs);
     auto run = git_run(git, {"merge-tree", "--write-tree", "--no-messages", "-z", *ours, *theirs});
-    if (!run) return std::move(run).error();
+    TARNWICK_TRY(run);
     // Exit status 1 means conflicts; the tree and the conflicted entries are printed either way.
-    auto pieces = split_nul(run->stdout_text);
+    auto pieces = split(run->stdout_text, '\0').strings();
     if (!run->signal && !pieces.empty() && pieces[0].size() >= 40 &&
         pieces[0].find_first_not_of("0123456789abcdef") == std::string::npos) {
         std::vector<std::string> records(pieces.begin() + 1, pieces.end());
@@ -634,8 +623,8 @@ Status dry_merge(const Project& project, const Head& head, const Renders& render
         for (const Unmerged& u : *unmerged) report.conflicts.push_back({u.path, u.kind});
         auto diff =
             git_stdout(git, {"diff", "--name-only", "--no-renames", "-z", *ours, pieces[0]});
-        if (!diff) return std::move(diff).error();
-        auto files = split_nul(*diff);
+        TARNWICK_TRY(diff);
+        auto files = split(*diff, '\0').strings();
         std::sort(files.begin(), files.end());
         report.files = changed_cleanly(std::move(files), report.conflicts);
         return Ok{};
@@ -656,9 +645,9 @@ Status write_git_file(const Project& project, const std::string& name, std::stri
 Result<std::vector<std::string>> staged_changes(const Project& project, const std::string& from) {
     auto out = git_stdout({project.top, {}}, {"diff", "--cached", "--name-only", "--no-renames",
                                               "-z", from, "--", project.dir()});
-    if (!out) return std::move(out).error();
+    TARNWICK_TRY(out);
     std::vector<std::string> files;
-    for (const std::string& path : split_nul(*out)) files.push_back(in_project(project, path));
+    for (const std::string_view path : split(*out, '\0')) files.push_back(in_project(project, path));
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -672,13 +661,13 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                   const TemplateContext& target, const Update& args, const ScratchDir& scratch,
                   const CargoToolchain& toolchain, UpdateReport& report) {
     auto identity = identity_config(project, target);
-    if (!identity) return std::move(identity).error();
+    TARNWICK_TRY(identity);
     auto base_tree =
         write_tree(project, renders.base_root, renders.base_files, scratch / "base.index");
-    if (!base_tree) return std::move(base_tree).error();
+    TARNWICK_TRY(base_tree);
     auto target_tree =
         write_tree(project, renders.target_root, renders.target_files, scratch / "target.index");
-    if (!target_tree) return std::move(target_tree).error();
+    TARNWICK_TRY(target_tree);
     const GitCall git{project.top, {}};
     const std::string label = "tarnwick " + std::string(kVersion);
     const std::string message =
@@ -691,10 +680,10 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
         {project.top,
          {"GITHEAD_" + head.commit + "=" + head.branch, "GITHEAD_" + *target_tree + "=" + label}},
         {"merge-recursive", *base_tree, "--", head.commit, *target_tree});
-    if (!merged) return std::move(merged).error();
+    TARNWICK_TRY(merged);
     auto unmerged_out = git_stdout(git, {"ls-files", "-u", "-z"});
-    if (!unmerged_out) return std::move(unmerged_out).error();
-    auto unmerged = unmerged_paths(split_nul(*unmerged_out));
+    TARNWICK_TRY(unmerged_out);
+    auto unmerged = unmerged_paths(split(*unmerged_out, '\0').strings());
     if (!unmerged) return CliError::git("cannot read `git ls-files -u`");
     if (!merged->success && unmerged->empty()) return git_failure(*merged);
     // From here the merge is in progress exactly as `git merge` leaves one.
@@ -703,7 +692,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
 
     report.conflicts = conflicts_of(project, *unmerged);
     auto files = staged_changes(project, head.commit);
-    if (!files) return std::move(files).error();
+    TARNWICK_TRY(files);
     report.files = changed_cleanly(std::move(*files), report.conflicts);
     if (!report.conflicts.empty()) {
         std::vector<std::string> paths;
@@ -722,7 +711,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
         if (refresh_lockfile(project.dir(), toolchain)) {
             TARNWICK_TRY(git_stdout(git, no_hooks({"add", "--", project.prefix + "Cargo.lock"})));
             auto now = staged_changes(project, head.commit);
-            if (!now) return std::move(now).error();
+            TARNWICK_TRY(now);
             report.files = std::move(*now);
         } else {
             report.notes.push_back(
@@ -745,7 +734,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     std::vector<std::string> commit = *identity;
     commit.insert(commit.end(), {"commit", "-q", "--no-edit", "--no-verify"});
     auto committed = git_run(git, commit);
-    if (!committed) return std::move(committed).error();
+    TARNWICK_TRY(committed);
     if (!committed->success) {
         return CliError::git("the update is merged and staged in " + project.display +
                              ", but `git commit` failed: " + git_failure(*committed).message() +
@@ -753,7 +742,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                              "to your commit");
     }
     auto commit_id = git_stdout(git, {"rev-parse", "HEAD"});
-    if (!commit_id) return std::move(commit_id).error();
+    TARNWICK_TRY(commit_id);
     report.commit = std::string(trim(*commit_id));
     return Ok{};
 }
@@ -782,16 +771,16 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     TARNWICK_TRY(check_given_values(args));
     TARNWICK_TRY(require_git(kGitForUpdate, "`tarnwick update`"));
     auto project = open_project(args);
-    if (!project) return std::move(project).error();
+    TARNWICK_TRY(project);
     auto lock = lock_repository(*project);
-    if (!lock) return std::move(lock).error();
+    TARNWICK_TRY(lock);
     TARNWICK_TRY(refuse_operation_in_progress(*project));
     auto head = clean_head(*project);
-    if (!head) return std::move(head).error();
+    TARNWICK_TRY(head);
     TARNWICK_TRY(locate_project(*project));
 
     auto scratch = ScratchDir::create();
-    if (!scratch) return std::move(scratch).error();
+    TARNWICK_TRY(scratch);
     const ScratchDir& dir = **scratch;
     Formatting formatting{resolve_cargo_toolchain(), dir / "rustfmt"};
     // An empty configuration of its own: rustfmt given a directory without one would search
@@ -803,7 +792,7 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
         open_fd(formatting.config_dir + "/rustfmt.toml", O_WRONLY | O_CREAT | O_EXCL, 0600);
     if (!config) return CliError::io(formatting.config_dir + ": " + config.error().text());
     auto base = find_base(*project, dir, formatting, args.from);
-    if (!base) return std::move(base).error();
+    TARNWICK_TRY(base);
     const auto target = target_answers(args, base->answers);
     TARNWICK_TRY(check_answers(target, "given"));
 
@@ -825,14 +814,14 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     renders.target_root = dir / "target";
     auto base_files = render_formatted(*base->set, base->answers,
                                        renders.base_root + "/" + project->prefix, formatting);
-    if (!base_files) return std::move(base_files).error();
+    TARNWICK_TRY(base_files);
     renders.base_files = std::move(*base_files);
     auto target_files = render_formatted(template_sets().front(), target,
                                          renders.target_root + "/" + project->prefix, formatting);
-    if (!target_files) return std::move(target_files).error();
+    TARNWICK_TRY(target_files);
     renders.target_files = std::move(*target_files);
     auto head_files = project_files_at(*project, head->commit);
-    if (!head_files) return std::move(head_files).error();
+    TARNWICK_TRY(head_files);
     renders.head_files = std::move(*head_files);
     TARNWICK_TRY(refuse_collisions(*project, renders.target_files, renders.head_files));
 

@@ -184,6 +184,9 @@ TEST_F(DoctorCommand, ReportsMissingToolsAndSkipsWhatNeedsThem) {
     EXPECT_EQ(item(r, "gh")["fix"], "brew install gh");
     EXPECT_EQ(item(r, "git")["fix"], "sudo apt-get install git");
     EXPECT_EQ(item(r, "crates_token")["fix"], "cargo login");
+    EXPECT_EQ(item(r, "crates_token")["detail"],
+              "no token in $CARGO_REGISTRY_TOKEN or the credentials file in $CARGO_HOME or "
+              "~/.cargo: `tarnwick secrets` would skip CARGO_REGISTRY_TOKEN");
     EXPECT_EQ(item(r, "author")["fix"], "git config --global user.name \"Your Name\"");
 
     // --strict: the same report, and exit status 1 for CI.

@@ -269,9 +269,9 @@ TEST(SecretsLeak, EndlessAndBlockingSourcesGiveNoTokenOrTheLimitError) {
         int exit_code;
         std::string out, err;
     };
-    const std::string cargo_reason = "no token in ~/.cargo/credentials.toml (run `cargo login`)";
+    const std::string cargo_reason = "no token in $CARGO_REGISTRY_TOKEN or the credentials file in $CARGO_HOME or ~/.cargo (run `cargo login`)";
     const std::string pypi_reason =
-        "no token in $PYPI_API_TOKEN or ~/.pypirc (or pass --pypi-token-stdin)";
+        "no token in $PYPI_API_TOKEN, $UV_PUBLISH_TOKEN or ~/.pypirc (or pass --pypi-token-stdin)";
     const std::vector<Case> cases = {
         {"stdin is /dev/zero", [](const SecretsWorld&) {}, true, 2, "",
          io_envelope("standard input is larger than the 1 MiB limit for a token")},

@@ -8,9 +8,9 @@ using namespace tarnwick::testing;
 
 namespace {
 
-const std::string kCargoReason = "no token in ~/.cargo/credentials.toml (run `cargo login`)";
+const std::string kCargoReason = "no token in $CARGO_REGISTRY_TOKEN or the credentials file in $CARGO_HOME or ~/.cargo (run `cargo login`)";
 const std::string kPypiReason =
-    "no token in $PYPI_API_TOKEN or ~/.pypirc (or pass --pypi-token-stdin)";
+    "no token in $PYPI_API_TOKEN, $UV_PUBLISH_TOKEN or ~/.pypirc (or pass --pypi-token-stdin)";
 
 }  // namespace
 
@@ -22,7 +22,7 @@ TEST(SecretsDryRun, OnlyACratesTokenPrintsTheDocumentedLinesAndRunsNothing) {
     EXPECT_EQ(json.out,
               "{\"repo\":\"owner/tool\",\"dry_run\":true,\"set\":[\"CARGO_REGISTRY_TOKEN\","
               "\"HOMEBREW_TAP_DEPLOY_KEY\"],\"skipped\":[{\"secret\":\"PYPI_API_TOKEN\","
-              "\"reason\":\"no token in $PYPI_API_TOKEN or ~/.pypirc (or pass "
+              "\"reason\":\"no token in $PYPI_API_TOKEN, $UV_PUBLISH_TOKEN or ~/.pypirc (or pass "
               "--pypi-token-stdin)\"}],\"notes\":[]}\n");
     EXPECT_EQ(json.err, "");
     auto text = w.run({"secrets", "owner/tool", "--dry-run", "-o", "text"},
@@ -31,7 +31,7 @@ TEST(SecretsDryRun, OnlyACratesTokenPrintsTheDocumentedLinesAndRunsNothing) {
     EXPECT_EQ(text.out,
               "Secrets on owner/tool (dry run)\n"
               "  would set: CARGO_REGISTRY_TOKEN, HOMEBREW_TAP_DEPLOY_KEY\n"
-              "  skipped PYPI_API_TOKEN: no token in $PYPI_API_TOKEN or ~/.pypirc (or pass "
+              "  skipped PYPI_API_TOKEN: no token in $PYPI_API_TOKEN, $UV_PUBLISH_TOKEN or ~/.pypirc (or pass "
               "--pypi-token-stdin)\n");
     EXPECT_TRUE(w.calls().empty());
     // A dry run needs no tool at all: with an empty PATH it still succeeds.

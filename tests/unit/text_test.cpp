@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 using tarnwick::decode_lossy;
 using tarnwick::escape_non_printable;
 using tarnwick::is_valid_utf8;
@@ -102,4 +105,39 @@ TEST(Text, NonPrintableCharactersAreEscapedForATerminal) {
     EXPECT_EQ(escape_non_printable("\xC2\x9B"
                                    "2J \xE2\x80\xAE x \xFF"),
               "\\u{9b}2J \\u{202e} x \xEF\xBF\xBD");
+}
+
+TEST(Text, SplitGivesThePiecesBetweenSeparatorsWithoutAFinalEmptyOne) {
+    using namespace std::string_literals;
+    struct Case {
+        std::string text;
+        char separator;
+        std::vector<std::string> pieces;
+    };
+    const std::vector<Case> cases = {
+        {"", '\n', {}},
+        {"\n", '\n', {""}},
+        {"a", '\n', {"a"}},
+        {"a\n", '\n', {"a"}},
+        {"a\nb", '\n', {"a", "b"}},
+        {"a\n\nb\n", '\n', {"a", "", "b"}},
+        {"a\r\nb\r\n", '\n', {"a\r", "b\r"}},
+        {"\n\n", '\n', {"", ""}},
+        {"one\0two\0"s, '\0', {"one", "two"}},
+        {"\0x\0\0"s, '\0', {"", "x", ""}},
+        {"a\nb", '\0', {"a\nb"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(tarnwick::quoted(c.text));
+        EXPECT_EQ(tarnwick::split(c.text, c.separator).strings(), c.pieces);
+        std::vector<std::string> viewed;
+        for (std::string_view piece : tarnwick::split(c.text, c.separator)) {
+            // Each piece is a view into the text, not a copy.
+            EXPECT_TRUE(piece.empty() || (piece.data() >= c.text.data() &&
+                                          piece.data() + piece.size() <= c.text.data() + c.text.size()));
+            viewed.emplace_back(piece);
+        }
+        EXPECT_EQ(viewed, c.pieces);
+        if (c.separator == '\n') EXPECT_EQ(tarnwick::lines(c.text).strings(), c.pieces);
+    }
 }

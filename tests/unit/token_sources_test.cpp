@@ -20,7 +20,18 @@ using tarnwick::testing::ScopedEnv;
 using tarnwick::testing::TempDir;
 using tarnwick::testing::write_file;
 
+namespace tarnwick {
+void PrintTo(const FoundToken& found, std::ostream* os) {
+    *os << "{" << found.value << " from " << found.source << "}";
+}
+}  // namespace tarnwick
+
 namespace {
+
+Token value_of(const std::optional<FoundToken>& found) {
+    if (!found) return std::nullopt;
+    return found->value;
+}
 
 // A scratch directory for credential files.
 struct TokenDir {
@@ -86,18 +97,20 @@ TEST(CargoToken, EnvironmentFirstThenCredentialsTomlThenCredentials) {
     {
         ScopedEnv env({{"CARGO_REGISTRY_TOKEN", " \tfrom-env\n"},
                        {"CARGO_HOME", (dir.root / "cargo").string()}});
-        EXPECT_EQ(cargo_token(), "from-env");
+        EXPECT_EQ(cargo_token(), (FoundToken{"from-env", "$CARGO_REGISTRY_TOKEN"}));
     }
     {
         ScopedEnv env(
             {{"CARGO_REGISTRY_TOKEN", "   "}, {"CARGO_HOME", (dir.root / "cargo").string()}});
-        EXPECT_EQ(cargo_token(), "from-toml");
+        EXPECT_EQ(cargo_token(),
+                  (FoundToken{"from-toml", (dir.root / "cargo/credentials.toml").string()}));
     }
     std::filesystem::remove(dir.root / "cargo/credentials.toml");
     {
         ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt},
                        {"CARGO_HOME", (dir.root / "cargo").string()}});
-        EXPECT_EQ(cargo_token(), "from-legacy");
+        EXPECT_EQ(cargo_token(),
+                  (FoundToken{"from-legacy", (dir.root / "cargo/credentials").string()}));
     }
 }
 
@@ -114,10 +127,11 @@ TEST(CargoToken, UnreadableOrNonUtf8TomlFallsBackToCredentials) {
     dir.write("credentials.toml", "[registry]\ntoken = \"\xff\xfe\"\n");
     dir.write("credentials", "[registry]\ntoken = \"legacy\"\n");
     ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt}, {"CARGO_HOME", dir.root.string()}});
-    EXPECT_EQ(cargo_token(), "legacy");
+    const FoundToken legacy{"legacy", (dir.root / "credentials").string()};
+    EXPECT_EQ(cargo_token(), legacy);
     std::filesystem::remove(dir.root / "credentials.toml");
     std::filesystem::create_directory(dir.root / "credentials.toml");
-    EXPECT_EQ(cargo_token(), "legacy");
+    EXPECT_EQ(cargo_token(), legacy);
 }
 
 TEST(CargoToken, HomeDotCargoWhenCargoHomeUnsetAndCurrentDirWhenEmpty) {
@@ -128,7 +142,8 @@ TEST(CargoToken, HomeDotCargoWhenCargoHomeUnsetAndCurrentDirWhenEmpty) {
         ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt},
                        {"CARGO_HOME", std::nullopt},
                        {"HOME", (dir.root / "home").string()}});
-        EXPECT_EQ(cargo_token(), "home-token");
+        EXPECT_EQ(cargo_token(), (FoundToken{"home-token",
+                                             (dir.root / "home/.cargo/credentials.toml").string()}));
     }
     const auto before = std::filesystem::current_path();
     std::filesystem::current_path(dir.root / "cwd");
@@ -136,7 +151,7 @@ TEST(CargoToken, HomeDotCargoWhenCargoHomeUnsetAndCurrentDirWhenEmpty) {
         ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt},
                        {"CARGO_HOME", ""},
                        {"HOME", (dir.root / "home").string()}});
-        EXPECT_EQ(cargo_token(), "cwd-token");
+        EXPECT_EQ(cargo_token(), (FoundToken{"cwd-token", "credentials"}));
     }
     std::filesystem::current_path(before);
 }
@@ -147,18 +162,19 @@ TEST(PypiToken, EnvironmentOrderThenPypirc) {
     {
         ScopedEnv env(
             {{"PYPI_API_TOKEN", " p \n"}, {"UV_PUBLISH_TOKEN", "u"}, {"HOME", dir.root.string()}});
-        EXPECT_EQ(pypi_token(false).value(), "p");
+        EXPECT_EQ(pypi_token(false).value(), (FoundToken{"p", "$PYPI_API_TOKEN"}));
     }
     {
         ScopedEnv env(
             {{"PYPI_API_TOKEN", "\t"}, {"UV_PUBLISH_TOKEN", "u"}, {"HOME", dir.root.string()}});
-        EXPECT_EQ(pypi_token(false).value(), "u");
+        EXPECT_EQ(pypi_token(false).value(), (FoundToken{"u", "$UV_PUBLISH_TOKEN"}));
     }
     {
         ScopedEnv env({{"PYPI_API_TOKEN", std::nullopt},
                        {"UV_PUBLISH_TOKEN", std::nullopt},
                        {"HOME", dir.root.string()}});
-        EXPECT_EQ(pypi_token(false).value(), "from-file");
+        EXPECT_EQ(pypi_token(false).value(),
+                  (FoundToken{"from-file", (dir.root / ".pypirc").string()}));
     }
     {
         ScopedEnv env({{"PYPI_API_TOKEN", std::nullopt},
@@ -211,9 +227,35 @@ TEST(TokenFiles, OnlySmallRegularFilesAreReadAndNothingBlocks) {
                        {"PYPI_API_TOKEN", std::nullopt},
                        {"UV_PUBLISH_TOKEN", std::nullopt},
                        {"HOME", (dir.root / "home").string()}});
-        EXPECT_EQ(cargo_token(), c.readable ? "big" : "fallback");
+        EXPECT_EQ(value_of(cargo_token()), c.readable ? "big" : "fallback");
         auto pypi = pypi_token(false);
         ASSERT_TRUE(pypi.ok());
-        EXPECT_EQ(pypi.value(), c.readable ? Token("big") : std::nullopt);
+        EXPECT_EQ(value_of(pypi.value()), c.readable ? Token("big") : std::nullopt);
     }
+}
+
+// The messages name every variable the lookups read, and a token from each is named by it.
+TEST(TokenPlaces, EveryVariableTheLookupsReadIsNamedInThePlaces) {
+    TokenDir dir;
+    ScopedEnv env({{"HOME", dir.root.string()},
+                   {"CARGO_HOME", dir.root.string()},
+                   {"CARGO_REGISTRY_TOKEN", std::nullopt},
+                   {"PYPI_API_TOKEN", std::nullopt},
+                   {"UV_PUBLISH_TOKEN", std::nullopt}});
+    const auto check = [](const char* name, const std::string& places, auto lookup) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(::setenv(name, "t", 1), 0);
+        EXPECT_EQ(lookup(), (FoundToken{"t", "$" + std::string(name)}));
+        EXPECT_NE(places.find("$" + std::string(name)), std::string::npos) << places;
+        ::unsetenv(name);
+    };
+    for (const char* name : kCargoTokenVariables) {
+        check(name, cargo_token_places(), [] { return cargo_token(); });
+    }
+    for (const char* name : kPypiTokenVariables) {
+        check(name, pypi_token_places(), [] { return pypi_token(false).value(); });
+    }
+    EXPECT_EQ(cargo_token_places(),
+              "$CARGO_REGISTRY_TOKEN or the credentials file in $CARGO_HOME or ~/.cargo");
+    EXPECT_EQ(pypi_token_places(), "$PYPI_API_TOKEN, $UV_PUBLISH_TOKEN or ~/.pypirc");
 }
