@@ -269,10 +269,10 @@ GhState gh_items(std::vector<DoctorItem>& items) {
 DoctorItem token_item(std::string item, const std::optional<FoundToken>& found,
                       std::string_view secret, const std::string& looked_in, std::string fix) {
     if (found) return ok(std::move(item), "from " + found->source);
-    return problem(std::move(item), "missing",
-                   "no token in " + looked_in + ": `tarnwick secrets` would skip " +
-                       std::string(secret),
-                   std::move(fix));
+    return problem(
+        std::move(item), "missing",
+        "no token in " + looked_in + ": `tarnwick secrets` would skip " + std::string(secret),
+        std::move(fix));
 }
 
 // A repository `secrets` writes to: reachable, and the account an admin of it (deploy keys,

@@ -647,7 +647,8 @@ Result<std::vector<std::string>> staged_changes(const Project& project, const st
                                               "-z", from, "--", project.dir()});
     TARNWICK_TRY(out);
     std::vector<std::string> files;
-    for (const std::string_view path : split(*out, '\0')) files.push_back(in_project(project, path));
+    for (const std::string_view path : split(*out, '\0'))
+        files.push_back(in_project(project, path));
     std::sort(files.begin(), files.end());
     return files;
 }

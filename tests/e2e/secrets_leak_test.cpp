@@ -269,7 +269,9 @@ TEST(SecretsLeak, EndlessAndBlockingSourcesGiveNoTokenOrTheLimitError) {
         int exit_code;
         std::string out, err;
     };
-    const std::string cargo_reason = "no token in $CARGO_REGISTRY_TOKEN or the credentials file in $CARGO_HOME or ~/.cargo (run `cargo login`)";
+    const std::string cargo_reason =
+        "no token in $CARGO_REGISTRY_TOKEN or the credentials file in $CARGO_HOME or ~/.cargo (run "
+        "`cargo login`)";
     const std::string pypi_reason =
         "no token in $PYPI_API_TOKEN, $UV_PUBLISH_TOKEN or ~/.pypirc (or pass --pypi-token-stdin)";
     const std::vector<Case> cases = {

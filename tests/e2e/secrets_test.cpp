@@ -8,7 +8,9 @@ using namespace tarnwick::testing;
 
 namespace {
 
-const std::string kCargoReason = "no token in $CARGO_REGISTRY_TOKEN or the credentials file in $CARGO_HOME or ~/.cargo (run `cargo login`)";
+const std::string kCargoReason =
+    "no token in $CARGO_REGISTRY_TOKEN or the credentials file in $CARGO_HOME or ~/.cargo (run "
+    "`cargo login`)";
 const std::string kPypiReason =
     "no token in $PYPI_API_TOKEN, $UV_PUBLISH_TOKEN or ~/.pypirc (or pass --pypi-token-stdin)";
 
@@ -31,7 +33,8 @@ TEST(SecretsDryRun, OnlyACratesTokenPrintsTheDocumentedLinesAndRunsNothing) {
     EXPECT_EQ(text.out,
               "Secrets on owner/tool (dry run)\n"
               "  would set: CARGO_REGISTRY_TOKEN, HOMEBREW_TAP_DEPLOY_KEY\n"
-              "  skipped PYPI_API_TOKEN: no token in $PYPI_API_TOKEN, $UV_PUBLISH_TOKEN or ~/.pypirc (or pass "
+              "  skipped PYPI_API_TOKEN: no token in $PYPI_API_TOKEN, $UV_PUBLISH_TOKEN or "
+              "~/.pypirc (or pass "
               "--pypi-token-stdin)\n");
     EXPECT_TRUE(w.calls().empty());
     // A dry run needs no tool at all: with an empty PATH it still succeeds.

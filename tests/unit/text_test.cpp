@@ -133,8 +133,9 @@ TEST(Text, SplitGivesThePiecesBetweenSeparatorsWithoutAFinalEmptyOne) {
         std::vector<std::string> viewed;
         for (std::string_view piece : tarnwick::split(c.text, c.separator)) {
             // Each piece is a view into the text, not a copy.
-            EXPECT_TRUE(piece.empty() || (piece.data() >= c.text.data() &&
-                                          piece.data() + piece.size() <= c.text.data() + c.text.size()));
+            EXPECT_TRUE(piece.empty() ||
+                        (piece.data() >= c.text.data() &&
+                         piece.data() + piece.size() <= c.text.data() + c.text.size()));
             viewed.emplace_back(piece);
         }
         EXPECT_EQ(viewed, c.pieces);

@@ -142,8 +142,8 @@ TEST(CargoToken, HomeDotCargoWhenCargoHomeUnsetAndCurrentDirWhenEmpty) {
         ScopedEnv env({{"CARGO_REGISTRY_TOKEN", std::nullopt},
                        {"CARGO_HOME", std::nullopt},
                        {"HOME", (dir.root / "home").string()}});
-        EXPECT_EQ(cargo_token(), (FoundToken{"home-token",
-                                             (dir.root / "home/.cargo/credentials.toml").string()}));
+        EXPECT_EQ(cargo_token(),
+                  (FoundToken{"home-token", (dir.root / "home/.cargo/credentials.toml").string()}));
     }
     const auto before = std::filesystem::current_path();
     std::filesystem::current_path(dir.root / "cwd");
