@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, the Debian packages that tarnwick needs, and only those that are
 # missing. `run` (the default) is what building and running the binary needs; `test` adds what
-# the test suite, the fuzzers, the benchmarks and the packaging need. Safe to run any number
+# the test suite, the fuzzers, the benchmarks and the packaging need; `lint` adds clang-tidy,
+# which only `make lint` runs. Safe to run any number
 # of times; silent when nothing is missing, one line on stderr when it installs. On a machine
 # without dpkg and apt-get it installs nothing: it looks for what each package provides and
 # names what is missing, so the packages can be found under the system's own names.
@@ -27,12 +28,14 @@ test_packages=(
   bash-completion zsh fish elvish tmux
   gh
 )
+lint_packages=(clang-tidy)
 
 mode=${1:-run}
 case "$mode" in
   run) packages=("${run_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: install-deps.sh [run|test]" >&2; exit 2 ;;
+  lint) packages=("${run_packages[@]}" "${lint_packages[@]}") ;;
+  *) echo "usage: install-deps.sh [run|test|lint]" >&2; exit 2 ;;
 esac
 
 have() { command -v "$1" >/dev/null 2>&1; }
