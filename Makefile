@@ -7,7 +7,7 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-run build release run test test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install package clean
+.PHONY: all deps deps-run deps-lint lint build release run test test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install package clean
 
 all: build
 
@@ -16,6 +16,9 @@ deps-run:
 
 deps:
 	@bash scripts/install-deps.sh test
+
+deps-lint:
+	@bash scripts/install-deps.sh lint
 
 # Installing comes before building, and only when a goal on the command line runs something.
 ifneq ($(filter run,$(MAKECMDGOALS)),)
@@ -60,7 +63,8 @@ test-asan: deps
 
 fuzz-build: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS) --target fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text fuzz_command_line fuzz_workflow_scan
+	cmake --build --preset fuzz -j $(JOBS) --target fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text fuzz_command_line fuzz_workflow_scan \
+		fuzz_git_output fuzz_render_answers
 
 # Every fuzz target from the seed corpus in fuzz/corpus: 10 s each in `make test`, 60 s in `make fuzz`.
 test-fuzz: fuzz-build
@@ -72,6 +76,12 @@ fuzz: fuzz-build
 # Unit tests under valgrind memcheck, and every tarnwick run of the end-to-end tests too.
 memcheck: test-debug
 	bash scripts/memcheck.sh build/debug
+
+# clang-tidy with .clang-tidy over every source file, against a compilation database of its own
+# (build/lint, without the tests); any finding fails. Not part of `make test`.
+lint: deps-lint
+	@cmake -S . -B build/lint -DCMAKE_BUILD_TYPE=Debug -DTARNWICK_TESTS=OFF >/dev/null || $(NO_PACKAGES)
+	@find src -name '*.cpp' | sort | xargs -P $(JOBS) -n 4 clang-tidy -p build/lint --quiet
 
 # Side-by-side timings against peers (hyperfine); prints ratios and peak memory.
 bench: deps release

@@ -9,7 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 targets=(fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text
-  fuzz_command_line fuzz_workflow_scan)
+  fuzz_command_line fuzz_workflow_scan fuzz_git_output fuzz_render_answers)
 
 # One target; its log and exit status land in the scratch directory.
 run_target() {
