@@ -139,6 +139,8 @@ TEST(Text, SplitGivesThePiecesBetweenSeparatorsWithoutAFinalEmptyOne) {
             viewed.emplace_back(piece);
         }
         EXPECT_EQ(viewed, c.pieces);
-        if (c.separator == '\n') EXPECT_EQ(tarnwick::lines(c.text).strings(), c.pieces);
+        if (c.separator == '\n') {
+            EXPECT_EQ(tarnwick::lines(c.text).strings(), c.pieces);
+        }
     }
 }
