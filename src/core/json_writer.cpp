@@ -77,7 +77,7 @@ void write_value(std::string& out, const Json& value, int indent, int depth) {
     auto newline = [&](int level) {
         if (!pretty) return;
         out += '\n';
-        out.append(static_cast<std::size_t>(level * indent), ' ');
+        out.append(static_cast<std::size_t>(level) * static_cast<std::size_t>(indent), ' ');
     };
     switch (value.type()) {
         case Json::value_t::object: {

@@ -35,7 +35,7 @@ namespace {
 
 // Each child doctor starts: stopped after this long, and this much of each stream kept.
 constexpr int kQuerySeconds = 5;
-constexpr RunLimits kQueryLimits{kQuerySeconds * 1000, 64 * 1024};
+constexpr RunLimits kQueryLimits{kQuerySeconds * 1000, std::size_t{64} * 1024};
 // What a detail quotes of a tool's output, at most.
 constexpr std::size_t kQuoted = 200;
 // Workflow files: the first this many (by name) are judged, the rest counted; a file larger
@@ -108,7 +108,7 @@ Query query(const std::string& program, const std::vector<std::string>& args,
 
 // A version query: "ok" with the first line it prints, "missing" when the program cannot be
 // started, "unusable" when it fails, "unknown" when it does not answer in time.
-DoctorItem version_item(std::string item, const std::string& program,
+DoctorItem version_item(const std::string& item, const std::string& program,
                         const std::vector<std::string>& args, const std::vector<std::string>& env,
                         const std::string& install) {
     const Query q = query(program, args, env);

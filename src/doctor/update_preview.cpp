@@ -11,7 +11,7 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::size_t kMaxRecordBytes = 64 * 1024;
+constexpr std::size_t kMaxRecordBytes = std::size_t{64} * 1024;
 
 const TemplateFile* find_template(const TemplateDir& dir, std::string_view path) {
     for (const TemplateEntry& entry : dir.entries) {

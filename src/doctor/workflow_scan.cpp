@@ -12,9 +12,9 @@ namespace {
 
 // A flow value (`[a, b]` over several lines) longer than this is not a runner list; it is
 // dropped rather than held.
-constexpr std::size_t kMaxFlowValue = 64 * 1024;
+constexpr std::size_t kMaxFlowValue = std::size_t{64} * 1024;
 // Nor is a scalar longer than this a runner label or an action reference.
-constexpr std::size_t kMaxScalar = 4 * 1024;
+constexpr std::size_t kMaxScalar = std::size_t{4} * 1024;
 
 struct OpenKey {
     std::size_t indent;

@@ -33,7 +33,7 @@ private:
 
 // ssh-keygen's output, read back whole; a key file is a few hundred bytes.
 Result<std::string> read_key_file(const std::string& path) {
-    constexpr std::size_t kKeyFileLimit = 64 * 1024;
+    constexpr std::size_t kKeyFileLimit = std::size_t{64} * 1024;
     auto fd = open_fd(path, O_RDONLY);
     if (!fd) return io_error(fd.error());
     auto bytes = read_utf8(fd->get(), kKeyFileLimit);

@@ -83,6 +83,7 @@ std::optional<std::vector<Unmerged>> unmerged_paths(const std::vector<std::strin
         stages[record.substr(tab + 1)] |= 1u << (stage - '1');
     }
     std::vector<Unmerged> out;
+    out.reserve(stages.size());
     for (const auto& [path, mask] : stages) out.push_back({path, kind_of(mask)});
     return out;
 }
