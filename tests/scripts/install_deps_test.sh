@@ -17,10 +17,11 @@ compiler() {
   chmod +x "$work/bin/c++"
 }
 
-# expect NAME EXPECTED_STDERR: runs `install-deps.sh run` with only the stand-ins on PATH.
+# expect NAME EXPECTED_STDERR [MODE]: runs `install-deps.sh MODE` (default run) with only the
+# stand-ins on PATH.
 expect() {
   local status=0 err
-  err=$(PATH="$work/bin" /bin/bash "$script" run 2>&1 >/dev/null) || status=$?
+  err=$(PATH="$work/bin" /bin/bash "$script" "${3:-run}" 2>&1 >/dev/null) || status=$?
   if [[ $status -ne 0 || "$err" != "$2" ]]; then
     printf 'FAIL %s: exit %s, stderr:\n%s\n--- expected:\n%s\n' "$1" "$status" "$err" "$2" >&2
     failures=$((failures + 1))
@@ -38,6 +39,13 @@ expect "three missing" "install-deps: cannot install here (needs apt-get and dpk
   nlohmann-json3-dev (<nlohmann/json.hpp>)
   git (git)
   openssh-client (ssh-keygen)"
+
+# `lint` is what building needs and clang-tidy.
+expect "lint" "install-deps: cannot install here (needs apt-get and dpkg); not found, as Debian package (what was looked for):
+  nlohmann-json3-dev (<nlohmann/json.hpp>)
+  git (git)
+  openssh-client (ssh-keygen)
+  clang-tidy (clang-tidy)" lint
 
 # dpkg-query alone (no apt-get) is not a machine to install on either.
 stub dpkg-query 0
