@@ -98,8 +98,8 @@ if(MODE STREQUAL "install")
                  "`make uninstall` removes them")
 elseif(MODE STREQUAL "uninstall")
   if(NOT EXISTS "${record}")
-    message(FATAL_ERROR "nothing installed into ${root} is recorded in ${RECORDS}; "
-                        "install there with this build tree first (the record is lost with it)")
+    message(FATAL_ERROR "nothing installed into ${root} is recorded in ${RECORDS} "
+                        "(`make clean` forgets what was installed)")
   endif()
   read_record()
   set(removed 0)
