@@ -3,7 +3,6 @@
 # option rows from `tarnwick help`, the date from the version's heading in CHANGELOG. A command
 # or an option added to the program reaches the page without an edit here.
 cmake_policy(SET CMP0054 NEW)
-cmake_policy(SET CMP0057 NEW)
 
 # CMake lists split at ";" and treat brackets specially; the texts are carried with stand-ins
 # for those three characters and get them back when written.
@@ -103,7 +102,8 @@ function(parse_help help prefix)
   set(${prefix}_rows "${rows}" PARENT_SCOPE)
 endfunction()
 
-# The rows as tagged paragraphs; SKIP lists the spellings documented elsewhere.
+# The rows as tagged paragraphs, leaving out those holding a spelling named after the rows
+# (documented elsewhere).
 function(rows_to_roff out rows)
   set(text "")
   foreach(row IN LISTS rows)
