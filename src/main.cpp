@@ -9,7 +9,7 @@
 #include <variant>
 
 #include "cli/command_line.hpp"
-#include "cli/completions.hpp"
+#include "completions/completions.hpp"
 #include "core/error.hpp"
 #include "core/json.hpp"
 #include "core/output_format.hpp"

@@ -10,7 +10,7 @@
 
 #include "cli/command_line.hpp"
 #include "cli/command_table.hpp"
-#include "cli/completion_model.hpp"
+#include "completions/completion_model.hpp"
 #include "schema/contract.hpp"
 
 using namespace tarnwick;
