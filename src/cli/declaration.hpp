@@ -46,7 +46,7 @@ struct ArgSpec {
     char short_name = '\0';               // '\0': none
     std::string_view default_value = {};  // written into the record and shown; empty: none
     ValueKind value = ValueKind::Text;
-    std::span<const std::string_view> choices = {};
+    std::span<const std::string_view> choices = {};           // an enum's names, from its type
     std::span<const std::string_view> contract_choices = {};  // empty: the choices, in order
     bool may_be_absent = false;  // a positional bound to an optional text: left out, it stays empty
 
