@@ -7,7 +7,7 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-run deps-lint lint build release run test test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install package clean
+.PHONY: all deps deps-run deps-lint lint build release run test test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install uninstall package clean
 
 all: build
 
@@ -87,10 +87,15 @@ lint: deps-lint
 bench: deps release
 	bash bench/run.sh build/release/tarnwick
 
-# The completion scripts and the man page are built from the binary, beside it.
+# The completion scripts and the man page are built from the binary, beside it. Both goals
+# take PREFIX and DESTDIR; build/release/install-records remembers what each install put down,
+# and `make uninstall` with the same PREFIX and DESTDIR removes exactly that.
 install: release
 	cmake --build --preset release -j $(JOBS)
-	cmake --install build/release --prefix "$(PREFIX)"
+	@cmake -DMODE=install -DBUILD_DIR=build/release -DPREFIX="$(PREFIX)" -P cmake/install_tree.cmake
+
+uninstall:
+	@cmake -DMODE=uninstall -DBUILD_DIR=build/release -DPREFIX="$(PREFIX)" -P cmake/install_tree.cmake
 
 package: deps release
 	cmake --build --preset release -j $(JOBS)

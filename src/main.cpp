@@ -6,10 +6,9 @@
 #include <exception>
 #include <new>
 #include <string>
-#include <variant>
 
 #include "cli/command_line.hpp"
-#include "cli/completions.hpp"
+#include "completions/completions.hpp"
 #include "core/error.hpp"
 #include "core/json.hpp"
 #include "core/output_format.hpp"
@@ -56,45 +55,43 @@ struct Overloaded : F... {
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
-// Exactly one handler per command; a command without one does not compile. The commands that
-// start children catch the termination signals for their whole run: a signal stops the running
-// child's process group, the command fails and unwinds through its clean-ups (its temporary
-// directories), and run() then ends the program with that signal.
+// Exactly one handler per record of CliCommand: dispatch refuses to compile without one, naming
+// the record. The commands that start children catch the termination signals for their whole
+// run: a signal stops the running child's process group, the command fails and unwinds through
+// its clean-ups (its temporary directories), and run() then ends the program with that signal.
 Document run_command_line(const CliCommand& command, OutputFormat format) {
-    return std::visit(
-        Overloaded{
-            [&](const New& c) {
-                const TerminationSignalCatch catching;
-                return Document{run_new(c, format), WriteRule::IgnoreFailure};
-            },
-            [&](const Check& c) {
-                return Document{run_check(c, format), WriteRule::FailLoudly};
-            },
-            [&](const Secrets& c) {
-                const TerminationSignalCatch catching;
-                return Document{run_secrets(c, format), WriteRule::IgnoreFailure};
-            },
-            [](const Schema&) {
-                return Document{dump_pretty(contract()) + "\n", WriteRule::FailLoudly};
-            },
-            [](const Completions& c) {
-                return Document{completion_script(c.shell), WriteRule::FailLoudly};
-            },
-            // The report of `update` describes a merge that is already committed.
-            [&](const Update& c) {
-                const TerminationSignalCatch catching;
-                return Document{run_update(c, format), WriteRule::IgnoreFailure};
-            },
-            // Like `check`, the `doctor` report is an answer: losing it is an error.
-            [&](const Doctor& c) {
-                const TerminationSignalCatch catching;
-                auto outcome = run_doctor(c, format);
-                if (!outcome) return Document{outcome.error(), WriteRule::FailLoudly};
-                return Document{std::move(outcome->text), WriteRule::FailLoudly,
-                                outcome->exit_status};
-            },
+    const Overloaded handlers{
+        [&](const New& c) {
+            const TerminationSignalCatch catching;
+            return Document{run_new(c, format), WriteRule::IgnoreFailure};
         },
-        command);
+        [&](const Check& c) {
+            return Document{run_check(c, format), WriteRule::FailLoudly};
+        },
+        [&](const Secrets& c) {
+            const TerminationSignalCatch catching;
+            return Document{run_secrets(c, format), WriteRule::IgnoreFailure};
+        },
+        [](const Schema&) {
+            return Document{dump_pretty(contract()) + "\n", WriteRule::FailLoudly};
+        },
+        [](const Completions& c) {
+            return Document{completion_script(c.shell), WriteRule::FailLoudly};
+        },
+        // The report of `update` describes a merge that is already committed.
+        [&](const Update& c) {
+            const TerminationSignalCatch catching;
+            return Document{run_update(c, format), WriteRule::IgnoreFailure};
+        },
+        // Like `check`, the `doctor` report is an answer: losing it is an error.
+        [&](const Doctor& c) {
+            const TerminationSignalCatch catching;
+            auto outcome = run_doctor(c, format);
+            if (!outcome) return Document{outcome.error(), WriteRule::FailLoudly};
+            return Document{std::move(outcome->text), WriteRule::FailLoudly, outcome->exit_status};
+        },
+    };
+    return dispatch<Document>(command, handlers);
 }
 
 int print(const std::string& text, WriteRule rule, int status = 0) {

@@ -1,18 +1,16 @@
 // The command line of tarnwick: parsing the words against the command tree into the records
-// of a command, and the help texts. Parsing never prints and never ends the process.
+// of a command (the help texts are in cli/help_text.hpp). Parsing never prints and never ends the
+// process.
 #pragma once
 
 #include <string>
 
 #include "cli/command_table.hpp"
+#include "cli/help_text.hpp"
 #include "cli/records.hpp"
 #include "core/result.hpp"
 
 namespace tarnwick {
-
-// -h asks for the short form of the help, --help and `help` for the long one; only the root
-// has a long description, so subcommands read the same either way.
-enum class HelpForm { Short, Long };
 
 enum class ParseFailureKind { DisplayHelp, DisplayVersion, Error };
 
@@ -28,12 +26,5 @@ struct ParseFailure {
 Result<Cli, ParseFailure> parse_command_line(int argc, const char* const* argv);
 Result<Cli, ParseFailure> parse_command_line(const CommandTree& tree, int argc,
                                              const char* const* argv);
-
-// "Usage: tarnwick <command> [OPTIONS] <ARG>" for the root or a command of the tree.
-std::string usage_line(const CommandTree& tree, const CommandSpec& command);
-
-// Help text of the root or of a command of the tree, ending in one line feed.
-std::string render_help(const CommandTree& tree, const CommandSpec& command,
-                        HelpForm form = HelpForm::Long);
 
 }  // namespace tarnwick

@@ -5,7 +5,10 @@
 #include "cli/command_table.hpp"
 
 #include <array>
+#include <type_traits>
+#include <variant>
 
+#include "cli/binding.hpp"
 #include "core/product.hpp"
 
 namespace tarnwick {
@@ -16,28 +19,21 @@ constexpr std::array kGlobalArgs{
     option<&Cli::output>("output", "OUTPUT", "Output format; auto = text on a TTY, JSON when piped",
                          "Output format. auto = text on a TTY, JSON when piped.")
         .short_form('o')
-        .one_of(kOutputModeNames)
         .by_default("auto"),
 };
 
 // new
 
 constexpr std::array kNewArgs{
-    positional<&New::name>("name", "NAME", "Crate/binary name ([a-z][a-z0-9_-]*)",
-                           "Crate/binary name ([a-z][a-z0-9_-]*)."),
-    option<&New::description>("description", "DESCRIPTION", "One-line package description",
-                              "One-line package description."),
-    option<&New::owner>("owner", "OWNER", "GitHub owner for repo URLs",
-                        "GitHub owner for repo URLs.")
-        .by_default(kDefaultOwner),
+    positional<&New::name>("name", "NAME", "Crate/binary name ([a-z][a-z0-9_-]*)"),
+    option<&New::description>("description", "DESCRIPTION", "One-line package description"),
+    option<&New::owner>("owner", "OWNER", "GitHub owner for repo URLs").by_default(kDefaultOwner),
     option<&New::author>("author", "AUTHOR", "Cargo/LICENSE author (default: from git config)",
                          "Cargo/LICENSE author (default: git config)."),
-    option<&New::into>("into", "INTO", "Directory to create the crate inside",
-                       "Directory to create the crate inside.")
+    option<&New::into>("into", "INTO", "Directory to create the crate inside")
         .directory()
         .by_default("."),
-    flag<&New::no_git>("no-git", "Skip git init + initial commit",
-                       "Skip git init + initial commit."),
+    flag<&New::no_git>("no-git", "Skip git init + initial commit"),
     flag<&New::github>("github",
                        "Also create the GitHub repo (owner/name) and push the initial commit",
                        "Also create the GitHub repo (owner/name) and push the initial commit. "
@@ -65,10 +61,8 @@ constexpr std::array kNewOutput{
 // check
 
 constexpr std::array kCheckArgs{
-    positional<&Check::name>("name", "NAME", "Crate/binary name to validate",
-                             "Crate/binary name to validate."),
-    option<&Check::into>("into", "INTO", "Parent directory that would receive the crate",
-                         "Parent directory that would receive the crate.")
+    positional<&Check::name>("name", "NAME", "Crate/binary name to validate"),
+    option<&Check::into>("into", "INTO", "Parent directory that would receive the crate")
         .directory()
         .by_default("."),
 };
@@ -85,11 +79,9 @@ constexpr std::array<std::string_view, 4> kCheckExample{"check", "ordoval-probe-
 // secrets
 
 constexpr std::array kSecretsArgs{
-    positional<&Secrets::repo>(
-        "repo", "REPO", "Target repo as owner/name, or a bare name (combined with --owner)",
-        "Target repo as owner/name, or a bare name (combined with --owner)."),
-    option<&Secrets::owner>("owner", "OWNER", "GitHub owner, used when repo is a bare name",
-                            "GitHub owner, used when repo is a bare name.")
+    positional<&Secrets::repo>("repo", "REPO",
+                               "Target repo as owner/name, or a bare name (combined with --owner)"),
+    option<&Secrets::owner>("owner", "OWNER", "GitHub owner, used when repo is a bare name")
         .by_default(kDefaultOwner),
     option<&Secrets::tap>(
         "tap", "TAP",
@@ -101,8 +93,7 @@ constexpr std::array kSecretsArgs{
         "pypi-token-stdin", "Read the PyPI token from stdin instead of $PYPI_API_TOKEN",
         "Read the PyPI token from stdin (otherwise $PYPI_API_TOKEN/$UV_PUBLISH_TOKEN, then the "
         "[pypi] token in ~/.pypirc)."),
-    flag<&Secrets::dry_run>("dry-run", "Report what would be set without executing anything",
-                            "Report what would be set without executing anything."),
+    flag<&Secrets::dry_run>("dry-run", "Report what would be set without executing anything"),
     flag<&Secrets::verify>(
         "verify", "Read-only: report which release secrets are already set on the repo",
         "Read-only: report which release secrets are already set on the repo (no changes). "
@@ -134,15 +125,13 @@ constexpr std::array<std::string_view, 5> kShellsInContract{"bash", "zsh", "fish
 
 constexpr std::array kCompletionsArgs{
     positional<&Completions::shell>("shell", "SHELL", "", "Target shell.")
-        .one_of(kShellNames)
         .contract_lists(kShellsInContract),
 };
 
 // update
 
 constexpr std::array kUpdateArgs{
-    positional<&Update::path>("path", "PATH", "Project directory, or any directory inside it",
-                              "Project directory, or any directory inside it.")
+    positional<&Update::path>("path", "PATH", "Project directory, or any directory inside it")
         .directory()
         .by_default("."),
     flag<&Update::dry_run>("dry-run",
@@ -156,16 +145,14 @@ constexpr std::array kUpdateArgs{
                           "The tarnwick version that made a project without a record",
                           "The template set (a tarnwick version) that made a project without "
                           ".tarnwick.toml, when its first commit does not show it."),
-    option<&Update::owner>("owner", "OWNER", "Change the GitHub owner", "Change the GitHub owner."),
+    option<&Update::owner>("owner", "OWNER", "Change the GitHub owner"),
     option<&Update::description>("description", "DESCRIPTION", "Change the package description",
                                  "Change the one-line package description."),
-    option<&Update::author>("author", "AUTHOR", "Change the Cargo/LICENSE author",
-                            "Change the Cargo/LICENSE author."),
+    option<&Update::author>("author", "AUTHOR", "Change the Cargo/LICENSE author"),
     option<&Update::tap>("tap", "OWNER/NAME", "Change the Homebrew tap (OWNER/homebrew-NAME)",
                          "Change the Homebrew tap repository (OWNER/homebrew-NAME)."),
-    flag<&Update::pypi>("pypi", "Add the PyPI/maturin pipeline", "Add the PyPI/maturin pipeline."),
-    flag<&Update::no_pypi>("no-pypi", "Remove the PyPI/maturin pipeline",
-                           "Remove the PyPI/maturin pipeline."),
+    flag<&Update::pypi>("pypi", "Add the PyPI/maturin pipeline"),
+    flag<&Update::no_pypi>("no-pypi", "Remove the PyPI/maturin pipeline"),
 };
 
 constexpr std::array kUpdateConflicts{
@@ -205,8 +192,7 @@ constexpr std::array kDoctorArgs{
         "Also check that this repo (owner/name, or a bare name with --owner) and its tap are "
         "reachable",
         "Also check this repo (owner/name, or a bare name combined with --owner) and its tap."),
-    option<&Doctor::owner>("owner", "OWNER", "GitHub owner, used when repo is a bare name",
-                           "GitHub owner, used when repo is a bare name.")
+    option<&Doctor::owner>("owner", "OWNER", "GitHub owner, used when repo is a bare name")
         .by_default(kDefaultOwner),
     option<&Doctor::tap>("tap", "TAP", "Homebrew tap repo to check (default: <owner>/homebrew-tap)",
                          "Homebrew tap repo to check (default: <owner>/homebrew-tap, as "
@@ -388,6 +374,28 @@ constexpr std::array kCommands{
         .kind = CommandKind::Help,
     },
 };
+
+// Every record of CliCommand is made by exactly one command of the table.
+template <class Record>
+constexpr int declarations_of() {
+    int count = 0;
+    for (const CommandSpec& command : kCommands) count += command.make == &make_record<Record>;
+    return count;
+}
+
+template <class Record>
+struct DeclaredOnce {
+    static_assert(declarations_of<Record>() == 1,
+                  "every record of CliCommand needs exactly one CommandSpec in kCommands, made "
+                  "by make_record<Record> (see the Record of this instantiation)");
+    static constexpr bool value = true;
+};
+
+template <class... Records>
+constexpr bool each_declared_once(std::type_identity<std::variant<Records...>>) {
+    return (DeclaredOnce<Records>::value && ...);
+}
+static_assert(each_declared_once(std::type_identity<CliCommand>{}));
 
 constexpr CommandSpec kRoot{
     .name = kProgramName,

@@ -1,21 +1,18 @@
 // How a command is declared: its arguments, each bound to a field of the command's record,
 // with its value kind, choices, default, help and contract texts; the pairs of arguments it
 // refuses together; and what the contract says about its effects and output. The parser, the
-// help texts, the completion scripts and the contract all read declarations of this shape.
+// help texts, the completion scripts and the contract all read declarations of this shape;
+// cli/binding.hpp builds them, bound to the records' fields.
 #pragma once
 
-#include <algorithm>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
-#include <type_traits>
-#include <variant>
 #include <vector>
 
-#include "cli/records.hpp"
-
 namespace tarnwick {
+
+struct Cli;  // cli/records.hpp
 
 enum class ArgKind {
     Positional,
@@ -44,12 +41,12 @@ struct ArgSpec {
     ArgKind kind = ArgKind::Option;
     std::string_view value_name = {};     // "NAME"; empty for a flag
     std::string_view help = {};           // the one line that -h shows
-    std::string_view contract_help = {};  // the longer description in the contract
+    std::string_view contract_help = {};  // the contract's description; empty: help + "."
     Assign assign = nullptr;              // none for help and version
     char short_name = '\0';               // '\0': none
     std::string_view default_value = {};  // written into the record and shown; empty: none
     ValueKind value = ValueKind::Text;
-    std::span<const std::string_view> choices = {};
+    std::span<const std::string_view> choices = {};           // an enum's names, from its type
     std::span<const std::string_view> contract_choices = {};  // empty: the choices, in order
     bool may_be_absent = false;  // a positional bound to an optional text: left out, it stays empty
 
@@ -68,12 +65,6 @@ struct ArgSpec {
         copy.value = ValueKind::Directory;
         return copy;
     }
-    constexpr ArgSpec one_of(std::span<const std::string_view> names) const {
-        ArgSpec copy = *this;
-        copy.value = ValueKind::Choices;
-        copy.choices = names;
-        return copy;
-    }
     // The contract lists the choices in an order of its own.
     constexpr ArgSpec contract_lists(std::span<const std::string_view> names) const {
         ArgSpec copy = *this;
@@ -81,6 +72,10 @@ struct ArgSpec {
         return copy;
     }
 
+    // What the contract says of the argument: its own text, or the help as a sentence.
+    std::string contract_text() const {
+        return contract_help.empty() ? std::string(help) + "." : std::string(contract_help);
+    }
     bool takes_value() const { return kind == ArgKind::Positional || kind == ArgKind::Option; }
     bool positional() const { return kind == ArgKind::Positional; }
     // A positional with a default may be left out, the default then filling its field; so may
@@ -135,7 +130,7 @@ struct CommandSpec {
     std::string_view short_help = {};  // what -h shows instead of help; empty: the same
     std::span<const ArgSpec> args = {};
     std::span<const Conflict> conflicts = {};
-    CliCommand (*make)() = nullptr;  // the record, before the defaults and values go in
+    void (*make)(Cli& cli) = nullptr;  // puts in the record, before the defaults and values
     CommandContract contract = {};
     CommandKind kind = CommandKind::Command;
 };
@@ -176,87 +171,6 @@ inline const CommandSpec* find_command(const CommandTree& tree, std::string_view
         if (command.name == name) return &command;
     }
     return nullptr;
-}
-
-// The building blocks of a declaration: positional<&Check::name>(...), option<&New::owner>(...)
-// and flag<&New::no_git>(...) bind the argument to the record's field, whose type the compiler
-// checks against the kind of argument.
-namespace declaration {
-
-template <class T>
-struct Member;
-template <class Record, class Field>
-struct Member<Field Record::*> {
-    using record = Record;
-    using field = Field;
-};
-
-template <auto field>
-using FieldOf = typename Member<decltype(field)>::field;
-
-template <class Field>
-inline constexpr bool kTextField =
-    std::is_same_v<Field, std::string> || std::is_same_v<Field, std::optional<std::string>>;
-
-template <auto field>
-void assign(Cli& cli, const ArgSpec& arg, std::string value) {
-    using Record = typename Member<decltype(field)>::record;
-    using Field = FieldOf<field>;
-    Record* record;
-    if constexpr (std::is_same_v<Record, Cli>) {
-        record = &cli;
-    } else {
-        record = &std::get<Record>(*cli.command);
-    }
-    if constexpr (std::is_same_v<Field, bool>) {
-        record->*field = true;
-    } else if constexpr (std::is_enum_v<Field>) {
-        // The parser has already refused a value that is not among the choices.
-        const auto at = std::find(arg.choices.begin(), arg.choices.end(), value);
-        record->*field = static_cast<Field>(at - arg.choices.begin());
-    } else {
-        record->*field = std::move(value);
-    }
-}
-
-}  // namespace declaration
-
-template <auto field>
-constexpr ArgSpec positional(std::string_view id, std::string_view value_name,
-                             std::string_view help, std::string_view contract_help) {
-    using Field = declaration::FieldOf<field>;
-    static_assert(declaration::kTextField<Field> || std::is_enum_v<Field>,
-                  "a positional fills a text, an optional text or a choice; by_default or an "
-                  "optional text makes it optional");
-    ArgSpec spec{id,   ArgKind::Positional, value_name,
-                 help, contract_help,       declaration::assign<field>};
-    spec.may_be_absent = std::is_same_v<Field, std::optional<std::string>>;
-    return spec;
-}
-
-template <auto field>
-constexpr ArgSpec option(std::string_view id, std::string_view value_name, std::string_view help,
-                         std::string_view contract_help) {
-    using Field = declaration::FieldOf<field>;
-    static_assert(declaration::kTextField<Field> || std::is_enum_v<Field>,
-                  "an option fills a text, an optional text or a choice");
-    return {id, ArgKind::Option, value_name, help, contract_help, declaration::assign<field>};
-}
-
-template <auto field>
-constexpr ArgSpec flag(std::string_view id, std::string_view help, std::string_view contract_help) {
-    static_assert(std::is_same_v<declaration::FieldOf<field>, bool>, "a flag sets a bool");
-    return {.id = id,
-            .kind = ArgKind::Flag,
-            .help = help,
-            .contract_help = contract_help,
-            .assign = declaration::assign<field>,
-            .value = ValueKind::None};
-}
-
-template <class Record>
-CliCommand make_record() {
-    return Record{};
 }
 
 }  // namespace tarnwick

@@ -1,10 +1,11 @@
 // The help texts and usage lines, rendered from the command tree in the familiar layout:
 // description, usage, then aligned sections of commands, arguments and options.
+#include "cli/help_text.hpp"
+
 #include <algorithm>
 #include <utility>
 #include <vector>
 
-#include "cli/command_line.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {

@@ -303,7 +303,7 @@ Result<Cli, ParseFailure> parse_command_line(const CommandTree& tree, int argc,
                 "the following required arguments were not provided:\n  " + option_label(*opt));
         }
     }
-    cli.command = app.make();
+    app.make(cli);
     apply_defaults(cli, app.args);
     // Given after the command word, a global option belongs to the command and wins.
     apply(cli, tokenizer.matches());

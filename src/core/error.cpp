@@ -32,23 +32,27 @@ CliError CliError::conflict(std::string message) {
 
 namespace {
 
-// What every error of a kind shares, in the order of ErrorKind.
-struct KindFacts {
-    ErrorKind kind;
-    std::string_view name;
-    int exit_code;
-    std::optional<std::string_view> hint;
-};
-
-constexpr std::array<KindFacts, 6> kKinds = {{
-    {ErrorKind::Usage, "usage", 3, "see `tarnwick --help` or `tarnwick schema`"},
-    {ErrorKind::Exists, "exists", 3, "choose another name, or remove the existing directory"},
-    {ErrorKind::Io, "io", 2, std::nullopt},
-    {ErrorKind::Git, "git", 2, std::nullopt},
+constexpr std::array<ErrorKindFacts, 6> kKinds = {{
+    {ErrorKind::Usage, "usage", 3, "see `tarnwick --help` or `tarnwick schema`",
+     "Invalid command-line arguments, or a value to be used that breaks its rules: a crate "
+     "name, owner, repository, tap, description or author (given, or from git config)."},
+    {ErrorKind::Exists, "exists", 3, "choose another name, or remove the existing directory",
+     "The target directory already exists."},
+    {ErrorKind::Io, "io", 2, std::nullopt,
+     "A file, directory or standard stream could not be read or written, or the program "
+     "itself failed (out of memory, an internal error)."},
+    {ErrorKind::Git, "git", 2, std::nullopt,
+     "git failed, is missing or too old, or the project's repository or .tarnwick.toml does "
+     "not allow `update` to run (the message says which). Files that `new` wrote before the "
+     "failure are kept; `update` has changed nothing unless its message says the merge is "
+     "staged."},
     {ErrorKind::Backend, "backend", 2,
-     "ensure `gh` is installed and authenticated (`gh auth status`)"},
+     "ensure `gh` is installed and authenticated (`gh auth status`)",
+     "An external tool (gh, ssh-keygen) failed; check `gh auth status`."},
     {ErrorKind::Conflict, "conflict", 4,
-     "resolve the conflicted files and `git commit` to finish, or `git merge --abort` to undo"},
+     "resolve the conflicted files and `git commit` to finish, or `git merge --abort` to undo",
+     "`update` merged the new templates and git stopped on conflicts: the merge is left in "
+     "progress, with markers in the named files. Resolve and commit, or `git merge --abort`."},
 }};
 
 // facts() indexes the table by the enumerator.
@@ -60,11 +64,15 @@ constexpr bool in_enum_order() {
 }
 static_assert(in_enum_order(), "kKinds lists every ErrorKind, in the enum's order");
 
-const KindFacts& facts(ErrorKind kind) {
+const ErrorKindFacts& facts(ErrorKind kind) {
     return kKinds[static_cast<std::size_t>(kind)];
 }
 
 }  // namespace
+
+std::span<const ErrorKindFacts> error_kinds() {
+    return kKinds;
+}
 
 std::string_view CliError::kind() const {
     return facts(kind_).name;

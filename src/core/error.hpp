@@ -4,12 +4,26 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace tarnwick {
 
 enum class ErrorKind { Usage, Exists, Io, Git, Backend, Conflict };
+
+// What every error of a kind shares. The envelope reads the name, exit code and hint; the
+// contract lists every kind with its description, which holds for each command that uses it.
+struct ErrorKindFacts {
+    ErrorKind kind;
+    std::string_view name;
+    int exit_code;
+    std::optional<std::string_view> hint;
+    std::string_view description;
+};
+
+// Every kind, in the order of ErrorKind.
+std::span<const ErrorKindFacts> error_kinds();
 
 class CliError {
 public:

@@ -4,23 +4,13 @@
 // `gh repo view`, GETs of the registries' public name lookups, files.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "core/output_format.hpp"
-#include "core/product.hpp"
 #include "core/result.hpp"
+#include "doctor/doctor_record.hpp"
 
 namespace tarnwick {
-
-// The arguments of `doctor`, as the command line gives them.
-struct Doctor {
-    std::optional<std::string> repo;  // owner/name or a bare name; absent: no repository items
-    std::string owner = std::string(kDefaultOwner);
-    std::optional<std::string> tap;
-    std::string project = ".";  // an existing directory; its .github/workflows are judged
-    bool strict = false;        // exit kDoctorStrictExit when a problem is found
-};
 
 // The exit status of `doctor --strict` when the report counts problems (the report is still
 // printed in full). No error kind uses it.

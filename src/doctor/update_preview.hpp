@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "output/doctor_report.hpp"
+#include "doctor/doctor_report.hpp"
 
 namespace tarnwick {
 

@@ -1,16 +1,11 @@
-// The report of `check`: the name, its destination and whether that destination is free,
-// as one text line or a compact JSON object.
+// The report of `check` as one text line or a compact JSON object.
 #pragma once
 
 #include <string>
 
-namespace tarnwick {
+#include "scaffold/check_report.hpp"
 
-struct CheckReport {
-    std::string name;
-    std::string destination;  // display form (valid UTF-8)
-    bool available = false;
-};
+namespace tarnwick {
 
 // "<destination>: available" or "<destination>: already exists", without a line feed.
 std::string render_check_text(const CheckReport& report);

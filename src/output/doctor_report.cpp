@@ -8,13 +8,6 @@
 
 namespace tarnwick {
 
-int doctor_problems(const DoctorReport& report) {
-    return static_cast<int>(
-        std::count_if(report.items.begin(), report.items.end(), [](const DoctorItem& i) {
-            return i.status != "ok" && i.status != "skipped" && i.status != "unknown";
-        }));
-}
-
 std::string render_doctor_text(const DoctorReport& report) {
     std::size_t item_width = 0, status_width = 0;
     for (const DoctorItem& i : report.items) {

@@ -1,37 +1,11 @@
-// The report of `doctor`: one entry per item checked, each with its status, what was found
-// and the command that fixes it, as aligned text lines or one compact JSON object.
+// The report of `doctor` as aligned text lines or one compact JSON object.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <vector>
+
+#include "doctor/doctor_report.hpp"
 
 namespace tarnwick {
-
-// One thing found in a file, at a line: a workflow's retired runner image, an unpinned action.
-struct DoctorFinding {
-    int line = 0;
-    std::string severity;  // "error", "warning" or "note"
-    std::string message;
-    std::optional<std::string> fix;  // absent for a note
-};
-
-struct DoctorItem {
-    std::string item;    // "git", "gh_login", ".github/workflows/ci.yml", ...
-    std::string status;  // "ok", "missing", "too_old", ... ("ok", "skipped" and "unknown"
-                         // are no problem)
-    std::string detail;
-    std::optional<std::string> fix;  // a command or step; absent when nothing is to be done
-    std::vector<DoctorFinding> findings = {};  // in line order; only files have them
-};
-
-struct DoctorReport {
-    std::vector<DoctorItem> items;
-};
-
-// Items whose status is none of "ok", "skipped" and "unknown" (a question that got no answer,
-// such as an unreachable registry, is not a problem of the project).
-int doctor_problems(const DoctorReport& report);
 
 // One line per item ("ITEM  STATUS  DETAIL"), a "fix:" line under each item that has one,
 // one line per finding under it ("line 104: error: MESSAGE (fix: FIX)", the fix left out when

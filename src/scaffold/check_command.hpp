@@ -6,14 +6,9 @@
 
 #include "core/output_format.hpp"
 #include "core/result.hpp"
+#include "scaffold/check_record.hpp"
 
 namespace tarnwick {
-
-// The arguments of `check`, as the command line gives them.
-struct Check {
-    std::string name;
-    std::string into;  // any bytes
-};
 
 // The rendered report, ending in one line feed.
 Result<std::string> run_check(const Check& args, OutputFormat format);

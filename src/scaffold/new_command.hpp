@@ -3,25 +3,13 @@
 // the report for the entry point to print.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "core/output_format.hpp"
 #include "core/result.hpp"
+#include "scaffold/new_record.hpp"
 
 namespace tarnwick {
-
-// The arguments of `new`, as the command line gives them.
-struct New {
-    std::string name;
-    std::optional<std::string> description;
-    std::string owner;
-    std::optional<std::string> author;
-    std::string into;  // any bytes
-    bool no_git = false;
-    bool github = false;
-    bool no_pypi = false;
-};
 
 // The rendered report, ending in one line feed.
 Result<std::string> run_new(const New& args, OutputFormat format);

@@ -1,11 +1,12 @@
 // The contract that `tarnwick schema` prints. The commands, their arguments and the global
-// ones are read from the command tree's declarations; what is not about the command line (the
-// format's version, the output rule, the error kinds) is written here. Json keeps members in
-// byte order at every level, which is the order the document is printed in.
+// ones are read from the command tree's declarations, the error kinds from the kind table of
+// core/error; what is left (the format's version, the output rule) is written here. Json keeps
+// members in byte order at every level, which is the order the document is printed in.
 #include "schema/contract.hpp"
 
 #include <string>
 
+#include "core/error.hpp"
 #include "core/product.hpp"
 
 namespace tarnwick {
@@ -28,7 +29,7 @@ std::string arg_type(const ArgSpec& arg) {
 Json arg_contract(const ArgSpec& arg, bool global) {
     Json out = {{"name", arg.positional() ? std::string(arg.id) : "--" + std::string(arg.id)},
                 {"type", arg_type(arg)},
-                {"description", std::string(arg.contract_help)}};
+                {"description", arg.contract_text()}};
     if (!global) out["required"] = arg.positional() && !arg.optional_positional();
     if (arg.kind == ArgKind::Flag) {
         out["default"] = false;  // a flag is off unless given
@@ -78,11 +79,16 @@ Json command_contract(const CommandSpec& command) {
     return out;
 }
 
-Json error_kind(const char* kind, int exit_code, const char* description) {
-    return {{"kind", kind},
-            {"exit_code", exit_code},
-            {"retryable", false},
-            {"description", description}};
+// Every error kind with its exit code, as the envelope reports them.
+Json error_kinds_contract() {
+    Json kinds = Json::array();
+    for (const ErrorKindFacts& facts : error_kinds()) {
+        kinds.push_back({{"kind", std::string(facts.name)},
+                         {"exit_code", facts.exit_code},
+                         {"retryable", false},
+                         {"description", std::string(facts.description)}});
+    }
+    return kinds;
 }
 
 }  // namespace
@@ -104,19 +110,7 @@ Json contract(const CommandTree& tree) {
         {"output", {{"tty", "text"}, {"piped", "json"}}},
         {"global_args", std::move(globals)},
         {"commands", std::move(commands)},
-        {"errors",
-         Json::array({
-             error_kind("usage", 3, "Invalid command-line arguments or crate name."),
-             error_kind("exists", 3, "The target directory already exists."),
-             error_kind("io", 2, "A filesystem operation failed."),
-             error_kind("git", 2, "A git operation failed (the files were still written)."),
-             error_kind("backend", 2,
-                        "An external tool (gh, ssh-keygen) failed; check `gh auth status`."),
-             error_kind("conflict", 4,
-                        "`update` merged the new templates and git stopped on conflicts: the "
-                        "merge is left in progress, with markers in the named files. Resolve "
-                        "and commit, or `git merge --abort`."),
-         })},
+        {"errors", error_kinds_contract()},
     };
 }
 

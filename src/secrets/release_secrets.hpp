@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/result.hpp"
-#include "output/secrets_report.hpp"
+#include "secrets/secrets_report.hpp"
 
 namespace tarnwick {
 

@@ -6,6 +6,7 @@
 #include "core/github_names.hpp"
 #include "core/redaction.hpp"
 #include "core/text.hpp"
+#include "output/secrets_report.hpp"
 #include "process/gh_version.hpp"
 #include "secrets/release_secrets.hpp"
 #include "secrets/token_sources.hpp"

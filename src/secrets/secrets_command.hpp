@@ -2,23 +2,13 @@
 // previews them in a dry run, or verifies which are already set.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "core/output_format.hpp"
 #include "core/result.hpp"
+#include "secrets/secrets_record.hpp"
 
 namespace tarnwick {
-
-// The arguments of `secrets`, as the command line gives them.
-struct Secrets {
-    std::string repo;
-    std::string owner;
-    std::optional<std::string> tap;
-    bool pypi_token_stdin = false;
-    bool dry_run = false;
-    bool verify = false;
-};
 
 // The rendered report, ending in one line feed.
 Result<std::string> run_secrets(const Secrets& args, OutputFormat format);

@@ -5,27 +5,13 @@
 // never comes from history, which the user may amend, squash, rebase or import.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "core/output_format.hpp"
 #include "core/result.hpp"
+#include "update/update_record.hpp"
 
 namespace tarnwick {
-
-// The arguments of `update`, as the command line gives them.
-struct Update {
-    std::string path = ".";  // any bytes
-    bool dry_run = false;
-    bool no_commit = false;
-    std::optional<std::string> from;  // the identity of the set the project was made from
-    std::optional<std::string> owner;
-    std::optional<std::string> description;
-    std::optional<std::string> author;
-    std::optional<std::string> tap;
-    bool pypi = false;
-    bool no_pypi = false;
-};
 
 // The rendered report, ending in one line feed.
 Result<std::string> run_update(const Update& args, OutputFormat format);

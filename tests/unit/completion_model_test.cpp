@@ -1,6 +1,6 @@
 // The completion model walked from the command tree: what each command offers and how each
 // value completes, which every shell's script is generated from.
-#include "cli/completion_model.hpp"
+#include "completions/completion_model.hpp"
 
 #include <gtest/gtest.h>
 

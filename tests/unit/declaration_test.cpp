@@ -8,9 +8,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "cli/binding.hpp"
 #include "cli/command_line.hpp"
 #include "cli/command_table.hpp"
-#include "cli/completion_model.hpp"
+#include "completions/completion_model.hpp"
 #include "schema/contract.hpp"
 
 using namespace tarnwick;
@@ -245,7 +246,8 @@ TEST(Declaration, EveryDeclaredArgumentParsesIntoItsCommandsRecord) {
         for (const ArgSpec& arg : command.args) {
             SCOPED_TRACE(std::string(arg.id));
             EXPECT_NE(arg.assign, nullptr);
-            EXPECT_FALSE(arg.contract_help.empty());
+            EXPECT_GT(arg.contract_text().size(), 1u);
+            EXPECT_TRUE(arg.contract_text().ends_with('.'));
             expect_default_among_choices(arg);
             if (arg.positional()) continue;
             const std::string word = "--" + std::string(arg.id);
@@ -254,7 +256,9 @@ TEST(Declaration, EveryDeclaredArgumentParsesIntoItsCommandsRecord) {
             if (arg.takes_value()) with.push_back(value_for(arg));
             auto r = parse(tree, with);
             ASSERT_TRUE(r.ok()) << first_line(r);
-            EXPECT_EQ(r->command->index(), command.make().index());
+            Cli made;
+            command.make(made);
+            EXPECT_EQ(r->command->index(), made.command->index());
         }
         for (const Conflict& c : command.conflicts) {
             for (std::string_view id : {c.arg, c.other}) {
@@ -263,6 +267,68 @@ TEST(Declaration, EveryDeclaredArgumentParsesIntoItsCommandsRecord) {
                     << "conflict names an undeclared argument: " << id;
             }
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// An enum argument is declared without its choices: they come from the enum's type, and every
+// name lands on its own enumerator.
+TEST(Declaration, AnEnumArgumentTakesItsNamesFromItsType) {
+    constexpr ArgSpec shell = positional<&Completions::shell>("shell", "SHELL", "Target shell");
+    EXPECT_EQ(shell.value, ValueKind::Choices);
+    ASSERT_EQ(shell.choices.size(), kShellNames.size());
+    for (std::size_t i = 0; i < kShellNames.size(); ++i) {
+        SCOPED_TRACE(std::string(kShellNames[i]));
+        Cli cli;
+        make_record<Completions>(cli);
+        shell.assign(cli, shell, std::string(kShellNames[i]));
+        EXPECT_EQ(std::get<Completions>(*cli.command).shell, static_cast<Shell>(i));
+    }
+    constexpr ArgSpec output = option<&Cli::output>("output", "OUTPUT", "Output format");
+    Cli cli;
+    output.assign(cli, output, "text");
+    EXPECT_EQ(cli.output, OutputMode::Text);
+}
+
+TEST(Declaration, TheContractTextIsTheHelpAsASentenceUnlessWrittenOut) {
+    const struct {
+        ArgSpec arg;
+        std::string contract;
+    } cases[] = {
+        {option<&New::owner>("owner", "OWNER", "GitHub owner"), "GitHub owner."},
+        {option<&New::owner>("owner", "OWNER", "GitHub owner", "The owner, at length."),
+         "The owner, at length."},
+        {flag<&New::no_git>("no-git", "Skip git"), "Skip git."},
+        {positional<&New::name>("name", "NAME", "", "Crate name."), "Crate name."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.arg.help));
+        EXPECT_EQ(c.arg.contract_text(), c.contract);
+    }
+}
+
+// The contract's error list is the kind table: every error the program can raise is listed
+// with the exit code its envelope carries.
+TEST(Declaration, TheContractListsEveryErrorKindWithTheEnvelopesExitCode) {
+    const Json errors = contract()["errors"];
+    const CliError raised[] = {CliError::usage("u"),        CliError::exists("e"),
+                               CliError::io("i"),           CliError::git("g"),
+                               CliError::backend("gh", ""), CliError::conflict("c")};
+    ASSERT_EQ(errors.size(), std::size(raised));
+    ASSERT_EQ(error_kinds().size(), std::size(raised));
+    for (const CliError& error : raised) {
+        SCOPED_TRACE(std::string(error.kind()));
+        const Json envelope = Json::parse(envelope_line(error))["error"];
+        const auto listed = std::find_if(errors.begin(), errors.end(), [&](const Json& kind) {
+            return kind["kind"] == envelope["kind"];
+        });
+        ASSERT_NE(listed, errors.end());
+        EXPECT_EQ((*listed)["exit_code"], envelope["exit_code"]);
+        const std::string description = (*listed)["description"];
+        EXPECT_TRUE(description.ends_with('.')) << description;
     }
 }
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "cli/completion_model.hpp"
+#include "completions/completion_model.hpp"
 
 namespace tarnwick {
 

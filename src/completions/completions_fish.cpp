@@ -3,7 +3,7 @@
 // subcommand, option spelling pair and positional, generated from the model.
 #include <string>
 
-#include "cli/completion_generators.hpp"
+#include "completions/completion_generators.hpp"
 
 namespace tarnwick {
 namespace {

@@ -1,8 +1,8 @@
 // Picks the generator for the requested shell and feeds it the model of the command tree.
-#include "cli/completions.hpp"
+#include "completions/completions.hpp"
 
-#include "cli/completion_generators.hpp"
-#include "cli/completion_model.hpp"
+#include "completions/completion_generators.hpp"
+#include "completions/completion_model.hpp"
 
 namespace tarnwick {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "cli/records.hpp"
+#include "completions/completions_record.hpp"
 
 namespace tarnwick {
 

@@ -3,7 +3,7 @@
 // before the cursor with them and fills COMPREPLY.
 #include <string>
 
-#include "cli/completion_generators.hpp"
+#include "completions/completion_generators.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {

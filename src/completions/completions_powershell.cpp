@@ -3,7 +3,7 @@
 // walk as the other shells' scripts.
 #include <string>
 
-#include "cli/completion_generators.hpp"
+#include "completions/completion_generators.hpp"
 
 namespace tarnwick {
 namespace {

@@ -1,6 +1,6 @@
 // Builds the completion model from the command tree: option spellings, value names, help
 // texts and value kinds come from the declarations, nothing is listed a second time here.
-#include "cli/completion_model.hpp"
+#include "completions/completion_model.hpp"
 
 namespace tarnwick {
 namespace {

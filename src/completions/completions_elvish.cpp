@@ -3,7 +3,7 @@
 // the cursor with it. Loaded with `eval`, it sets edit:completion:arg-completer[<name>].
 #include <string>
 
-#include "cli/completion_generators.hpp"
+#include "completions/completion_generators.hpp"
 
 namespace tarnwick {
 namespace {

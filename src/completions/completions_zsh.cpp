@@ -3,7 +3,7 @@
 // state. Works both autoloaded from $fpath and sourced after compinit.
 #include <string>
 
-#include "cli/completion_generators.hpp"
+#include "completions/completion_generators.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {

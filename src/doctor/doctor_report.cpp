@@ -1,0 +1,14 @@
+#include "doctor/doctor_report.hpp"
+
+#include <algorithm>
+
+namespace tarnwick {
+
+int doctor_problems(const DoctorReport& report) {
+    return static_cast<int>(
+        std::count_if(report.items.begin(), report.items.end(), [](const DoctorItem& i) {
+            return i.status != "ok" && i.status != "skipped" && i.status != "unknown";
+        }));
+}
+
+}  // namespace tarnwick
