@@ -59,9 +59,13 @@ def variables_used(source_dir):
     """The variables the sources read, and those of SET_FOR_CHILDREN that they still set."""
     names = set()
     call = re.compile(r'\b(?:getenv|env_token|env_text|env_gives|base_url)\("([A-Z][A-Z0-9_]*)"')
-    for path in sorted((source_dir / "src").rglob("*.cpp")):
+    # The token lookups read the variables of a list in their header.
+    token_lists = re.compile(r'k\w+TokenVariables = \{([^}]*)\}')
+    for path in sorted((source_dir / "src").rglob("*.[ch]pp")):
         text = path.read_text(encoding="utf-8")
         names.update(call.findall(text))
+        for listed in token_lists.findall(text):
+            names.update(re.findall(r'"([A-Z][A-Z0-9_]*)"', listed))
         names.update(name for name in SET_FOR_CHILDREN if f'"{name}=' in text)
     return names
 
