@@ -46,8 +46,10 @@ concept NamedEnum = std::is_enum_v<Enum> && requires(Enum e) {
 template <class>
 inline constexpr bool kNever = false;
 
+// value is taken by value to be moved into a text field; the other kinds only read it.
 template <auto field>
-void assign(Cli& cli, const ArgSpec& arg, std::string value) {
+void assign(Cli& cli, const ArgSpec& arg,
+            std::string value) {  // NOLINT(performance-unnecessary-value-param)
     using Record = typename Member<decltype(field)>::record;
     using Field = FieldOf<field>;
     Record* record = nullptr;

@@ -50,9 +50,9 @@ struct ArgSpec {
     std::span<const std::string_view> contract_choices = {};  // empty: the choices, in order
     bool may_be_absent = false;  // a positional bound to an optional text: left out, it stays empty
 
-    constexpr ArgSpec by_default(std::string_view value) const {
+    constexpr ArgSpec by_default(std::string_view text) const {
         ArgSpec copy = *this;
-        copy.default_value = value;
+        copy.default_value = text;
         return copy;
     }
     constexpr ArgSpec short_form(char name) const {
