@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <concepts>
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -135,10 +136,30 @@ constexpr ArgSpec flag(std::string_view id, std::string_view help,
 }
 
 template <class Record>
-void make_record(Cli& cli) {
-    static_assert(kAlternativeOf<Record, CliCommand>,
-                  "make_record names a record that CliCommand (cli/records.hpp) does not list");
+void fill_record(Cli& cli) {
     cli.command.emplace(std::in_place_type<Record>);
 }
+
+template <class Record, class... Records>
+consteval std::size_t record_index(std::type_identity<std::variant<Records...>>) {
+    constexpr bool same[] = {std::is_same_v<Record, Records>...};
+    std::size_t i = 0;
+    while (!same[i]) ++i;
+    return i;
+}
+
+template <class Record>
+consteval RecordMaker record_maker() {
+    static_assert(kAlternativeOf<Record, CliCommand>,
+                  "make_record names a record that CliCommand (cli/records.hpp) does not list");
+    if constexpr (kAlternativeOf<Record, CliCommand>) {
+        return {&fill_record<Record>, record_index<Record>(std::type_identity<CliCommand>{})};
+    } else {
+        return {};
+    }
+}
+
+template <class Record>
+inline constexpr RecordMaker make_record = record_maker<Record>();
 
 }  // namespace tarnwick

@@ -379,7 +379,8 @@ constexpr std::array kCommands{
 template <class Record>
 constexpr int declarations_of() {
     int count = 0;
-    for (const CommandSpec& command : kCommands) count += command.make == &make_record<Record>;
+    for (const CommandSpec& command : kCommands)
+        count += command.make.record == make_record<Record>.record;
     return count;
 }
 

@@ -5,6 +5,7 @@
 // cli/binding.hpp builds them, bound to the records' fields.
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -124,13 +125,23 @@ enum class CommandKind {
     Help,     // `help [COMMAND]`, the parser's own
 };
 
+// What puts a command's record in (make_record<R> in cli/binding.hpp): the function, and the
+// record's place in CliCommand, a number so the table can be checked at compile time in every
+// build (a sanitizing build does not compare function addresses in constant expressions).
+struct RecordMaker {
+    static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    void (*fill)(Cli& cli) = nullptr;
+    std::size_t record = kNone;
+    void operator()(Cli& cli) const { fill(cli); }
+};
+
 struct CommandSpec {
     std::string_view name;
     std::string_view help = {};        // one line; the root's is its long description
     std::string_view short_help = {};  // what -h shows instead of help; empty: the same
     std::span<const ArgSpec> args = {};
     std::span<const Conflict> conflicts = {};
-    void (*make)(Cli& cli) = nullptr;  // puts in the record, before the defaults and values
+    RecordMaker make = {};  // puts in the record, before the defaults and values
     CommandContract contract = {};
     CommandKind kind = CommandKind::Command;
 };

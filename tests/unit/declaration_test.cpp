@@ -236,7 +236,7 @@ TEST(Declaration, EveryDeclaredArgumentParsesIntoItsCommandsRecord) {
     for (const CommandSpec& command : tree.commands) {
         if (command.kind != CommandKind::Command) continue;
         SCOPED_TRACE(std::string(command.name));
-        EXPECT_NE(command.make, nullptr);
+        EXPECT_NE(command.make.fill, nullptr);
         EXPECT_FALSE(command.contract.description.empty());
         EXPECT_FALSE(command.contract.effects.empty());
         std::vector<const char*> line = {command.name.data()};
