@@ -124,13 +124,17 @@ struct SpawnSetup {
         sigemptyset(&none);
         if (int e = posix_spawnattr_setsigdefault(&attr, &to_default)) return e;
         if (int e = posix_spawnattr_setsigmask(&attr, &none)) return e;
-        return posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        return posix_spawnattr_setflags(
+            &attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | platform_spawn_flags());
     }
 
     // Whatever else the test process holds open stays out of the child, which starts in cwd
     // (empty: the test's own working directory).
     int confine(const std::string& cwd) {
+#if defined(__GLIBC__)
+        // Elsewhere platform_spawn_flags() closes them (macOS: POSIX_SPAWN_CLOEXEC_DEFAULT).
         if (int e = posix_spawn_file_actions_addclosefrom_np(&actions, 3)) return e;
+#endif
         return cwd.empty() ? 0 : posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     }
 };
