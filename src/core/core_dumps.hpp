@@ -6,8 +6,9 @@
 
 namespace tarnwick {
 
-// Marks the process not dumpable and sets both core-size limits to 0; children started after
-// this inherit the limits. The error is the first call that failed.
+// Sets both core-size limits to 0, and on Linux marks the process not dumpable as well (which
+// also keeps other processes of the user from reading its memory); children started after this
+// inherit the limits. The error is the first call that failed.
 OsStatus disable_core_dumps();
 
 }  // namespace tarnwick

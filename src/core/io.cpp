@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "core/signal_wait.hpp"
 #include "core/termination_signals.hpp"
 #include "core/text.hpp"
 
@@ -55,7 +56,7 @@ Result<std::string, OsError> read_all(int fd, std::size_t limit) {
         // terminal, a pipe) waits with them unblocked, so that one ends it.
         if (const sigset_t* mask = termination_wait_mask()) {
             pollfd p{fd, POLLIN, 0};
-            if (::ppoll(&p, 1, nullptr, mask) < 0) {
+            if (poll_with_mask(&p, 1, nullptr, mask) < 0) {
                 if (errno != EINTR) return OsError{errno};
                 if (caught_termination_signal() != 0) return OsError{EINTR};
                 continue;

@@ -33,7 +33,7 @@ void shred_file(int dir_fd, const char* name) {
         if (!write_all(fd, std::string_view(zeros, n))) return;
         left -= n;
     }
-    (void)::fdatasync(fd);
+    (void)::fsync(fd);  // fdatasync is not declared on every system
 }
 
 // Removes everything inside the directory dir_fd. Symbolic links are removed, never followed;

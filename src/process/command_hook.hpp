@@ -13,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "core/signal_wait.hpp"
 #include "process/runner.hpp"
+#include "process/spawn_platform.hpp"
 
 namespace tarnwick {
 
@@ -35,19 +37,16 @@ CommandHook set_command_hook(CommandHook hook);
 // Starts the child for real, whatever hook is installed; for a hook that lets a call through.
 Result<CommandOutput, OsError> run_real_command(const CommandCall& call);
 
-// A descriptor that becomes readable when the child pid exits (pidfd_open), or -1 with errno.
-int open_pidfd(pid_t pid);
-
 // The calls the runner makes to set a child up and while it runs, so a test can make one of
 // them fail. The runner uses the real ones unless a test installs others.
 struct RunnerIo {
-    int (*poll)(pollfd*, nfds_t, const timespec*, const sigset_t*) = ::ppoll;  // as ppoll
+    int (*poll)(pollfd*, nfds_t, const timespec*, const sigset_t*) = poll_with_mask;
     ssize_t (*read)(int, void*, std::size_t) = ::read;
     ssize_t (*write)(int, const void*, std::size_t) = ::write;
     // One step of the spawn set-up, standing for all of them (they are checked alike).
     int (*adddup2)(posix_spawn_file_actions_t*, int, int) = ::posix_spawn_file_actions_adddup2;
-    // Where it fails (an older kernel, a filter), the runner polls for the child's exit.
-    int (*pidfd_open)(pid_t) = open_pidfd;
+    // Where it fails (macOS, an older kernel, a filter), the runner polls for the child's exit.
+    int (*pidfd_open)(pid_t) = open_exit_descriptor;
 };
 
 // Installs io (RunnerIo{} restores the real calls) and returns the previous one.

@@ -4,7 +4,6 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,9 +14,11 @@
 #include <utility>
 
 #include "core/redaction.hpp"
+#include "core/signal_wait.hpp"
 #include "core/termination_signals.hpp"
 #include "core/text.hpp"
 #include "process/command_hook.hpp"
+#include "process/spawn_platform.hpp"
 
 extern char** environ;
 
@@ -31,7 +32,7 @@ struct Pipe {
 
 OsStatus make_pipe(Pipe& p) {
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return OsError{errno};
+    TARNWICK_TRY(make_cloexec_pipe(fds));
     p.read = Fd(fds[0]);
     p.write = Fd(fds[1]);
     return Ok{};
@@ -98,7 +99,7 @@ OsStatus checked(int rc) {
 // as such, not as a program that cannot be run (the child only changes to it).
 Result<Fd, OsError> open_working_directory(const std::string& dir) {
     const std::string context = "cannot change to " + tarnwick::quoted(dir);
-    auto fd = open_fd(dir, O_PATH | O_DIRECTORY);
+    auto fd = open_fd(dir, working_directory_open_flags());
     if (!fd) return OsError{fd.error().code, context};
     if (::faccessat(fd->get(), ".", X_OK, AT_EACCESS) != 0) return OsError{errno, context};
     return fd;
@@ -107,8 +108,9 @@ Result<Fd, OsError> open_working_directory(const std::string& dir) {
 // The child's descriptors (stdin: stdin_fd, or the null device when it is -1), its own
 // process group, the default SIGPIPE the parent ignores, an empty signal mask (the parent's
 // blocks the termination signals while it catches them) and, when dir_fd is open, its
-// working directory. Every step is checked: a child set up halfway never starts.
-OsStatus prepare_spawn(SpawnSetup& setup, int stdin_fd, int stdout_fd, int stderr_fd, int dir_fd) {
+// working directory (added by spawn_in_directory). Every step is checked: a child set up
+// halfway never starts.
+OsStatus prepare_spawn(SpawnSetup& setup, int stdin_fd, int stdout_fd, int stderr_fd) {
     TARNWICK_TRY(checked(posix_spawnattr_init(&setup.attr)));
     setup.attr_made = true;
     TARNWICK_TRY(checked(posix_spawn_file_actions_init(&setup.actions)));
@@ -121,8 +123,8 @@ OsStatus prepare_spawn(SpawnSetup& setup, int stdin_fd, int stdout_fd, int stder
     TARNWICK_TRY(checked(posix_spawnattr_setsigdefault(&setup.attr, &defaults)));
     TARNWICK_TRY(checked(posix_spawnattr_setsigmask(&setup.attr, &empty)));
     TARNWICK_TRY(checked(posix_spawnattr_setpgroup(&setup.attr, 0)));
-    TARNWICK_TRY(checked(posix_spawnattr_setflags(
-        &setup.attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP)));
+    const short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETPGROUP;
+    TARNWICK_TRY(checked(posix_spawnattr_setflags(&setup.attr, flags | platform_spawn_flags())));
 
     posix_spawn_file_actions_t* actions = &setup.actions;
     if (stdin_fd >= 0) {
@@ -133,7 +135,6 @@ OsStatus prepare_spawn(SpawnSetup& setup, int stdin_fd, int stdout_fd, int stder
     }
     TARNWICK_TRY(checked(g_io.adddup2(actions, stdout_fd, 1)));
     TARNWICK_TRY(checked(g_io.adddup2(actions, stderr_fd, 2)));
-    if (dir_fd >= 0) TARNWICK_TRY(checked(posix_spawn_file_actions_addfchdir_np(actions, dir_fd)));
     return Ok{};
 }
 
@@ -155,7 +156,7 @@ bool exits_within(const Child& child, int steps) {
     for (int i = 0; i < steps; ++i) {
         if (child.pidfd.open()) {
             pollfd p{child.pidfd.get(), POLLIN, 0};
-            if (::ppoll(&p, 1, &kStep, nullptr) > 0) return true;
+            if (poll_with_mask(&p, 1, &kStep, nullptr) > 0) return true;
             continue;
         }
         siginfo_t info{};
@@ -441,8 +442,8 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
     if (input) TARNWICK_TRY(make_pipe(in));
 
     SpawnSetup setup;
-    TARNWICK_TRY(prepare_spawn(setup, input ? in.read.get() : -1, out.write.get(), err.write.get(),
-                               dir_fd.get()));
+    TARNWICK_TRY(
+        prepare_spawn(setup, input ? in.read.get() : -1, out.write.get(), err.write.get()));
 
     std::string program_name(program);
     std::vector<char*> argv;
@@ -456,8 +457,8 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
     // not even for one that is still blocked and so not yet recorded.
     if (take_pending_termination_signal() != 0) return OsError{EINTR};
     Child child;
-    int rc = ::posix_spawnp(&child.pid, program_name.c_str(), &setup.actions, &setup.attr,
-                            argv.data(), envp.data());
+    int rc = spawn_in_directory(&child.pid, program_name.c_str(), &setup.actions, &setup.attr,
+                                argv.data(), envp.data(), dir_fd.get());
     if (rc != 0) return OsError{rc};
     ReapUnlessReleased reap_guard(child.pid);
     const int pidfd = g_io.pidfd_open(child.pid);
@@ -493,11 +494,6 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
 
 RunLimits set_default_run_limits(RunLimits limits) {
     return std::exchange(default_limits(), limits);
-}
-
-int open_pidfd(pid_t pid) {
-    // Called directly: older C libraries have no wrapper.
-    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 }
 
 RunnerIo set_runner_io(RunnerIo io) {
@@ -578,7 +574,26 @@ std::string shown_stderr(std::string_view text) {
 }  // namespace
 
 std::string signal_name(int signal) {
-    if (const char* abbrev = ::sigabbrev_np(signal)) return "SIG" + std::string(abbrev);
+    // By name, not by number: the numbers differ between systems (SIGBUS is 7 on Linux, 10 on
+    // macOS), and glibc's own table of names came only with 2.32.
+    static constexpr struct {
+        int number;
+        const char* name;
+    } kNames[] = {
+        {SIGHUP, "SIGHUP"},       {SIGINT, "SIGINT"},   {SIGQUIT, "SIGQUIT"},
+        {SIGILL, "SIGILL"},       {SIGTRAP, "SIGTRAP"}, {SIGABRT, "SIGABRT"},
+        {SIGBUS, "SIGBUS"},       {SIGFPE, "SIGFPE"},   {SIGKILL, "SIGKILL"},
+        {SIGUSR1, "SIGUSR1"},     {SIGSEGV, "SIGSEGV"}, {SIGUSR2, "SIGUSR2"},
+        {SIGPIPE, "SIGPIPE"},     {SIGALRM, "SIGALRM"}, {SIGTERM, "SIGTERM"},
+        {SIGCHLD, "SIGCHLD"},     {SIGCONT, "SIGCONT"}, {SIGSTOP, "SIGSTOP"},
+        {SIGTSTP, "SIGTSTP"},     {SIGTTIN, "SIGTTIN"}, {SIGTTOU, "SIGTTOU"},
+        {SIGURG, "SIGURG"},       {SIGXCPU, "SIGXCPU"}, {SIGXFSZ, "SIGXFSZ"},
+        {SIGVTALRM, "SIGVTALRM"}, {SIGPROF, "SIGPROF"}, {SIGWINCH, "SIGWINCH"},
+        {SIGSYS, "SIGSYS"},       {SIGIO, "SIGIO"},
+    };
+    for (const auto& [number, name] : kNames) {
+        if (number == signal) return name;
+    }
     return "signal " + std::to_string(signal);
 }
 

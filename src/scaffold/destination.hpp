@@ -27,9 +27,18 @@ std::optional<std::string> parent_of(std::string_view path);
 // The error is that of the first creation that failed.
 OsStatus create_directories(const std::string& path);
 
+// The spelling of the entry of directory dir that name matches only when ASCII case is ignored
+// ("Demo" for "demo"), or none when an entry is spelt exactly name or none matches. On a file
+// system that ignores case (macOS's default) such an entry is what makes name taken.
+std::optional<std::string> case_variant_in(const std::string& dir, std::string_view name);
+
+// The `exists` error for a destination that is taken: shown as display, or, when the file
+// system took an entry spelt in another case for it, as that entry.
+CliError destination_taken(const std::string& destination, const std::string& display);
+
 // Creates the missing ancestors of destination, then destination itself with one mkdir that
-// accepts nothing already there (a directory, a file, a link, dangling or not): that is kind
-// `exists`, shown as display. Any other failure is `io`.
+// accepts nothing already there (a directory, a file, a link, dangling or not): that is
+// destination_taken. Any other failure is `io`.
 Status claim_project_directory(const std::string& destination, const std::string& display);
 
 }  // namespace tarnwick

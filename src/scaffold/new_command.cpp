@@ -104,7 +104,7 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     const std::string destination = project_destination(args.into, args.name);
     NewReport report;
     report.created = decode_lossy(destination);
-    if (path_exists(destination)) return CliError::exists(report.created);
+    if (path_exists(destination)) return destination_taken(destination, report.created);
     // Only a directory this run made itself is written into and has cargo and git run in it.
     TARNWICK_TRY(claim_project_directory(destination, report.created));
 

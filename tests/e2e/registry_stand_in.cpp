@@ -9,8 +9,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "process/spawn_platform.hpp"
+
 namespace tarnwick::testing {
 namespace {
+
+// The descriptor with close-on-exec set (the tarnwick children must not hold a connection
+// open), or -1 as it was.
+int cloexec(int fd) {
+    if (fd >= 0) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    return fd;
+}
 
 // The request head, up to the blank line (requests here have no body).
 std::string read_head(int fd) {
@@ -37,7 +46,7 @@ std::string header(const std::string& head, const std::string& name) {
 }  // namespace
 
 RegistryStandIn::RegistryStandIn() {
-    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    listener_ = cloexec(::socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -45,7 +54,7 @@ RegistryStandIn::RegistryStandIn() {
     if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), len) != 0 ||
         ::listen(listener_, 16) != 0 ||
         ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len) != 0 ||
-        ::pipe2(stop_, O_CLOEXEC) != 0) {
+        !make_cloexec_pipe(stop_)) {
         ADD_FAILURE() << "the registry stand-in could not listen";
         return;
     }
@@ -82,7 +91,7 @@ void RegistryStandIn::serve() {
         pollfd fds[2] = {{listener_, POLLIN, 0}, {stop_[0], POLLIN, 0}};
         if (::poll(fds, 2, -1) < 0) continue;
         if (fds[1].revents != 0) return;
-        const int conn = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        const int conn = cloexec(::accept(listener_, nullptr, nullptr));
         if (conn < 0) continue;
         const std::string head = read_head(conn);
         const auto sp = head.find(' ');

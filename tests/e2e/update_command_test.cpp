@@ -139,10 +139,10 @@ protected:
         }
         if (!merged) {
             for (const auto& entry : std::filesystem::recursive_directory_iterator(at + "/.git")) {
-                struct stat st {};
-                ::lstat(entry.path().c_str(), &st);
-                state += entry.path().string() + " " + std::to_string(st.st_mtim.tv_sec) + "." +
-                         std::to_string(st.st_mtim.tv_nsec) + "\n";
+                const auto mtime = std::filesystem::last_write_time(entry.path());
+                state += entry.path().string() + " " +
+                         std::to_string(static_cast<long long>(mtime.time_since_epoch().count())) +
+                         "\n";
             }
         }
         return state;

@@ -49,8 +49,10 @@ releases go to the fake gh's store.
 
 Usage: run_workflow.py WORKFLOW --ref REF --repo URL --repository OWNER/NAME --secrets DIR
          --artifacts DIR --work DIR --target-dir DIR --tools DIR [--pypi URL]
-         [--jobs JOB,...] [--host-wheel FILE] [--dispatch [--input NAME=VALUE]...]
---jobs runs only those jobs (the others count as succeeded for `needs`).
+         [--jobs JOB,...] [--matrix KEY=VALUE]... [--host-wheel FILE]
+         [--dispatch [--input NAME=VALUE]...]
+--jobs runs only those jobs (the others count as succeeded for `needs`); --matrix KEY=VALUE
+(repeatable) only the matrix entries with those values.
 --dispatch runs the workflow as a manual run (workflow_dispatch) of REF, with each input at its
 declared default unless --input gives it (true and false become booleans).
 Prints each step and, last, one line "RESULT <job> <success|failure|skipped>" per job.
@@ -388,6 +390,9 @@ class Run:
         needs_ctx = {n: {"result": r, "outputs": {}} for n, r in needs.items()}
         matrix = job.get("strategy", {}).get("matrix", {})
         entries = matrix.get("include", [{}]) if matrix else [{}]
+        if matrix and self.a.matrix:
+            wanted = [given.split("=", 1) for given in self.a.matrix]
+            entries = [e for e in entries if all(str(e.get(k)) == v for k, v in wanted)]
         results = []
         for entry in entries:
             ctx = self.contexts(entry, needs_ctx, {}, {})
@@ -674,6 +679,7 @@ def main():
     p.add_argument("--input", action="append", default=[])
     p.add_argument("--pypi")
     p.add_argument("--jobs")
+    p.add_argument("--matrix", action="append", default=[])
     p.add_argument("--host-wheel")
     args = p.parse_args()
     os.makedirs(args.artifacts, exist_ok=True)

@@ -17,6 +17,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "process/spawn_platform.hpp"
+
 namespace tarnwick::testing {
 
 std::map<std::string, std::string> default_env(const std::string& home) {
@@ -122,13 +124,17 @@ struct SpawnSetup {
         sigemptyset(&none);
         if (int e = posix_spawnattr_setsigdefault(&attr, &to_default)) return e;
         if (int e = posix_spawnattr_setsigmask(&attr, &none)) return e;
-        return posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+        return posix_spawnattr_setflags(
+            &attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK | platform_spawn_flags());
     }
 
     // Whatever else the test process holds open stays out of the child, which starts in cwd
     // (empty: the test's own working directory).
     int confine(const std::string& cwd) {
+#if defined(__GLIBC__)
+        // Elsewhere platform_spawn_flags() closes them (macOS: POSIX_SPAWN_CLOEXEC_DEFAULT).
         if (int e = posix_spawn_file_actions_addclosefrom_np(&actions, 3)) return e;
+#endif
         return cwd.empty() ? 0 : posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
     }
 };
@@ -234,7 +240,8 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
 
     Fd in_read, in_write, out_read, out_write, err_read, err_write;
     int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return failed(program, "stderr pipe", errno);
+    if (auto piped = make_cloexec_pipe(fds); !piped)
+        return failed(program, "stderr pipe", piped.error().code);
     err_read.reset(fds[0]);
     err_write.reset(fds[1]);
     if (options.use_pty) {
@@ -248,14 +255,16 @@ RunResult run_program(const std::string& program, const std::vector<std::string>
         out_write.reset(::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC));
         if (!out_write.open()) return failed(program, std::string("open ") + name, errno);
     } else {
-        if (::pipe2(fds, O_CLOEXEC) != 0) return failed(program, "stdout pipe", errno);
+        if (auto piped = make_cloexec_pipe(fds); !piped)
+            return failed(program, "stdout pipe", piped.error().code);
         out_read.reset(fds[0]);
         out_write.reset(fds[1]);
     }
     // Closed before the child starts, so the child's first write meets a gone reader.
     if (options.stdout_reader_closed) out_read.reset();
     if (options.input) {
-        if (::pipe2(fds, O_CLOEXEC) != 0) return failed(program, "stdin pipe", errno);
+        if (auto piped = make_cloexec_pipe(fds); !piped)
+            return failed(program, "stdin pipe", piped.error().code);
         in_read.reset(fds[0]);
         in_write.reset(fds[1]);
     }

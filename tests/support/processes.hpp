@@ -1,5 +1,5 @@
 // Whether a process the test started (or one its child started) is still there: read from
-// /proc, so a test can tell that a stop reached a grandchild it has no handle on.
+// /proc (macOS: sysctl), so a test can tell that a stop reached a grandchild it has no handle on.
 #pragma once
 
 #include <sys/types.h>

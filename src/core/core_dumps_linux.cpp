@@ -1,9 +1,11 @@
-#include "core/core_dumps.hpp"
+#if defined(__linux__)
 
 #include <sys/prctl.h>
 #include <sys/resource.h>
 
 #include <cerrno>
+
+#include "core/core_dumps.hpp"
 
 namespace tarnwick {
 
@@ -15,3 +17,5 @@ OsStatus disable_core_dumps() {
 }
 
 }  // namespace tarnwick
+
+#endif
