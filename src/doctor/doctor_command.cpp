@@ -74,14 +74,14 @@ DoctorItem no_fix(std::string item, std::string status, std::string detail) {
 // One bounded, read-only query and what went wrong with it, in words.
 struct Query {
     enum class Outcome { Ok, NotStarted, TimedOut, Failed } outcome = Outcome::Ok;
-    CommandOutput out;
+    ChildOutput out;
     std::string said;  // for anything but Ok: what happened, ready for a detail
 };
 
 Query query(const std::string& program, const std::vector<std::string>& args,
             const std::vector<std::string>& env = {}) {
     const std::string shown = "`" + program + (args.empty() ? "" : " " + join(args, " ")) + "`";
-    auto run = run_command(program, args, std::nullopt, std::nullopt, env, kQueryLimits);
+    auto run = run_child(program, args, std::nullopt, std::nullopt, env, kQueryLimits);
     Query q;
     if (!run) {
         q.outcome = Query::Outcome::NotStarted;

@@ -44,11 +44,11 @@ HttpAnswer http_get(const std::string& url) {
     const std::string agent = std::string(kProgramName) + "/" + std::string(kVersion) +
                               " (doctor name lookup; +https://ordoval.dev)";
     auto run =
-        run_command("curl",
-                    {"--silent", "--show-error", "--location", "--proto", "=https,http",
-                     "--max-time", "4", "--user-agent", agent, "--header",
-                     "Accept: application/json", "--write-out", "%{stderr}\n%{http_code}", url},
-                    std::nullopt, std::nullopt, {}, RunLimits{6000, kBodyLimit});
+        run_child("curl",
+                  {"--silent", "--show-error", "--location", "--proto", "=https,http", "--max-time",
+                   "4", "--user-agent", agent, "--header", "Accept: application/json",
+                   "--write-out", "%{stderr}\n%{http_code}", url},
+                  std::nullopt, std::nullopt, {}, RunLimits{6000, kBodyLimit});
     HttpAnswer answer;
     if (!run) {
         answer.detail = "curl cannot be started: " + run.error().text();

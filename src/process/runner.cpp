@@ -17,7 +17,7 @@
 #include "core/signal_wait.hpp"
 #include "core/termination_signals.hpp"
 #include "core/text.hpp"
-#include "process/command_hook.hpp"
+#include "process/child_hook.hpp"
 #include "process/spawn_platform.hpp"
 
 extern char** environ;
@@ -40,8 +40,8 @@ OsStatus make_pipe(Pipe& p) {
 
 RunnerIo g_io;
 
-CommandHook& installed_hook() {
-    static CommandHook hook;
+ChildHook& installed_hook() {
+    static ChildHook hook;
     return hook;
 }
 
@@ -423,12 +423,12 @@ Result<int, OsError> wait_for_exit(const Child& child, ReapUnlessReleased& reap_
     return status;
 }
 
-Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
-                                              const std::vector<std::string>& args,
-                                              std::optional<std::string_view> input,
-                                              const std::optional<std::string>& dir,
-                                              const std::vector<std::string>& extra_env,
-                                              const RunLimits& limits) {
+Result<ChildOutput, OsError> spawn_and_wait(std::string_view program,
+                                            const std::vector<std::string>& args,
+                                            std::optional<std::string_view> input,
+                                            const std::optional<std::string>& dir,
+                                            const std::vector<std::string>& extra_env,
+                                            const RunLimits& limits) {
     if (!well_formed_env(extra_env)) return OsError{EINVAL};
     Fd dir_fd;
     if (dir) {
@@ -477,7 +477,7 @@ Result<CommandOutput, OsError> spawn_and_wait(std::string_view program,
     auto status = wait_for_exit(child, reap_guard, deadline, drained);
     TARNWICK_TRY(status);
 
-    CommandOutput result;
+    ChildOutput result;
     result.stdout_text = decode_lossy(drained.out);
     result.stderr_text = decode_lossy(drained.err);
     result.success = WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
@@ -500,57 +500,57 @@ RunnerIo set_runner_io(RunnerIo io) {
     return std::exchange(g_io, io);
 }
 
-CommandHook set_command_hook(CommandHook hook) {
+ChildHook set_child_hook(ChildHook hook) {
     return std::exchange(installed_hook(), std::move(hook));
 }
 
-Result<CommandOutput, OsError> run_real_command(const CommandCall& call) {
+Result<ChildOutput, OsError> run_real_child(const ChildCall& call) {
     std::optional<std::string_view> input;
     if (call.input) input = *call.input;
     return spawn_and_wait(call.program, call.args, input, call.dir, call.extra_env, call.limits);
 }
 
-Result<CommandOutput, OsError> run_command(std::string_view program,
-                                           const std::vector<std::string>& args,
-                                           std::optional<std::string_view> input,
-                                           const std::optional<std::string>& dir,
-                                           const std::vector<std::string>& extra_env,
-                                           const RunLimits& given) {
+Result<ChildOutput, OsError> run_child(std::string_view program,
+                                       const std::vector<std::string>& args,
+                                       std::optional<std::string_view> input,
+                                       const std::optional<std::string>& dir,
+                                       const std::vector<std::string>& extra_env,
+                                       const RunLimits& given) {
     const RunLimits& limits = unbounded(given) ? default_limits() : given;
-    if (const CommandHook& hook = installed_hook()) {
-        CommandCall call{std::string(program), args, std::nullopt, dir, extra_env, limits};
+    if (const ChildHook& hook = installed_hook()) {
+        ChildCall call{std::string(program), args, std::nullopt, dir, extra_env, limits};
         if (input) call.input = std::string(*input);
         return hook(call);
     }
     return spawn_and_wait(program, args, input, dir, extra_env, limits);
 }
 
-Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
-                               std::optional<std::string_view> input) {
-    auto run = run_command(tool, args, input);
+Result<ChildOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
+                             std::optional<std::string_view> input) {
+    auto run = run_child(tool, args, input);
     if (!run) return CliError::backend(tool, run.error().text());
     return std::move(run).value();
 }
 
-Result<CommandOutput> run_gh(const std::vector<std::string>& args) {
+Result<ChildOutput> run_gh(const std::vector<std::string>& args) {
     return run_tool("gh", args);
 }
 
-Result<CommandOutput> run_tool_checked(std::string_view tool, const std::vector<std::string>& args,
-                                       std::optional<std::string_view> input) {
+Result<ChildOutput> run_tool_checked(std::string_view tool, const std::vector<std::string>& args,
+                                     std::optional<std::string_view> input) {
     auto run = run_tool(tool, args, input);
     TARNWICK_TRY(run);
     if (!run->success) return CliError::backend(tool, failure_detail(*run));
     return run;
 }
 
-Result<CommandOutput> run_gh_checked(const std::vector<std::string>& args,
-                                     std::optional<std::string_view> input) {
+Result<ChildOutput> run_gh_checked(const std::vector<std::string>& args,
+                                   std::optional<std::string_view> input) {
     return run_tool_checked("gh", args, input);
 }
 
 Status run_git(const std::string& dir, const std::vector<std::string>& args) {
-    auto run = run_command("git", args, std::nullopt, dir);
+    auto run = run_child("git", args, std::nullopt, dir);
     if (!run) return CliError::git("could not run git: " + run.error().text());
     if (!run->success) return CliError::git(failure_detail(*run));
     return Ok{};
@@ -597,7 +597,7 @@ std::string signal_name(int signal) {
     return "signal " + std::to_string(signal);
 }
 
-std::string failure_detail(const CommandOutput& run) {
+std::string failure_detail(const ChildOutput& run) {
     std::string detail = shown_stderr(run.stderr_text);
     if (run.signal == 0) return detail;
     const std::string killed = "killed by signal " + signal_name(run.signal);

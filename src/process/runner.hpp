@@ -15,7 +15,7 @@
 
 namespace tarnwick {
 
-struct CommandOutput {
+struct ChildOutput {
     std::string stdout_text;      // decoded lossily as UTF-8
     std::string stderr_text;      // decoded lossily as UTF-8
     bool success = false;         // exited normally with status 0
@@ -45,29 +45,29 @@ struct RunLimits {
 // once one has arrived, and one that arrives while the child runs (its output open or closed)
 // stops the group, SIGTERM and then SIGKILL after a second, and fails the run with EINTR.
 // limits bound the wait and the output kept (see RunLimits).
-Result<CommandOutput, OsError> run_command(std::string_view program,
-                                           const std::vector<std::string>& args,
-                                           std::optional<std::string_view> input = std::nullopt,
-                                           const std::optional<std::string>& dir = std::nullopt,
-                                           const std::vector<std::string>& extra_env = {},
-                                           const RunLimits& limits = {});
+Result<ChildOutput, OsError> run_child(std::string_view program,
+                                       const std::vector<std::string>& args,
+                                       std::optional<std::string_view> input = std::nullopt,
+                                       const std::optional<std::string>& dir = std::nullopt,
+                                       const std::vector<std::string>& extra_env = {},
+                                       const RunLimits& limits = {});
 
 // While set, the limits that a call without limits of its own gets: a command all of whose
 // children must be bounded (doctor) sets them once, and children started for it by other
 // modules are bounded too. RunLimits{} clears them. Returns the previous ones.
 RunLimits set_default_run_limits(RunLimits limits);
 
-// run_command for a tool whose start failures are backend errors naming the tool.
-Result<CommandOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
-                               std::optional<std::string_view> input = std::nullopt);
+// run_child for a tool whose start failures are backend errors naming the tool.
+Result<ChildOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
+                             std::optional<std::string_view> input = std::nullopt);
 
-Result<CommandOutput> run_gh(const std::vector<std::string>& args);
+Result<ChildOutput> run_gh(const std::vector<std::string>& args);
 
 // run_tool, where a run that ends without success is tool_error with its stderr.
-Result<CommandOutput> run_tool_checked(std::string_view tool, const std::vector<std::string>& args,
-                                       std::optional<std::string_view> input = std::nullopt);
-Result<CommandOutput> run_gh_checked(const std::vector<std::string>& args,
+Result<ChildOutput> run_tool_checked(std::string_view tool, const std::vector<std::string>& args,
                                      std::optional<std::string_view> input = std::nullopt);
+Result<ChildOutput> run_gh_checked(const std::vector<std::string>& args,
+                                   std::optional<std::string_view> input = std::nullopt);
 
 // Runs git in dir; success, or a git error ("could not run git: ..." or git's stderr).
 Status run_git(const std::string& dir, const std::vector<std::string>& args);
@@ -78,7 +78,7 @@ CliError tool_error(std::string_view tool, std::string_view text);
 
 // What a message says about a child that ran and failed: its stderr as tool_error shows it,
 // and, for a child killed by a signal, "killed by signal SIGNAME".
-std::string failure_detail(const CommandOutput& run);
+std::string failure_detail(const ChildOutput& run);
 
 // "SIGKILL" for 9; "signal 77" for a number without a name.
 std::string signal_name(int signal);

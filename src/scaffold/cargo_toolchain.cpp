@@ -34,11 +34,11 @@ std::optional<std::string> active_toolchain_name(std::string_view output) {
 
 CargoToolchain resolve_cargo_toolchain() {
     const std::vector<std::string> show = {"show", "active-toolchain"};
-    auto run = run_command("rustup", show);
+    auto run = run_child("rustup", show);
     if (!run) {
         const auto behind = rustup_behind_cargo();
         if (!behind) return {};
-        run = run_command(*behind, show);
+        run = run_child(*behind, show);
         if (!run) return {.usable = false, .env = {}};
     }
     const auto name = run->success ? active_toolchain_name(run->stdout_text) : std::nullopt;

@@ -13,7 +13,7 @@ void format_project(const std::string& destination, const CargoToolchain& toolch
     if (!toolchain.usable) return;
     std::vector<std::string> args = {"fmt", "--manifest-path", destination + "/Cargo.toml"};
     if (config_dir) args.insert(args.end(), {"--", "--config-path", *config_dir});
-    (void)run_command("cargo", args, std::nullopt, std::nullopt, toolchain.env);
+    (void)run_child("cargo", args, std::nullopt, std::nullopt, toolchain.env);
 }
 
 namespace {
@@ -29,7 +29,7 @@ bool run_cargo_lock(const std::vector<std::string>& command, const std::string& 
         std::vector<std::string> args = command;
         args.insert(args.end(), {"--manifest-path", destination + "/Cargo.toml"});
         if (offline) args.push_back("--offline");
-        auto run = run_command("cargo", args, std::nullopt, std::nullopt, env);
+        auto run = run_child("cargo", args, std::nullopt, std::nullopt, env);
         if (!run) return false;  // no cargo: the network cannot help either
         if (run->success) return path_exists(destination + "/Cargo.lock");
     }

@@ -5,9 +5,9 @@
 
 namespace tarnwick {
 
-Result<CommandOutput> git_run(const GitCall& call, const std::vector<std::string>& args,
-                              std::optional<std::string_view> input) {
-    auto run = run_command("git", args, input, call.dir, call.env);
+Result<ChildOutput> git_run(const GitCall& call, const std::vector<std::string>& args,
+                            std::optional<std::string_view> input) {
+    auto run = run_child("git", args, input, call.dir, call.env);
     if (!run) return CliError::git("could not run git: " + run.error().text());
     return std::move(run).value();
 }
@@ -20,7 +20,7 @@ Result<std::string> git_stdout(const GitCall& call, const std::vector<std::strin
     return std::move(run->stdout_text);
 }
 
-CliError git_failure(const CommandOutput& run) {
+CliError git_failure(const ChildOutput& run) {
     std::string_view text = trim(run.stderr_text);
     if (text.empty()) text = trim(run.stdout_text);
     return CliError::git(std::string(trim(redact(text))));

@@ -18,14 +18,14 @@ struct GitCall {
 };
 
 // The finished run whatever its exit status; only a git that cannot start is an error.
-Result<CommandOutput> git_run(const GitCall& call, const std::vector<std::string>& args,
-                              std::optional<std::string_view> input = std::nullopt);
+Result<ChildOutput> git_run(const GitCall& call, const std::vector<std::string>& args,
+                            std::optional<std::string_view> input = std::nullopt);
 
 // The standard output of a successful run; otherwise a git error with git's stderr, trimmed.
 Result<std::string> git_stdout(const GitCall& call, const std::vector<std::string>& args,
                                std::optional<std::string_view> input = std::nullopt);
 
 // The git error for a run that failed: its stderr, or its stdout when stderr is empty.
-CliError git_failure(const CommandOutput& run);
+CliError git_failure(const ChildOutput& run);
 
 }  // namespace tarnwick

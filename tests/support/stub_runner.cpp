@@ -13,7 +13,7 @@ std::string joined(const std::vector<std::string>& argv) {
     return line;
 }
 
-bool matches(const std::vector<std::string>& pattern, const CommandCall& call) {
+bool matches(const std::vector<std::string>& pattern, const ChildCall& call) {
     if (pattern.empty() || pattern[0] != call.program) return false;
     const bool open_end = pattern.back() == "...";
     const std::size_t fixed = pattern.size() - (open_end ? 2 : 1);
@@ -26,25 +26,25 @@ bool matches(const std::vector<std::string>& pattern, const CommandCall& call) {
 
 }  // namespace
 
-std::string call_line(const CommandCall& call) {
+std::string call_line(const ChildCall& call) {
     std::vector<std::string> argv{call.program};
     argv.insert(argv.end(), call.args.begin(), call.args.end());
     return joined(argv);
 }
 
 StubRunner::StubRunner() {
-    previous_ = set_command_hook([this](const CommandCall& call) { return answer(call); });
+    previous_ = set_child_hook([this](const ChildCall& call) { return answer(call); });
 }
 
 StubRunner::~StubRunner() {
-    set_command_hook(std::move(previous_));
+    set_child_hook(std::move(previous_));
     for (const auto& stub : stubs_) {
         if (!stub.used) ADD_FAILURE() << "expected call never came: " << joined(stub.argv);
     }
 }
 
 void StubRunner::expect(std::vector<std::string> argv, Reply reply) {
-    expect(std::move(argv), [reply](const CommandCall&) { return reply; });
+    expect(std::move(argv), [reply](const ChildCall&) { return reply; });
 }
 
 void StubRunner::expect(std::vector<std::string> argv, Respond respond) {
@@ -57,14 +57,14 @@ std::vector<std::string> StubRunner::call_lines() const {
     return lines;
 }
 
-Result<CommandOutput, OsError> StubRunner::answer(const CommandCall& call) {
+Result<ChildOutput, OsError> StubRunner::answer(const ChildCall& call) {
     calls_.push_back(call);
     for (auto& stub : stubs_) {
         if (stub.used || !matches(stub.argv, call)) continue;
         stub.used = true;
         const Reply reply = stub.respond(call);
         if (reply.start_error != 0) return OsError{reply.start_error};
-        CommandOutput output;
+        ChildOutput output;
         output.stdout_text = reply.out;
         output.stderr_text = reply.err;
         output.signal = reply.signal;

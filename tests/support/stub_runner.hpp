@@ -1,4 +1,4 @@
-// Replaces the process runner for the length of a test: each call of run_command is matched
+// Replaces the process runner for the length of a test: each call of run_child is matched
 // against registered stubs by its argv and answered by the first unused stub that matches.
 // A call no stub matches fails the test (and the runner reports ENOENT to the code under
 // test); so does a stub still unused when the StubRunner goes out of scope.
@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "process/command_hook.hpp"
+#include "process/child_hook.hpp"
 
 namespace tarnwick::testing {
 
@@ -42,7 +42,7 @@ class StubRunner {
 public:
     // argv is the program then its arguments; an element "*" matches any one argument, and a
     // last element "..." any number of further ones.
-    using Respond = std::function<Reply(const CommandCall&)>;
+    using Respond = std::function<Reply(const ChildCall&)>;
 
     StubRunner();
     ~StubRunner();
@@ -53,7 +53,7 @@ public:
     void expect(std::vector<std::string> argv, Respond respond);
 
     // Every call made so far, in order.
-    const std::vector<CommandCall>& calls() const { return calls_; }
+    const std::vector<ChildCall>& calls() const { return calls_; }
     // The argv of each call joined by spaces, in order; for checking the order of steps.
     std::vector<std::string> call_lines() const;
 
@@ -63,14 +63,14 @@ private:
         Respond respond;
         bool used = false;
     };
-    Result<CommandOutput, OsError> answer(const CommandCall& call);
+    Result<ChildOutput, OsError> answer(const ChildCall& call);
 
     std::vector<Stub> stubs_;
-    std::vector<CommandCall> calls_;
-    CommandHook previous_;
+    std::vector<ChildCall> calls_;
+    ChildHook previous_;
 };
 
 // The argv of a call joined by spaces.
-std::string call_line(const CommandCall& call);
+std::string call_line(const ChildCall& call);
 
 }  // namespace tarnwick::testing

@@ -38,7 +38,7 @@ void expect_cargo(StubRunner& runner, const std::string& project, bool lock_onli
     runner.expect({"rustup", "show", "active-toolchain"},
                   output("stable-x86_64-unknown-linux-gnu (default)\n"));
     const std::string manifest = project + "/Cargo.toml";
-    runner.expect({"cargo", "fmt", "--manifest-path", manifest}, [](const CommandCall& call) {
+    runner.expect({"cargo", "fmt", "--manifest-path", manifest}, [](const ChildCall& call) {
         EXPECT_TRUE(has(call.extra_env, kToolchain));
         EXPECT_FALSE(call.dir.has_value()) << "cargo must run where tarnwick started";
         return Reply{};
@@ -46,7 +46,7 @@ void expect_cargo(StubRunner& runner, const std::string& project, bool lock_onli
     runner.expect({"cargo", "generate-lockfile", "--manifest-path", manifest, "--offline"},
                   failure("no matching package in the cache"));
     runner.expect({"cargo", "generate-lockfile", "--manifest-path", manifest},
-                  [project, lock_online](const CommandCall& call) {
+                  [project, lock_online](const ChildCall& call) {
                       EXPECT_TRUE(has(call.extra_env, kToolchain));
                       EXPECT_TRUE(has(call.extra_env, "CARGO_NET_RETRY=0"));
                       EXPECT_FALSE(call.dir.has_value());
@@ -67,7 +67,7 @@ TEST(NewSteps, FormatsPinsAndCommitsExactlyTheWrittenFilesOnMain) {
         expect_cargo(runner, project, lock_online);
         std::vector<std::string> added;
         runner.expect({"git", "init", "-q"});
-        runner.expect({"git", "add", "-f", "--", "..."}, [&added](const CommandCall& call) {
+        runner.expect({"git", "add", "-f", "--", "..."}, [&added](const ChildCall& call) {
             added.assign(call.args.begin() + 3, call.args.end());
             return Reply{};
         });

@@ -18,7 +18,7 @@
 #include "core/io.hpp"
 #include "core/temporary_directory.hpp"
 #include "core/termination_signals.hpp"
-#include "process/command_hook.hpp"
+#include "process/child_hook.hpp"
 #include "process/runner.hpp"
 #include "support/files.hpp"
 #include "support/processes.hpp"
@@ -68,7 +68,7 @@ void stop_child_and_grandchild() {
         const std::string marker = dir / "grandchild";
         {
             const Catching catching;
-            auto run = run_command(
+            auto run = run_child(
                 "sh",
                 {"-c", c.before + "sleep 300 & echo $! >\"$1\"; kill -TERM $PPID; exec sleep 10",
                  "sh", marker});
@@ -97,7 +97,7 @@ TEST(ProcessGroup, ASignalStopsTheChildAndWhatItStarted) {
         if (!pidfd) io.pidfd_open = [](pid_t) { return errno = ENOSYS, -1; };
         const RunnerIo previous = set_runner_io(io);
         // A child that ends by itself is still waited for and reported.
-        auto quick = run_command("sh", {"-c", "exec >&- 2>&-; sleep 0.1; exit 3"});
+        auto quick = run_child("sh", {"-c", "exec >&- 2>&-; sleep 0.1; exit 3"});
         EXPECT_TRUE(quick.ok() && !quick->success);
         stop_child_and_grandchild();
         set_runner_io(previous);
@@ -114,7 +114,7 @@ TEST(ProcessGroup, NoChildStartsAfterAPendingSignalOrAFailedSetUp) {
         const Catching catching;
         ::raise(SIGTERM);
         EXPECT_EQ(caught_termination_signal(), 0) << "not blocked";
-        auto run = run_command("sh", touch);
+        auto run = run_child("sh", touch);
         ASSERT_FALSE(run.ok());
         EXPECT_EQ(run.error().code, EINTR);
         EXPECT_EQ(caught_termination_signal(), SIGTERM);
@@ -124,13 +124,13 @@ TEST(ProcessGroup, NoChildStartsAfterAPendingSignalOrAFailedSetUp) {
     RunnerIo failing;
     failing.adddup2 = [](posix_spawn_file_actions_t*, int, int) { return ENOMEM; };
     const RunnerIo previous = set_runner_io(failing);
-    auto run = run_command("sh", touch);
+    auto run = run_child("sh", touch);
     set_runner_io(previous);
     ASSERT_FALSE(run.ok());
     EXPECT_EQ(run.error().code, ENOMEM);
     EXPECT_FALSE(fs::exists(marker));
     EXPECT_FALSE(has_unreaped_child());
-    EXPECT_TRUE(run_command("sh", touch).ok());
+    EXPECT_TRUE(run_child("sh", touch).ok());
     EXPECT_TRUE(fs::exists(marker));
 }
 
@@ -152,7 +152,7 @@ TEST(ProcessGroup, AWorkingDirectoryThatCannotBeEnteredIsNamed) {
         ASSERT_FALSE(git.ok());
         EXPECT_EQ(git.error().message(),
                   "git: could not run git: cannot change to \"" + c.dir + "\": " + c.reason);
-        auto tool = run_command("pwd", {}, std::nullopt, c.dir);
+        auto tool = run_child("pwd", {}, std::nullopt, c.dir);
         ASSERT_FALSE(tool.ok());
         EXPECT_EQ(tool.error().text(), "cannot change to \"" + c.dir + "\": " + c.reason);
     }

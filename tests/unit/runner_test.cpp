@@ -10,7 +10,7 @@
 #include <string>
 
 #include "core/redaction.hpp"
-#include "process/command_hook.hpp"
+#include "process/child_hook.hpp"
 #include "support/processes.hpp"
 #include "support/scoped_env.hpp"
 
@@ -18,10 +18,10 @@ using namespace tarnwick;
 using tarnwick::testing::has_unreaped_child;
 
 namespace {
-CommandOutput sh(const std::string& script, std::optional<std::string> input = std::nullopt) {
-    auto r = run_command("sh", {"-c", script}, input);
+ChildOutput sh(const std::string& script, std::optional<std::string> input = std::nullopt) {
+    auto r = run_child("sh", {"-c", script}, input);
     EXPECT_TRUE(r.ok());
-    return r.ok() ? r.value() : CommandOutput{};
+    return r.ok() ? r.value() : ChildOutput{};
 }
 }  // namespace
 
@@ -71,19 +71,19 @@ TEST(Runner, InputReachesTheChildWhileItWritesMuch) {
 }
 
 TEST(Runner, ArgumentsArriveUnchanged) {
-    auto r = run_command("printf", {"[%s]", "a b", "\"q\" 'x'", "", "$HOME"});
+    auto r = run_child("printf", {"[%s]", "a b", "\"q\" 'x'", "", "$HOME"});
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r->stdout_text, "[a b][\"q\" 'x'][][$HOME]");
 }
 
 TEST(Runner, WorkingDirectory) {
-    auto r = run_command("pwd", {}, std::nullopt, std::string("/usr"));
+    auto r = run_child("pwd", {}, std::nullopt, std::string("/usr"));
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r->stdout_text, "/usr\n");
 }
 
 TEST(Runner, MissingProgram) {
-    auto r = run_command("tarnwick-no-such-program", {"x"});
+    auto r = run_child("tarnwick-no-such-program", {"x"});
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.error().text(), "No such file or directory (os error 2)");
 
@@ -106,15 +106,15 @@ TEST(Runner, GitFailuresBecomeGitErrors) {
 TEST(Runner, ExtraEnvironmentReplacesOrAdds) {
     tarnwick::testing::ScopedEnv env(
         {{"TARNWICK_RUNNER_A", "inherited"}, {"TARNWICK_RUNNER_AB", "kept"}});
-    auto r = run_command("sh",
-                         {"-c",
-                          "printf '%s|%s|%s' \"$TARNWICK_RUNNER_A\" "
-                          "\"$TARNWICK_RUNNER_AB\" \"$TARNWICK_RUNNER_NEW\""},
-                         std::nullopt, std::nullopt,
-                         {"TARNWICK_RUNNER_A=replaced", "TARNWICK_RUNNER_NEW="});
+    auto r = run_child("sh",
+                       {"-c",
+                        "printf '%s|%s|%s' \"$TARNWICK_RUNNER_A\" "
+                        "\"$TARNWICK_RUNNER_AB\" \"$TARNWICK_RUNNER_NEW\""},
+                       std::nullopt, std::nullopt,
+                       {"TARNWICK_RUNNER_A=replaced", "TARNWICK_RUNNER_NEW="});
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r->stdout_text, "replaced|kept|");
-    auto inherited = run_command("sh", {"-c", "printf '%s' \"$TARNWICK_RUNNER_A\""});
+    auto inherited = run_child("sh", {"-c", "printf '%s' \"$TARNWICK_RUNNER_A\""});
     ASSERT_TRUE(inherited.ok());
     EXPECT_EQ(inherited->stdout_text, "inherited");
 }
@@ -212,8 +212,8 @@ TEST(Runner, SignalNames) {
 TEST(Runner, AnEnvironmentEntryWithoutANameIsRefusedNotAppliedToEveryVariable) {
     for (const std::string entry : {"TARNWICK_RUNNER_BARE", "", "=value"}) {
         SCOPED_TRACE(entry);
-        auto r = run_command("sh", {"-c", "printf '%s' \"$HOME\""}, std::nullopt, std::nullopt,
-                             {"TARNWICK_RUNNER_OK=1", entry});
+        auto r = run_child("sh", {"-c", "printf '%s' \"$HOME\""}, std::nullopt, std::nullopt,
+                           {"TARNWICK_RUNNER_OK=1", entry});
         ASSERT_FALSE(r.ok()) << r->stdout_text;
         EXPECT_EQ(r.error().code, EINVAL);
     }
@@ -258,7 +258,7 @@ TEST(Runner, AnIoErrorWhileTheChildRunsIsReportedAndTheChildIsReaped) {
         ASSERT_FALSE(has_unreaped_child());
         const RunnerIo previous = set_runner_io(c.io);
         // The child would outlive the test if nobody stopped it.
-        auto r = run_command("sh", {"-c", "echo out; exec sleep 30"}, c.input);
+        auto r = run_child("sh", {"-c", "echo out; exec sleep 30"}, c.input);
         set_runner_io(previous);
         ASSERT_FALSE(r.ok()) << r->stdout_text;
         EXPECT_EQ(r.error().code, EIO);
@@ -286,7 +286,7 @@ TEST(Runner, LimitsBoundTheWaitAndTheOutputKept) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);
-        auto r = run_command("sh", {"-c", c.script}, std::nullopt, std::nullopt, {}, c.limits);
+        auto r = run_child("sh", {"-c", c.script}, std::nullopt, std::nullopt, {}, c.limits);
         ASSERT_TRUE(r.ok()) << r.error().text();
         EXPECT_EQ(r->timed_out, c.timed_out);
         EXPECT_EQ(r->output_cut, c.cut);
@@ -302,11 +302,11 @@ TEST(Runner, LimitsBoundTheWaitAndTheOutputKept) {
 // Default limits bound a call that gives none, and a call's own limits win over them.
 TEST(Runner, DefaultLimitsBoundCallsWithoutTheirOwn) {
     const RunLimits previous = set_default_run_limits({200, 4});
-    auto bounded = run_command("sh", {"-c", "printf abcdef; exec sleep 30"});
-    auto own = run_command("sh", {"-c", "printf abcdef"}, std::nullopt, std::nullopt, {},
-                           RunLimits{5000, 0});
+    auto bounded = run_child("sh", {"-c", "printf abcdef; exec sleep 30"});
+    auto own = run_child("sh", {"-c", "printf abcdef"}, std::nullopt, std::nullopt, {},
+                         RunLimits{5000, 0});
     set_default_run_limits(previous);
-    auto cleared = run_command("sh", {"-c", "printf abcdef"});
+    auto cleared = run_child("sh", {"-c", "printf abcdef"});
     ASSERT_TRUE(bounded.ok() && own.ok() && cleared.ok());
     EXPECT_TRUE(bounded->timed_out);
     EXPECT_EQ(bounded->stdout_text, "abcd");

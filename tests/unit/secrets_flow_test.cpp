@@ -37,7 +37,7 @@ void expect_preflight(StubRunner& gh) {
 // key_dir so a test can check it is gone afterwards.
 void expect_keygen(StubRunner& runner, std::string& key_dir) {
     runner.expect({"ssh-keygen", "-t", "ed25519", "-f", "*", "-N", "", "-C", kTitle, "-q"},
-                  [&key_dir](const CommandCall& call) {
+                  [&key_dir](const ChildCall& call) {
                       const std::string& path = call.args[3];
                       key_dir = std::filesystem::path(path).parent_path();
                       tarnwick::testing::write_file(path, kPrivate);
@@ -116,7 +116,7 @@ TEST(SecretsBootstrap, RotatesByAddingBeforeDeletingStoresTheKeyAndConfirmsIt) {
     std::string uploaded;
     runner.expect(
         {"gh", "repo", "deploy-key", "add", "*", "-R", kTap, "--allow-write", "--title", kTitle},
-        [&uploaded](const CommandCall& call) {
+        [&uploaded](const ChildCall& call) {
             uploaded = tarnwick::testing::read_file(call.args[3]);
             return Reply{};
         });

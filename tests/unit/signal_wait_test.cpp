@@ -12,7 +12,7 @@
 #include <string>
 
 #include "core/io.hpp"
-#include "process/command_hook.hpp"
+#include "process/child_hook.hpp"
 #include "process/runner.hpp"
 #include "process/spawn_platform.hpp"
 
@@ -136,9 +136,9 @@ TEST(SignalWait, TheRunnerWorksWithTheSelectWaitAndNoProcessDescriptor) {
     io.pidfd_open = [](pid_t) { return errno = ENOSYS, -1; };
     const RunnerIo previous = set_runner_io(io);
     const std::string input(200'000, 'i');
-    auto r = run_command(
+    auto r = run_child(
         "sh", {"-c", "n=$(wc -c); echo $n; head -c 300000 /dev/zero | tr '\\0' o; exit 3"}, input);
-    auto timed = run_command("sleep", {"5"}, std::nullopt, std::nullopt, {}, RunLimits{200, 0});
+    auto timed = run_child("sleep", {"5"}, std::nullopt, std::nullopt, {}, RunLimits{200, 0});
     set_runner_io(previous);
     ASSERT_TRUE(r.ok()) << r.error().text();
     EXPECT_EQ(r->exit_code, 3);

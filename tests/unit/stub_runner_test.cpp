@@ -14,11 +14,11 @@ TEST(StubRunner, AnUnexpectedCallFailsTheTestAndIsNotStarted) {
     runner.expect({"git", "status"});
     EXPECT_NONFATAL_FAILURE(
         {
-            auto run = run_command("git", {"status", "--short"});
+            auto run = run_child("git", {"status", "--short"});
             EXPECT_FALSE(run.ok());
         },
         "unexpected call: git status --short");
-    EXPECT_TRUE(run_command("git", {"status"}).ok());
+    EXPECT_TRUE(run_child("git", {"status"}).ok());
 }
 
 TEST(StubRunner, AnExpectedCallThatNeverCameFailsTheTest) {
@@ -35,14 +35,14 @@ TEST(StubRunner, EachStubAnswersOnceWildcardsMatchAndTheRealRunnerReturnsAfterwa
         StubRunner runner;
         runner.expect({"tool", "*", "last"}, output("first"));
         runner.expect({"tool", "..."}, output("second"));
-        auto a = run_command("tool", {"x", "last"});
-        auto b = run_command("tool", {"x", "last"});
+        auto a = run_child("tool", {"x", "last"});
+        auto b = run_child("tool", {"x", "last"});
         ASSERT_TRUE(a.ok() && b.ok());
         EXPECT_EQ(a->stdout_text, "first");
         EXPECT_EQ(b->stdout_text, "second");
     }
     // Without stubs, a program that does not exist is the runner's own start error again.
-    auto real = run_command("tarnwick-no-such-program", {});
+    auto real = run_child("tarnwick-no-such-program", {});
     ASSERT_FALSE(real.ok());
     EXPECT_EQ(real.error().code, ENOENT);
 }

@@ -1,4 +1,4 @@
-// A seam for tests: while a hook is installed, run_command hands every call to it instead of
+// A seam for tests: while a hook is installed, run_child hands every call to it instead of
 // starting a child. Only tests install one (see tests/support/stub_runner.hpp); the program
 // itself never does, so every caller of the runner keeps its signature.
 #pragma once
@@ -19,8 +19,8 @@
 
 namespace tarnwick {
 
-// One call of run_command, as the hook sees it.
-struct CommandCall {
+// One call of run_child, as the hook sees it.
+struct ChildCall {
     std::string program;
     std::vector<std::string> args;
     std::optional<std::string> input;  // absent: stdin would be the null device
@@ -29,13 +29,13 @@ struct CommandCall {
     RunLimits limits = {};
 };
 
-using CommandHook = std::function<Result<CommandOutput, OsError>(const CommandCall&)>;
+using ChildHook = std::function<Result<ChildOutput, OsError>(const ChildCall&)>;
 
 // Installs hook (an empty one restores real children) and returns the one it replaces.
-CommandHook set_command_hook(CommandHook hook);
+ChildHook set_child_hook(ChildHook hook);
 
 // Starts the child for real, whatever hook is installed; for a hook that lets a call through.
-Result<CommandOutput, OsError> run_real_command(const CommandCall& call);
+Result<ChildOutput, OsError> run_real_child(const ChildCall& call);
 
 // The calls the runner makes to set a child up and while it runs, so a test can make one of
 // them fail. The runner uses the real ones unless a test installs others.
