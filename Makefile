@@ -7,7 +7,7 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-run build release run test test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install package clean
+.PHONY: all deps deps-run build release run test test-side test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install package clean
 
 all: build
 
@@ -43,7 +43,21 @@ release:
 run: release
 	@./build/release/tarnwick $(ARGS)
 
-test: test-debug test-release test-asan test-fuzz
+# The debug build first, at full speed; then the debug suite beside the other three parts, which
+# run one after the other. The debug suite's longest tests, the acceptance suite and the release
+# rehearsal, leave processors idle while they wait on registries, local servers and
+# single-threaded links, and the release, sanitizer and fuzzing parts take that time. Each
+# part's output is shown whole when the part ends; `make test-debug` and the others alone show
+# theirs as it comes.
+test: build
+	@echo "make test: the debug suite runs beside the release, asan and fuzz parts; each part's output follows when it ends"
+	@$(MAKE) --no-print-directory -j2 --output-sync=target test-debug test-side
+
+test-side:
+	@$(MAKE) --no-print-directory release
+	ctest --preset release-binary
+	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-fuzz
 
 test-debug: build
 	ctest --preset debug
