@@ -25,11 +25,15 @@ ifneq ($(filter test test-% fuzz fuzz-build memcheck bench package,$(MAKECMDGOAL
 build release: deps
 endif
 
+# The builds run their own `make -j $(JOBS)`, apart from the jobserver of a `make -j` above them
+# (`make test` runs its parts side by side).
+CMAKE_BUILD = MAKEFLAGS= cmake --build
+
 NO_PACKAGES = { echo "configuring failed; \`make deps\` installs the packages that building and testing need" >&2; exit 1; }
 
 build:
 	@cmake --preset debug >/dev/null || $(NO_PACKAGES)
-	@cmake --build --preset debug -j $(JOBS)
+	@$(CMAKE_BUILD) --preset debug -j $(JOBS)
 
 # The binary alone, quietly: configured once (again when the presets change), built into
 # build/release, compiler output shown only when the build fails.
@@ -37,7 +41,7 @@ release:
 	@if [ ! -f build/release/CMakeCache.txt ] || [ CMakePresets.json -nt build/release/CMakeCache.txt ]; then \
 		cmake --preset release >/dev/null || $(NO_PACKAGES); \
 	fi
-	@cmake --build --preset release -j $(JOBS) --target tarnwick >build/release/build.log 2>&1 || \
+	@$(CMAKE_BUILD) --preset release -j $(JOBS) --target tarnwick >build/release/build.log 2>&1 || \
 		{ cat build/release/build.log >&2; exit 1; }
 
 run: release
@@ -69,12 +73,12 @@ test-release: build release
 
 test-asan: deps
 	cmake --preset asan >/dev/null
-	cmake --build --preset asan -j $(JOBS)
+	$(CMAKE_BUILD) --preset asan -j $(JOBS)
 	ctest --preset asan
 
 fuzz-build: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS) --target fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text fuzz_command_line fuzz_workflow_scan
+	$(CMAKE_BUILD) --preset fuzz -j $(JOBS) --target fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text fuzz_command_line fuzz_workflow_scan
 
 # Every fuzz target from the seed corpus in fuzz/corpus: 10 s each in `make test`, 60 s in `make fuzz`.
 test-fuzz: fuzz-build
@@ -93,11 +97,11 @@ bench: deps release
 
 # The completion scripts and the man page are built from the binary, beside it.
 install: release
-	cmake --build --preset release -j $(JOBS)
+	$(CMAKE_BUILD) --preset release -j $(JOBS)
 	cmake --install build/release --prefix "$(PREFIX)"
 
 package: deps release
-	cmake --build --preset release -j $(JOBS)
+	$(CMAKE_BUILD) --preset release -j $(JOBS)
 	cd build/release && cpack -G DEB
 	bash tests/package/check_deb.sh build/release/package/tarnwick_*.deb
 
