@@ -7,7 +7,7 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-run build release run test test-side test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install package clean
+.PHONY: all deps deps-run build release run test test-debug-tree test-side test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install package clean
 
 all: build
 
@@ -47,19 +47,21 @@ release:
 run: release
 	@./build/release/tarnwick $(ARGS)
 
-# The debug build first, at full speed; then the debug suite beside the other three parts, which
-# run one after the other. The debug suite's longest tests, the acceptance suite and the release
-# rehearsal, leave processors idle while they wait on registries, local servers and
-# single-threaded links, and the release, sanitizer and fuzzing parts take that time. Each
-# part's output is shown whole when the part ends; `make test-debug` and the others alone show
-# theirs as it comes.
+# The debug build first, at full speed; then the debug tree's suites beside the release,
+# sanitizer and fuzzing builds and runs. The debug suite's longest tests, the acceptance suite
+# and the release rehearsal, leave processors idle while they wait on registries, local servers
+# and single-threaded links, and the other parts take that time. The debug tree's two runs (its
+# own suite, then the release binary's) come one after the other: they share its Testing
+# directory. Each part's output is shown whole when the part ends; `make test-debug` and the
+# others alone show theirs as it comes.
 test: build
-	@echo "make test: the debug suite runs beside the release, asan and fuzz parts; each part's output follows when it ends"
-	@$(MAKE) --no-print-directory -j2 --output-sync=target test-debug test-side
+	@echo "make test: the debug suite runs beside the asan and fuzz parts; each part's output follows when it ends"
+	@$(MAKE) --no-print-directory -j2 --output-sync=target test-debug-tree test-side
 
-test-side:
-	@$(MAKE) --no-print-directory release
+test-debug-tree: test-debug release
 	ctest --preset release-binary
+
+test-side: release
 	@$(MAKE) --no-print-directory test-asan
 	@$(MAKE) --no-print-directory test-fuzz
 
