@@ -7,7 +7,7 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-run deps-lint lint build release run test test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install uninstall package clean
+.PHONY: all deps deps-run deps-lint lint build release run test test-debug-tree test-side test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install uninstall package clean
 
 all: build
 
@@ -28,11 +28,15 @@ ifneq ($(filter test test-% fuzz fuzz-build memcheck bench package,$(MAKECMDGOAL
 build release: deps
 endif
 
+# The builds run their own `make -j $(JOBS)`, apart from the jobserver of a `make -j` above them
+# (`make test` runs its parts side by side).
+CMAKE_BUILD = MAKEFLAGS= cmake --build
+
 NO_PACKAGES = { echo "configuring failed; \`make deps\` installs the packages that building and testing need" >&2; exit 1; }
 
 build:
 	@cmake --preset debug >/dev/null || $(NO_PACKAGES)
-	@cmake --build --preset debug -j $(JOBS)
+	@$(CMAKE_BUILD) --preset debug -j $(JOBS)
 
 # The binary alone, quietly: configured once (again when the presets change), built into
 # build/release, compiler output shown only when the build fails.
@@ -40,13 +44,29 @@ release:
 	@if [ ! -f build/release/CMakeCache.txt ] || [ CMakePresets.json -nt build/release/CMakeCache.txt ]; then \
 		cmake --preset release >/dev/null || $(NO_PACKAGES); \
 	fi
-	@cmake --build --preset release -j $(JOBS) --target tarnwick >build/release/build.log 2>&1 || \
+	@$(CMAKE_BUILD) --preset release -j $(JOBS) --target tarnwick >build/release/build.log 2>&1 || \
 		{ cat build/release/build.log >&2; exit 1; }
 
 run: release
 	@./build/release/tarnwick $(ARGS)
 
-test: test-debug test-release test-asan test-fuzz
+# The debug build first, at full speed; then the debug tree's suites beside the release,
+# sanitizer and fuzzing builds and runs. The debug suite's longest tests, the acceptance suite
+# and the release rehearsal, leave processors idle while they wait on registries, local servers
+# and single-threaded links, and the other parts take that time. The debug tree's two runs (its
+# own suite, then the release binary's) come one after the other: they share its Testing
+# directory. Each part's output is shown whole when the part ends; `make test-debug` and the
+# others alone show theirs as it comes.
+test: build
+	@echo "make test: the debug suite runs beside the asan and fuzz parts; each part's output follows when it ends"
+	@$(MAKE) --no-print-directory -j2 --output-sync=target test-debug-tree test-side
+
+test-debug-tree: test-debug release
+	ctest --preset release-binary
+
+test-side: release
+	@$(MAKE) --no-print-directory test-asan
+	@$(MAKE) --no-print-directory test-fuzz
 
 test-debug: build
 	ctest --preset debug
@@ -58,12 +78,12 @@ test-release: build release
 
 test-asan: deps
 	cmake --preset asan >/dev/null
-	cmake --build --preset asan -j $(JOBS)
+	$(CMAKE_BUILD) --preset asan -j $(JOBS)
 	ctest --preset asan
 
 fuzz-build: deps
 	cmake --preset fuzz >/dev/null
-	cmake --build --preset fuzz -j $(JOBS) --target fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text fuzz_command_line fuzz_workflow_scan \
+	$(CMAKE_BUILD) --preset fuzz -j $(JOBS) --target fuzz_text fuzz_crate_name fuzz_credentials fuzz_deploy_keys fuzz_render_text fuzz_command_line fuzz_workflow_scan \
 		fuzz_git_output fuzz_render_answers
 
 # Every fuzz target from the seed corpus in fuzz/corpus: 10 s each in `make test`, 60 s in `make fuzz`.
@@ -91,14 +111,14 @@ bench: deps release
 # take PREFIX and DESTDIR; build/release/install-records remembers what each install put down,
 # and `make uninstall` with the same PREFIX and DESTDIR removes exactly that.
 install: release
-	cmake --build --preset release -j $(JOBS)
+	$(CMAKE_BUILD) --preset release -j $(JOBS)
 	@cmake -DMODE=install -DBUILD_DIR=build/release -DPREFIX="$(PREFIX)" -P cmake/install_tree.cmake
 
 uninstall:
 	@cmake -DMODE=uninstall -DBUILD_DIR=build/release -DPREFIX="$(PREFIX)" -P cmake/install_tree.cmake
 
 package: deps release
-	cmake --build --preset release -j $(JOBS)
+	$(CMAKE_BUILD) --preset release -j $(JOBS)
 	cd build/release && cpack -G DEB
 	bash tests/package/check_deb.sh build/release/package/tarnwick_*.deb
 

@@ -120,11 +120,18 @@ tool_rows() {
 
 # The tools at the table's versions in build/test-tools: venv/bin for PyPI's, bin for Go's. A
 # stamp holds what was installed, so a second run with an unchanged table starts nothing.
+# A fresh checkout installs them again, but from the caches that pip's and go's users share:
+# the table's uv (itself kept in the user's cache directory, in a virtual environment of its
+# own) fills the environment from uv's cache, and `go install` builds from go's module and
+# build caches. Both caches are keyed by content and checked against the registries' hashes,
+# so what lands in build/test-tools is exactly the table's versions; only the downloads and
+# the compiling are saved.
 install_test_tools() {
-  local tools=$root/build/test-tools pip_specs=() go_specs=() registry package version
+  local tools=$root/build/test-tools pip_specs=() go_specs=() registry package version uv_version=""
   while read -r registry package version; do
     case $registry in
-      PyPI) pip_specs+=("$package==$version") ;;
+      PyPI) pip_specs+=("$package==$version")
+        [[ $package == uv ]] && uv_version=$version ;;
       Go) go_specs+=("$package@$version") ;;
       *) echo "install-deps: docs/platform.md names an unknown registry '$registry' for $package" >&2; exit 1 ;;
     esac
@@ -138,25 +145,45 @@ install_test_tools() {
     echo "install-deps: the test tools need python3 with venv and go; install them first" >&2
     exit 1
   fi
+  [[ -n $uv_version ]] ||
+    { echo "install-deps: docs/platform.md lists no uv, which installs the other tools" >&2; exit 1; }
 
   echo "install-deps: installing ${pip_specs[*]} ${go_specs[*]} into build/test-tools" >&2
   rm -rf "$tools/venv" "$tools/bin" "$tools/installed"
   mkdir -p "$tools/bin"
-  local log=$tools/install.log
-  if ! { python3 -m venv "$tools/venv" &&
-    "$tools/venv/bin/pip" install --quiet --disable-pip-version-check "${pip_specs[@]}"; } >"$log" 2>&1; then
+  local log=$tools/install.log uv
+  uv=$(bootstrap_uv "$uv_version" "$log") || exit 1
+  # An interpreter of this machine's, never one uv would download.
+  if ! { UV_PYTHON_DOWNLOADS=never "$uv" venv --quiet --no-config --python "$(command -v python3)" "$tools/venv" &&
+    "$uv" pip install --quiet --no-config --python "$tools/venv/bin/python" "${pip_specs[@]}"; } >"$log" 2>&1; then
     cat "$log" >&2
-    echo "install-deps: pip could not install ${pip_specs[*]} from PyPI (is PyPI reachable?)" >&2
+    echo "install-deps: uv could not install ${pip_specs[*]} from PyPI (is PyPI reachable?)" >&2
     exit 1
   fi
-  # Go's module and build caches stay in build/ too; -modcacherw lets `make clean` remove them.
-  if ! GOBIN=$tools/bin GOPATH=$tools/go GOCACHE=$tools/go/cache GOFLAGS=-modcacherw GOTOOLCHAIN=auto \
-    go install "${go_specs[@]}" >"$log" 2>&1; then
+  if ! GOBIN=$tools/bin GOTOOLCHAIN=auto go install "${go_specs[@]}" >"$log" 2>&1; then
     cat "$log" >&2
     echo "install-deps: go install could not build ${go_specs[*]} (is the Go module proxy reachable?)" >&2
     exit 1
   fi
   printf '%s\n' "$want" >"$tools/installed"
+}
+
+# The uv of the table, in its own virtual environment under the user's cache directory, made
+# with pip the first time; prints the path of its executable.
+bootstrap_uv() {
+  local version=$1 log=$2
+  local dir=${XDG_CACHE_HOME:-$HOME/.cache}/tarnwick/uv-$version
+  if [[ "$("$dir/bin/uv" --version 2>/dev/null)" != "uv $version"* ]]; then
+    rm -rf "$dir"
+    if ! { python3 -m venv "$dir" &&
+      "$dir/bin/pip" install --quiet --disable-pip-version-check "uv==$version"; } >"$log" 2>&1; then
+      cat "$log" >&2
+      rm -rf "$dir"
+      echo "install-deps: pip could not install uv==$version from PyPI (is PyPI reachable?)" >&2
+      return 1
+    fi
+  fi
+  echo "$dir/bin/uv"
 }
 
 install_packages

@@ -61,11 +61,13 @@ run_case() {
   echo "=== $name done in $((SECONDS - case_started))s"
 }
 
-run_case demo 1 "An ordoval-compliant CLI (demo)."
-if [ -d "$work/demo" ]; then
+# The release rehearsal builds projects named demo and plain in the same target directory at
+# the same time: the names here are others, so neither ever cleans or overwrites the other's.
+run_case widget 1 "An ordoval-compliant CLI (widget)."
+if [ -d "$work/widget" ]; then
   promises_started=$SECONDS
-  bash "$here/promises.sh" "$work/demo" || status=1
-  echo "=== demo promises done in $((SECONDS - promises_started))s"
+  bash "$here/promises.sh" "$work/widget" || status=1
+  echo "=== widget promises done in $((SECONDS - promises_started))s"
 fi
 run_case my-cli_tool 0 "An ordoval-compliant CLI (my-cli_tool)." --no-pypi
 run_case x 1 'Café: unicode, {{owner}} and #hash' --description 'Café: unicode, {{owner}} and #hash'

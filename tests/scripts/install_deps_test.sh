@@ -88,6 +88,12 @@ expect_tools "a registry it cannot install from" 1 "docs/platform.md names an un
 table "maturin | PyPI | maturin | 1.1.0 | x | d" "actionlint | Go | example.com/actionlint | v1.0.0 | x | d" \
   >"$repo/docs/platform.md"
 expect_tools "a changed version, nothing to install with" 1 "the test tools need python3 with venv and go"
+# uv fills the environment: a table without it cannot be installed, and nothing is removed.
+stub python3 0
+stub go 0
+expect_tools "no uv to install with" 1 "docs/platform.md lists no uv, which installs the other tools"
+[[ -f "$repo/build/test-tools/installed" ]] ||
+  { echo "FAIL: install-deps removed the installed tools before finding it cannot install" >&2; failures=$((failures + 1)); }
 
 [[ $failures -eq 0 ]] && echo "install-deps: all cases pass"
 exit "$failures"
