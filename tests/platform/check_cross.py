@@ -100,7 +100,11 @@ def main(argv):
     if subprocess.run([str(python), "-c", "import ziglang"], capture_output=True).returncode != 0:
         print(f"FAIL: no ziglang in {tools}/venv (run scripts/install-deps.sh test)")
         return 1
-    env = dict(os.environ, ZIG_GLOBAL_CACHE_DIR=str(tools / "zig-cache"),
+    # zig's runtimes (libc++, libunwind) are built once per machine where zig keeps them for
+    # every user; tarnwick's own units are compiled afresh in the work directory.
+    cache_home = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
+    env = dict(os.environ, ZIG_GLOBAL_CACHE_DIR=os.environ.get("ZIG_GLOBAL_CACHE_DIR") or
+               os.path.join(cache_home, "zig"),
                ZIG_LOCAL_CACHE_DIR=str(work / "zig-local-cache"))
     command = [sys.executable, "-I", str(ROOT / "scripts" / "zig-build.py"),
                "--zig", f"{python} -m ziglang", "--generated", str(generated),

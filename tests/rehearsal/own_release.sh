@@ -27,6 +27,14 @@ unshare -m --propagation private true 2>/dev/null || { echo "SKIP: no private mo
 rm -rf "$work"
 mkdir -p "$work/secrets"
 work=$(cd "$work" && pwd)
+# Not under /tmp: every workflow step sees its job's own directory as /tmp.
+case "$work/" in
+  /tmp/*)
+    work=$(mktemp -d "${REHEARSAL_TMPDIR:-/var/tmp}/tarnwick-own-release.XXXXXX")
+    mkdir "$work/secrets"
+    [[ -n "${REHEARSAL_KEEP:-}" ]] || trap 'rm -rf "$work"' EXIT
+    ;;
+esac
 version=$(sed -n 's/^project(tarnwick VERSION \([0-9.]*\) .*/\1/p' "$source_dir/CMakeLists.txt")
 tag=v$version
 
@@ -41,8 +49,11 @@ git -C "$repo" -c user.name=rehearsal -c user.email=rehearsal@example.invalid \
   commit -qm "tarnwick $version"
 git -C "$repo" tag "$tag"
 
-# zig's build of its C++ runtime is kept with the test tools, as the platform check keeps it.
-ZIG_GLOBAL_CACHE_DIR=$tools/zig-cache /usr/bin/python3 "$here/run_workflow.py" \
+# zig's builds of its own runtimes (libc++, libunwind, compiler-rt) stay where zig keeps them
+# for every user, outside the checkout; what it compiles of tarnwick is cached in the work
+# directory only, so each run compiles the program afresh.
+ZIG_GLOBAL_CACHE_DIR=${ZIG_GLOBAL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zig} \
+ZIG_LOCAL_CACHE_DIR=$work/zig-local-cache /usr/bin/python3 "$here/run_workflow.py" \
   "$repo/.github/workflows/release.yml" --ref "refs/tags/$tag" --repo "$repo" \
   --repository acme/tarnwick --secrets "$work/secrets" --artifacts "$work/artifacts" \
   --work "$work/run" --target-dir "$work/target" --tools "$tools" \
