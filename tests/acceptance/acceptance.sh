@@ -61,8 +61,8 @@ run_case() {
   echo "=== $name done in $((SECONDS - case_started))s"
 }
 
-# The release rehearsal builds projects named demo and plain in the same target directory at
-# the same time: the names here are others, so neither ever cleans or overwrites the other's.
+# The release rehearsal builds projects named demo and plain in the same target directory: the
+# names here are others, so neither overwrites the other's.
 run_case widget 1 "An ordoval-compliant CLI (widget)."
 if [ -d "$work/widget" ]; then
   promises_started=$SECONDS
