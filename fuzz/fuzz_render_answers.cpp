@@ -6,20 +6,12 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_check.hpp"
 #include "scaffold/crate_name.hpp"
 #include "update/render_answers.hpp"
 
-namespace {
-
-void require(bool holds) {
-    if (!holds) std::abort();
-}
-
-bool in(std::string_view text, const std::string& piece) {
-    return text.find(piece) != std::string_view::npos;
-}
-
-}  // namespace
+using fuzz_check::in;
+using fuzz_check::require;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
