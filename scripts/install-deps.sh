@@ -23,7 +23,7 @@ run_packages=(
 test_packages=(
   libgtest-dev openssh-server ruby
   python3 python3-venv python3-jsonschema python3-yaml
-  mandoc dpkg-dev hyperfine time valgrind
+  mandoc dpkg-dev hyperfine time valgrind ccache
   clang clang-format libfuzzer-14-dev libclang-rt-14-dev
   bash-completion zsh fish elvish tmux
   gh
