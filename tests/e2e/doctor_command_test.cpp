@@ -16,6 +16,7 @@
 #include "scaffold/render.hpp"
 #include "scaffold/template_tree.hpp"
 #include "scaffold_fixture.hpp"
+#include "support/test_paths.hpp"
 
 using namespace tarnwick;
 using namespace tarnwick::testing;

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "scaffold_fixture.hpp"
+#include "support/test_paths.hpp"
 
 using namespace tarnwick::testing;
 

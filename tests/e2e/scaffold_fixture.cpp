@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "scaffold/template_values.hpp"
+#include "support/test_paths.hpp"
 
 namespace tarnwick::testing {
 

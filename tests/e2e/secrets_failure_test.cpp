@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "e2e/secrets_support.hpp"
+#include "support/test_paths.hpp"
 
 using namespace tarnwick::testing;
 

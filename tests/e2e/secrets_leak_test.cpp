@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "e2e/secrets_support.hpp"
+#include "support/test_paths.hpp"
 
 using namespace tarnwick::testing;
 namespace fs = std::filesystem;

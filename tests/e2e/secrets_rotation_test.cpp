@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "e2e/secrets_support.hpp"
+#include "support/test_paths.hpp"
 
 using namespace tarnwick::testing;
 namespace fs = std::filesystem;

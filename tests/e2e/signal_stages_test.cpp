@@ -15,6 +15,7 @@
 #include "scaffold/render.hpp"
 #include "scaffold_fixture.hpp"
 #include "support/processes.hpp"
+#include "support/test_paths.hpp"
 
 using namespace tarnwick;
 using namespace tarnwick::testing;

@@ -18,6 +18,7 @@
 #include <string_view>
 
 #include "process/spawn_platform.hpp"
+#include "support/test_paths.hpp"
 
 namespace tarnwick::testing {
 

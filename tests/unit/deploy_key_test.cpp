@@ -16,6 +16,7 @@
 #include "secrets/key_directory.hpp"
 #include "support/files.hpp"
 #include "support/scoped_env.hpp"
+#include "support/test_paths.hpp"
 
 using namespace tarnwick;
 using namespace tarnwick::testing;

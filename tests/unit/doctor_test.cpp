@@ -14,6 +14,7 @@
 #include "doctor/workflow_scan.hpp"
 #include "output/doctor_report.hpp"
 #include "support/files.hpp"
+#include "support/test_paths.hpp"
 
 using namespace tarnwick;
 
