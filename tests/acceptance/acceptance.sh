@@ -8,9 +8,9 @@
 # copies or extra commits (promises.sh): panics, contract drift, doctests, the release and
 # update targets, the packaged file list.
 # Usage: acceptance.sh TARNWICK_BINARY CARGO_TARGET_DIR CARGO_HOME TOOLS_DIR. The target
-# directory and the cargo home are kept between runs (and shared with the release rehearsal),
-# so crates download and dependencies compile once; TOOLS_DIR is build/test-tools
-# (scripts/install-deps.sh test).
+# directory and the cargo home are the machine's, kept between runs and checkouts (the cargo
+# home shared with the release rehearsal), so crates download and dependencies compile once;
+# TOOLS_DIR is build/test-tools (scripts/install-deps.sh test).
 # Exit 0 passed, 1 failed (an unreachable registry included, named), 77 skipped (no Rust
 # toolchain).
 set -u
@@ -21,6 +21,9 @@ source_dir=$(cd "$here/../.." && pwd)
 export ACCEPTANCE_TARGET_DIR=$(realpath -m "${2:?$usage}")
 cargo_home=$(realpath -m "${3:?$usage}")
 tools=$(realpath -m "${4:?$usage}")
+# One run at a time in the machine's shared target directory (tests/registry/shared_target.sh).
+source "$source_dir/tests/registry/shared_target.sh"
+hold_shared_target "$ACCEPTANCE_TARGET_DIR" "$0" "$@"
 started=$SECONDS
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-acceptance.XXXXXX")
@@ -61,8 +64,8 @@ run_case() {
   echo "=== $name done in $((SECONDS - case_started))s"
 }
 
-# The release rehearsal builds projects named demo and plain in the same target directory: the
-# names here are others, so neither overwrites the other's.
+# The names are not the release rehearsal's (demo, plain), so neither suite's binaries can be
+# taken for the other's, whichever target directory they use.
 run_case widget 1 "An ordoval-compliant CLI (widget)."
 if [ -d "$work/widget" ]; then
   promises_started=$SECONDS

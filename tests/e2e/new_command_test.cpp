@@ -348,9 +348,9 @@ TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTreeAndItsLockFile) {
                 "/bin/cargo";
     }
     if (::access(cargo.c_str(), X_OK) != 0) GTEST_SKIP() << "cargo is not installed";
-    // The checkout's cargo home, shared with the acceptance suite: the crates the templates
+    // The machine's cargo home, shared with the acceptance suite: the crates the templates
     // need, from the registry the first time and from the cache afterwards.
-    const std::string cargo_home = std::string(TARNWICK_SOURCE_DIR) + "/build/cargo-home";
+    const std::string cargo_home = tarnwick::testing::paths::cargo_home;
     auto made = run_program("bash",
                             {std::string(TARNWICK_SOURCE_DIR) + "/tests/registry/cargo_home.sh",
                              cargo_home, "--offline-first"},

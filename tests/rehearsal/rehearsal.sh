@@ -17,7 +17,7 @@
 # file; the crates registry's API is a local stand-in that has a version, lacks it, or cannot be
 # reached. A binary built without zig must fail the floor check.
 # Usage: rehearsal.sh TARNWICK_BINARY CARGO_TARGET_DIR CARGO_HOME TOOLS_DIR (as the acceptance
-# suite's: kept target directory and cargo home, build/test-tools)
+# suite's: the machine's target directory and cargo home, build/test-tools)
 # Exit 0 passed, 1 failed (an unreachable registry or missing test tools included, named), 77
 # skipped (cargo, ruby, sshd or a mount namespace unavailable).
 set -u
@@ -48,6 +48,11 @@ for tool in maturin uv pypi-server; do
   [[ -x "$tools/venv/bin/$tool" ]] || { echo "FAIL: $tools/venv/bin/$tool is missing (scripts/install-deps.sh test)"; exit 1; }
 done
 
+target_dir=$(realpath -m "${2:?$usage}")
+# One run at a time in the machine's shared target directory (tests/registry/shared_target.sh).
+source "$source_dir/tests/registry/shared_target.sh"
+hold_shared_target "$target_dir" "$0" "$@"
+
 # Not under /tmp: every workflow step sees its job's own directory as /tmp.
 work=$(mktemp -d "${REHEARSAL_TMPDIR:-/var/tmp}/tarnwick-rehearsal.XXXXXX")
 sshd_pid=""
@@ -59,8 +64,6 @@ cleanup() {
   [[ -n "${REHEARSAL_KEEP:-}" ]] || rm -rf "$work"
 }
 trap cleanup EXIT
-target_dir=$(realpath -m "${2:?$usage}")
-mkdir -p "$target_dir"
 
 export HOME=$work/home GIT_CONFIG_NOSYSTEM=1
 mkdir -p "$HOME" "$work/bin"

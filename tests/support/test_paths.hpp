@@ -8,6 +8,7 @@ namespace tarnwick::testing::paths {
 extern const char* const source_dir;  // the checkout
 extern const char* const fakes_dir;   // tests/fakes: the stand-ins for gh and other programs
 extern const char* const built_bin;   // the tarnwick binary the end-to-end tests run
+extern const char* const cargo_home;  // the machine's cargo home for the generated projects
 
 }  // namespace tarnwick::testing::paths
 
