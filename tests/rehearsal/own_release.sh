@@ -50,9 +50,12 @@ git -C "$repo" -c user.name=rehearsal -c user.email=rehearsal@example.invalid \
 git -C "$repo" tag "$tag"
 
 # zig's builds of its own runtimes (libc++, libunwind, compiler-rt) stay where zig keeps them
-# for every user, outside the checkout; what it compiles of tarnwick is cached in the work
-# directory only, so each run compiles the program afresh.
+# for every user, outside the checkout; what scripts/zig-build.py compiles of tarnwick is cached
+# per machine in TARNWICK_ZIG_CACHE, which every checkout shares (the workflow's step passes the
+# environment on), so a run compiles only what changed since any checkout's last one. Any other
+# zig cache stays in the work directory.
 ZIG_GLOBAL_CACHE_DIR=${ZIG_GLOBAL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zig} \
+TARNWICK_ZIG_CACHE=${TARNWICK_ZIG_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarnwick/zig} \
 ZIG_LOCAL_CACHE_DIR=$work/zig-local-cache /usr/bin/python3 "$here/run_workflow.py" \
   "$repo/.github/workflows/release.yml" --ref "refs/tags/$tag" --repo "$repo" \
   --repository acme/tarnwick --secrets "$work/secrets" --artifacts "$work/artifacts" \
