@@ -70,6 +70,9 @@ def unity_sources(layout):
         unit = layout.unity / (name.replace("/", "_") + ".cpp")
         write_if_changed(unit, "".join(f'#include "{s}"\n' for s in sources).encode())
         made.append(unit)
+    for unit in layout.unity.glob("*.cpp"):
+        if unit not in made:
+            unit.unlink()  # a folder no longer in src/
     return made
 
 

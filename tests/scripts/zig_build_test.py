@@ -104,6 +104,9 @@ def main(script):
         check("a new file is copied", (staged / "cli" / "new.cpp").is_file())
         check("a file mirrored again unchanged is not written",
               zig_build.mirror(second / "src", staged) == 0)
+        check("a folder gone from src/ is no unit any more",
+              len(build(base, second, "release", "--cache", str(cache))) == 3
+              and not (cache / "stage" / "check-0" / "unity" / "core.cpp").exists())
         (first / "src" / "cli" / "a.cpp").touch()
         zig_build.mirror(first / "src", staged)
         check("an unchanged file keeps its time", (staged / "cli" / "a.cpp").stat().st_mtime_ns
