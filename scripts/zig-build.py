@@ -9,8 +9,8 @@ the embedded templates and platform table), which stay the normal build's. nlohm
 given as its own include directory only, never the host's whole /usr/include. The C++ runtime
 is zig's libc++, linked statically.
 
-Usage: zig-build.py [--release] [--cache DIR] --zig CMD --generated DIR --json-include DIR
-                    --out DIR TARGET...
+Usage: zig-build.py [--release] [--cache DIR [--cache-limit MB]] --zig CMD --generated DIR
+                    --json-include DIR --out DIR TARGET...
   CMD         how zig is started, one word per argument (e.g. "python3 -m ziglang")
   DIR         --generated: build/<preset>/generated; --json-include: the directory holding
               nlohmann/json.hpp; --cache: a directory of this machine's (default: the
@@ -28,6 +28,8 @@ updated file by file (an unchanged file keeps its time, a changed one is rewritt
 one is removed), and zig keeps its objects in CACHE/zig. zig checks every file an object was
 compiled from, by content, so a changed source or header recompiles its units only. A run
 holds its slot (an flock) while it builds; a second run at the same time takes the next slot.
+Slots are named by the kind of build (check-N, release-N), so a check and a release that run
+side by side each find their own sources' copy as they left it.
 zig's cache is never trimmed by zig itself: when CACHE/zig has outgrown --cache-limit
 megabytes (512 unless told), a run that finds no other using it clears it.
 """
