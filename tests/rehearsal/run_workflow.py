@@ -634,9 +634,11 @@ class Run:
                 script = PIP_ZIGLANG.sub(
                     lambda m: f'"{uv}" pip install --quiet --no-config '
                               f'--python "{m["venv"]}/bin/python" "{m["spec"]}"', script)
-                # The job's HOME is its own: uv is pointed at this machine's cache.
+                # The job's HOME is its own: uv is pointed at this machine's cache. The job's /tmp
+                # is another mount, which no hard link crosses, and a copy has new times: the
+                # environment links to the cache's files.
                 cache = subprocess.run([uv, "cache", "dir"], capture_output=True, text=True)
-                env = dict(env, UV_CACHE_DIR=cache.stdout.strip())
+                env = dict(env, UV_CACHE_DIR=cache.stdout.strip(), UV_LINK_MODE="symlink")
                 label += " (ziglang from uv's cache)"
             if "uv publish" in script:
                 if not self.a.pypi:
