@@ -63,6 +63,9 @@ ZIG_LOCAL_CACHE_DIR=$work/zig-local-cache /usr/bin/python3 "$here/run_workflow.p
   --jobs build --matrix asset=x86_64-linux >"$work/run.log" 2>&1 ||
   { cat "$work/run.log"; fail "the build job of release.yml failed"; }
 grep -E '^(== |  - )' "$work/run.log"
+# zig's runtimes are reused only from the unchanged files of uv's cache (see run_workflow.py).
+grep -qx "  - Install zig (ziglang from uv's cache)" "$work/run.log" ||
+  fail "the step \"Install zig\" no longer takes ziglang from uv's cache"
 
 files=$work/artifacts/release-x86_64-linux
 archive=tarnwick-$tag-x86_64-linux.tar.gz
