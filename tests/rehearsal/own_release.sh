@@ -50,9 +50,12 @@ git -C "$repo" -c user.name=rehearsal -c user.email=rehearsal@example.invalid \
 git -C "$repo" tag "$tag"
 
 # zig's builds of its own runtimes (libc++, libunwind, compiler-rt) stay where zig keeps them
-# for every user, outside the checkout; what it compiles of tarnwick is cached in the work
-# directory only, so each run compiles the program afresh.
+# for every user, outside the checkout; what scripts/zig-build.py compiles of tarnwick is cached
+# per machine in TARNWICK_ZIG_CACHE, which every checkout shares (the workflow's step passes the
+# environment on), so a run compiles only what changed since any checkout's last one. Any other
+# zig cache stays in the work directory.
 ZIG_GLOBAL_CACHE_DIR=${ZIG_GLOBAL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zig} \
+TARNWICK_ZIG_CACHE=${TARNWICK_ZIG_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarnwick/zig} \
 ZIG_LOCAL_CACHE_DIR=$work/zig-local-cache /usr/bin/python3 "$here/run_workflow.py" \
   "$repo/.github/workflows/release.yml" --ref "refs/tags/$tag" --repo "$repo" \
   --repository acme/tarnwick --secrets "$work/secrets" --artifacts "$work/artifacts" \
@@ -60,6 +63,9 @@ ZIG_LOCAL_CACHE_DIR=$work/zig-local-cache /usr/bin/python3 "$here/run_workflow.p
   --jobs build --matrix asset=x86_64-linux >"$work/run.log" 2>&1 ||
   { cat "$work/run.log"; fail "the build job of release.yml failed"; }
 grep -E '^(== |  - )' "$work/run.log"
+# zig's runtimes are reused only from the unchanged files of uv's cache (see run_workflow.py).
+grep -qx "  - Install zig (ziglang from uv's cache)" "$work/run.log" ||
+  fail "the step \"Install zig\" no longer takes ziglang from uv's cache"
 
 files=$work/artifacts/release-x86_64-linux
 archive=tarnwick-$tag-x86_64-linux.tar.gz

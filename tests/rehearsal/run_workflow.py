@@ -32,6 +32,12 @@ Local equivalents (the only departures from the workflow text):
                              real registry, never uploaded)
   actions/cache              skipped (every job starts from the shared target directory anyway)
   actions/attest             skipped (no identity token or Sigstore here)
+  `pip install "ziglang==V"`  (a line installing only ziglang into a virtual environment) the
+                             uv of TOOLS installs it into that environment from uv's cache of
+                             this machine: zig's files are then the same files, with the same
+                             times, as in every checkout's build/test-tools, and zig reuses its
+                             runtimes (libc++, glibc's stubs) built from them; it rebuilds them
+                             whenever those files' times change, as every fresh pip install does
   every other `run:` step    runs as written: "Install cargo-zigbuild" installs from PyPI,
                              "Take the binary from the wheel" and "Check the glibc floor" run on
                              the real wheel and binary, the skip-if-present step's curl goes to
@@ -84,6 +90,10 @@ PLACEHOLDER_WHEEL_TAGS = {
     "aarch64-apple-darwin": "macosx_11_0_arm64",
     "x86_64-apple-darwin": "macosx_10_12_x86_64",
 }
+
+# A step's line that pip-installs exactly ziglang into a virtual environment.
+PIP_ZIGLANG = re.compile(r'^"(?P<venv>[^"]+)/bin/pip" install --quiet "(?P<spec>ziglang==[^"]+)"$',
+                         re.M)
 
 # ---- expressions ---------------------------------------------------------------------------
 
@@ -619,6 +629,17 @@ class Run:
             if "cargo publish" in script and "--dry-run" not in script:
                 script = script.replace("cargo publish", "cargo publish --dry-run")
                 label += " (cargo publish --dry-run)"
+            if PIP_ZIGLANG.search(script):
+                uv = self.tool("uv")
+                script = PIP_ZIGLANG.sub(
+                    lambda m: f'"{uv}" pip install --quiet --no-config '
+                              f'--python "{m["venv"]}/bin/python" "{m["spec"]}"', script)
+                # The job's HOME is its own: uv is pointed at this machine's cache. The job's /tmp
+                # is another mount, which no hard link crosses, and a copy has new times: the
+                # environment links to the cache's files.
+                cache = subprocess.run([uv, "cache", "dir"], capture_output=True, text=True)
+                env = dict(env, UV_CACHE_DIR=cache.stdout.strip(), UV_LINK_MODE="symlink")
+                label += " (ziglang from uv's cache)"
             if "uv publish" in script:
                 if not self.a.pypi:
                     print(f"  - {label}: FAILED: uv publish needs a local index (--pypi)")
