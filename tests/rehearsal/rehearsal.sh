@@ -65,6 +65,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
+# uv's cache of this machine, found before HOME is replaced.
+uv_cache=$("$tools/venv/bin/uv" cache dir) || { echo "FAIL: uv cache dir"; exit 1; }
 export HOME=$work/home GIT_CONFIG_NOSYSTEM=1
 mkdir -p "$HOME" "$work/bin"
 printf '[user]\n\tname = Rehearsal Tester\n\temail = rehearsal@example.com\n' > "$HOME/.gitconfig"
@@ -72,8 +74,10 @@ cargo_home=$(realpath -m "${3:?$usage}")
 PATH="$cargo_bin:$PATH" bash "$source_dir/tests/registry/cargo_home.sh" "$cargo_home" || exit 1
 export CARGO_HOME=$cargo_home
 # Downloads that every job would repeat (maturin for uv's sdist build, cargo-zigbuild and zig)
-# are cached across the jobs, as a runner's tool cache would.
-export UV_CACHE_DIR=$work/uv-cache PIP_CACHE_DIR=$work/pip-cache
+# come from the machine's uv cache, as a runner's tool cache would give them; uv still asks
+# PyPI for each version. zig's files are then the same files in every run, so zig builds its
+# runtimes once, not once per run.
+export UV_CACHE_DIR=$uv_cache PIP_CACHE_DIR=$work/pip-cache
 # A runner's home is the same for every job; here each job has its own. The zig linker wrappers
 # that maturin and cargo-zigbuild write under the cache directory are named in every rustc
 # command line, so a cache directory per job would rebuild every dependency in every job: one

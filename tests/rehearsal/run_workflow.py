@@ -32,17 +32,18 @@ Local equivalents (the only departures from the workflow text):
                              real registry, never uploaded)
   actions/cache              skipped (every job starts from the shared target directory anyway)
   actions/attest             skipped (no identity token or Sigstore here)
-  `pip install "ziglang==V"`  (a line installing only ziglang into a virtual environment) the
-                             uv of TOOLS installs it into that environment from uv's cache of
-                             this machine: zig's files are then the same files, with the same
-                             times, as in every checkout's build/test-tools, and zig reuses its
-                             runtimes (libc++, glibc's stubs) built from them; it rebuilds them
-                             whenever those files' times change, as every fresh pip install does
-  every other `run:` step    runs as written: "Install cargo-zigbuild" installs from PyPI,
-                             "Take the binary from the wheel" and "Check the glibc floor" run on
-                             the real wheel and binary, the skip-if-present step's curl goes to
-                             whatever `curl` is on PATH (the rehearsal's shim routes the
-                             registry's API to a local stand-in)
+  `pip install "ziglang==V"`  (a line installing ziglang into a virtual environment, alone or
+                             with cargo-zigbuild as "Install cargo-zigbuild" does) the uv of
+                             TOOLS installs the same packages from PyPI into that environment
+                             through uv's cache of this machine: zig's files are then the same
+                             files, with the same times, as in every checkout's build/test-tools,
+                             and zig reuses its runtimes (libc++, glibc's stubs) built from them;
+                             it rebuilds them whenever those files' times change, as every fresh
+                             pip install does
+  every other `run:` step    runs as written: "Take the binary from the wheel" and "Check the
+                             glibc floor" run on the real wheel and binary, the skip-if-present
+                             step's curl goes to whatever `curl` is on PATH (the rehearsal's
+                             shim routes the registry's API to a local stand-in)
 
 The rehearsal builds its release binaries without LTO (CARGO_PROFILE_RELEASE_LTO=false, set by
 rehearsal.sh), to keep its seven release builds affordable; nothing it checks depends on LTO.
@@ -91,9 +92,10 @@ PLACEHOLDER_WHEEL_TAGS = {
     "x86_64-apple-darwin": "macosx_10_12_x86_64",
 }
 
-# A step's line that pip-installs exactly ziglang into a virtual environment.
-PIP_ZIGLANG = re.compile(r'^"(?P<venv>[^"]+)/bin/pip" install --quiet "(?P<spec>ziglang==[^"]+)"$',
-                         re.M)
+# A step's line that pip-installs ziglang (alone or with other packages, each quoted) into a
+# virtual environment.
+PIP_ZIGLANG = re.compile(r'^"(?P<venv>[^"]+)/bin/pip" install --quiet '
+                         r'(?P<spec>(?:"[^"]+" )*"ziglang==[^"]+"(?: "[^"]+")*)$', re.M)
 
 # ---- expressions ---------------------------------------------------------------------------
 
@@ -633,7 +635,7 @@ class Run:
                 uv = self.tool("uv")
                 script = PIP_ZIGLANG.sub(
                     lambda m: f'"{uv}" pip install --quiet --no-config '
-                              f'--python "{m["venv"]}/bin/python" "{m["spec"]}"', script)
+                              f'--python "{m["venv"]}/bin/python" {m["spec"]}', script)
                 # The job's HOME is its own: uv is pointed at this machine's cache. The job's /tmp
                 # is another mount, which no hard link crosses, and a copy has new times: the
                 # environment links to the cache's files.
