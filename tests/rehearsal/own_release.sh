@@ -54,6 +54,11 @@ git -C "$repo" tag "$tag"
 # per machine in TARNWICK_ZIG_CACHE, which every checkout shares (the workflow's step passes the
 # environment on), so a run compiles only what changed since any checkout's last one. Any other
 # zig cache stays in the work directory.
+# The job's native CMake build compiles through this machine's ccache when it has one: the job's
+# HOME is its own, so ccache's directory is named.
+if command -v ccache >/dev/null && [[ -z ${CCACHE_DIR:-} ]]; then
+  CCACHE_DIR=$(ccache --get-config cache_dir) && export CCACHE_DIR
+fi
 ZIG_GLOBAL_CACHE_DIR=${ZIG_GLOBAL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zig} \
 TARNWICK_ZIG_CACHE=${TARNWICK_ZIG_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarnwick/zig} \
 ZIG_LOCAL_CACHE_DIR=$work/zig-local-cache /usr/bin/python3 "$here/run_workflow.py" \
