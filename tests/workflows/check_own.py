@@ -25,6 +25,7 @@ HERE = pathlib.Path(__file__).resolve().parent
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(HERE))
 import check_platform as rules  # noqa: E402
+from generated import report  # noqa: E402
 
 
 def check_release(failures, doc, zig_version):
@@ -117,12 +118,7 @@ def main(argv):
                            "--project", str(source)])
     if lint.returncode != 0:
         failures.append("the linters find faults (above)")
-    for failure in failures:
-        print(f"FAIL {failure}")
-    if failures:
-        return 1
-    print("tarnwick's own workflows hold to the rules and the linters")
-    return 0
+    return report(failures, "tarnwick's own workflows hold to the rules and the linters")
 
 
 if __name__ == "__main__":

@@ -24,7 +24,7 @@ except ImportError:  # Debian package python3-yaml
 HERE = pathlib.Path(__file__).resolve().parent
 sys.dont_write_bytecode = True  # keep the source tree free of __pycache__
 sys.path.insert(0, str(HERE))
-from generated import scaffold  # noqa: E402
+from generated import report, scaffold  # noqa: E402
 
 SKIP = 77
 USES = re.compile(r"^\s*(?:-\s+)?uses:\s*(\S+?)@(\S+)(?:\s+#\s*(\S+))?\s*$")
@@ -325,12 +325,7 @@ def main(argv):
             check_release_concurrency(failures, release)
             check_dependabot(failures, (project / ".github" / "dependabot.yml")
                              .read_text(encoding="utf-8"))
-    for failure in failures:
-        print(f"FAIL {failure}")
-    if failures:
-        return 1
-    print("workflows hold to the platform table")
-    return 0
+    return report(failures, "workflows hold to the platform table")
 
 
 if __name__ == "__main__":

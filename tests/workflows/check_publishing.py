@@ -36,7 +36,7 @@ HERE = pathlib.Path(__file__).resolve().parent
 FAKES = HERE.parent / "fakes"
 sys.dont_write_bytecode = True  # keep the source tree free of __pycache__
 sys.path.insert(0, str(HERE))
-from generated import NAME, OWNER, scaffold, workflow  # noqa: E402
+from generated import NAME, OWNER, report, scaffold, workflow  # noqa: E402
 
 SKIP = 77
 REPO = f"{OWNER}/{NAME}"
@@ -420,12 +420,7 @@ def main(argv):
                       check_homebrew, check_tag_message):
             with tempfile.TemporaryDirectory() as scratch:
                 check(doc, scratch)
-    for failure in failures:
-        print(f"FAIL {failure}")
-    if failures:
-        return 1
-    print("publishing steps ok")
-    return 0
+    return report(failures, "publishing steps ok")
 
 
 if __name__ == "__main__":

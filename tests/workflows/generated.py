@@ -28,3 +28,13 @@ def scaffold(tarnwick, parent, pypi):
 
 def workflow(project, name):
     return (project / ".github" / "workflows" / name).read_text(encoding="utf-8")
+
+
+def report(failures, passed):
+    """Prints each failure, or the line that says all passed; returns the exit status (1 or 0)."""
+    for failure in failures:
+        print(f"FAIL {failure}")
+    if failures:
+        return 1
+    print(passed)
+    return 0
