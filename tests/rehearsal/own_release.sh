@@ -38,15 +38,9 @@ esac
 version=$(sed -n 's/^project(tarnwick VERSION \([0-9.]*\) .*/\1/p' "$source_dir/CMakeLists.txt")
 tag=v$version
 
-# The checkout's files as they are, committed and tagged in a repository of their own.
+# The checkout's tracked files as they are, committed and tagged in a repository of their own.
 repo=$work/repo
-git init -q "$repo"
-(cd "$source_dir" && git ls-files -z --cached --others --exclude-standard |
-  while IFS= read -r -d '' f; do [[ -e "$f" ]] && printf '%s\0' "$f"; done |
-  xargs -0 cp --parents -t "$repo")
-git -C "$repo" add -A
-git -C "$repo" -c user.name=rehearsal -c user.email=rehearsal@example.invalid \
-  commit -qm "tarnwick $version"
+bash "$here/tracked_tree.sh" "$source_dir" "$repo" "tarnwick $version"
 git -C "$repo" tag "$tag"
 
 # zig's builds of its own runtimes (libc++, libunwind, compiler-rt) stay where zig keeps them
