@@ -7,7 +7,11 @@ namespace tarnwick {
 
 Result<ChildOutput> git_run(const GitCall& call, const std::vector<std::string>& args,
                             std::optional<std::string_view> input) {
-    auto run = run_child("git", args, input, call.dir, call.env);
+    // Every path given to git is a path: a project directory named ":x" or "*" is no pathspec
+    // magic or pattern.
+    std::vector<std::string> env = call.env;
+    env.emplace_back("GIT_LITERAL_PATHSPECS=1");
+    auto run = run_child("git", args, input, call.dir, env);
     if (!run) return CliError::git("could not run git: " + run.error().text());
     return std::move(run).value();
 }

@@ -1,5 +1,6 @@
 // git runs whose output the update reads, in one place: a start failure or an unsuccessful run
-// becomes a git error, as run_git makes it, but the captured output is kept.
+// becomes a git error, as run_git makes it, but the captured output is kept. Pathspecs are
+// literal in every run (GIT_LITERAL_PATHSPECS).
 #pragma once
 
 #include <optional>

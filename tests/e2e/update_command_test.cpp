@@ -880,7 +880,7 @@ TEST_F(UpdateCommand, RunsFromInsideTheProjectWithATextReport) {
     ASSERT_EQ(r.exit_code, 0) << r.err;
     std::string expected =
         "Updated . from tarnwick 0.1.6 to 0.2.0: " + std::to_string(changed_files(true).size()) +
-        " files changed, merge commit " + rev("HEAD").substr(0, 12) + "\nChanged:\n";
+        " files changed, commit " + rev("HEAD").substr(0, 12) + "\nChanged:\n";
     for (const std::string& file : changed_files(true)) expected += "  - " + file + "\n";
     expected +=
         "To undo: `git reset --hard ORIG_HEAD`\nAnswers: name demo, owner acme, description \"A "
