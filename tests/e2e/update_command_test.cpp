@@ -408,6 +408,91 @@ done
     EXPECT_EQ(conflicts_of(report), "[]");
 }
 
+// doctor, a dry run and an update run nothing the project names and write nothing outside
+// it, with the real cargo and rustfmt, started from inside the project: a cargo alias of `fmt`
+// to the project's own program (which would build into tools/x/target and leave a marker), a
+// module of the first commit whose #[path] leads to another repository's file, and a workspace
+// manifest in $TMPDIR, which must not turn the formatting of the renders off (the first commit
+// differs from the render only as rustfmt formats, so it is adopted only when formatting works).
+TEST_F(UpdateCommand, RunsNothingOfTheProjectAndWritesNothingOutsideIt) {
+    const std::string tools = tools_with({"cargo", "cargo-fmt", "rustfmt", "rustc", "rustup"});
+    if (::access((tools + "/cargo").c_str(), X_OK) != 0 ||
+        ::access((tools + "/rustfmt").c_str(), X_OK) != 0) {
+        GTEST_SKIP() << "cargo and rustfmt are not installed";
+    }
+    const std::string marker = work("MARKER");
+    const std::string victim = work("elsewhere/victim.rs");
+    const std::string unformatted = "fn   victim( ) {}\n";
+    const std::string tmpdir = work("tmp");
+    write_file(tmpdir + "/Cargo.toml", "[workspace]\n");
+    struct Row {
+        const char* what;
+        std::function<void(const std::string&)> first_commit;  // edits of the first commit
+        std::function<void(const std::string&)> later;         // a later commit's
+        bool workspace_in_tmpdir;
+        int update_exit;  // of the dry run and of the update
+    };
+    const std::vector<Row> rows = {
+        {"a cargo alias of fmt",
+         {},
+         [&](const std::string& dir) {
+             write_file(dir + "/.cargo/config.toml",
+                        "[alias]\nfmt = [\"run\", \"--manifest-path\", \"tools/x/Cargo.toml\", "
+                        "\"--\"]\n");
+             write_file(dir + "/tools/x/Cargo.toml",
+                        "[package]\nname = \"x\"\nversion = \"0.1.0\"\nedition = "
+                        "\"2021\"\n[workspace]\n");
+             write_file(dir + "/tools/x/src/main.rs", "fn main() {\n    std::fs::write(\"" +
+                                                          marker + "\", \"ran\").unwrap();\n}\n");
+         },
+         false,
+         0},
+        {"a #[path] module outside the project",
+         [&](const std::string& dir) {
+             append(dir + "/src/lib.rs", "\n#[path = \"" + victim + "\"]\nmod victim;\n");
+         },
+         {},
+         false,
+         2},
+        {"a workspace manifest in TMPDIR",
+         [&](const std::string& dir) { append(dir + "/src/main.rs", "\n\n"); },
+         {},
+         true,
+         0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::filesystem::remove_all(project());
+        write_file(victim, unformatted);
+        make_earlier(true, row.first_commit);
+        if (row.later) {
+            row.later(project());
+            commit_all("tools");
+        }
+        RunOptions options;
+        options.cwd = project();
+        options.env = {{"TARNWICK_CRATES_INDEX_URL", "http://127.0.0.1:1"},
+                       {"TARNWICK_PYPI_URL", "http://127.0.0.1:1"}};
+        if (row.workspace_in_tmpdir) options.env["TMPDIR"] = tmpdir;
+        auto untouched = [&] {
+            EXPECT_FALSE(exists(marker));
+            EXPECT_FALSE(exists(project() + "/tools/x/target"));
+            EXPECT_EQ(read_file(victim), unformatted);
+        };
+        const std::string before = repo_state();
+        auto doctor = tarnwick({"doctor", "-o", "json"}, tools, options);
+        EXPECT_EQ(doctor.exit_code, 0) << doctor.err;
+        untouched();
+        auto dry = tarnwick({"update", "--dry-run", "-o", "json"}, tools, options);
+        EXPECT_EQ(dry.exit_code, row.update_exit) << dry.err;
+        untouched();
+        EXPECT_EQ(repo_state(), before);
+        auto real = tarnwick({"update", "-o", "json"}, tools, options);
+        EXPECT_EQ(real.exit_code, row.update_exit) << real.err;
+        untouched();
+    }
+}
+
 TEST_F(UpdateCommand, AShallowCloneNeedsItsRecordOrItsFirstCommit) {
     make_earlier(true);
     edit_and_commit();
