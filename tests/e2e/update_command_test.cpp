@@ -384,19 +384,14 @@ TEST_F(UpdateCommand, AnAmendedEarlierRootIsRefusedUntilItsSetIsNamed) {
         << unknown.err;
 }
 
-// The Rust files of a first commit went through the rustfmt of that day. A stand-in cargo whose
-// `fmt` drops trailing blank lines stands for today's rustfmt: with it, a first commit that
-// differs from the render only there is adopted; without it, it is not.
+// The Rust files of a first commit went through the rustfmt of that day. A stand-in rustfmt
+// that drops trailing blank lines from its standard input stands for today's: with it, a first
+// commit that differs from the render only there is adopted; without it, it is not.
 TEST_F(UpdateCommand, AdoptionComparesRustFilesAsTodaysRustfmtFormatsThem) {
     const std::string with_fmt = [&] {
-        const std::string dir = tools_with({"mv"});
-        write_file(dir + "/cargo", R"sh(#!/bin/sh
-[ "$1" = fmt ] || exit 1
-for f in $(find "${3%/Cargo.toml}" -name '*.rs'); do
-  printf '%s\n' "$(cat "$f")" > "$f.x" && mv "$f.x" "$f"
-done
-)sh");
-        ::chmod((dir + "/cargo").c_str(), 0755);
+        const std::string dir = tools_with({});
+        write_file(dir + "/rustfmt", "#!/bin/sh\nprintf '%s\\n' \"$(cat)\"\n");
+        ::chmod((dir + "/rustfmt").c_str(), 0755);
         return dir;
     }();
     make_earlier(true, [&](const std::string& dir) { append(dir + "/src/main.rs", "\n\n"); });
