@@ -27,7 +27,13 @@ Result<std::string> git_stdout(const GitCall& call, const std::vector<std::strin
 CliError git_failure(const ChildOutput& run) {
     std::string_view text = trim(run.stderr_text);
     if (text.empty()) text = trim(run.stdout_text);
-    return CliError::git(std::string(trim(redact(text))));
+    std::string said(trim(redact(text)));
+    if (said.empty()) {
+        said = run.signal != 0
+                   ? "killed by signal " + signal_name(run.signal)
+                   : "exited with status " + std::to_string(run.exit_code) + " and printed nothing";
+    }
+    return CliError::git(said);
 }
 
 }  // namespace tarnwick

@@ -142,6 +142,14 @@ Status refuse_operation_in_progress(const Project& project) {
                                  "; " + op.finish + std::string(kAgain));
         }
     }
+    // The merge writes the index; git would refuse only after ORIG_HEAD is set.
+    if (path_exists(project.git_dir + "/index.lock")) {
+        return CliError::git("another git process is writing the index of " + project.display +
+                             " (" + decode_lossy(project.git_dir) +
+                             "/index.lock exists); wait for it to finish, or remove that file if "
+                             "no git is running" +
+                             std::string(kAgain));
+    }
     return Ok{};
 }
 
@@ -690,8 +698,9 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
         "chore: update " + target.name + " with tarnwick " + std::string(kVersion);
     TARNWICK_TRY(git_stdout(git, {"update-ref", "ORIG_HEAD", head.commit}));
     // merge-recursive trusts the index's file times; a copied or touched work tree would read as
-    // local changes, so the index is refreshed first, as `git merge` does.
-    TARNWICK_TRY(git_stdout(git, {"update-index", "-q", "--refresh"}));
+    // local changes, so the index is refreshed first, as `git merge` does. Not with -q, which
+    // also silences why the index cannot be written (another git's index.lock).
+    TARNWICK_TRY(git_stdout(git, {"update-index", "--refresh"}));
     auto merged = git_run(
         {project.top,
          {"GITHEAD_" + head.commit + "=" + head.branch, "GITHEAD_" + *target_tree + "=" + label}},

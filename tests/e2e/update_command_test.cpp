@@ -813,6 +813,19 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              commit_all("from the future");
          },
          "git: the project was made by tarnwick 9.1.0, newer than this tarnwick 0.2.0"},
+        {"record over 64 KiB",
+         [&] {
+             make_today();
+             append(project() + "/.tarnwick.toml", "#" + std::string(70000, 'x') + "\n");
+             commit_all("a long comment");
+         },
+         "git: .tarnwick.toml is 70"},  // 70000 bytes and the record's own
+        {"index locked by another git",
+         [&] {
+             make_earlier(true);
+             write_file(project() + "/.git/index.lock", "");
+         },
+         "git: another git process is writing the index of demo ("},
         {"record with an expression in the description",
          [&] {
              make_today();
@@ -863,6 +876,7 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
         EXPECT_NE(r.err.find("\"kind\":\"git\",\"message\":\"" + row.message_part),
                   std::string::npos)
             << r.err;
+        EXPECT_LT(r.err.size(), 1024u) << "a refusal quotes no file";
         if (repository) {
             EXPECT_EQ(repo_state(), before);
         }
