@@ -13,7 +13,7 @@ namespace {
 std::string manifest_of(const std::string& destination) {
     std::error_code ec;
     const auto absolute = std::filesystem::absolute(destination, ec);
-    return (ec ? destination : absolute.string()) + "/Cargo.toml";
+    return (ec ? destination : absolute.lexically_normal().string()) + "/Cargo.toml";
 }
 
 }  // namespace
