@@ -508,29 +508,37 @@ TEST_F(UpdateCommand, AShallowCloneNeedsItsRecordOrItsFirstCommit) {
     EXPECT_NE(read_file(work("shallow/README.md")).find(kParagraph), std::string::npos);
 }
 
+// Also where the directory's name reads as git's pathspec magic (":demo"): it is a path.
 TEST_F(UpdateCommand, AProjectInASubdirectoryChangesNothingOutsideIt) {
-    const std::string repo = work("monorepo");
-    std::filesystem::create_directories(repo + "/tools");
-    write_file(repo + "/README.md", "# The monorepo\n");
-    write_file(repo + "/Makefile", "all:\n\ttrue\n");
-    git(repo, {"init", "-q", "-b", "main"});
-    commit_all("monorepo", repo);
-    render_set("0.1.6", repo + "/tools/demo", true);
-    commit_all("add demo", repo);
-    append(repo + "/tools/demo/README.md", kParagraph);
-    commit_all("edit demo", repo);
-    const std::string before = rev("HEAD", repo);
+    for (const std::string sub : {"tools/demo", ":demo"}) {
+        SCOPED_TRACE(sub);
+        const std::string repo = work("monorepo");
+        std::filesystem::remove_all(repo);
+        std::filesystem::create_directories(repo + "/tools");
+        write_file(repo + "/README.md", "# The monorepo\n");
+        write_file(repo + "/Makefile", "all:\n\ttrue\n");
+        git(repo, {"init", "-q", "-b", "main"});
+        commit_all("monorepo", repo);
+        render_set("0.1.6", repo + "/" + sub, true);
+        commit_all("add demo", repo);
+        append(repo + "/" + sub + "/README.md", kParagraph);
+        commit_all("edit demo", repo);
+        const std::string before = rev("HEAD", repo);
 
-    RunOptions inside;
-    inside.cwd = repo + "/tools/demo/src";
-    auto r = tarnwick({"update", "-o", "json"}, inside);
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    Json report = Json::parse(r.out);
-    EXPECT_EQ(strings(report["files"]), changed_files(true));
-    EXPECT_EQ(git(repo, {"diff", "--name-only", before, "HEAD", "--", ":!tools/demo"}), "");
-    EXPECT_EQ(read_file(repo + "/README.md"), "# The monorepo\n");
-    EXPECT_TRUE(exists(repo + "/tools/demo/.tarnwick.toml"));
-    EXPECT_NE(read_file(repo + "/tools/demo/README.md").find(kParagraph), std::string::npos);
+        RunOptions inside;
+        inside.cwd = repo + "/" + sub + "/src";
+        auto r = tarnwick({"update", "-o", "json"}, inside);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        Json report = Json::parse(r.out);
+        EXPECT_EQ(strings(report["files"]), changed_files(true));
+        EXPECT_EQ(
+            git(repo, {"diff", "--name-only", before, "HEAD", "--", ":(exclude,literal)" + sub}),
+            "");
+        EXPECT_EQ(read_file(repo + "/README.md"), "# The monorepo\n");
+        EXPECT_TRUE(exists(repo + "/" + sub + "/.tarnwick.toml"));
+        EXPECT_NE(read_file(repo + "/" + sub + "/README.md").find(kParagraph), std::string::npos);
+        EXPECT_EQ(git(repo, {"status", "--porcelain", "--untracked-files=all"}), "");
+    }
 }
 
 TEST_F(UpdateCommand, ChangedAnswersReachEveryFileAndTheRecord) {
