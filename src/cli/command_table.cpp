@@ -179,7 +179,8 @@ constexpr std::array kUpdateOutput{
     OutputField{"conflicts", "array", "object",
                 "Conflicted files, each {path, kind} with git's conflict kind (\"both modified\", "
                 "\"deleted by us\", ...); with conflicts the `conflict` error follows."},
-    OutputField{"commit", "string", "", "The merge commit (null when none was made)."},
+    OutputField{"commit", "string", "",
+                "The commit the update made on the branch (null when none was made)."},
     OutputField{"notes", "array", "string",
                 "Side notes, e.g. a Cargo.lock that could not be refreshed."},
 };

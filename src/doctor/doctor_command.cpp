@@ -78,10 +78,12 @@ struct Query {
     std::string said;  // for anything but Ok: what happened, ready for a detail
 };
 
+// dir: the child's working directory; absent, doctor's own.
 Query query(const std::string& program, const std::vector<std::string>& args,
-            const std::vector<std::string>& env = {}) {
+            const std::vector<std::string>& env = {},
+            const std::optional<std::string>& dir = std::nullopt) {
     const std::string shown = "`" + program + (args.empty() ? "" : " " + join(args, " ")) + "`";
-    auto run = run_child(program, args, std::nullopt, std::nullopt, env, kQueryLimits);
+    auto run = run_child(program, args, std::nullopt, dir, env, kQueryLimits);
     Query q;
     if (!run) {
         q.outcome = Query::Outcome::NotStarted;
@@ -110,8 +112,9 @@ Query query(const std::string& program, const std::vector<std::string>& args,
 // started, "unusable" when it fails, "unknown" when it does not answer in time.
 DoctorItem version_item(const std::string& item, const std::string& program,
                         const std::vector<std::string>& args, const std::vector<std::string>& env,
-                        const std::string& install) {
-    const Query q = query(program, args, env);
+                        const std::string& install,
+                        const std::optional<std::string>& dir = std::nullopt) {
+    const Query q = query(program, args, env, dir);
     switch (q.outcome) {
         case Query::Outcome::NotStarted:
             return problem(item, "missing", q.said, install);
@@ -168,9 +171,13 @@ DoctorItem author_item() {
     return ok("author", author.value());
 }
 
+// rustup and cargo are asked in the neutral directory: where doctor was started, a cloned
+// project's .cargo/config.toml could alias `fmt` to a program of its own, and its toolchain
+// file could name a toolchain directory whose cargo is anything.
 void toolchain_items(std::vector<DoctorItem>& items) {
     const std::string install = "curl --proto '=https' --tlsv1.2 -sSf https://sh.rustup.rs | sh";
-    const CargoToolchain toolchain = resolve_cargo_toolchain();
+    const std::string neutral(kNeutralDir);
+    const CargoToolchain toolchain = resolve_cargo_toolchain(neutral);
     if (!toolchain.usable) {
         items.push_back(problem("cargo", "unusable",
                                 "rustup cannot name the active toolchain here: new would not "
@@ -179,13 +186,13 @@ void toolchain_items(std::vector<DoctorItem>& items) {
         items.push_back(no_fix("rustfmt", "skipped", "needs a usable cargo"));
         return;
     }
-    items.push_back(version_item("cargo", "cargo", {"--version"}, toolchain.env, install));
+    items.push_back(version_item("cargo", "cargo", {"--version"}, toolchain.env, install, neutral));
     if (items.back().status != "ok") {
         items.push_back(no_fix("rustfmt", "skipped", "needs a usable cargo"));
         return;
     }
     DoctorItem fmt = version_item("rustfmt", "cargo", {"fmt", "--version"}, toolchain.env,
-                                  "rustup component add rustfmt");
+                                  "rustup component add rustfmt", neutral);
     if (fmt.status == "unusable") fmt.status = "missing";
     items.push_back(std::move(fmt));
 }
@@ -436,7 +443,7 @@ DoctorItem workflow_item(const Project& project, const std::filesystem::path& fi
                            (sized ? std::to_string(st.st_size) + " bytes" : "larger") +
                                ", over the " + std::to_string(kMaxWorkflowBytes >> 20) +
                                " MiB this tarnwick reads: not judged",
-                           "split or shorten " + relative);
+                           "split or shorten " + shell_word(relative));
         }
         return no_fix(relative, "unreadable", "cannot be read: " + text.error().text());
     }

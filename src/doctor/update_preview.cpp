@@ -11,8 +11,6 @@
 namespace tarnwick {
 namespace {
 
-constexpr std::size_t kMaxRecordBytes = std::size_t{64} * 1024;
-
 const TemplateFile* find_template(const TemplateDir& dir, std::string_view path) {
     for (const TemplateEntry& entry : dir.entries) {
         if (entry.file != nullptr && entry.file->path == path) return entry.file;

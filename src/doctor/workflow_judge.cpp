@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/github_names.hpp"
 #include "core/text.hpp"
 
 namespace tarnwick {
@@ -17,6 +18,18 @@ bool is_commit_sha(std::string_view ref) {
         if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) return false;
     }
     return true;
+}
+
+// Characters of a plain action path or ref: what a hand edit or a command may name as written.
+bool plain_name(std::string_view text, std::size_t max) {
+    if (text.empty() || text.size() > max || text.front() == '-' || text.front() == '.' ||
+        text.find("..") != std::string_view::npos) {
+        return false;
+    }
+    return std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               c == '.' || c == '_' || c == '-' || c == '/';
+    });
 }
 
 // "v1.2.3" → {1, 2, 3}; empty when the text is not of that form.
@@ -110,8 +123,13 @@ std::optional<WorkflowFinding> judge_uses(const WorkflowEntry& entry, const Plat
         first == std::string::npos ? path : path.substr(0, path.find('/', first + 1));
     const ActionPin* pin = find_action(table, action);
     const std::string pinned = pin ? pin->tag + " (" + pin->sha.substr(0, 12) + ")" : std::string();
-    const std::string to_pin =
-        pin ? "pin it as " + path + "@" + pin->sha + " # " + pin->tag : std::string();
+    // An edit or command names the action and ref only when they are plain names; a fix is
+    // pasted, and the workflow's text is anyone's.
+    const bool plain_path = is_github_repository(action) && plain_name(path, 300);
+    const std::string to_pin = !pin ? std::string()
+                               : plain_path
+                                   ? "pin it as " + path + "@" + pin->sha + " # " + pin->tag
+                                   : "pin it to the commit " + pin->sha + " (" + pin->tag + ")";
     const std::string comment_version(
         trim(std::string_view(entry.comment).substr(0, entry.comment.find_first_of(" \t"))));
 
@@ -125,9 +143,13 @@ std::optional<WorkflowFinding> judge_uses(const WorkflowEntry& entry, const Plat
             f.message += "; this tarnwick pins " + pinned;
             f.stale = uses;
             f.edit = to_pin;
+        } else if (plain_path && plain_name(ref, 255)) {
+            f.edit = "pin it to the commit " + ref + " names: `git ls-remote " +
+                     shell_word("https://github.com/" + action) + " " + shell_word(ref) + "`";
         } else {
-            f.edit = "pin it to the commit " + ref + " names: `git ls-remote https://github.com/" +
-                     action + " " + ref + "`";
+            f.edit =
+                "pin it to the commit that its tag names, as listed by `git ls-remote` of "
+                "the action's repository";
         }
         return f;
     }

@@ -74,7 +74,7 @@ std::string render_update_text(const UpdateReport& report) {
     } else {
         text = "Updated " + project + " " + between + ": " +
                count_of(report.files.size(), "file", "files") + " changed";
-        if (report.commit) text += ", merge commit " + report.commit->substr(0, 12);
+        if (report.commit) text += ", commit " + report.commit->substr(0, 12);
         list_lines(text, "Changed:", report.files);
         text += "\nTo undo: `git reset --hard ORIG_HEAD`";
     }

@@ -15,6 +15,14 @@
 
 namespace tarnwick {
 
+// The working directory of a child that reads configuration from its working directory and
+// every directory above it (cargo's .cargo/config.toml and its aliases, rustup's toolchain
+// files): the root, which has no directory above it and which only the administrator writes.
+// The user's directory will not do (a cloned repository's configuration could name a program
+// of its own), nor a private temporary directory, whose parents are $TMPDIR's: /tmp is
+// writable by every user. The project such a child works on is named by path.
+inline constexpr std::string_view kNeutralDir = "/";
+
 struct ChildOutput {
     std::string stdout_text;      // decoded lossily as UTF-8
     std::string stderr_text;      // decoded lossily as UTF-8

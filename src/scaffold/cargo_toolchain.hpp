@@ -1,7 +1,9 @@
-// Which cargo `new` runs in the project it made. rustup picks a toolchain by looking for a
-// toolchain file from the working directory upwards, and the project directory sits wherever
-// --into says; so the toolchain is resolved where tarnwick was started and pinned for the
-// children through RUSTUP_TOOLCHAIN, which rustup ranks above any file.
+// Which cargo tarnwick runs. rustup picks a toolchain by looking for a toolchain file from the
+// working directory upwards, and a project directory sits anywhere; so the toolchain is
+// resolved once, where tarnwick was started (`new`) or in the neutral directory (`update` and
+// `doctor`, which must read nothing of the project, whose toolchain file could name a toolchain
+// path of its own), and pinned for the children through RUSTUP_TOOLCHAIN, which rustup ranks
+// above any file.
 #pragma once
 
 #include <optional>
@@ -18,9 +20,9 @@ struct CargoToolchain {
     std::vector<std::string> env;
 };
 
-// Asks `rustup show active-toolchain` in the current directory: rustup from PATH, else the
-// rustup that the cargo on PATH is a link to. Without either, cargo is a plain one.
-CargoToolchain resolve_cargo_toolchain();
+// Asks `rustup show active-toolchain` in dir (absent: the current directory): rustup from PATH,
+// else the rustup that the cargo on PATH is a link to. Without either, cargo is a plain one.
+CargoToolchain resolve_cargo_toolchain(const std::optional<std::string>& dir = std::nullopt);
 
 // The toolchain name in the first line of `rustup show active-toolchain`
 // ("stable-x86_64-unknown-linux-gnu (default)"), or nothing when there is none.

@@ -1,19 +1,27 @@
 #include "scaffold/lockfile.hpp"
 
-#include <optional>
+#include <filesystem>
 #include <vector>
 
 #include "process/runner.hpp"
 #include "scaffold/destination.hpp"
 
 namespace tarnwick {
+namespace {
 
-void format_project(const std::string& destination, const CargoToolchain& toolchain,
-                    const std::optional<std::string>& config_dir) {
+// cargo starts in the neutral directory, so a relative project path would be read from there.
+std::string manifest_of(const std::string& destination) {
+    std::error_code ec;
+    const auto absolute = std::filesystem::absolute(destination, ec);
+    return (ec ? destination : absolute.lexically_normal().string()) + "/Cargo.toml";
+}
+
+}  // namespace
+
+void format_project(const std::string& destination, const CargoToolchain& toolchain) {
     if (!toolchain.usable) return;
-    std::vector<std::string> args = {"fmt", "--manifest-path", destination + "/Cargo.toml"};
-    if (config_dir) args.insert(args.end(), {"--", "--config-path", *config_dir});
-    (void)run_child("cargo", args, std::nullopt, std::nullopt, toolchain.env);
+    (void)run_child("cargo", {"fmt", "--manifest-path", manifest_of(destination)}, std::nullopt,
+                    std::string(kNeutralDir), toolchain.env);
 }
 
 namespace {
@@ -27,9 +35,9 @@ bool run_cargo_lock(const std::vector<std::string>& command, const std::string& 
     env.push_back("CARGO_NET_RETRY=0");
     for (const bool offline : {true, false}) {
         std::vector<std::string> args = command;
-        args.insert(args.end(), {"--manifest-path", destination + "/Cargo.toml"});
+        args.insert(args.end(), {"--manifest-path", manifest_of(destination)});
         if (offline) args.push_back("--offline");
-        auto run = run_child("cargo", args, std::nullopt, std::nullopt, env);
+        auto run = run_child("cargo", args, std::nullopt, std::string(kNeutralDir), env);
         if (!run) return false;  // no cargo: the network cannot help either
         if (run->success) return path_exists(destination + "/Cargo.lock");
     }

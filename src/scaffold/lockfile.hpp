@@ -1,11 +1,11 @@
-// Formatting a rendered project and pinning its dependencies in Cargo.lock, shared by `new`
-// and `update`. cargo runs where tarnwick was started, on the project's manifest: cargo reads
-// .cargo/config.toml from its working directory upwards, and one planted above the project
-// could alias `fmt` or wrap rustc with a program of its own. The toolchain is pinned the same
-// way (cargo_toolchain.hpp).
+// Formatting a new project and pinning its dependencies in Cargo.lock (`new`; `update` pins
+// too). cargo runs in the neutral directory (process/runner.hpp), on the project's manifest:
+// cargo reads .cargo/config.toml from its working directory upwards, and one planted above the
+// project or above the user's directory could alias `fmt` or wrap rustc with a program of its
+// own. Only the user's own configuration ($CARGO_HOME) and the administrator's (/) count. The
+// toolchain is pinned the same way (cargo_toolchain.hpp).
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "scaffold/cargo_toolchain.hpp"
@@ -13,10 +13,9 @@
 namespace tarnwick {
 
 // `cargo fmt` on destination's manifest. Formatting is a courtesy: its outcome is not an error.
-// With config_dir, rustfmt reads its configuration from there instead of searching upwards from
-// the files, so a rustfmt.toml above a scratch directory does not change the result.
-void format_project(const std::string& destination, const CargoToolchain& toolchain,
-                    const std::optional<std::string>& config_dir = std::nullopt);
+// rustfmt follows the project's modules and reads a rustfmt.toml in or above it, as every
+// later `cargo fmt` in the project will: the files are tarnwick's own, just written.
+void format_project(const std::string& destination, const CargoToolchain& toolchain);
 
 // `cargo generate-lockfile` on destination's manifest: from cargo's cache first, then from the
 // network with cargo's retries off. True when Cargo.lock exists afterwards. A missing cargo or

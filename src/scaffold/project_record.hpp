@@ -4,6 +4,7 @@
 // the templates write (tables, `key = "text"`, `key = true|false`, comments) and refuses the rest.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,9 @@
 namespace tarnwick {
 
 inline constexpr std::string_view kRecordFile = ".tarnwick.toml";
+// The most of a record that is read: the templates write well under 1 KiB, and a larger file is
+// refused unread rather than held in memory.
+inline constexpr std::size_t kMaxRecordBytes = std::size_t{64} * 1024;
 
 struct ProjectRecord {
     std::string template_set;  // the identity of the set

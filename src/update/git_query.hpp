@@ -1,5 +1,6 @@
 // git runs whose output the update reads, in one place: a start failure or an unsuccessful run
-// becomes a git error, as run_git makes it, but the captured output is kept.
+// becomes a git error, as run_git makes it, but the captured output is kept. Pathspecs are
+// literal in every run (GIT_LITERAL_PATHSPECS).
 #pragma once
 
 #include <optional>
@@ -25,7 +26,8 @@ Result<ChildOutput> git_run(const GitCall& call, const std::vector<std::string>&
 Result<std::string> git_stdout(const GitCall& call, const std::vector<std::string>& args,
                                std::optional<std::string_view> input = std::nullopt);
 
-// The git error for a run that failed: its stderr, or its stdout when stderr is empty.
+// The git error for a run that failed: its stderr, or its stdout when stderr is empty, or how it
+// ended when it printed nothing.
 CliError git_failure(const ChildOutput& run);
 
 }  // namespace tarnwick

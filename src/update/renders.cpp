@@ -7,7 +7,6 @@
 #include <filesystem>
 
 #include "core/io.hpp"
-#include "scaffold/lockfile.hpp"
 #include "scaffold/render.hpp"
 
 namespace tarnwick {
@@ -20,8 +19,8 @@ Result<std::vector<std::string>> render_formatted(const TemplateSet& set,
     context.template_set = std::string(set.identity);
     std::vector<std::string> files;
     TARNWICK_TRY(render_tree(*set.root, dir, context, files));
-    format_project(dir, formatting.toolchain, formatting.config_dir);
     std::sort(files.begin(), files.end());
+    TARNWICK_TRY(format_rust_files(dir, files, formatting));
     return files;
 }
 

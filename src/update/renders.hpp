@@ -1,7 +1,7 @@
 // The files `update` compares and merges, laid out in its scratch directory: a template set
-// rendered with answers and formatted as `new` formats, and the project's files at a commit,
-// checked out through a private index so that neither the repository's index nor its object
-// store is touched.
+// rendered with answers and its Rust files formatted as `new` formats them, and the project's files
+// at a commit, checked out through a private index so that neither the repository's index nor its
+// object store is touched.
 #pragma once
 
 #include <optional>
@@ -9,18 +9,11 @@
 #include <vector>
 
 #include "core/result.hpp"
-#include "scaffold/cargo_toolchain.hpp"
 #include "scaffold/template_context.hpp"
 #include "scaffold/template_tree.hpp"
+#include "update/rust_format.hpp"
 
 namespace tarnwick {
-
-// How rendered Rust files are formatted: the toolchain `new` uses, with rustfmt's
-// configuration fixed to an empty one so that nothing around the scratch directory counts.
-struct Formatting {
-    CargoToolchain toolchain;
-    std::string config_dir;
-};
 
 // Renders set with answers into dir and formats it; the paths written, relative and sorted.
 Result<std::vector<std::string>> render_formatted(const TemplateSet& set,

@@ -142,6 +142,14 @@ Status refuse_operation_in_progress(const Project& project) {
                                  "; " + op.finish + std::string(kAgain));
         }
     }
+    // The merge writes the index; git would refuse only after ORIG_HEAD is set.
+    if (path_exists(project.git_dir + "/index.lock")) {
+        return CliError::git("another git process is writing the index of " + project.display +
+                             " (" + decode_lossy(project.git_dir) +
+                             "/index.lock exists); wait for it to finish, or remove that file if "
+                             "no git is running" +
+                             std::string(kAgain));
+    }
     return Ok{};
 }
 
@@ -392,10 +400,10 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
         }
         if (!differ->empty()) {
             if (!first_formatted) {
-                format_project(first->dir, formatting.toolchain, formatting.config_dir);
+                TARNWICK_TRY(format_rust_files(first->dir, first_files, formatting));
                 first_formatted = true;
             }
-            format_project(dir, formatting.toolchain, formatting.config_dir);
+            TARNWICK_TRY(format_rust_files(dir, files, formatting));
             differ = differing_files(dir, first->dir, *differ);
             TARNWICK_TRY(differ);
             if (!differ->empty()) continue;
@@ -414,9 +422,24 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
 Result<Base> find_base(const Project& project, const ScratchDir& scratch,
                        const Formatting& formatting, const std::optional<std::string>& from) {
     const std::string path = project.prefix + std::string(kRecordFile);
-    auto shown = git_run({project.top, {}}, {"cat-file", "blob", "HEAD:" + path});
+    // "<id> blob <size>", or "HEAD:<path> missing": the size is known before the file is read.
+    auto check =
+        git_stdout({project.top, {}}, {"cat-file", "--batch-check"}, "HEAD:" + path + "\n");
+    TARNWICK_TRY(check);
+    const auto fields = split(trim(*check), ' ').strings();
+    if (fields.size() != 3 || fields[1] != "blob") return adopt(project, scratch, formatting, from);
+    const std::string& bytes = fields[2];
+    if (bytes.empty() || bytes.size() > 12 ||
+        bytes.find_first_not_of("0123456789") != std::string::npos ||
+        std::stoull(bytes) > kMaxRecordBytes) {
+        return CliError::git(std::string(kRecordFile) + " is " + escape_non_printable(bytes) +
+                             " bytes, over the " + std::to_string(kMaxRecordBytes / 1024) +
+                             " KiB a record may have, and was not read; restore the file as "
+                             "tarnwick wrote it");
+    }
+    auto shown = git_run({project.top, {}}, {"cat-file", "blob", fields[0]});
     TARNWICK_TRY(shown);
-    if (!shown->success) return adopt(project, scratch, formatting, from);
+    if (!shown->success) return git_failure(*shown);
     if (!shown->stdout_was_utf8) {
         return CliError::git(std::string(kRecordFile) +
                              " is not UTF-8 text; restore the file "
@@ -675,8 +698,9 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
         "chore: update " + target.name + " with tarnwick " + std::string(kVersion);
     TARNWICK_TRY(git_stdout(git, {"update-ref", "ORIG_HEAD", head.commit}));
     // merge-recursive trusts the index's file times; a copied or touched work tree would read as
-    // local changes, so the index is refreshed first, as `git merge` does.
-    TARNWICK_TRY(git_stdout(git, {"update-index", "-q", "--refresh"}));
+    // local changes, so the index is refreshed first, as `git merge` does. Not with -q, which
+    // also silences why the index cannot be written (another git's index.lock).
+    TARNWICK_TRY(git_stdout(git, {"update-index", "--refresh"}));
     auto merged = git_run(
         {project.top,
          {"GITHEAD_" + head.commit + "=" + head.branch, "GITHEAD_" + *target_tree + "=" + label}},
@@ -783,16 +807,9 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     auto scratch = ScratchDir::create();
     TARNWICK_TRY(scratch);
     const ScratchDir& dir = **scratch;
-    Formatting formatting{resolve_cargo_toolchain(), dir / "rustfmt"};
-    // An empty configuration of its own: rustfmt given a directory without one would search
-    // upwards from the files again.
-    if (::mkdir(formatting.config_dir.c_str(), 0700) != 0) {
-        return CliError::io(formatting.config_dir + ": " + OsError{errno}.text());
-    }
-    auto config =
-        open_fd(formatting.config_dir + "/rustfmt.toml", O_WRONLY | O_CREAT | O_EXCL, 0600);
-    if (!config) return CliError::io(formatting.config_dir + ": " + config.error().text());
-    auto base = find_base(*project, dir, formatting, args.from);
+    auto formatting = pinned_formatting(dir.path());
+    TARNWICK_TRY(formatting);
+    auto base = find_base(*project, dir, *formatting, args.from);
     TARNWICK_TRY(base);
     const auto target = target_answers(args, base->answers);
     TARNWICK_TRY(check_answers(target, "given"));
@@ -814,11 +831,11 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     renders.base_root = dir / "base";
     renders.target_root = dir / "target";
     auto base_files = render_formatted(*base->set, base->answers,
-                                       renders.base_root + "/" + project->prefix, formatting);
+                                       renders.base_root + "/" + project->prefix, *formatting);
     TARNWICK_TRY(base_files);
     renders.base_files = std::move(*base_files);
     auto target_files = render_formatted(template_sets().front(), target,
-                                         renders.target_root + "/" + project->prefix, formatting);
+                                         renders.target_root + "/" + project->prefix, *formatting);
     TARNWICK_TRY(target_files);
     renders.target_files = std::move(*target_files);
     auto head_files = project_files_at(*project, head->commit);
@@ -835,7 +852,7 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
         return render_report(report, format);
     }
     auto merged =
-        real_merge(*project, *head, renders, target, args, dir, formatting.toolchain, report);
+        real_merge(*project, *head, renders, target, args, dir, formatting->toolchain, report);
     if (!merged) {
         CliError error = std::move(merged).error();
         if (error.kind() == "conflict") {

@@ -26,7 +26,7 @@ struct UpdateReport {
     bool dry_run = false;
     bool current = false;                   // same set, same answers: nothing to do
     bool staged = false;                    // --no-commit: the merge is in the index, not committed
-    std::optional<std::string> commit;      // the merge commit, when made
+    std::optional<std::string> commit;      // the update's commit, when made
     std::vector<std::string> files;         // changed (or that would change) cleanly; sorted
     std::vector<UpdateConflict> conflicts;  // sorted by path
     std::vector<std::string> notes;

@@ -392,7 +392,8 @@ TEST_F(NewCommand, WithCargoTheCommitHoldsTheFormattedTreeAndItsLockFile) {
     auto r = tarnwick({"new", name}, dir, options);
     ASSERT_EQ(r.exit_code, 0) << r.err;
 
-    const std::string manifest = "--manifest-path ./" + name + "/Cargo.toml";
+    const std::string manifest = "--manifest-path " + std::filesystem::canonical(work()).string() +
+                                 "/" + name + "/Cargo.toml";
     EXPECT_EQ(read_file(log),
               "fmt " + manifest + " -> 0\ngenerate-lockfile " + manifest + " --offline -> 0\n");
     std::vector<std::string> files = sorted_project_files();

@@ -111,9 +111,12 @@ TEST_F(RefusedLine, AttachedAndUnusualValuesReachTheFilesAsTyped) {
     EXPECT_NE(read_file(work("typed/Cargo.toml")).find("description = \"" + typed + "\"\n"),
               std::string::npos);
     // --no-git: no child but the optional cargo ran, asked only to format and to pin the
-    // dependencies (the spy writes no lock file, so the network is never tried).
+    // dependencies (the spy writes no lock file, so the network is never tried), on the
+    // project's manifest by its absolute path: cargo starts in the root directory.
     const auto cargo_calls = [&](const std::string& name) {
-        const std::string manifest = " --manifest-path ./" + name + "/Cargo.toml";
+        const std::string manifest = " --manifest-path " +
+                                     std::filesystem::canonical(work()).string() + "/" + name +
+                                     "/Cargo.toml";
         return spies_ / "cargo" + " fmt" + manifest + "\n" + spies_ / "cargo" +
                " generate-lockfile" + manifest + " --offline\n";
     };

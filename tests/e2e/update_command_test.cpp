@@ -384,19 +384,14 @@ TEST_F(UpdateCommand, AnAmendedEarlierRootIsRefusedUntilItsSetIsNamed) {
         << unknown.err;
 }
 
-// The Rust files of a first commit went through the rustfmt of that day. A stand-in cargo whose
-// `fmt` drops trailing blank lines stands for today's rustfmt: with it, a first commit that
-// differs from the render only there is adopted; without it, it is not.
+// The Rust files of a first commit went through the rustfmt of that day. A stand-in rustfmt
+// that drops trailing blank lines from its standard input stands for today's: with it, a first
+// commit that differs from the render only there is adopted; without it, it is not.
 TEST_F(UpdateCommand, AdoptionComparesRustFilesAsTodaysRustfmtFormatsThem) {
     const std::string with_fmt = [&] {
-        const std::string dir = tools_with({"mv"});
-        write_file(dir + "/cargo", R"sh(#!/bin/sh
-[ "$1" = fmt ] || exit 1
-for f in $(find "${3%/Cargo.toml}" -name '*.rs'); do
-  printf '%s\n' "$(cat "$f")" > "$f.x" && mv "$f.x" "$f"
-done
-)sh");
-        ::chmod((dir + "/cargo").c_str(), 0755);
+        const std::string dir = tools_with({});
+        write_file(dir + "/rustfmt", "#!/bin/sh\nprintf '%s\\n' \"$(cat)\"\n");
+        ::chmod((dir + "/rustfmt").c_str(), 0755);
         return dir;
     }();
     make_earlier(true, [&](const std::string& dir) { append(dir + "/src/main.rs", "\n\n"); });
@@ -406,6 +401,91 @@ done
     Json report = update_json({}, with_fmt);
     EXPECT_EQ(report["from"], "0.1.6");
     EXPECT_EQ(conflicts_of(report), "[]");
+}
+
+// doctor, a dry run and an update run nothing the project names and write nothing outside
+// it, with the real cargo and rustfmt, started from inside the project: a cargo alias of `fmt`
+// to the project's own program (which would build into tools/x/target and leave a marker), a
+// module of the first commit whose #[path] leads to another repository's file, and a workspace
+// manifest in $TMPDIR, which must not turn the formatting of the renders off (the first commit
+// differs from the render only as rustfmt formats, so it is adopted only when formatting works).
+TEST_F(UpdateCommand, RunsNothingOfTheProjectAndWritesNothingOutsideIt) {
+    const std::string tools = tools_with({"cargo", "cargo-fmt", "rustfmt", "rustc", "rustup"});
+    if (::access((tools + "/cargo").c_str(), X_OK) != 0 ||
+        ::access((tools + "/rustfmt").c_str(), X_OK) != 0) {
+        GTEST_SKIP() << "cargo and rustfmt are not installed";
+    }
+    const std::string marker = work("MARKER");
+    const std::string victim = work("elsewhere/victim.rs");
+    const std::string unformatted = "fn   victim( ) {}\n";
+    const std::string tmpdir = work("tmp");
+    write_file(tmpdir + "/Cargo.toml", "[workspace]\n");
+    struct Row {
+        const char* what;
+        std::function<void(const std::string&)> first_commit;  // edits of the first commit
+        std::function<void(const std::string&)> later;         // a later commit's
+        bool workspace_in_tmpdir;
+        int update_exit;  // of the dry run and of the update
+    };
+    const std::vector<Row> rows = {
+        {"a cargo alias of fmt",
+         {},
+         [&](const std::string& dir) {
+             write_file(dir + "/.cargo/config.toml",
+                        "[alias]\nfmt = [\"run\", \"--manifest-path\", \"tools/x/Cargo.toml\", "
+                        "\"--\"]\n");
+             write_file(dir + "/tools/x/Cargo.toml",
+                        "[package]\nname = \"x\"\nversion = \"0.1.0\"\nedition = "
+                        "\"2021\"\n[workspace]\n");
+             write_file(dir + "/tools/x/src/main.rs", "fn main() {\n    std::fs::write(\"" +
+                                                          marker + "\", \"ran\").unwrap();\n}\n");
+         },
+         false,
+         0},
+        {"a #[path] module outside the project",
+         [&](const std::string& dir) {
+             append(dir + "/src/lib.rs", "\n#[path = \"" + victim + "\"]\nmod victim;\n");
+         },
+         {},
+         false,
+         2},
+        {"a workspace manifest in TMPDIR",
+         [&](const std::string& dir) { append(dir + "/src/main.rs", "\n\n"); },
+         {},
+         true,
+         0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::filesystem::remove_all(project());
+        write_file(victim, unformatted);
+        make_earlier(true, row.first_commit);
+        if (row.later) {
+            row.later(project());
+            commit_all("tools");
+        }
+        RunOptions options;
+        options.cwd = project();
+        options.env = {{"TARNWICK_CRATES_INDEX_URL", "http://127.0.0.1:1"},
+                       {"TARNWICK_PYPI_URL", "http://127.0.0.1:1"}};
+        if (row.workspace_in_tmpdir) options.env["TMPDIR"] = tmpdir;
+        auto untouched = [&] {
+            EXPECT_FALSE(exists(marker));
+            EXPECT_FALSE(exists(project() + "/tools/x/target"));
+            EXPECT_EQ(read_file(victim), unformatted);
+        };
+        const std::string before = repo_state();
+        auto doctor = tarnwick({"doctor", "-o", "json"}, tools, options);
+        EXPECT_EQ(doctor.exit_code, 0) << doctor.err;
+        untouched();
+        auto dry = tarnwick({"update", "--dry-run", "-o", "json"}, tools, options);
+        EXPECT_EQ(dry.exit_code, row.update_exit) << dry.err;
+        untouched();
+        EXPECT_EQ(repo_state(), before);
+        auto real = tarnwick({"update", "-o", "json"}, tools, options);
+        EXPECT_EQ(real.exit_code, row.update_exit) << real.err;
+        untouched();
+    }
 }
 
 TEST_F(UpdateCommand, AShallowCloneNeedsItsRecordOrItsFirstCommit) {
@@ -428,29 +508,37 @@ TEST_F(UpdateCommand, AShallowCloneNeedsItsRecordOrItsFirstCommit) {
     EXPECT_NE(read_file(work("shallow/README.md")).find(kParagraph), std::string::npos);
 }
 
+// Also where the directory's name reads as git's pathspec magic (":demo"): it is a path.
 TEST_F(UpdateCommand, AProjectInASubdirectoryChangesNothingOutsideIt) {
-    const std::string repo = work("monorepo");
-    std::filesystem::create_directories(repo + "/tools");
-    write_file(repo + "/README.md", "# The monorepo\n");
-    write_file(repo + "/Makefile", "all:\n\ttrue\n");
-    git(repo, {"init", "-q", "-b", "main"});
-    commit_all("monorepo", repo);
-    render_set("0.1.6", repo + "/tools/demo", true);
-    commit_all("add demo", repo);
-    append(repo + "/tools/demo/README.md", kParagraph);
-    commit_all("edit demo", repo);
-    const std::string before = rev("HEAD", repo);
+    for (const std::string sub : {"tools/demo", ":demo"}) {
+        SCOPED_TRACE(sub);
+        const std::string repo = work("monorepo");
+        std::filesystem::remove_all(repo);
+        std::filesystem::create_directories(repo + "/tools");
+        write_file(repo + "/README.md", "# The monorepo\n");
+        write_file(repo + "/Makefile", "all:\n\ttrue\n");
+        git(repo, {"init", "-q", "-b", "main"});
+        commit_all("monorepo", repo);
+        render_set("0.1.6", repo + "/" + sub, true);
+        commit_all("add demo", repo);
+        append(repo + "/" + sub + "/README.md", kParagraph);
+        commit_all("edit demo", repo);
+        const std::string before = rev("HEAD", repo);
 
-    RunOptions inside;
-    inside.cwd = repo + "/tools/demo/src";
-    auto r = tarnwick({"update", "-o", "json"}, inside);
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    Json report = Json::parse(r.out);
-    EXPECT_EQ(strings(report["files"]), changed_files(true));
-    EXPECT_EQ(git(repo, {"diff", "--name-only", before, "HEAD", "--", ":!tools/demo"}), "");
-    EXPECT_EQ(read_file(repo + "/README.md"), "# The monorepo\n");
-    EXPECT_TRUE(exists(repo + "/tools/demo/.tarnwick.toml"));
-    EXPECT_NE(read_file(repo + "/tools/demo/README.md").find(kParagraph), std::string::npos);
+        RunOptions inside;
+        inside.cwd = repo + "/" + sub + "/src";
+        auto r = tarnwick({"update", "-o", "json"}, inside);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        Json report = Json::parse(r.out);
+        EXPECT_EQ(strings(report["files"]), changed_files(true));
+        EXPECT_EQ(
+            git(repo, {"diff", "--name-only", before, "HEAD", "--", ":(exclude,literal)" + sub}),
+            "");
+        EXPECT_EQ(read_file(repo + "/README.md"), "# The monorepo\n");
+        EXPECT_TRUE(exists(repo + "/" + sub + "/.tarnwick.toml"));
+        EXPECT_NE(read_file(repo + "/" + sub + "/README.md").find(kParagraph), std::string::npos);
+        EXPECT_EQ(git(repo, {"status", "--porcelain", "--untracked-files=all"}), "");
+    }
 }
 
 TEST_F(UpdateCommand, ChangedAnswersReachEveryFileAndTheRecord) {
@@ -733,6 +821,19 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              commit_all("from the future");
          },
          "git: the project was made by tarnwick 9.1.0, newer than this tarnwick 0.2.0"},
+        {"record over 64 KiB",
+         [&] {
+             make_today();
+             append(project() + "/.tarnwick.toml", "#" + std::string(70000, 'x') + "\n");
+             commit_all("a long comment");
+         },
+         "git: .tarnwick.toml is 70"},  // 70000 bytes and the record's own
+        {"index locked by another git",
+         [&] {
+             make_earlier(true);
+             write_file(project() + "/.git/index.lock", "");
+         },
+         "git: another git process is writing the index of demo ("},
         {"record with an expression in the description",
          [&] {
              make_today();
@@ -783,6 +884,7 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
         EXPECT_NE(r.err.find("\"kind\":\"git\",\"message\":\"" + row.message_part),
                   std::string::npos)
             << r.err;
+        EXPECT_LT(r.err.size(), 1024u) << "a refusal quotes no file";
         if (repository) {
             EXPECT_EQ(repo_state(), before);
         }
@@ -880,7 +982,7 @@ TEST_F(UpdateCommand, RunsFromInsideTheProjectWithATextReport) {
     ASSERT_EQ(r.exit_code, 0) << r.err;
     std::string expected =
         "Updated . from tarnwick 0.1.6 to 0.2.0: " + std::to_string(changed_files(true).size()) +
-        " files changed, merge commit " + rev("HEAD").substr(0, 12) + "\nChanged:\n";
+        " files changed, commit " + rev("HEAD").substr(0, 12) + "\nChanged:\n";
     for (const std::string& file : changed_files(true)) expected += "  - " + file + "\n";
     expected +=
         "To undo: `git reset --hard ORIG_HEAD`\nAnswers: name demo, owner acme, description \"A "

@@ -208,6 +208,43 @@ TEST(WorkflowJudge, SeveritiesFollowWhatBreaks) {
     EXPECT_EQ(compare_versions("v1.2", "stable"), std::nullopt);
 }
 
+// A fix is pasted into a shell: a command in it names the action and ref only when both are
+// plain names, and the workflow's other text never reaches a fix at all.
+TEST(WorkflowJudge, AFixNamesOnlyPlainNames) {
+    const std::string sha(40, 'a');
+    const PlatformTable table{{}, {{"actions/checkout", "v7.0.1", sha}}, "2026-12-08"};
+    const std::string prose =
+        "pin it to the commit that its tag names, as listed by `git ls-remote` of the action's "
+        "repository";
+    const struct {
+        std::string uses;
+        std::string edit;
+    } cases[] = {
+        {"someone/else@main",
+         "pin it to the commit main names: `git ls-remote https://github.com/someone/else main`"},
+        {"some-one/else.rs@release/v1.2_x",
+         "pin it to the commit release/v1.2_x names: `git ls-remote "
+         "https://github.com/some-one/else.rs release/v1.2_x`"},
+        {"evil/x@v1 $(touch PWNED)", prose},
+        {"evil/x@v1;touch PWNED", prose},
+        {"evil/x@`touch PWNED`", prose},
+        {"evil/x@--upload-pack=touch", prose},
+        {"evil/x@-v1", prose},
+        {"evil/x@..", prose},
+        {"evil/$(touch PWNED)@v1", prose},
+        {"evil'x/y@v1", prose},
+        {"actions/checkout/sub@v4", "pin it as actions/checkout/sub@" + sha + " # v7.0.1"},
+        {"actions/checkout/$(touch PWNED)@v4", "pin it to the commit " + sha + " (v7.0.1)"},
+        {"actions/checkout/a b@v4", "pin it to the commit " + sha + " (v7.0.1)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.uses);
+        const auto findings = judge_workflow({{WorkflowEntry::Kind::Uses, 7, c.uses, ""}}, table);
+        ASSERT_EQ(findings.size(), 1u);
+        EXPECT_EQ(findings[0].edit, c.edit);
+    }
+}
+
 // doctor suggests `tarnwick update` only for text today's templates no longer hold.
 TEST(UpdatePreview, OnlyTemplateFilesWhoseTemplateMovedOn) {
     EXPECT_TRUE(update_would_change(".", ".github/workflows/release.yml", "macos-14"));

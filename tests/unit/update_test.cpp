@@ -177,7 +177,7 @@ TEST(UpdateReport, TextForEachOutcome) {
              r.commit = "0123456789abcdef0123";
              r.notes = {"Cargo.lock \x07stays"};
          },
-         "Updated demo from tarnwick 0.1.6 to 0.2.0: 1 file changed, merge commit "
+         "Updated demo from tarnwick 0.1.6 to 0.2.0: 1 file changed, commit "
          "0123456789ab\nChanged:\n  - README.md\nTo undo: `git reset --hard ORIG_HEAD`\n" +
              answers + "\nNext: `make check`\nNote: Cargo.lock \\u{7}stays"},
     };
