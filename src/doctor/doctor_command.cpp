@@ -33,9 +33,7 @@
 namespace tarnwick {
 namespace {
 
-// Each child doctor starts: stopped after this long, and this much of each stream kept.
-constexpr int kQuerySeconds = 5;
-constexpr RunLimits kQueryLimits{kQuerySeconds * 1000, std::size_t{64} * 1024};
+constexpr RunLimits kQueryLimits{kQuerySeconds * 1000, kQueryKeptBytes};
 // What a detail quotes of a tool's output, at most.
 constexpr std::size_t kQuoted = 200;
 // Workflow files: the first this many (by name) are judged, the rest counted; a file larger
@@ -60,15 +58,15 @@ std::string first_output_line(std::string_view text) {
 }
 
 DoctorItem ok(std::string item, std::string detail) {
-    return {std::move(item), "ok", std::move(detail), std::nullopt};
+    return {std::move(item), DoctorStatus::Ok, std::move(detail), std::nullopt};
 }
 
-DoctorItem problem(std::string item, std::string status, std::string detail, std::string fix) {
-    return {std::move(item), std::move(status), std::move(detail), std::move(fix)};
+DoctorItem problem(std::string item, DoctorStatus status, std::string detail, std::string fix) {
+    return {std::move(item), status, std::move(detail), std::move(fix)};
 }
 
-DoctorItem no_fix(std::string item, std::string status, std::string detail) {
-    return {std::move(item), std::move(status), std::move(detail), std::nullopt};
+DoctorItem no_fix(std::string item, DoctorStatus status, std::string detail) {
+    return {std::move(item), status, std::move(detail), std::nullopt};
 }
 
 // One bounded, read-only query and what went wrong with it, in words.
@@ -117,11 +115,11 @@ DoctorItem version_item(const std::string& item, const std::string& program,
     const Query q = query(program, args, env, dir);
     switch (q.outcome) {
         case Query::Outcome::NotStarted:
-            return problem(item, "missing", q.said, install);
+            return problem(item, DoctorStatus::Missing, q.said, install);
         case Query::Outcome::TimedOut:
-            return no_fix(item, "unknown", q.said);
+            return no_fix(item, DoctorStatus::Unknown, q.said);
         case Query::Outcome::Failed:
-            return problem(item, "unusable", q.said, install);
+            return problem(item, DoctorStatus::Unusable, q.said, install);
         case Query::Outcome::Ok:
             break;
     }
@@ -133,11 +131,11 @@ DoctorItem version_item(const std::string& item, const std::string& program,
 // `git merge-tree --write-tree`).
 DoctorItem git_item() {
     DoctorItem item = version_item("git", "git", {"--version"}, {}, "sudo apt-get install git");
-    if (item.status != "ok") return item;
+    if (item.status != DoctorStatus::Ok) return item;
     const auto version = parse_git_version(item.detail);
     if (version && *version < kGitForUpdate) {
         return problem(
-            "git", "too_old",
+            "git", DoctorStatus::TooOld,
             item.detail + ": `tarnwick update` needs git " + to_string(kGitForUpdate) + " or newer",
             "sudo apt-get install --only-upgrade git");
     }
@@ -153,17 +151,17 @@ DoctorItem tarnwick_item(const PlatformTable& table) {
 DoctorItem author_item() {
     auto author = default_author();
     if (!author) {
-        return problem("author", "invalid", author.error().message(),
+        return problem("author", DoctorStatus::Invalid, author.error().message(),
                        "git config --global user.name \"Your Name\"");
     }
     if (author.value() == kPlaceholderAuthor) {
         return problem(
-            "author", "missing",
+            "author", DoctorStatus::Missing,
             "no user.name in git's configuration: new would write \"" + author.value() + "\"",
             "git config --global user.name \"Your Name\"");
     }
     if (split_author(author.value()).email.empty()) {
-        return problem("author", "incomplete",
+        return problem("author", DoctorStatus::Incomplete,
                        author.value() + " (no user.email: the first commit would use " +
                            std::string(kFallbackCommitEmail) + ")",
                        "git config --global user.email you@example.com");
@@ -179,21 +177,21 @@ void toolchain_items(std::vector<DoctorItem>& items) {
     const std::string neutral(kNeutralDir);
     const CargoToolchain toolchain = resolve_cargo_toolchain(neutral);
     if (!toolchain.usable) {
-        items.push_back(problem("cargo", "unusable",
+        items.push_back(problem("cargo", DoctorStatus::Unusable,
                                 "rustup cannot name the active toolchain here: new would not "
                                 "run cargo",
                                 "rustup default stable"));
-        items.push_back(no_fix("rustfmt", "skipped", "needs a usable cargo"));
+        items.push_back(no_fix("rustfmt", DoctorStatus::Skipped, "needs a usable cargo"));
         return;
     }
     items.push_back(version_item("cargo", "cargo", {"--version"}, toolchain.env, install, neutral));
-    if (items.back().status != "ok") {
-        items.push_back(no_fix("rustfmt", "skipped", "needs a usable cargo"));
+    if (items.back().status != DoctorStatus::Ok) {
+        items.push_back(no_fix("rustfmt", DoctorStatus::Skipped, "needs a usable cargo"));
         return;
     }
     DoctorItem fmt = version_item("rustfmt", "cargo", {"fmt", "--version"}, toolchain.env,
                                   "rustup component add rustfmt", neutral);
-    if (fmt.status == "unusable") fmt.status = "missing";
+    if (fmt.status == DoctorStatus::Unusable) fmt.status = DoctorStatus::Missing;
     items.push_back(std::move(fmt));
 }
 
@@ -209,24 +207,24 @@ GhState gh_items(std::vector<DoctorItem>& items) {
     GhState state;
     const Query version = query("gh", {"--version"});
     if (version.outcome == Query::Outcome::NotStarted) {
-        items.push_back(problem("gh", "missing", version.said, install));
-        items.push_back(no_fix("gh_login", "skipped", "needs gh"));
+        items.push_back(problem("gh", DoctorStatus::Missing, version.said, install));
+        items.push_back(no_fix("gh_login", DoctorStatus::Skipped, "needs gh"));
         return state;
     }
     if (version.outcome == Query::Outcome::TimedOut) {
         // A gh that hangs on its version would hang on every other question too.
-        items.push_back(no_fix("gh", "unknown", version.said));
+        items.push_back(no_fix("gh", DoctorStatus::Unknown, version.said));
         state.skipped = "needs a gh that answers";
-        items.push_back(no_fix("gh_login", "skipped", state.skipped));
+        items.push_back(no_fix("gh_login", DoctorStatus::Skipped, state.skipped));
         return state;
     }
     state.started = true;
     const std::string line = first_output_line(version.out.stdout_text);
     const auto parsed = parse_gh_version(line);
     if (version.outcome == Query::Outcome::Failed) {
-        items.push_back(problem("gh", "unusable", version.said, install));
+        items.push_back(problem("gh", DoctorStatus::Unusable, version.said, install));
     } else if (!parsed) {
-        items.push_back(problem("gh", "unknown",
+        items.push_back(problem("gh", DoctorStatus::Unknown,
                                 line.empty()
                                     ? "`gh --version` printed nothing"
                                     : "`gh --version` printed " + tarnwick::quoted(clip(line)) +
@@ -238,21 +236,21 @@ GhState gh_items(std::vector<DoctorItem>& items) {
         if (*parsed < kGhForRepoCreate) {
             detail += ", `tarnwick new --github` " + to_string(kGhForRepoCreate);
         }
-        items.push_back(problem("gh", "too_old", detail, "brew upgrade gh"));
+        items.push_back(problem("gh", DoctorStatus::TooOld, detail, "brew upgrade gh"));
     } else {
         items.push_back(ok("gh", "gh " + to_string(*parsed)));
     }
 
     const Query status = query("gh", {"auth", "status"});
     if (status.outcome == Query::Outcome::TimedOut) {
-        items.push_back(no_fix("gh_login", "unknown", status.said));
+        items.push_back(no_fix("gh_login", DoctorStatus::Unknown, status.said));
         return state;
     }
     if (status.outcome != Query::Outcome::Ok) {
         const std::string said = first_output_line(
             status.out.stderr_text.empty() ? status.out.stdout_text : status.out.stderr_text);
         items.push_back(
-            problem("gh_login", "not_logged_in",
+            problem("gh_login", DoctorStatus::NotLoggedIn,
                     said.empty() ? status.said : "`gh auth status` failed: " + clip(said, 300),
                     "gh auth login"));
         return state;
@@ -277,7 +275,7 @@ DoctorItem token_item(std::string item, const std::optional<FoundToken>& found,
                       std::string_view secret, const std::string& looked_in, std::string fix) {
     if (found) return ok(std::move(item), "from " + found->source);
     return problem(
-        std::move(item), "missing",
+        std::move(item), DoctorStatus::Missing,
         "no token in " + looked_in + ": `tarnwick secrets` would skip " + std::string(secret),
         std::move(fix));
 }
@@ -287,11 +285,12 @@ DoctorItem token_item(std::string item, const std::optional<FoundToken>& found,
 DoctorItem repository_item(std::string item, const std::string& repo, const GhState& gh) {
     const Query q = query(
         "gh", {"repo", "view", repo, "--json", "viewerPermission", "--jq", ".viewerPermission"});
-    if (q.outcome == Query::Outcome::TimedOut) return no_fix(std::move(item), "unknown", q.said);
+    if (q.outcome == Query::Outcome::TimedOut)
+        return no_fix(std::move(item), DoctorStatus::Unknown, q.said);
     if (q.outcome != Query::Outcome::Ok) {
         const std::string said = first_output_line(q.out.stderr_text);
         return problem(
-            std::move(item), "unreachable",
+            std::move(item), DoctorStatus::Unreachable,
             said.empty() ? q.said : "`gh repo view " + repo + "` failed: " + clip(said, 300),
             "gh repo create " + repo + " --public");
     }
@@ -301,7 +300,7 @@ DoctorItem repository_item(std::string item, const std::string& repo, const GhSt
         return ok(std::move(item), repo + " is reachable; " + account + " has admin rights");
     }
     if (permission.empty()) {
-        return no_fix(std::move(item), "unknown",
+        return no_fix(std::move(item), DoctorStatus::Unknown,
                       repo + " is reachable; gh did not say which rights " + account + " has");
     }
     // Only an organisation's repositories give other accounts admin rights; a personal
@@ -311,7 +310,7 @@ DoctorItem repository_item(std::string item, const std::string& repo, const GhSt
     const bool organisation = kind.outcome == Query::Outcome::Ok &&
                               first_output_line(kind.out.stdout_text) == "Organization";
     return problem(
-        std::move(item), "no_admin",
+        std::move(item), DoctorStatus::NoAdmin,
         repo + " is reachable, but " + account + "'s permission is " + clip(permission, 40) +
             ": `tarnwick secrets` needs admin rights (deploy keys, secrets, variables)",
         organisation
@@ -327,11 +326,11 @@ DoctorItem name_item(std::string item, const NameLookup& lookup, std::string fix
         case NameState::Ours:
             return ok(std::move(item), lookup.detail);
         case NameState::Taken:
-            return problem(std::move(item), "taken", lookup.detail, std::move(fix));
+            return problem(std::move(item), DoctorStatus::Taken, lookup.detail, std::move(fix));
         case NameState::Unknown:
             break;
     }
-    return no_fix(std::move(item), "unknown", lookup.detail);
+    return no_fix(std::move(item), DoctorStatus::Unknown, lookup.detail);
 }
 
 // A name that can go into a registry's address as it is: ASCII letters and digits, '-', '_'
@@ -378,7 +377,7 @@ void name_items(std::vector<DoctorItem>& items, const Project& project,
                                       "rename the package in Cargo.toml ([package] name) to a "
                                       "free name"));
         } else {
-            items.push_back(no_fix("crate_name", "skipped",
+            items.push_back(no_fix("crate_name", DoctorStatus::Skipped,
                                    tarnwick::quoted(clip(*crate, 100)) +
                                        " is not a name the crates registry accepts"));
         }
@@ -390,7 +389,7 @@ void name_items(std::vector<DoctorItem>& items, const Project& project,
                                       "a free name"));
         } else {
             items.push_back(
-                no_fix("pypi_name", "skipped",
+                no_fix("pypi_name", DoctorStatus::Skipped,
                        tarnwick::quoted(clip(*package, 100)) + " is not a name PyPI accepts"));
         }
     }
@@ -400,7 +399,7 @@ void cargo_lock_item(std::vector<DoctorItem>& items, const Project& project) {
     namespace fs = std::filesystem;
     std::error_code ec;
     if (!fs::is_regular_file(fs::path(project.dir) / "Cargo.lock", ec)) {
-        items.push_back(problem("cargo_lock", "missing",
+        items.push_back(problem("cargo_lock", DoctorStatus::Missing,
                                 "no Cargo.lock: the release builds with --locked and would fail",
                                 project.dir == "."
                                     ? "cargo generate-lockfile"
@@ -411,8 +410,8 @@ void cargo_lock_item(std::vector<DoctorItem>& items, const Project& project) {
     const Query q =
         query("git", {"-C", project.dir, "ls-tree", "--name-only", "HEAD", "--", "Cargo.lock"});
     if (q.outcome == Query::Outcome::TimedOut || q.outcome == Query::Outcome::NotStarted) {
-        items.push_back(
-            no_fix("cargo_lock", "unknown", "whether Cargo.lock is committed: " + q.said));
+        items.push_back(no_fix("cargo_lock", DoctorStatus::Unknown,
+                               "whether Cargo.lock is committed: " + q.said));
         return;
     }
     if (q.outcome == Query::Outcome::Ok && first_output_line(q.out.stdout_text) == "Cargo.lock") {
@@ -421,7 +420,7 @@ void cargo_lock_item(std::vector<DoctorItem>& items, const Project& project) {
     }
     const std::string git = project.dir == "." ? "git" : "git -C " + shell_word(project.shown);
     items.push_back(
-        problem("cargo_lock", "uncommitted",
+        problem("cargo_lock", DoctorStatus::Uncommitted,
                 q.outcome == Query::Outcome::Ok
                     ? "Cargo.lock is not in the last commit: a clone builds without it"
                     : "Cargo.lock is not committed (" + q.said + ")",
@@ -439,13 +438,13 @@ DoctorItem workflow_item(const Project& project, const std::filesystem::path& fi
         if (text.error().code == EFBIG) {
             struct stat st {};
             const bool sized = ::stat(file.c_str(), &st) == 0;
-            return problem(relative, "too_large",
+            return problem(relative, DoctorStatus::TooLarge,
                            (sized ? std::to_string(st.st_size) + " bytes" : "larger") +
                                ", over the " + std::to_string(kMaxWorkflowBytes >> 20) +
                                " MiB this tarnwick reads: not judged",
                            "split or shorten " + shell_word(relative));
         }
-        return no_fix(relative, "unreadable", "cannot be read: " + text.error().text());
+        return no_fix(relative, DoctorStatus::Unreadable, "cannot be read: " + text.error().text());
     }
     const std::vector<WorkflowFinding> found = judge_workflow(scan_workflow(*text), table);
     const std::string update = in_project(project, "tarnwick update", "");
@@ -479,7 +478,7 @@ DoctorItem workflow_item(const Project& project, const std::filesystem::path& fi
                       (notes == 0 ? std::string() : " (" + count(notes, "note") + ")");
         return item;
     }
-    item.status = "stale";
+    item.status = DoctorStatus::Stale;
     item.detail =
         count(errors, "error") + ", " + count(warnings, "warning") + ", " + count(notes, "note");
     if (found.size() > kMaxFindings) {
@@ -512,14 +511,14 @@ void workflow_items(std::vector<DoctorItem>& items, const Project& project,
         }
     }
     if (files.empty()) {
-        items.push_back(no_fix("workflows", "skipped",
+        items.push_back(no_fix("workflows", DoctorStatus::Skipped,
                                "no workflow files in " + project.shown +
                                    "/.github/workflows: not a generated project"));
         return;
     }
     for (const fs::path& file : files) items.push_back(workflow_item(project, file, table));
     if (total > files.size()) {
-        items.push_back(no_fix("workflows", "skipped",
+        items.push_back(no_fix("workflows", DoctorStatus::Skipped,
                                "judged the first " + std::to_string(files.size()) + " of " +
                                    std::to_string(total) + " workflow files by name; " +
                                    std::to_string(total - files.size()) + " were skipped"));
@@ -584,7 +583,7 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
     if (auto path = find_program("ssh-keygen")) {
         items.push_back(ok("ssh-keygen", decode_lossy(*path)));
     } else {
-        items.push_back(problem("ssh-keygen", "missing", "ssh-keygen is not on PATH",
+        items.push_back(problem("ssh-keygen", DoctorStatus::Missing, "ssh-keygen is not on PATH",
                                 "sudo apt-get install openssh-client"));
     }
     items.push_back(token_item("crates_token", cargo_token(), "CARGO_REGISTRY_TOKEN",
@@ -592,7 +591,7 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
     // A project publishes to PyPI only when it builds a wheel (it has a pyproject.toml).
     if (project.cargo_toml && !project.pyproject_toml) {
         items.push_back(
-            no_fix("pypi_token", "skipped",
+            no_fix("pypi_token", DoctorStatus::Skipped,
                    "the project builds no wheel (no pyproject.toml in " + project.shown + ")"));
     } else {
         // Without standard input the lookup cannot fail.
@@ -604,8 +603,8 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
     }
     if (target) {
         if (!gh.started) {
-            items.push_back(no_fix("repo", "skipped", gh.skipped));
-            items.push_back(no_fix("tap", "skipped", gh.skipped));
+            items.push_back(no_fix("repo", DoctorStatus::Skipped, gh.skipped));
+            items.push_back(no_fix("tap", DoctorStatus::Skipped, gh.skipped));
         } else {
             items.push_back(repository_item("repo", *target, gh));
             items.push_back(repository_item("tap", *tap, gh));

@@ -6,9 +6,8 @@ namespace tarnwick {
 
 int doctor_problems(const DoctorReport& report) {
     return static_cast<int>(
-        std::count_if(report.items.begin(), report.items.end(), [](const DoctorItem& i) {
-            return i.status != "ok" && i.status != "skipped" && i.status != "unknown";
-        }));
+        std::count_if(report.items.begin(), report.items.end(),
+                      [](const DoctorItem& i) { return is_doctor_problem(i.status); }));
 }
 
 }  // namespace tarnwick

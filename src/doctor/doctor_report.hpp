@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "doctor/doctor_contract.hpp"
+
 namespace tarnwick {
 
 // One thing found in a file, at a line: a workflow's retired runner image, an unpinned action.
@@ -17,9 +19,8 @@ struct DoctorFinding {
 };
 
 struct DoctorItem {
-    std::string item;    // "git", "gh_login", ".github/workflows/ci.yml", ...
-    std::string status;  // "ok", "missing", "too_old", ... ("ok", "skipped" and "unknown"
-                         // are no problem)
+    std::string item;                        // "git", "gh_login", ".github/workflows/ci.yml", ...
+    DoctorStatus status = DoctorStatus::Ok;  // a name of kDoctorStatuses in the report
     std::string detail;
     std::optional<std::string> fix;  // a command or step; absent when nothing is to be done
     std::vector<DoctorFinding> findings = {};  // in line order; only files have them
@@ -29,7 +30,7 @@ struct DoctorReport {
     std::vector<DoctorItem> items;
 };
 
-// Items whose status is none of "ok", "skipped" and "unknown" (a question that got no answer,
+// Items whose status is a problem (kDoctorStatuses says which: a question that got no answer,
 // such as an unreachable registry, is not a problem of the project).
 int doctor_problems(const DoctorReport& report);
 

@@ -8,13 +8,16 @@
 
 #include "core/json.hpp"
 #include "core/product.hpp"
+#include "core/static_text.hpp"
 #include "core/text.hpp"
+#include "doctor/doctor_contract.hpp"
 #include "process/runner.hpp"
 
 namespace tarnwick {
 namespace {
 
-constexpr std::size_t kBodyLimit = 4 << 20;
+// curl gives up a second before the runner would stop it, so that curl says why.
+constexpr std::string_view kCurlSeconds = decimal_text<kQuerySeconds - 1>;
 
 std::string base_url(const char* variable, std::string_view fallback) {
     const char* value = std::getenv(variable);
@@ -46,16 +49,16 @@ HttpAnswer http_get(const std::string& url) {
     auto run =
         run_child("curl",
                   {"--silent", "--show-error", "--location", "--proto", "=https,http", "--max-time",
-                   "4", "--user-agent", agent, "--header", "Accept: application/json",
-                   "--write-out", "%{stderr}\n%{http_code}", url},
-                  std::nullopt, std::nullopt, {}, RunLimits{6000, kBodyLimit});
+                   std::string(kCurlSeconds), "--user-agent", agent, "--header",
+                   "Accept: application/json", "--write-out", "%{stderr}\n%{http_code}", url},
+                  std::nullopt, std::nullopt, {}, RunLimits{kQuerySeconds * 1000, kQueryKeptBytes});
     HttpAnswer answer;
     if (!run) {
         answer.detail = "curl cannot be started: " + run.error().text();
         return answer;
     }
     if (run->timed_out) {
-        answer.detail = "no answer from " + url + " within 6 s";
+        answer.detail = "no answer from " + url + " within " + std::to_string(kQuerySeconds) + " s";
         return answer;
     }
     const std::string_view err = trim(run->stderr_text);

@@ -12,13 +12,13 @@ std::string render_doctor_text(const DoctorReport& report) {
     std::size_t item_width = 0, status_width = 0;
     for (const DoctorItem& i : report.items) {
         item_width = std::max(item_width, escape_non_printable(i.item).size());
-        status_width = std::max(status_width, i.status.size());
+        status_width = std::max(status_width, doctor_status_name(i.status).size());
     }
     std::string text;
     for (const DoctorItem& i : report.items) {
         std::string item = escape_non_printable(i.item);
         item.resize(item_width, ' ');
-        std::string status = i.status;
+        std::string status(doctor_status_name(i.status));
         status.resize(status_width, ' ');
         text += item + "  " + status + "  " + escape_non_printable(i.detail) + "\n";
         if (i.fix) {
@@ -55,7 +55,7 @@ std::string render_doctor_json(const DoctorReport& report) {
         entry["findings"] = std::move(findings);
         entry["fix"] = i.fix ? Json(*i.fix) : Json(nullptr);
         entry["item"] = i.item;
-        entry["status"] = i.status;
+        entry["status"] = doctor_status_name(i.status);
         items.push_back(std::move(entry));
     }
     Json object = Json::object();

@@ -13,6 +13,7 @@
 #include "doctor/workflow_judge.hpp"
 #include "doctor/workflow_scan.hpp"
 #include "output/doctor_report.hpp"
+#include "schema/contract.hpp"
 #include "support/files.hpp"
 #include "support/test_paths.hpp"
 
@@ -286,12 +287,12 @@ TEST(RegistryNames, AddressesAndSameRepository) {
 }
 
 TEST(DoctorReport, RendersBothFormsAndCountsProblems) {
-    const DoctorReport report{{{"git", "ok", "git version 2.39.5", std::nullopt},
-                               {"gh_login", "skipped", "needs gh", std::nullopt},
-                               {"crate_name", "unknown", "no answer", std::nullopt},
-                               {"gh", "too_old", "gh 2.23.0", "upgrade\tgh"},
+    const DoctorReport report{{{"git", DoctorStatus::Ok, "git version 2.39.5", std::nullopt},
+                               {"gh_login", DoctorStatus::Skipped, "needs gh", std::nullopt},
+                               {"crate_name", DoctorStatus::Unknown, "no answer", std::nullopt},
+                               {"gh", DoctorStatus::TooOld, "gh 2.23.0", "upgrade\tgh"},
                                {"ci.yml",
-                                "stale",
+                                DoctorStatus::Stale,
                                 "1 error",
                                 "tarnwick update",
                                 {{4, "error", "retired", "tarnwick update"},
@@ -320,8 +321,64 @@ TEST(DoctorReport, RendersBothFormsAndCountsProblems) {
               "            line 7: warning: tag (fix: edit line 7)\n"
               "            line 9: note: newer\n"
               "2 problems found.");
-    EXPECT_EQ(render_doctor_text(DoctorReport{{{"git", "ok", "x", std::nullopt}}}),
+    EXPECT_EQ(render_doctor_text(DoctorReport{{{"git", DoctorStatus::Ok, "x", std::nullopt}}}),
               "git  ok  x\nNo problems found.");
+}
+
+// Every status an item can carry is in the contract, under the name the report gives it, and
+// counted as a problem or not as the contract says.
+TEST(DoctorStatuses, TheContractListsEachAsTheReportNamesIt) {
+    struct Row {
+        DoctorStatus status;
+        const char* name;
+        bool problem;
+    };
+    const Row rows[] = {
+        {DoctorStatus::Ok, "ok", false},
+        {DoctorStatus::Missing, "missing", true},
+        {DoctorStatus::TooOld, "too_old", true},
+        {DoctorStatus::TooNew, "too_new", true},
+        {DoctorStatus::Unknown, "unknown", false},
+        {DoctorStatus::Unusable, "unusable", true},
+        {DoctorStatus::Incomplete, "incomplete", true},
+        {DoctorStatus::Invalid, "invalid", true},
+        {DoctorStatus::NotLoggedIn, "not_logged_in", true},
+        {DoctorStatus::Unreachable, "unreachable", true},
+        {DoctorStatus::NoAdmin, "no_admin", true},
+        {DoctorStatus::Taken, "taken", true},
+        {DoctorStatus::Uncommitted, "uncommitted", true},
+        {DoctorStatus::Stale, "stale", true},
+        {DoctorStatus::TooLarge, "too_large", true},
+        {DoctorStatus::Unreadable, "unreadable", true},
+        {DoctorStatus::Skipped, "skipped", false},
+    };
+    ASSERT_EQ(std::size(rows), kDoctorStatuses.size());
+    std::string description;
+    std::string problems;
+    const Json whole = contract();
+    for (const Json& command : whole["commands"]) {
+        if (command["name"] != "doctor") continue;
+        description = command["description"].get<std::string>();
+        for (const Json& field : command["output_fields"]) {
+            if (field["name"] == "problems") problems = field["description"].get<std::string>();
+        }
+    }
+    const auto open = description.find("Each item has a status (");
+    ASSERT_NE(open, std::string::npos) << description;
+    const auto from = open + std::string("Each item has a status (").size();
+    const std::string listed = description.substr(from, description.find(')', from) - from);
+    EXPECT_EQ(problems, "Items whose status is none of ok, unknown and skipped.");
+    std::string expected;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const DoctorReport report{{{"x", row.status, "", std::nullopt}}};
+        EXPECT_NE(render_doctor_json(report).find(std::string(R"("status":")") + row.name + "\""),
+                  std::string::npos);
+        EXPECT_EQ(doctor_problems(report), row.problem ? 1 : 0);
+        if (!expected.empty()) expected += &row == &rows[std::size(rows) - 1] ? " or " : ", ";
+        expected += row.name;
+    }
+    EXPECT_EQ(listed, expected);
 }
 
 }  // namespace
