@@ -70,4 +70,42 @@ std::string redact(std::string_view text) {
     return out;
 }
 
+namespace {
+
+bool is_scheme_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+           c == '-' || c == '.';
+}
+
+// Where the authority of a URL ends: at its path, query or fragment, or where the text
+// around it resumes (white space, a quote or a bracket).
+bool ends_authority(char c) {
+    return c == '/' || c == '?' || c == '#' || static_cast<unsigned char>(c) <= ' ' || c == '"' ||
+           c == '\'' || c == '<' || c == '>' || c == '`' || c == '(' || c == ')';
+}
+
+}  // namespace
+
+std::string redact_url_credentials(std::string_view text) {
+    std::string out;
+    std::size_t at = 0;
+    for (std::size_t mark = text.find("://"); mark != std::string_view::npos;
+         mark = text.find("://", mark + 3)) {
+        std::size_t scheme = mark;
+        while (scheme > at && is_scheme_char(text[scheme - 1])) --scheme;
+        if (scheme == mark) continue;
+        const std::size_t start = mark + 3;
+        std::size_t end = start;
+        while (end < text.size() && !ends_authority(text[end])) ++end;
+        const std::size_t user_end = text.substr(start, end - start).rfind('@');
+        if (user_end == std::string_view::npos) continue;
+        out.append(text.substr(at, start - at));
+        out += kRedacted;
+        at = start + user_end;
+        mark = end > 3 ? end - 3 : 0;
+    }
+    out.append(text.substr(at));
+    return out;
+}
+
 }  // namespace tarnwick

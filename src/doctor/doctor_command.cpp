@@ -12,6 +12,7 @@
 
 #include "core/core_dumps.hpp"
 #include "core/github_names.hpp"
+#include "core/redaction.hpp"
 #include "core/text.hpp"
 #include "doctor/platform_table.hpp"
 #include "doctor/project_files.hpp"
@@ -196,8 +197,9 @@ void toolchain_items(std::vector<DoctorItem>& items) {
 }
 
 struct GhState {
-    bool started = false;
-    std::string skipped = "needs gh";  // why the repository items are skipped when not started
+    bool logged_in = false;  // gh answers and is logged in: repositories can be asked about
+    std::string skipped = "needs gh";  // otherwise, why the repository items are skipped
+    std::optional<std::string> skipped_fix;
     std::optional<std::string> login;  // the account gh is logged in as, when it said
 };
 
@@ -218,7 +220,7 @@ GhState gh_items(std::vector<DoctorItem>& items) {
         items.push_back(no_fix("gh_login", DoctorStatus::Skipped, state.skipped));
         return state;
     }
-    state.started = true;
+    state.skipped = "needs a gh that answers";
     const std::string line = first_output_line(version.out.stdout_text);
     const auto parsed = parse_gh_version(line);
     if (version.outcome == Query::Outcome::Failed) {
@@ -246,15 +248,19 @@ GhState gh_items(std::vector<DoctorItem>& items) {
         items.push_back(no_fix("gh_login", DoctorStatus::Unknown, status.said));
         return state;
     }
+    // Logged out, gh cannot tell a missing repository from one it may not see.
+    state.skipped = "could not be checked: gh is not logged in";
+    state.skipped_fix = "gh auth login";
     if (status.outcome != Query::Outcome::Ok) {
         const std::string said = first_output_line(
             status.out.stderr_text.empty() ? status.out.stdout_text : status.out.stderr_text);
         items.push_back(
             problem("gh_login", DoctorStatus::NotLoggedIn,
                     said.empty() ? status.said : "`gh auth status` failed: " + clip(said, 300),
-                    "gh auth login"));
+                    *state.skipped_fix));
         return state;
     }
+    state.logged_in = true;
     const Query user = query("gh", {"api", "user", "--jq", ".login"});
     const std::string login = first_output_line(user.out.stdout_text);
     if (user.outcome == Query::Outcome::Ok && is_github_account(login)) {
@@ -602,9 +608,10 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
                                    "with --pypi-token-stdin)"));
     }
     if (target) {
-        if (!gh.started) {
-            items.push_back(no_fix("repo", DoctorStatus::Skipped, gh.skipped));
-            items.push_back(no_fix("tap", DoctorStatus::Skipped, gh.skipped));
+        if (!gh.logged_in) {
+            for (const char* item : {"repo", "tap"}) {
+                items.push_back({item, DoctorStatus::Skipped, gh.skipped, gh.skipped_fix});
+            }
         } else {
             items.push_back(repository_item("repo", *target, gh));
             items.push_back(repository_item("tap", *tap, gh));
@@ -616,6 +623,16 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
         items.push_back(update_item(project.dir, in_project(project, "tarnwick update", "")));
     }
     workflow_items(items, project, table);
+    // A mirror's address may carry its credentials, and details quote addresses and what
+    // curl and gh said about them.
+    for (DoctorItem& item : items) {
+        item.detail = redact_url_credentials(item.detail);
+        if (item.fix) item.fix = redact_url_credentials(*item.fix);
+        for (DoctorFinding& finding : item.findings) {
+            finding.message = redact_url_credentials(finding.message);
+            if (finding.fix) finding.fix = redact_url_credentials(*finding.fix);
+        }
+    }
 
     DoctorOutcome outcome;
     outcome.text =
