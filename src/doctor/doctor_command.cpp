@@ -14,6 +14,7 @@
 #include "core/github_names.hpp"
 #include "core/redaction.hpp"
 #include "core/text.hpp"
+#include "doctor/gh_install.hpp"
 #include "doctor/platform_table.hpp"
 #include "doctor/project_files.hpp"
 #include "doctor/registry_names.hpp"
@@ -205,7 +206,8 @@ struct GhState {
 
 // The gh and gh_login items.
 GhState gh_items(std::vector<DoctorItem>& items) {
-    const std::string install = "brew install gh";
+    const GhSource source = gh_source(this_gh_place());
+    const std::string install = gh_fix(source, false);
     GhState state;
     const Query version = query("gh", {"--version"});
     if (version.outcome == Query::Outcome::NotStarted) {
@@ -238,7 +240,7 @@ GhState gh_items(std::vector<DoctorItem>& items) {
         if (*parsed < kGhForRepoCreate) {
             detail += ", `tarnwick new --github` " + to_string(kGhForRepoCreate);
         }
-        items.push_back(problem("gh", DoctorStatus::TooOld, detail, "brew upgrade gh"));
+        items.push_back(problem("gh", DoctorStatus::TooOld, detail, gh_fix(source, true)));
     } else {
         items.push_back(ok("gh", "gh " + to_string(*parsed)));
     }

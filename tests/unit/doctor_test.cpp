@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "doctor/gh_install.hpp"
 #include "doctor/platform_table.hpp"
 #include "doctor/project_files.hpp"
 #include "doctor/registry_names.hpp"
@@ -379,6 +380,61 @@ TEST(DoctorStatuses, TheContractListsEachAsTheReportNamesIt) {
         expected += row.name;
     }
     EXPECT_EQ(listed, expected);
+}
+
+// The fix for a missing or old gh is the way gh is installed on the system doctor runs on.
+TEST(DoctorGhFix, NamesTheWayThisSystemInstallsGh) {
+    const std::string deb_list = "/.\n/usr\n/usr/bin\n/usr/bin/gh\n";
+    const std::string apt_upgrade =
+        "upgrade gh from the GitHub CLI's own apt repository, set up as "
+        "https://github.com/cli/cli/blob/trunk/docs/install_linux.md describes (the "
+        "distribution's gh stays behind)";
+    struct Case {
+        const char* name;
+        GhPlace place;
+        GhSource source;
+        std::string upgrade;
+    };
+    const Case cases[] = {
+        {"macOS",
+         {true, "/opt/homebrew/bin/gh", std::nullopt, false, std::nullopt},
+         GhSource::Homebrew,
+         "brew upgrade gh"},
+        {"Debian's gh",
+         {false, "/usr/bin/gh", "/usr/bin/gh", true, deb_list},
+         GhSource::Apt,
+         apt_upgrade},
+        {"found through /bin",
+         {false, "/bin/gh", "/usr/bin/gh", true, deb_list},
+         GhSource::Apt,
+         apt_upgrade},
+        {"Homebrew on Linux",
+         {false, "/home/linuxbrew/.linuxbrew/bin/gh",
+          "/home/linuxbrew/.linuxbrew/Cellar/gh/2.30.0/bin/gh", true, deb_list},
+         GhSource::Homebrew,
+         "brew upgrade gh"},
+        {"a gh dpkg does not own",
+         {false, "/usr/local/bin/gh", "/usr/local/bin/gh", true, deb_list},
+         GhSource::Other,
+         "upgrade gh as https://github.com/cli/cli#installation describes"},
+        {"a prefix of a listed path",
+         {false, "/usr/bin/g", "/usr/bin/g", true, deb_list},
+         GhSource::Other,
+         "upgrade gh as https://github.com/cli/cli#installation describes"},
+        {"no gh, no dpkg",
+         {false, std::nullopt, std::nullopt, false, std::nullopt},
+         GhSource::Other,
+         "upgrade gh as https://github.com/cli/cli#installation describes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(gh_source(c.place), c.source);
+        EXPECT_EQ(gh_fix(gh_source(c.place), true), c.upgrade);
+    }
+    EXPECT_EQ(gh_source({false, std::nullopt, std::nullopt, true, std::nullopt}), GhSource::Apt);
+    EXPECT_EQ(gh_fix(GhSource::Homebrew, false), "brew install gh");
+    EXPECT_EQ(gh_fix(GhSource::Apt, false).rfind("install gh from the GitHub CLI's own apt", 0),
+              0u);
 }
 
 }  // namespace
