@@ -39,16 +39,33 @@ bool is_github_repository(std::string_view slug) {
            is_github_repository_name(slug.substr(slash + 1));
 }
 
-Status check_gh_repository(std::string_view what, const std::string& repo) {
-    if (!repo.starts_with('-')) return Ok{};
-    return CliError::usage("invalid " + std::string(what) + " " + tarnwick::quoted(repo) +
-                           ": a repository beginning with '-' would be read by gh as an option");
+Status check_owner(std::string_view owner) {
+    if (is_github_account(owner)) return Ok{};
+    return CliError::usage("invalid --owner " + quoted(owner) +
+                           ": use a GitHub account name: 1 to 39 ASCII letters, digits or single "
+                           "hyphens, not starting or ending with a hyphen");
 }
 
-Status check_tap_syntax(const std::optional<std::string>& tap) {
-    if (!tap || is_github_repository(*tap)) return Ok{};
-    return CliError::usage("invalid --tap " + tarnwick::quoted(*tap) +
-                           ": use OWNER/NAME, a GitHub account and a repository name");
+Status check_repository(std::string_view repo) {
+    if (repo.find('/') == std::string_view::npos ? is_github_repository_name(repo)
+                                                 : is_github_repository(repo)) {
+        return Ok{};
+    }
+    return CliError::usage("invalid repository " + quoted(repo) +
+                           ": use OWNER/NAME or NAME, a GitHub account name and a repository "
+                           "name of 1 to 100 ASCII letters, digits, '.', '-' or '_'");
+}
+
+Status check_tap(std::string_view tap) {
+    constexpr std::string_view kPrefix = "homebrew-";
+    const auto slash = tap.find('/');
+    if (is_github_repository(tap) && tap.substr(slash + 1).starts_with(kPrefix) &&
+        tap.size() > slash + 1 + kPrefix.size()) {
+        return Ok{};
+    }
+    return CliError::usage("invalid --tap " + quoted(tap) +
+                           ": use OWNER/homebrew-NAME, the GitHub repository that Homebrew taps "
+                           "as OWNER/NAME");
 }
 
 }  // namespace tarnwick

@@ -2,7 +2,6 @@
 // are checked against before any of it reaches gh.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,12 +18,20 @@ bool is_github_repository_name(std::string_view name);
 // OWNER/NAME with one slash, each side valid as above.
 bool is_github_repository(std::string_view slug);
 
-// A usage error for a repository that gh would read as one of its own options (one beginning
-// with "-"); what names it in the message ("repository").
-Status check_gh_repository(std::string_view what, const std::string& repo);
+// The rule of each value that names a GitHub account or repository, one per value and the
+// same in every command that takes it (new, secrets, update, doctor, and the answers of a
+// project's record): a usage error naming the option, or Ok.
 
-// A usage error for a --tap that is not OWNER/NAME: an empty one would make gh fall back to the
-// repository of the current directory, and the write-enabled key would go there.
-Status check_tap_syntax(const std::optional<std::string>& tap);
+// --owner: a GitHub account name (is_github_account).
+Status check_owner(std::string_view owner);
+
+// REPO of secrets and doctor: OWNER/NAME, or a bare NAME that --owner completes. Nothing that
+// fails it can reach gh, which would read a value beginning with "-" as one of its options.
+Status check_repository(std::string_view repo);
+
+// --tap: OWNER/homebrew-NAME, the repository Homebrew taps as OWNER/NAME. The release pushes
+// the formula there and the project's README installs with `brew install OWNER/NAME/TOOL`,
+// which Homebrew resolves to that repository only when its name starts with "homebrew-".
+Status check_tap(std::string_view tap);
 
 }  // namespace tarnwick

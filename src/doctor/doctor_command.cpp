@@ -566,13 +566,14 @@ Result<Project> open_project(const std::string& dir) {
 }  // namespace
 
 Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
+    if (args.repo) TARNWICK_TRY(check_repository(*args.repo));
+    TARNWICK_TRY(check_owner(args.owner));
+    if (args.tap) TARNWICK_TRY(check_tap(*args.tap));
     std::optional<std::string> target, tap;
     if (args.repo) {
         target = resolve_target(*args.repo, args.owner);
-        TARNWICK_TRY(check_gh_repository("repository", *target));
         tap = args.tap.value_or(std::string(target_owner(*target)) + "/homebrew-tap");
     }
-    TARNWICK_TRY(check_tap_syntax(args.tap));
     auto opened = open_project(args.project);
     TARNWICK_TRY(opened);
     const Project& project = opened.value();

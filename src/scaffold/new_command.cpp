@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "core/github_names.hpp"
 #include "core/product.hpp"
 #include "core/text.hpp"
 #include "output/new_report.hpp"

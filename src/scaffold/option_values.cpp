@@ -9,7 +9,6 @@
 #include <optional>
 #include <string>
 
-#include "core/github_names.hpp"
 #include "core/text.hpp"
 #include "scaffold/commit_identity.hpp"
 
@@ -138,25 +137,6 @@ Status check_commit_author(std::string_view author, bool from_git_config) {
     return CliError::usage(author_label(author, from_git_config) +
                            ": git refuses the commit name " + tarnwick::quoted(name) +
                            ", which is only punctuation" + author_advice(from_git_config));
-}
-
-Status check_owner(std::string_view owner) {
-    if (is_github_account(owner)) return Ok{};
-    return CliError::usage("invalid --owner " + quoted(owner) +
-                           ": use a GitHub account name: 1 to 39 ASCII letters, digits or single "
-                           "hyphens, not starting or ending with a hyphen");
-}
-
-Status check_tap(std::string_view tap) {
-    constexpr std::string_view kPrefix = "homebrew-";
-    const auto slash = tap.find('/');
-    if (is_github_repository(tap) && tap.substr(slash + 1).starts_with(kPrefix) &&
-        tap.size() > slash + 1 + kPrefix.size()) {
-        return Ok{};
-    }
-    return CliError::usage("invalid --tap " + tarnwick::quoted(tap) +
-                           ": use OWNER/homebrew-NAME, the GitHub repository that Homebrew taps "
-                           "as OWNER/NAME");
 }
 
 }  // namespace tarnwick

@@ -21,11 +21,4 @@ Status check_author(std::string_view author, bool from_git_config);
 // made only of the punctuation and spaces git strips from names.
 Status check_commit_author(std::string_view author, bool from_git_config);
 
-// GitHub's account-name syntax: 1 to 39 ASCII letters, digits or single hyphens, no hyphen
-// first or last.
-Status check_owner(std::string_view owner);
-
-// A Homebrew tap repository: OWNER/homebrew-NAME, which Homebrew knows as OWNER/NAME.
-Status check_tap(std::string_view tap);
-
 }  // namespace tarnwick

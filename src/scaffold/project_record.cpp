@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 
+#include "core/github_names.hpp"
 #include "core/text.hpp"
 #include "scaffold/crate_name.hpp"
 #include "scaffold/option_values.hpp"

@@ -22,9 +22,10 @@ Token value_of(const std::optional<FoundToken>& found) {
 }  // namespace
 
 Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
-    TARNWICK_TRY(check_tap_syntax(args.tap));
+    TARNWICK_TRY(check_repository(args.repo));
+    TARNWICK_TRY(check_owner(args.owner));
+    if (args.tap) TARNWICK_TRY(check_tap(*args.tap));
     const std::string target = resolve_target(args.repo, args.owner);
-    TARNWICK_TRY(check_gh_repository("repository", target));
     // An older gh would fail at its first `--json` listing, after a secret was already set.
     if (args.verify) {
         TARNWICK_TRY(require_gh(kGhForSecrets, "`tarnwick secrets --verify`"));

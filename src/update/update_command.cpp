@@ -20,6 +20,7 @@
 #include <cerrno>
 #include <set>
 
+#include "core/github_names.hpp"
 #include "core/io.hpp"
 #include "core/product.hpp"
 #include "core/text.hpp"

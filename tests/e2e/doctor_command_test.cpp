@@ -325,7 +325,7 @@ TEST_F(DoctorCommand, StartsOnlyReadOnlyCommands) {
     spy_rust();
     spy("git", "exec " + tool_dir({"git"}) + "/git \"$@\"\n");
     spy("ssh-keygen", "exit 0\n");
-    const RunResult r = doctor({"acme/tool", "--tap", "acme/taps"});
+    const RunResult r = doctor({"acme/tool", "--tap", "acme/homebrew-taps"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(read_file(calls_log()),
               "git --version\n"
@@ -339,7 +339,7 @@ TEST_F(DoctorCommand, StartsOnlyReadOnlyCommands) {
               "gh auth status\n"
               "gh api user --jq .login\n"
               "gh repo view acme/tool --json viewerPermission --jq .viewerPermission\n"
-              "gh repo view acme/taps --json viewerPermission --jq .viewerPermission\n");
+              "gh repo view acme/homebrew-taps --json viewerPermission --jq .viewerPermission\n");
     EXPECT_TRUE(std::filesystem::is_empty(work()));
     // The registries are asked by GET with a User-Agent naming the program.
     const std::string agent =

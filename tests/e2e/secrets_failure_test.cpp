@@ -87,7 +87,10 @@ TEST(SecretsFailure, AMissingTapStopsTheRunBeforeAnythingChanges) {
          "GraphQL: Could not resolve to a Repository\n",
          {"secrets", "owner/tool"},
          "owner/homebrew-tap"},
-        {"--tap, gh silent", "", {"secrets", "owner/tool", "--tap", "me/formulae"}, "me/formulae"},
+        {"--tap, gh silent",
+         "",
+         {"secrets", "owner/tool", "--tap", "me/homebrew-formulae"},
+         "me/homebrew-formulae"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -13,7 +13,7 @@
 using namespace tarnwick::testing;
 namespace fs = std::filesystem;
 
-TEST(SecretsTap, OnlyOwnerSlashNameIsATap) {
+TEST(SecretsTap, OnlyOwnerSlashHomebrewNameIsATap) {
     struct Case {
         std::string tap;
         const char* note;  // the dry run's note; nullptr: refused
@@ -33,8 +33,10 @@ TEST(SecretsTap, OnlyOwnerSlashNameIsATap) {
         {"me/form\xC3\xBClae", nullptr},
         {"me/" + std::string(101, 'x'), nullptr},
         {std::string(40, 'a') + "/formulae", nullptr},
-        {"me/formulae", "would set variable HOMEBREW_TAP to me/formulae"},
-        {"Me-2/home.brew_tap-x", "would set variable HOMEBREW_TAP to Me-2/home.brew_tap-x"},
+        {"me/formulae", nullptr},  // Homebrew would look for me/homebrew-formulae
+        {"me/homebrew-", nullptr},
+        {"me/homebrew-formulae", "would set variable HOMEBREW_TAP to me/homebrew-formulae"},
+        {"Me-2/homebrew-x.y_z", "would set variable HOMEBREW_TAP to Me-2/homebrew-x.y_z"},
         {"owner/homebrew-tap", ""},  // the default named explicitly: nothing to record
     };
     for (const Case& c : cases) {
@@ -47,7 +49,8 @@ TEST(SecretsTap, OnlyOwnerSlashNameIsATap) {
             EXPECT_NE(r.err.find("\"kind\":\"usage\",\"message\":\"invalid --tap "),
                       std::string::npos)
                 << r.err;
-            EXPECT_NE(r.err.find(": use OWNER/NAME, a GitHub account and a repository name\"}}\n"),
+            EXPECT_NE(r.err.find(": use OWNER/homebrew-NAME, the GitHub repository that Homebrew "
+                                 "taps as OWNER/NAME\"}}\n"),
                       std::string::npos)
                 << r.err;
         } else {

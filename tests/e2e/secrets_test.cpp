@@ -138,32 +138,34 @@ TEST(SecretsBootstrap, RunsTheGhCommandLinesInOrderWithValuesOnStdinOnly) {
 
 TEST(SecretsBootstrap, RotationDeletesExactlyTheMatchingKeysInListOrderAfterTheAdd) {
     SecretsWorld w;
-    w.seed_key("me/formulae", 5, "cli release (CI push)");
-    w.seed_key("me/formulae", 6, "CLI release (CI push)");
-    w.seed_key("me/formulae", 7, "other release (CI push)");
-    w.seed_key("me/formulae", 9, "cli release (CI push)");
-    auto r = w.run({"secrets", "cli", "--owner", "ignored", "--tap", "me/formulae", "-o", "text"});
+    w.seed_key("me/homebrew-formulae", 5, "cli release (CI push)");
+    w.seed_key("me/homebrew-formulae", 6, "CLI release (CI push)");
+    w.seed_key("me/homebrew-formulae", 7, "other release (CI push)");
+    w.seed_key("me/homebrew-formulae", 9, "cli release (CI push)");
+    auto r = w.run(
+        {"secrets", "cli", "--owner", "ignored", "--tap", "me/homebrew-formulae", "-o", "text"});
     ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "Secrets on ignored/cli\n  set: HOMEBREW_TAP_DEPLOY_KEY\n"
-              "  skipped CARGO_REGISTRY_TOKEN: " +
-                  kCargoReason + "\n  skipped PYPI_API_TOKEN: " + kPypiReason +
-                  "\n  note: rotated existing deploy key cli release (CI push) on me/formulae"
-                  "\n  note: set variable HOMEBREW_TAP to me/formulae\n");
+    EXPECT_EQ(
+        r.out,
+        "Secrets on ignored/cli\n  set: HOMEBREW_TAP_DEPLOY_KEY\n"
+        "  skipped CARGO_REGISTRY_TOKEN: " +
+            kCargoReason + "\n  skipped PYPI_API_TOKEN: " + kPypiReason +
+            "\n  note: rotated existing deploy key cli release (CI push) on me/homebrew-formulae"
+            "\n  note: set variable HOMEBREW_TAP to me/homebrew-formulae\n");
     const auto calls = w.calls();
     ASSERT_EQ(calls.size(), 11u);
     EXPECT_EQ(calls[0], "--version");
     EXPECT_EQ(calls[2], "repo view ignored/cli --json name");
-    EXPECT_EQ(calls[3], "repo view me/formulae --json name");
-    EXPECT_EQ(calls[4], "repo deploy-key list -R me/formulae --json id,title");
+    EXPECT_EQ(calls[3], "repo view me/homebrew-formulae --json name");
+    EXPECT_EQ(calls[4], "repo deploy-key list -R me/homebrew-formulae --json id,title");
     EXPECT_EQ(calls[5].rfind("repo deploy-key add ", 0), 0u);
-    EXPECT_EQ(calls[6], "repo deploy-key delete 5 -R me/formulae");
-    EXPECT_EQ(calls[7], "repo deploy-key delete 9 -R me/formulae");
+    EXPECT_EQ(calls[6], "repo deploy-key delete 5 -R me/homebrew-formulae");
+    EXPECT_EQ(calls[7], "repo deploy-key delete 9 -R me/homebrew-formulae");
     EXPECT_EQ(calls[8], "secret set HOMEBREW_TAP_DEPLOY_KEY -R ignored/cli");
-    EXPECT_EQ(calls[9], "repo deploy-key list -R me/formulae --json id,title,key");
-    EXPECT_EQ(calls[10], "variable set HOMEBREW_TAP --body me/formulae -R ignored/cli");
-    EXPECT_EQ(read_file(w.store / "variables/ignored%cli/HOMEBREW_TAP"), "me/formulae");
-    EXPECT_EQ(w.registered_keys("me/formulae").size(), 3u);
+    EXPECT_EQ(calls[9], "repo deploy-key list -R me/homebrew-formulae --json id,title,key");
+    EXPECT_EQ(calls[10], "variable set HOMEBREW_TAP --body me/homebrew-formulae -R ignored/cli");
+    EXPECT_EQ(read_file(w.store / "variables/ignored%cli/HOMEBREW_TAP"), "me/homebrew-formulae");
+    EXPECT_EQ(w.registered_keys("me/homebrew-formulae").size(), 3u);
 }
 
 TEST(SecretsVerify, ReportsPresenceInListOrderAndNeverTouchesTheTapOrStdin) {
@@ -171,8 +173,8 @@ TEST(SecretsVerify, ReportsPresenceInListOrderAndNeverTouchesTheTapOrStdin) {
     w.answer("secret_list.stdout",
              "OTHER\n  PYPI_API_TOKEN  \n\nHOMEBREW_TAP_DEPLOY_KEY\nCARGO_REGISTRY_TOKEN\n"
              "cargo_registry_token\n");
-    auto all = w.run({"secrets", "me/tool", "--verify", "--tap", "x/tap", "-o", "json"}, {},
-                     "stdin \xff is never read\n");
+    auto all = w.run({"secrets", "me/tool", "--verify", "--tap", "x/homebrew-tap", "-o", "json"},
+                     {}, "stdin \xff is never read\n");
     ASSERT_EQ(all.exit_code, 0) << all.err;
     EXPECT_EQ(all.out,
               "{\"repo\":\"me/tool\",\"present\":[\"CARGO_REGISTRY_TOKEN\","

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "core/github_names.hpp"
+
 using namespace tarnwick;
 
 TEST(OptionValues, DescriptionAndAuthorAcceptOrdinaryText) {
