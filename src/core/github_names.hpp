@@ -1,5 +1,5 @@
-// GitHub's syntax for account and repository names, which options that name a repository
-// are checked against before any of it reaches gh.
+// GitHub's syntax for account and repository names, and the one rule of each value that names
+// an account or a repository, checked before any of it reaches gh or a generated file.
 #pragma once
 
 #include <string>
@@ -25,8 +25,8 @@ bool is_github_repository(std::string_view slug);
 // --owner: a GitHub account name (is_github_account).
 Status check_owner(std::string_view owner);
 
-// REPO of secrets and doctor: OWNER/NAME, or a bare NAME that --owner completes. Nothing that
-// fails it can reach gh, which would read a value beginning with "-" as one of its options.
+// REPO of secrets and doctor: OWNER/NAME, or a bare NAME that --owner completes. A value
+// beginning with "-", which gh would read as one of its options, fails it.
 Status check_repository(std::string_view repo);
 
 // --tap: OWNER/homebrew-NAME, the repository Homebrew taps as OWNER/NAME. The release pushes

@@ -21,7 +21,7 @@ struct DoctorOutcome {
     int exit_status = 0;
 };
 
-// Fails only on a malformed REPO or --tap, or a --project that is not a directory.
+// Fails only on a malformed REPO, --owner or --tap, or a --project that is not a directory.
 Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format);
 
 }  // namespace tarnwick
