@@ -88,7 +88,7 @@ constexpr std::array kSecretsArgs{
     option<&Secrets::tap>(
         "tap", "TAP",
         "Homebrew tap repo to register the deploy key on (default: <owner>/homebrew-tap)",
-        "Homebrew tap repo as OWNER/NAME to register the deploy key on (default: "
+        "Homebrew tap repo as OWNER/homebrew-NAME to register the deploy key on (default: "
         "<owner>/homebrew-tap); another tap is recorded as the repository variable "
         "HOMEBREW_TAP, which the generated release workflow clones."),
     flag<&Secrets::pypi_token_stdin>(
