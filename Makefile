@@ -7,7 +7,7 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-run deps-lint lint build release run test test-debug-tree test-side test-debug test-release test-asan test-fuzz fuzz fuzz-build bench memcheck install uninstall package clean
+.PHONY: all deps deps-run deps-lint lint build release run test test-parts test-part-debug-suite test-part-release-build test-part-debug-tree test-part-side test-debug test-release test-fuzz fuzz fuzz-build bench memcheck install uninstall package clean
 
 all: build
 
@@ -50,23 +50,39 @@ release:
 run: release
 	@./build/release/tarnwick $(ARGS)
 
-# The debug build first, at full speed; then the debug tree's suites beside the release,
-# sanitizer and fuzzing builds and runs. The debug suite's longest tests, the acceptance suite
-# and the release rehearsal, leave processors idle while they wait on registries, local servers
-# and single-threaded links, and the other parts take that time. The debug tree's two runs (its
-# own suite, then the release binary's) come one after the other: they share its Testing
+# `make test`, in parts, each timed (scripts/timed.sh), with one line at the end that gives each
+# part's wall time and CPU-seconds, whether the run passed or not. Installing and the debug
+# build come first, at full speed. Then the debug suite (under AddressSanitizer and UBSan: the
+# debug build is the sanitizer build) runs beside the release build and the fuzzers: its longest
+# tests, the acceptance suite and the release rehearsals, leave processors idle while they wait
+# on registries, local servers and single-threaded links, and the other parts take that time.
+# The release binary's suite comes after the debug suite: they share the debug tree's Testing
 # directory. Each part's output is shown whole when the part ends; `make test-debug` and the
 # others alone show theirs as it comes.
-test: build
-	@echo "make test: the debug suite runs beside the asan and fuzz parts; each part's output follows when it ends"
-	@$(MAKE) --no-print-directory -j2 --output-sync=target test-debug-tree test-side
+TIMES = build/test-times
+TIMED = bash scripts/timed.sh $(TIMES)
 
-test-debug-tree: test-debug release
-	ctest --preset release-binary
+test:
+	@mkdir -p build && $(TIMED) start
+	@echo "make test: the debug suite runs beside the release build and the fuzzers; each part's output follows when it ends"
+	@$(TIMED) deps $(MAKE) --no-print-directory deps && \
+	  $(TIMED) "debug build" $(MAKE) --no-print-directory build && \
+	  $(MAKE) --no-print-directory -j2 --output-sync=target test-parts; \
+	  status=$$?; bash scripts/timed.sh --report $(TIMES); exit $$status
 
-test-side: release
-	@$(MAKE) --no-print-directory test-asan
-	@$(MAKE) --no-print-directory test-fuzz
+test-parts: test-part-debug-tree test-part-side
+
+test-part-debug-suite:
+	@$(TIMED) "debug suite" ctest --preset debug
+
+test-part-release-build:
+	@$(TIMED) "release build" $(MAKE) --no-print-directory release
+
+test-part-debug-tree: test-part-debug-suite test-part-release-build
+	@$(TIMED) "release-binary suite" ctest --preset release-binary
+
+test-part-side: test-part-release-build
+	@$(TIMED) fuzz $(MAKE) --no-print-directory test-fuzz
 
 test-debug: build
 	ctest --preset debug
@@ -75,11 +91,6 @@ test-debug: build
 # and the README examples.
 test-release: build release
 	ctest --preset release-binary
-
-test-asan: deps
-	cmake --preset asan >/dev/null
-	$(CMAKE_BUILD) --preset asan -j $(JOBS)
-	ctest --preset asan
 
 fuzz-build: deps
 	cmake --preset fuzz >/dev/null
@@ -93,9 +104,12 @@ test-fuzz: fuzz-build
 fuzz: fuzz-build
 	bash fuzz/run.sh "$(CURDIR)/build/fuzz" 60
 
-# Unit tests under valgrind memcheck, and every tarnwick run of the end-to-end tests too.
-memcheck: test-debug
-	bash scripts/memcheck.sh build/debug
+# Unit tests under valgrind memcheck, and every tarnwick run of the end-to-end tests too, from a
+# debug build of their own: valgrind cannot run the sanitizer build.
+memcheck: deps
+	cmake --preset memcheck >/dev/null
+	$(CMAKE_BUILD) --preset memcheck -j $(JOBS)
+	bash scripts/memcheck.sh build/memcheck
 
 # clang-tidy with .clang-tidy over every source file, against a compilation database of its own
 # (build/lint, without the tests); any finding fails. Not part of `make test`.
