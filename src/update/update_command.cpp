@@ -44,6 +44,11 @@ namespace {
 
 constexpr std::string_view kAgain = ", then run `tarnwick update` again";
 
+// The file in the git directory that says an update is applying its merge: until it is gone,
+// the index may be ahead of the work tree, and `git reset --hard` is the way back.
+constexpr std::string_view kApplying = "TARNWICK_UPDATE";
+constexpr std::string_view kResetHard = "`git reset --hard` returns it to your commit";
+
 struct Project {
     std::string display;  // PATH as given, in display form
     std::string top;      // the work tree's root
@@ -136,6 +141,14 @@ Status refuse_operation_in_progress(const Project& project) {
          "finish it with `git revert --continue` or `git revert --abort`"},
         {"BISECT_LOG", "a bisect", "end it with `git bisect reset`"},
     };
+    // An update stopped while applying its merge (by a signal, a full disk): the index may be
+    // ahead of the work tree, which `git merge --abort` would refuse or leave half-way.
+    if (path_exists(project.git_dir + "/MERGE_HEAD") &&
+        path_exists(project.git_dir + "/" + std::string(kApplying))) {
+        return CliError::git("an update of " + project.display +
+                             " stopped part-way through applying its merge; " +
+                             std::string(kResetHard) + std::string(kAgain));
+    }
     for (const InProgress& op : kOperations) {
         if (path_exists(project.git_dir + "/" + op.marker)) {
             return CliError::git(std::string(op.what) + " is in progress in " + project.display +
@@ -481,30 +494,328 @@ bool same_answers(const TemplateContext& a, const TemplateContext& b) {
 }
 
 // ---- Merging ------------------------------------------------------------------------------
+//
+// One engine for the dry run and the real update: `git merge-tree --write-tree` merges the
+// target into HEAD against the base in a private repository of the scratch directory, whose
+// work tree is the project's (so the project's .gitattributes choose the merge drivers) and
+// whose branches are named for the markers (the user's branch, and tarnwick-VERSION). A dry run
+// keeps its objects in that repository, copied in from HEAD's tree; the real update writes its
+// objects to the project's object store, checks the result against the work tree, and only then
+// applies it.
 
-// Files the target adds where the project has none tracked must not meet an untracked or
-// ignored file (git would refuse the first and silently overwrite the second).
-Status refuse_collisions(const Project& project, const std::vector<std::string>& target_files,
-                         const std::vector<std::string>& head_files) {
-    const std::set<std::string> tracked(head_files.begin(), head_files.end());
+struct Renders {
+    std::string base_root;  // the scratch directory the base was rendered below (at the prefix)
+    std::string target_root;
+    std::vector<std::string> base_files;
+    std::vector<std::string> target_files;
+    std::vector<std::string> head_files;
+};
+
+struct Engine {
+    std::string git_dir;
+    std::vector<std::string> env;  // the engine's repository, its objects, the project's work tree
+    GitCall call(const std::string& dir, std::vector<std::string> more = {}) const {
+        more.insert(more.begin(), env.begin(), env.end());
+        return {dir, std::move(more)};
+    }
+};
+
+// The engine's repository. With own_objects its objects stay in the scratch directory (a dry
+// run: HEAD's tree is copied in, and nothing of the project's repository is written, not even an
+// object's time); otherwise they go to the project's object store.
+Result<Engine> engine_repository(const Project& project, const Head& head,
+                                 const ScratchDir& scratch, bool own_objects) {
+    Engine engine;
+    engine.git_dir = scratch / "engine.git";
+    TARNWICK_TRY(git_stdout({scratch.path(), {}},
+                            {"init", "-q", "--bare", "--template=", engine.git_dir}));
+    engine.env = {"GIT_DIR=" + engine.git_dir,
+                  "GIT_CONFIG_NOSYSTEM=1",
+                  "GIT_AUTHOR_NAME=tarnwick",
+                  "GIT_AUTHOR_EMAIL=tarnwick@localhost",
+                  "GIT_AUTHOR_DATE=@0 +0000",
+                  "GIT_COMMITTER_NAME=tarnwick",
+                  "GIT_COMMITTER_EMAIL=tarnwick@localhost",
+                  "GIT_COMMITTER_DATE=@0 +0000"};
+    if (own_objects) {
+        auto pack = git_stdout({project.top, {}}, {"pack-objects", "--stdout", "--revs", "-q"},
+                               head.commit + "^{tree}\n");
+        TARNWICK_TRY(pack);
+        TARNWICK_TRY(git_stdout(engine.call(scratch.path()), {"index-pack", "--stdin"}, *pack));
+    } else {
+        engine.env.push_back("GIT_OBJECT_DIRECTORY=" + project.common_dir + "/objects");
+    }
+    return engine;
+}
+
+// A tree of the whole repository: HEAD outside the project directory, the render inside it.
+Result<std::string> write_tree(const Project& project, const Engine& engine,
+                               const std::string& head_tree, const std::string& render_root,
+                               const std::vector<std::string>& files, const std::string& index) {
+    const GitCall git =
+        engine.call(render_root, {"GIT_INDEX_FILE=" + index, "GIT_WORK_TREE=" + render_root});
+    if (!project.prefix.empty()) {
+        TARNWICK_TRY(git_stdout(git, no_hooks({"read-tree", head_tree})));
+        TARNWICK_TRY(git_stdout(git, no_hooks({"rm", "-r", "-q", "--cached", "--ignore-unmatch",
+                                               "--", project.prefix})));
+    }
+    std::vector<std::string> add = {"add", "-f", "--"};
+    for (const std::string& file : files) add.push_back(project.prefix + file);
+    TARNWICK_TRY(git_stdout(git, no_hooks(add)));
+    auto tree = git_stdout(git, no_hooks({"write-tree"}));
+    TARNWICK_TRY(tree);
+    return std::string(trim(*tree));
+}
+
+Result<std::string> commit_tree(const GitCall& git, const std::string& tree,
+                                const std::optional<std::string>& parent,
+                                const std::string& message) {
+    std::vector<std::string> args = {"commit-tree", "--no-gpg-sign", tree};
+    if (parent) args.insert(args.end(), {"-p", *parent});
+    args.insert(args.end(), {"-m", message});
+    auto commit = git_stdout(git, args);
+    TARNWICK_TRY(commit);
+    return std::string(trim(*commit));
+}
+
+struct MergeResult {
+    std::string head_tree;
+    std::string tree;                    // the merged tree, conflicted files with their markers
+    std::vector<std::string> stages;     // "MODE OID STAGE\tPATH" of the conflicted paths
+    std::vector<Unmerged> unmerged;      // paths relative to the top
+    std::vector<std::string> added;      // in the merged tree, not in HEAD's
+    std::vector<std::string> modified;   // in both, changed
+    std::vector<std::string> deleted;    // in HEAD's, not in the merged tree
+};
+
+Result<MergeResult> compute_merge(const Project& project, const Head& head, const Engine& engine,
+                                  const Renders& renders, const ScratchDir& scratch) {
+    MergeResult result;
+    auto head_tree = git_stdout(engine.call(scratch.path()), {"rev-parse", head.commit + "^{tree}"});
+    TARNWICK_TRY(head_tree);
+    result.head_tree = std::string(trim(*head_tree));
+    auto base_tree = write_tree(project, engine, result.head_tree, renders.base_root,
+                                renders.base_files, scratch / "base.index");
+    TARNWICK_TRY(base_tree);
+    auto target_tree = write_tree(project, engine, result.head_tree, renders.target_root,
+                                  renders.target_files, scratch / "target.index");
+    TARNWICK_TRY(target_tree);
+
+    const GitCall git = engine.call(scratch.path());
+    auto base = commit_tree(git, *base_tree, std::nullopt, "base");
+    TARNWICK_TRY(base);
+    auto ours = commit_tree(git, result.head_tree, *base, "ours");
+    TARNWICK_TRY(ours);
+    auto theirs = commit_tree(git, *target_tree, *base, "theirs");
+    TARNWICK_TRY(theirs);
+    // The markers name the branches merged: the user's branch and this tarnwick.
+    std::string label = "tarnwick-" + std::string(kVersion);
+    if (label == head.branch) label += "-templates";
+    TARNWICK_TRY(git_stdout(git, {"update-ref", "--stdin"},
+                            "update refs/heads/" + head.branch + " " + *ours +
+                                "\nupdate refs/heads/" + label + " " + *theirs + "\n"));
+    // The work tree is the project's, for its attributes only: merge-tree writes objects alone.
+    const GitCall merging = engine.call(
+        project.top, {"GIT_WORK_TREE=" + project.top, "GIT_INDEX_FILE=" + (scratch / "none")});
+    auto run = git_run(merging, {"merge-tree", "--write-tree", "--no-messages", "-z",
+                                 head.branch, label});
+    TARNWICK_TRY(run);
+    // Exit status 1 means conflicts; the tree and the conflicted entries are printed either way.
+    auto pieces = split(run->stdout_text, '\0').strings();
+    if (run->signal || (run->exit_code != 0 && run->exit_code != 1) || pieces.empty() ||
+        pieces[0].size() < 40 ||
+        pieces[0].find_first_not_of("0123456789abcdef") != std::string::npos) {
+        return git_failure(*run);
+    }
+    result.tree = pieces[0];
+    result.stages.assign(pieces.begin() + 1, pieces.end());
+    std::erase(result.stages, std::string());
+    auto unmerged = unmerged_paths(result.stages);
+    if (!unmerged) return git_failure(*run);
+    result.unmerged = std::move(*unmerged);
+
+    auto diff = git_stdout(git, {"diff-tree", "-r", "-z", "--no-renames", "--name-status",
+                                 result.head_tree, result.tree});
+    TARNWICK_TRY(diff);
+    const auto fields = split(*diff, '\0').strings();
+    for (std::size_t i = 0; i + 1 < fields.size(); i += 2) {
+        const std::string& status = fields[i];
+        const std::string& path = fields[i + 1];
+        if (status == "A") {
+            result.added.push_back(path);
+        } else if (status == "D") {
+            result.deleted.push_back(path);
+        } else {
+            result.modified.push_back(path);
+        }
+    }
+    return result;
+}
+
+// Whatever path git chose (a rename or a directory rename may move a template's file), the
+// merge must not write where an untracked or ignored file is, nor below a file where it needs a
+// directory: git would refuse the first part-way through, or overwrite the second.
+Status refuse_writes_over_untracked(const Project& project, const MergeResult& merge) {
     std::vector<std::string> in_the_way;
-    for (const std::string& file : target_files) {
-        if (tracked.count(file)) continue;
+    for (const std::string& file : merge.added) {
         struct stat st {};
-        std::string at = project.dir() + "/" + file;
-        bool blocked = ::lstat(at.c_str(), &st) == 0;
-        // A file where the target needs a directory is in the way too.
+        bool blocked = ::lstat((project.top + "/" + file).c_str(), &st) == 0;
         for (auto slash = file.find('/'); !blocked && slash != std::string::npos;
              slash = file.find('/', slash + 1)) {
-            const std::string parent = project.dir() + "/" + file.substr(0, slash);
+            const std::string parent = project.top + "/" + file.substr(0, slash);
             blocked = ::lstat(parent.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
         }
-        if (blocked) in_the_way.push_back(file);
+        if (blocked) {
+            in_the_way.push_back(file.starts_with(project.prefix) ? in_project(project, file)
+                                                                  : file);
+        }
     }
     if (in_the_way.empty()) return Ok{};
     return CliError::git("the update adds " + some_paths(in_the_way) +
                          ", but an untracked or ignored file is in the way in " + project.display +
                          "; move it aside or commit it" + std::string(kAgain));
+}
+
+std::vector<std::string> changed_cleanly(std::vector<std::string> files,
+                                         const std::vector<UpdateConflict>& conflicts) {
+    std::erase_if(files, [&](const std::string& f) {
+        return std::any_of(conflicts.begin(), conflicts.end(),
+                           [&](const UpdateConflict& c) { return c.path == f; });
+    });
+    return files;
+}
+
+// The report's files and conflicts, as the merge gives them, within the project directory.
+void report_merge(const Project& project, const MergeResult& merge, UpdateReport& report) {
+    report.conflicts.clear();
+    for (const Unmerged& u : merge.unmerged) {
+        if (u.path.starts_with(project.prefix)) {
+            report.conflicts.push_back({in_project(project, u.path), u.kind});
+        }
+    }
+    std::vector<std::string> files;
+    for (const auto* list : {&merge.added, &merge.modified, &merge.deleted}) {
+        for (const std::string& path : *list) {
+            if (path.starts_with(project.prefix)) files.push_back(in_project(project, path));
+        }
+    }
+    std::sort(files.begin(), files.end());
+    report.files = changed_cleanly(std::move(files), report.conflicts);
+}
+
+Status write_git_file(const Project& project, std::string_view name, std::string_view text) {
+    const std::string path = project.git_dir + "/" + std::string(name);
+    auto fd = open_fd(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (!fd) return CliError::io(path + ": " + fd.error().text());
+    auto written = write_all(fd->get(), text);
+    if (!written) return CliError::io(path + ": " + written.error().text());
+    return Ok{};
+}
+
+void remove_git_file(const Project& project, std::string_view name) {
+    (void)::unlink((project.git_dir + "/" + std::string(name)).c_str());
+}
+
+// The index file replaced whole, as git replaces it: written beside it under index.lock (which
+// also keeps other gits out while it is written) and renamed over it.
+Status install_index(const Project& project, const std::string& from) {
+    auto bytes = read_optional_file(from);
+    TARNWICK_TRY(bytes);
+    const std::string index = project.git_dir + "/index";
+    const std::string lock = index + ".lock";
+    auto fd = open_fd(lock, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (!fd) {
+        if (fd.error().code == EEXIST) {
+            return CliError::git("another git process is writing the index of " +
+                                 project.display + " (" + decode_lossy(lock) + " exists)");
+        }
+        return CliError::io(lock + ": " + fd.error().text());
+    }
+    auto written = write_all(fd->get(), bytes->value_or(""));
+    if (written && ::fsync(fd->get()) != 0) written = OsError{errno};
+    if (!written || ::rename(lock.c_str(), index.c_str()) != 0) {
+        const OsError error = written ? OsError{errno} : written.error();
+        (void)::unlink(lock.c_str());
+        return CliError::io(index + ": " + error.text());
+    }
+    return Ok{};
+}
+
+// Removes a deleted file and the directories it leaves empty, up to the top.
+void remove_from_work_tree(const Project& project, const std::string& path) {
+    if (::unlink((project.top + "/" + path).c_str()) != 0) return;
+    for (std::string dir = path; dir.rfind('/') != std::string::npos;) {
+        dir.resize(dir.rfind('/'));
+        if (::rmdir((project.top + "/" + dir).c_str()) != 0) return;
+    }
+}
+
+// The merge applied to the project: the index takes the whole result first, then the work tree
+// its files, then the conflicted paths their stages. Until the last step, `git reset --hard`
+// (named by the next update, through kApplying) returns every tracked file, and removes every
+// file the merge added; afterwards the merge is in progress as `git merge` leaves one, whose
+// MERGE_HEAD is HEAD itself.
+Status apply_merge(const Project& project, const Head& head, const MergeResult& merge,
+                   const std::string& message, const ScratchDir& scratch) {
+    const std::string index = scratch / "apply.index";
+    if (path_exists(project.git_dir + "/index")) {
+        auto bytes = read_optional_file(project.git_dir + "/index");
+        TARNWICK_TRY(bytes);
+        auto fd = open_fd(index, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!fd) return CliError::io(index + ": " + fd.error().text());
+        auto written = write_all(fd->get(), bytes->value_or(""));
+        if (!written) return CliError::io(index + ": " + written.error().text());
+    }
+    TARNWICK_TRY(git_stdout({project.top, {"GIT_INDEX_FILE=" + index}},
+                            no_hooks({"read-tree", "-i", "-m", merge.head_tree, merge.tree})));
+
+    TARNWICK_TRY(write_git_file(project, kApplying, head.commit + "\n"));
+    TARNWICK_TRY(write_git_file(project, "MERGE_HEAD", head.commit + "\n"));
+    TARNWICK_TRY(write_git_file(project, "MERGE_MSG", message + "\n"));
+    if (auto installed = install_index(project, index); !installed) {
+        remove_git_file(project, "MERGE_HEAD");
+        remove_git_file(project, "MERGE_MSG");
+        remove_git_file(project, kApplying);
+        return std::move(installed).error().followed_by(std::string(kAgain));
+    }
+    const auto part_way = [&](CliError error) {
+        return std::move(error).followed_by("; the update of " + project.display +
+                                            " stopped part-way: " + std::string(kResetHard));
+    };
+    for (const std::string& path : merge.deleted) remove_from_work_tree(project, path);
+    std::string paths;
+    for (const auto* list : {&merge.added, &merge.modified}) {
+        for (const std::string& path : *list) paths += path + '\0';
+    }
+    if (!paths.empty()) {
+        auto out = git_stdout({project.top, {}},
+                              no_hooks({"checkout-index", "-f", "-u", "-z", "--stdin"}), paths);
+        if (!out) return part_way(std::move(out).error());
+    }
+    if (!merge.stages.empty()) {
+        std::string info;
+        for (const Unmerged& u : merge.unmerged) {
+            info += "0 0000000000000000000000000000000000000000\t" + u.path + '\0';
+        }
+        for (const std::string& record : merge.stages) info += record + '\0';
+        auto out = git_stdout({project.top, {}}, no_hooks({"update-index", "-z", "--index-info"}),
+                              info);
+        if (!out) return part_way(std::move(out).error());
+    }
+    remove_git_file(project, kApplying);
+    return Ok{};
+}
+
+// The project's files whose staged version differs from the commit's.
+Result<std::vector<std::string>> staged_changes(const Project& project, const std::string& from) {
+    auto out = git_stdout({project.top, {}}, {"diff", "--cached", "--name-only", "--no-renames",
+                                              "-z", from, "--", project.dir()});
+    TARNWICK_TRY(out);
+    std::vector<std::string> files;
+    for (const std::string_view path : split(*out, '\0'))
+        files.push_back(in_project(project, path));
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 // The `-c user.name=… -c user.email=…` of the project's author where git has no identity of the
@@ -522,203 +833,47 @@ Result<std::vector<std::string>> identity_config(const Project& project,
     return config;
 }
 
-// A tree of the whole repository: HEAD outside the project directory, the render inside it.
-Result<std::string> write_tree(const Project& project, const std::string& render_root,
-                               const std::vector<std::string>& files, const std::string& index) {
-    std::vector<std::string> env = {"GIT_DIR=" + project.git_dir, "GIT_INDEX_FILE=" + index};
-    env.push_back("GIT_WORK_TREE=" + render_root);
-    const GitCall git{render_root, env};
-    if (!project.prefix.empty()) {
-        TARNWICK_TRY(git_stdout(git, no_hooks({"read-tree", "HEAD"})));
-        TARNWICK_TRY(git_stdout(git, no_hooks({"rm", "-r", "-q", "--cached", "--ignore-unmatch",
-                                               "--", project.prefix})));
-    }
-    std::vector<std::string> add = {"add", "-f", "--"};
-    for (const std::string& file : files) add.push_back(project.prefix + file);
-    TARNWICK_TRY(git_stdout(git, no_hooks(add)));
-    auto tree = git_stdout(git, no_hooks({"write-tree"}));
-    TARNWICK_TRY(tree);
-    return std::string(trim(*tree));
+bool tracked(const Renders& renders, const std::string& file) {
+    return std::binary_search(renders.head_files.begin(), renders.head_files.end(), file);
 }
 
-// A commit of the dry run's private repository.
-Result<std::string> commit_tree(const GitCall& git, const std::string& tree,
-                                const std::optional<std::string>& parent,
-                                const std::string& message) {
-    std::vector<std::string> args = {"commit-tree", tree};
-    if (parent) args.insert(args.end(), {"-p", *parent});
-    args.insert(args.end(), {"-m", message});
-    auto commit = git_stdout(git, args);
-    TARNWICK_TRY(commit);
-    return std::string(trim(*commit));
+// The Cargo.lock step is the update's only where git tracks the lock: an untracked or ignored
+// lock is the user's, and is left as it is.
+std::optional<std::string> untracked_lock_note(const Project& project, const Renders& renders,
+                                               const UpdateReport& report) {
+    const bool manifest_changed =
+        std::find(report.files.begin(), report.files.end(), "Cargo.toml") != report.files.end();
+    if (!manifest_changed || tracked(renders, "Cargo.lock")) return std::nullopt;
+    if (!path_exists(project.dir() + "/Cargo.lock")) return std::nullopt;
+    return "Cargo.lock is not tracked by git, so the update left it as it is: run `cargo update "
+           "--workspace` if it should follow the new Cargo.toml";
 }
 
-std::vector<std::string> changed_cleanly(std::vector<std::string> files,
-                                         const std::vector<UpdateConflict>& conflicts) {
-    std::erase_if(files, [&](const std::string& f) {
-        return std::any_of(conflicts.begin(), conflicts.end(),
-                           [&](const UpdateConflict& c) { return c.path == f; });
-    });
-    return files;
-}
-
-std::vector<UpdateConflict> conflicts_of(const Project& project,
-                                         const std::vector<Unmerged>& unmerged) {
-    std::vector<UpdateConflict> out;
-    for (const Unmerged& u : unmerged) {
-        if (!u.path.starts_with(project.prefix)) continue;
-        out.push_back({in_project(project, u.path), u.kind});
-    }
-    return out;
-}
-
-struct Renders {
-    std::string base_root;  // the scratch directory the base was rendered below (at the prefix)
-    std::string target_root;
-    std::vector<std::string> base_files;
-    std::vector<std::string> target_files;
-    std::vector<std::string> head_files;
-};
-
-// The merge as `git merge-tree` computes it, in a private repository of the scratch directory
-// holding only the project's files: base, HEAD's versions of the files either render has, and
-// target. Nothing of the project's repository is written, not even an object's time.
-Status dry_merge(const Project& project, const Head& head, const Renders& renders,
-                 const ScratchDir& scratch, UpdateReport& report) {
-    const std::string repo = scratch / "dry.git";
-    TARNWICK_TRY(git_stdout({scratch.path(), {}}, {"init", "-q", "--bare", "--template=", repo}));
-    std::vector<std::string> union_files = renders.base_files;
-    union_files.insert(union_files.end(), renders.target_files.begin(), renders.target_files.end());
-    std::sort(union_files.begin(), union_files.end());
-    union_files.erase(std::unique(union_files.begin(), union_files.end()), union_files.end());
-    std::vector<std::string> head_side;
-    std::set_intersection(union_files.begin(), union_files.end(), renders.head_files.begin(),
-                          renders.head_files.end(), std::back_inserter(head_side));
-    const std::string head_root = scratch / "head";
-    if (!head_side.empty()) {
-        TARNWICK_TRY(
-            check_out_project(project, head.commit, scratch / "head.index", head_root, head_side));
-    }
-    auto tree_of = [&](const std::string& dir, const std::vector<std::string>& files,
-                       const std::string& name) -> Result<std::string> {
-        const GitCall git{dir,
-                          {"GIT_DIR=" + repo, "GIT_WORK_TREE=" + dir,
-                           "GIT_INDEX_FILE=" + (scratch / (name + ".index"))}};
-        if (!files.empty()) {
-            std::vector<std::string> add = {"add", "-f", "--"};
-            add.insert(add.end(), files.begin(), files.end());
-            TARNWICK_TRY(git_stdout(git, no_hooks(add)));
-        }
-        auto tree = git_stdout(git, no_hooks({"write-tree"}));
-        TARNWICK_TRY(tree);
-        return std::string(trim(*tree));
-    };
-    const std::string base_dir = renders.base_root + "/" + project.prefix;
-    const std::string target_dir = renders.target_root + "/" + project.prefix;
-    auto base_tree = tree_of(base_dir, renders.base_files, "dry-base");
-    TARNWICK_TRY(base_tree);
-    auto head_tree = tree_of(head_root, head_side, "dry-head");
-    TARNWICK_TRY(head_tree);
-    auto target_tree = tree_of(target_dir, renders.target_files, "dry-target");
-    TARNWICK_TRY(target_tree);
-
-    const GitCall git{
-        scratch.path(),
-        {"GIT_DIR=" + repo, "GIT_AUTHOR_NAME=tarnwick", "GIT_AUTHOR_EMAIL=tarnwick@localhost",
-         "GIT_COMMITTER_NAME=tarnwick", "GIT_COMMITTER_EMAIL=tarnwick@localhost"}};
-    auto base = commit_tree(git, *base_tree, std::nullopt, "base");
-    TARNWICK_TRY(base);
-    auto ours = commit_tree(git, *head_tree, *base, "ours");
-    TARNWICK_TRY(ours);
-    auto theirs = commit_tree(git, *target_tree, *base, "theirs");
-    TARNWICK_TRY(theirs);
-    auto run = git_run(git, {"merge-tree", "--write-tree", "--no-messages", "-z", *ours, *theirs});
-    TARNWICK_TRY(run);
-    // Exit status 1 means conflicts; the tree and the conflicted entries are printed either way.
-    auto pieces = split(run->stdout_text, '\0').strings();
-    if (!run->signal && !pieces.empty() && pieces[0].size() >= 40 &&
-        pieces[0].find_first_not_of("0123456789abcdef") == std::string::npos) {
-        std::vector<std::string> records(pieces.begin() + 1, pieces.end());
-        std::erase(records, std::string());
-        auto unmerged = unmerged_paths(records);
-        if (!unmerged) return git_failure(*run);
-        report.conflicts.clear();
-        for (const Unmerged& u : *unmerged) report.conflicts.push_back({u.path, u.kind});
-        auto diff =
-            git_stdout(git, {"diff", "--name-only", "--no-renames", "-z", *ours, pieces[0]});
-        TARNWICK_TRY(diff);
-        auto files = split(*diff, '\0').strings();
-        std::sort(files.begin(), files.end());
-        report.files = changed_cleanly(std::move(files), report.conflicts);
-        return Ok{};
-    }
-    return git_failure(*run);
-}
-
-Status write_git_file(const Project& project, const std::string& name, std::string_view text) {
-    const std::string path = project.git_dir + "/" + name;
-    auto fd = open_fd(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (!fd) return CliError::io(path + ": " + fd.error().text());
-    auto written = write_all(fd->get(), text);
-    if (!written) return CliError::io(path + ": " + written.error().text());
-    return Ok{};
-}
-
-// The project's files whose staged version differs from the commit's.
-Result<std::vector<std::string>> staged_changes(const Project& project, const std::string& from) {
-    auto out = git_stdout({project.top, {}}, {"diff", "--cached", "--name-only", "--no-renames",
-                                              "-z", from, "--", project.dir()});
-    TARNWICK_TRY(out);
-    std::vector<std::string> files;
-    for (const std::string_view path : split(*out, '\0'))
-        files.push_back(in_project(project, path));
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-// The merge itself: git merges the target tree into the work tree and index against the base
-// tree, with markers labelled by the branch and this tarnwick, and the result is left as a merge
-// in progress whose MERGE_HEAD is HEAD itself: `git merge --abort` undoes it, and `git commit`
-// makes one ordinary commit on the branch (as the user's configuration signs), which a later
-// `git pull --rebase` or squash carries like any other.
+// The merge computed, checked against the work tree and applied, then committed with `git
+// commit` as the user's configuration signs; ORIG_HEAD is set only for that commit, which moves
+// HEAD, so `git reset --hard ORIG_HEAD` undoes the update.
 Status real_merge(const Project& project, const Head& head, const Renders& renders,
                   const TemplateContext& target, const Update& args, const ScratchDir& scratch,
                   const CargoToolchain& toolchain, UpdateReport& report) {
     auto identity = identity_config(project, target);
     TARNWICK_TRY(identity);
-    auto base_tree =
-        write_tree(project, renders.base_root, renders.base_files, scratch / "base.index");
-    TARNWICK_TRY(base_tree);
-    auto target_tree =
-        write_tree(project, renders.target_root, renders.target_files, scratch / "target.index");
-    TARNWICK_TRY(target_tree);
-    const GitCall git{project.top, {}};
-    const std::string label = "tarnwick " + std::string(kVersion);
+    auto engine = engine_repository(project, head, scratch, false);
+    TARNWICK_TRY(engine);
+    auto merge = compute_merge(project, head, *engine, renders, scratch);
+    TARNWICK_TRY(merge);
+    TARNWICK_TRY(refuse_writes_over_untracked(project, *merge));
+    report_merge(project, *merge, report);
+    // The branch already holds every change (made by hand): nothing to apply or commit.
+    if (merge->tree == merge->head_tree && merge->unmerged.empty()) {
+        report.files.clear();
+        report.notes.push_back(
+            "the branch already has every change of this update: nothing to commit");
+        return Ok{};
+    }
     const std::string message =
         "chore: update " + target.name + " with tarnwick " + std::string(kVersion);
-    TARNWICK_TRY(git_stdout(git, {"update-ref", "ORIG_HEAD", head.commit}));
-    // merge-recursive trusts the index's file times; a copied or touched work tree would read as
-    // local changes, so the index is refreshed first, as `git merge` does. Not with -q, which
-    // also silences why the index cannot be written (another git's index.lock).
-    TARNWICK_TRY(git_stdout(git, {"update-index", "--refresh"}));
-    auto merged = git_run(
-        {project.top,
-         {"GITHEAD_" + head.commit + "=" + head.branch, "GITHEAD_" + *target_tree + "=" + label}},
-        {"merge-recursive", *base_tree, "--", head.commit, *target_tree});
-    TARNWICK_TRY(merged);
-    auto unmerged_out = git_stdout(git, {"ls-files", "-u", "-z"});
-    TARNWICK_TRY(unmerged_out);
-    auto unmerged = unmerged_paths(split(*unmerged_out, '\0').strings());
-    if (!unmerged) return CliError::git("cannot read `git ls-files -u`");
-    if (!merged->success && unmerged->empty()) return git_failure(*merged);
-    // From here the merge is in progress exactly as `git merge` leaves one.
-    TARNWICK_TRY(write_git_file(project, "MERGE_HEAD", head.commit + "\n"));
-    TARNWICK_TRY(write_git_file(project, "MERGE_MSG", message + "\n"));
-
-    report.conflicts = conflicts_of(project, *unmerged);
-    auto files = staged_changes(project, head.commit);
-    TARNWICK_TRY(files);
-    report.files = changed_cleanly(std::move(*files), report.conflicts);
+    TARNWICK_TRY(apply_merge(project, head, *merge, message, scratch));
+    const GitCall git{project.top, {}};
     if (!report.conflicts.empty()) {
         std::vector<std::string> paths;
         for (const UpdateConflict& c : report.conflicts) paths.push_back(c.path);
@@ -729,10 +884,12 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                                   "return to your commit");
     }
 
-    // A manifest the merge changed takes its lock along.
+    // A manifest the merge changed takes its lock along, when git tracks the lock.
     const bool manifest_changed =
         std::find(report.files.begin(), report.files.end(), "Cargo.toml") != report.files.end();
-    if (manifest_changed && path_exists(project.dir() + "/Cargo.lock")) {
+    if (auto note = untracked_lock_note(project, renders, report)) {
+        report.notes.push_back(*note);
+    } else if (manifest_changed && tracked(renders, "Cargo.lock")) {
         if (refresh_lockfile(project.dir(), toolchain)) {
             TARNWICK_TRY(git_stdout(git, no_hooks({"add", "--", project.prefix + "Cargo.lock"})));
             auto now = staged_changes(project, head.commit);
@@ -744,21 +901,24 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                 "neither cached nor reachable): run `cargo update --workspace` and commit it");
         }
     }
-    // The branch already holds every change (made by hand): nothing to commit, no merge left.
-    if (report.files.empty()) {
-        (void)::unlink((project.git_dir + "/MERGE_HEAD").c_str());
-        (void)::unlink((project.git_dir + "/MERGE_MSG").c_str());
-        report.notes.push_back(
-            "the branch already has every change of this update: nothing to commit");
-        return Ok{};
-    }
     if (args.no_commit) {
         report.staged = true;
         return Ok{};
     }
+    // ORIG_HEAD as it was, put back when the commit fails.
+    auto orig_head = read_optional_file(project.git_dir + "/ORIG_HEAD");
+    TARNWICK_TRY(orig_head);
+    TARNWICK_TRY(write_git_file(project, "ORIG_HEAD", head.commit + "\n"));
     std::vector<std::string> commit = *identity;
     commit.insert(commit.end(), {"commit", "-q", "--no-edit", "--no-verify"});
     auto committed = git_run(git, commit);
+    if (!committed || !committed->success) {
+        if (*orig_head) {
+            (void)write_git_file(project, "ORIG_HEAD", **orig_head);
+        } else {
+            remove_git_file(project, "ORIG_HEAD");
+        }
+    }
     TARNWICK_TRY(committed);
     if (!committed->success) {
         return CliError::git("the update is merged and staged in " + project.display +
@@ -769,6 +929,24 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     auto commit_id = git_stdout(git, {"rev-parse", "HEAD"});
     TARNWICK_TRY(commit_id);
     report.commit = std::string(trim(*commit_id));
+    return Ok{};
+}
+
+// The same merge as the real update, with its objects kept in the scratch directory.
+Status dry_merge(const Project& project, const Head& head, const Renders& renders,
+                 const ScratchDir& scratch, UpdateReport& report) {
+    auto engine = engine_repository(project, head, scratch, true);
+    TARNWICK_TRY(engine);
+    auto merge = compute_merge(project, head, *engine, renders, scratch);
+    TARNWICK_TRY(merge);
+    TARNWICK_TRY(refuse_writes_over_untracked(project, *merge));
+    report_merge(project, *merge, report);
+    if (auto note = untracked_lock_note(project, renders, report)) {
+        report.notes.push_back(*note);
+    } else if (std::find(report.files.begin(), report.files.end(), "Cargo.toml") !=
+               report.files.end()) {
+        report.notes.push_back("Cargo.lock would follow the new Cargo.toml");
+    }
     return Ok{};
 }
 
@@ -841,7 +1019,6 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     auto head_files = project_files_at(*project, head->commit);
     TARNWICK_TRY(head_files);
     renders.head_files = std::move(*head_files);
-    TARNWICK_TRY(refuse_collisions(*project, renders.target_files, renders.head_files));
 
     if (args.dry_run) {
         TARNWICK_TRY(dry_merge(*project, *head, renders, dir, report));
