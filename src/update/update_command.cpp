@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <set>
 
 #include "core/io.hpp"
@@ -498,10 +499,9 @@ bool same_answers(const TemplateContext& a, const TemplateContext& b) {
 // One engine for the dry run and the real update: `git merge-tree --write-tree` merges the
 // target into HEAD against the base in a private repository of the scratch directory, whose
 // work tree is the project's (so the project's .gitattributes choose the merge drivers) and
-// whose branches are named for the markers (the user's branch, and tarnwick-VERSION). A dry run
-// keeps its objects in that repository, copied in from HEAD's tree; the real update writes its
-// objects to the project's object store, checks the result against the work tree, and only then
-// applies it.
+// whose branches are named for the markers (the user's branch, and tarnwick-VERSION). Both check
+// the result against the work tree; the real update then copies the new objects into the
+// project's object store and applies the result.
 
 struct Renders {
     std::string base_root;  // the scratch directory the base was rendered below (at the prefix)
@@ -520,15 +520,16 @@ struct Engine {
     }
 };
 
-// The engine's repository. With own_objects its objects stay in the scratch directory (a dry
-// run: HEAD's tree is copied in, and nothing of the project's repository is written, not even an
-// object's time); otherwise they go to the project's object store.
+// The engine's repository, holding a copy of HEAD's tree and whatever the merge writes: nothing
+// of the project's repository is written while the merge is computed and checked, not even an
+// object's time. HEAD's objects are read through the project's object store as an alternate,
+// for the copy only (a write through an alternate would touch the times of objects it has).
 Result<Engine> engine_repository(const Project& project, const Head& head,
-                                 const ScratchDir& scratch, bool own_objects) {
+                                 const ScratchDir& scratch) {
     Engine engine;
     engine.git_dir = scratch / "engine.git";
-    TARNWICK_TRY(git_stdout({scratch.path(), {}},
-                            {"init", "-q", "--bare", "--template=", engine.git_dir}));
+    TARNWICK_TRY(
+        git_stdout({scratch.path(), {}}, {"init", "-q", "--bare", "--template=", engine.git_dir}));
     engine.env = {"GIT_DIR=" + engine.git_dir,
                   "GIT_CONFIG_NOSYSTEM=1",
                   "GIT_AUTHOR_NAME=tarnwick",
@@ -537,15 +538,43 @@ Result<Engine> engine_repository(const Project& project, const Head& head,
                   "GIT_COMMITTER_NAME=tarnwick",
                   "GIT_COMMITTER_EMAIL=tarnwick@localhost",
                   "GIT_COMMITTER_DATE=@0 +0000"};
-    if (own_objects) {
-        auto pack = git_stdout({project.top, {}}, {"pack-objects", "--stdout", "--revs", "-q"},
-                               head.commit + "^{tree}\n");
-        TARNWICK_TRY(pack);
-        TARNWICK_TRY(git_stdout(engine.call(scratch.path()), {"index-pack", "--stdin"}, *pack));
-    } else {
-        engine.env.push_back("GIT_OBJECT_DIRECTORY=" + project.common_dir + "/objects");
-    }
+    TARNWICK_TRY(git_stdout(engine.call(scratch.path(), {"GIT_ALTERNATE_OBJECT_DIRECTORIES=" +
+                                                         project.common_dir + "/objects"}),
+                            {"pack-objects", "--revs", "-q", engine.git_dir + "/objects/pack/pack"},
+                            head.commit + "^{tree}\n"));
     return engine;
+}
+
+// The loose objects the engine wrote, copied into the project's object store (each written
+// beside its place and renamed into it), so that the index can name them.
+Status copy_new_objects(const Project& project, const Engine& engine) {
+    namespace fs = std::filesystem;
+    const std::string to = project.common_dir + "/objects";
+    std::error_code ec;
+    for (const auto& dir : fs::directory_iterator(engine.git_dir + "/objects", ec)) {
+        const std::string name = dir.path().filename();
+        if (name.size() != 2 || !dir.is_directory(ec)) continue;
+        for (const auto& file : fs::directory_iterator(dir.path(), ec)) {
+            const std::string leaf = file.path().filename();
+            const std::string target = to + "/" + name + "/" + leaf;
+            if (path_exists(target)) continue;
+            (void)::mkdir((to + "/" + name).c_str(), 0777);
+            auto bytes = read_optional_file(file.path());
+            TARNWICK_TRY(bytes);
+            const std::string temporary = to + "/" + name + "/tmp_tarnwick_" + leaf;
+            auto fd = open_fd(temporary, O_WRONLY | O_CREAT | O_TRUNC, 0444);
+            if (!fd) return CliError::io(temporary + ": " + fd.error().text());
+            auto written = write_all(fd->get(), bytes->value_or(""));
+            if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+                const OsError error = written ? OsError{errno} : written.error();
+                (void)::unlink(temporary.c_str());
+                return CliError::io(target + ": " + error.text());
+            }
+        }
+        if (ec) break;
+    }
+    if (ec) return CliError::io(engine.git_dir + "/objects: " + ec.message());
+    return Ok{};
 }
 
 // A tree of the whole repository: HEAD outside the project directory, the render inside it.
@@ -556,8 +585,8 @@ Result<std::string> write_tree(const Project& project, const Engine& engine,
         engine.call(render_root, {"GIT_INDEX_FILE=" + index, "GIT_WORK_TREE=" + render_root});
     if (!project.prefix.empty()) {
         TARNWICK_TRY(git_stdout(git, no_hooks({"read-tree", head_tree})));
-        TARNWICK_TRY(git_stdout(git, no_hooks({"rm", "-r", "-q", "--cached", "--ignore-unmatch",
-                                               "--", project.prefix})));
+        TARNWICK_TRY(git_stdout(git, no_hooks({"rm", "-r", "-q", "-f", "--cached",
+                                               "--ignore-unmatch", "--", project.prefix})));
     }
     std::vector<std::string> add = {"add", "-f", "--"};
     for (const std::string& file : files) add.push_back(project.prefix + file);
@@ -580,18 +609,18 @@ Result<std::string> commit_tree(const GitCall& git, const std::string& tree,
 
 struct MergeResult {
     std::string head_tree;
-    std::string tree;                    // the merged tree, conflicted files with their markers
-    std::vector<std::string> stages;     // "MODE OID STAGE\tPATH" of the conflicted paths
-    std::vector<Unmerged> unmerged;      // paths relative to the top
-    std::vector<std::string> added;      // in the merged tree, not in HEAD's
-    std::vector<std::string> modified;   // in both, changed
-    std::vector<std::string> deleted;    // in HEAD's, not in the merged tree
+    std::string tree;                   // the merged tree, conflicted files with their markers
+    std::vector<std::string> stages;    // "MODE OID STAGE\tPATH" of the conflicted paths
+    std::vector<Unmerged> unmerged;     // paths relative to the top
+    std::vector<std::string> added;     // in the merged tree, not in HEAD's
+    std::vector<std::string> modified;  // in both, changed
+    std::vector<std::string> deleted;   // in HEAD's, not in the merged tree
 };
 
 Result<MergeResult> compute_merge(const Project& project, const Head& head, const Engine& engine,
                                   const Renders& renders, const ScratchDir& scratch) {
     MergeResult result;
-    auto head_tree = git_stdout(engine.call(scratch.path()), {"rev-parse", head.commit + "^{tree}"});
+    auto head_tree = git_stdout({project.top, {}}, {"rev-parse", head.commit + "^{tree}"});
     TARNWICK_TRY(head_tree);
     result.head_tree = std::string(trim(*head_tree));
     auto base_tree = write_tree(project, engine, result.head_tree, renders.base_root,
@@ -617,8 +646,8 @@ Result<MergeResult> compute_merge(const Project& project, const Head& head, cons
     // The work tree is the project's, for its attributes only: merge-tree writes objects alone.
     const GitCall merging = engine.call(
         project.top, {"GIT_WORK_TREE=" + project.top, "GIT_INDEX_FILE=" + (scratch / "none")});
-    auto run = git_run(merging, {"merge-tree", "--write-tree", "--no-messages", "-z",
-                                 head.branch, label});
+    auto run =
+        git_run(merging, {"merge-tree", "--write-tree", "--no-messages", "-z", head.branch, label});
     TARNWICK_TRY(run);
     // Exit status 1 means conflicts; the tree and the conflicted entries are printed either way.
     auto pieces = split(run->stdout_text, '\0').strings();
@@ -726,8 +755,8 @@ Status install_index(const Project& project, const std::string& from) {
     auto fd = open_fd(lock, O_WRONLY | O_CREAT | O_EXCL, 0666);
     if (!fd) {
         if (fd.error().code == EEXIST) {
-            return CliError::git("another git process is writing the index of " +
-                                 project.display + " (" + decode_lossy(lock) + " exists)");
+            return CliError::git("another git process is writing the index of " + project.display +
+                                 " (" + decode_lossy(lock) + " exists)");
         }
         return CliError::io(lock + ": " + fd.error().text());
     }
@@ -798,8 +827,8 @@ Status apply_merge(const Project& project, const Head& head, const MergeResult& 
             info += "0 0000000000000000000000000000000000000000\t" + u.path + '\0';
         }
         for (const std::string& record : merge.stages) info += record + '\0';
-        auto out = git_stdout({project.top, {}}, no_hooks({"update-index", "-z", "--index-info"}),
-                              info);
+        auto out =
+            git_stdout({project.top, {}}, no_hooks({"update-index", "-z", "--index-info"}), info);
         if (!out) return part_way(std::move(out).error());
     }
     remove_git_file(project, kApplying);
@@ -857,7 +886,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                   const CargoToolchain& toolchain, UpdateReport& report) {
     auto identity = identity_config(project, target);
     TARNWICK_TRY(identity);
-    auto engine = engine_repository(project, head, scratch, false);
+    auto engine = engine_repository(project, head, scratch);
     TARNWICK_TRY(engine);
     auto merge = compute_merge(project, head, *engine, renders, scratch);
     TARNWICK_TRY(merge);
@@ -872,6 +901,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     }
     const std::string message =
         "chore: update " + target.name + " with tarnwick " + std::string(kVersion);
+    TARNWICK_TRY(copy_new_objects(project, *engine));
     TARNWICK_TRY(apply_merge(project, head, *merge, message, scratch));
     const GitCall git{project.top, {}};
     if (!report.conflicts.empty()) {
@@ -935,7 +965,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
 // The same merge as the real update, with its objects kept in the scratch directory.
 Status dry_merge(const Project& project, const Head& head, const Renders& renders,
                  const ScratchDir& scratch, UpdateReport& report) {
-    auto engine = engine_repository(project, head, scratch, true);
+    auto engine = engine_repository(project, head, scratch);
     TARNWICK_TRY(engine);
     auto merge = compute_merge(project, head, *engine, renders, scratch);
     TARNWICK_TRY(merge);

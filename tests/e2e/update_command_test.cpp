@@ -663,7 +663,7 @@ TEST_F(UpdateCommand, AConflictIsReportedLabelledAndLeftAsGitLeavesIt) {
               "to your commit\"}}\n");
     const std::string marked = read_file(project() + "/README.md");
     EXPECT_NE(marked.find("<<<<<<< main\n## Install it\n"), std::string::npos);
-    EXPECT_NE(marked.find("\n>>>>>>> tarnwick 0.2.0\n"), std::string::npos);
+    EXPECT_NE(marked.find("\n>>>>>>> tarnwick-0.2.0\n"), std::string::npos);
 
     auto refused = update();
     EXPECT_EQ(refused.exit_code, 2);
