@@ -634,6 +634,96 @@ TEST_F(UpdateCommand, DryRunReportsAndChangesNothingNotEvenAnObjectsTime) {
     }
 }
 
+// The dry run and the real update compute the same merge: over edits that attributes, renames
+// and types steer, both report the same files and conflicts, and the real one leaves exactly
+// those conflicts in the index, with a work tree `git merge --abort` returns from.
+TEST_F(UpdateCommand, TheDryRunAndTheUpdateAgreeOnEveryEdit) {
+    struct Row {
+        const char* name;
+        std::function<void()> edit;
+        std::string conflicts;  // the merge's own answer, besides agreement
+    };
+    const auto heading = [&] {
+        const std::string readme = read_file(project() + "/README.md");
+        const auto at = readme.find("## Install\n");
+        write_file(project() + "/README.md",
+                   readme.substr(0, at) + "## Install it" + readme.substr(at + 10));
+    };
+    const std::vector<Row> rows = {
+        {"unedited", [] {}, "[]"},
+        {"edited", [&] { edit_and_commit(); }, "[]"},
+        {"conflicting",
+         [&] {
+             heading();
+             std::filesystem::remove(project() + "/.github/workflows/ci.yml");
+             commit_all("conflicting edits");
+         },
+         "[{\"kind\":\"deleted by us\",\"path\":\".github/workflows/ci.yml\"},{\"kind\":\"both "
+         "modified\",\"path\":\"README.md\"}]"},
+        {"merge=binary for the README",
+         [&] {
+             write_file(project() + "/.gitattributes", "README.md merge=binary\n");
+             edit_and_commit();
+         },
+         "[{\"kind\":\"both modified\",\"path\":\"README.md\"}]"},
+        {"a renamed file",
+         [&] {
+             git(project(), {"mv", "Makefile", "build.mk"});
+             commit_all("rename");
+         },
+         "[]"},
+        {"a moved directory",
+         [&] {
+             git(project(), {"mv", ".github", ".forgejo"});
+             commit_all("forgejo");
+         },
+         "[{\"kind\":\"added by them\",\"path\":\".forgejo/dependabot.yml\"}]"},
+        {"a symlinked README",
+         [&] {
+             std::filesystem::create_directories(project() + "/docs");
+             git(project(), {"mv", "README.md", "docs/README.md"});
+             std::filesystem::create_symlink("docs/README.md", project() + "/README.md");
+             commit_all("symlink");
+         },
+         // git keeps the template's file beside the link, under a name of the update's own.
+         "[{\"kind\":\"added by us\",\"path\":\"README.md\"},{\"kind\":\"deleted by "
+         "us\",\"path\":\"README.md~tarnwick-0.2.0\"}]"},
+        {"a deleted file the templates changed",
+         [&] {
+             std::filesystem::remove(project() + "/Makefile");
+             commit_all("no make");
+         },
+         "[{\"kind\":\"deleted by us\",\"path\":\"Makefile\"}]"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(project());
+        make_earlier(true);
+        row.edit();
+        const std::string head = rev("HEAD");
+        Json dry = update_json({"--dry-run"});
+        auto r = update();
+        ASSERT_FALSE(r.out.empty()) << r.err;
+        Json real = Json::parse(r.out);
+        EXPECT_EQ(conflicts_of(real), conflicts_of(dry));
+        EXPECT_EQ(real["files"], dry["files"]);
+        EXPECT_EQ(conflicts_of(dry), row.conflicts);
+        std::string unmerged;
+        for (const Json& c : real["conflicts"]) unmerged += c["path"].get<std::string>() + "\n";
+        EXPECT_EQ(git(project(), {"diff", "--name-only", "--diff-filter=U"}), unmerged);
+        if (real["conflicts"].empty()) {
+            EXPECT_EQ(r.exit_code, 0) << r.err;
+            EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
+            git(project(), {"reset", "-q", "--hard", "ORIG_HEAD"});
+        } else {
+            EXPECT_EQ(r.exit_code, 4) << r.err;
+            git(project(), {"merge", "--abort"});
+        }
+        EXPECT_EQ(rev("HEAD"), head);
+        EXPECT_EQ(git(project(), {"status", "--porcelain", "--untracked-files=all"}), "");
+    }
+}
+
 TEST_F(UpdateCommand, AConflictIsReportedLabelledAndLeftAsGitLeavesIt) {
     make_earlier(true);
     const std::string readme = read_file(project() + "/README.md");
@@ -791,6 +881,27 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              write_file(project() + "/.tarnwick.toml", "mine\n");
          },
          "git: the update adds .tarnwick.toml, but an untracked or ignored file is in the way"},
+        // git's directory-rename detection places the added .github/dependabot.yml below the
+        // directory the user moved .github to, where a file of the user's is.
+        {"untracked file where a directory rename puts an added one",
+         [&] {
+             make_earlier(true);
+             git(project(), {"mv", ".github", ".forgejo"});
+             commit_all("forgejo");
+             write_file(project() + "/.forgejo/dependabot.yml", "mine\n");
+         },
+         "git: the update adds .forgejo/dependabot.yml, but an untracked or ignored file is in "
+         "the way in demo"},
+        {"ignored file where a directory rename puts an added one",
+         [&] {
+             make_earlier(true);
+             git(project(), {"mv", ".github", ".forgejo"});
+             write_file(project() + "/.gitignore", "dependabot.yml\n");
+             commit_all("forgejo");
+             write_file(project() + "/.forgejo/dependabot.yml", "mine\n");
+         },
+         "git: the update adds .forgejo/dependabot.yml, but an untracked or ignored file is in "
+         "the way in demo"},
         {"detached HEAD",
          [&] {
              make_earlier(true);
