@@ -1052,10 +1052,6 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
 
     if (args.dry_run) {
         TARNWICK_TRY(dry_merge(*project, *head, renders, dir, report));
-        if (std::find(report.files.begin(), report.files.end(), "Cargo.toml") !=
-            report.files.end()) {
-            report.notes.push_back("Cargo.lock would follow the new Cargo.toml");
-        }
         return render_report(report, format);
     }
     auto merged =

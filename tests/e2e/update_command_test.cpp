@@ -1052,12 +1052,17 @@ TEST_F(UpdateCommand, CargoLockFollowsAChangedManifest) {
     const std::string kNote =
         "Cargo.lock could not follow the new Cargo.toml (no cargo, or the crates are neither "
         "cached nor reachable): run `cargo update --workspace` and commit it";
+    const std::string kLeftAlone =
+        "Cargo.lock is not tracked by git, so the update left it as it is: run `cargo update "
+        "--workspace` if it should follow the new Cargo.toml";
+    enum class Kept { Tracked, Untracked, Ignored };
     struct Row {
         const char* name;
         std::vector<std::string> args;  // an owner change changes Cargo.toml
         bool cargo;
         std::string lock_after;
         std::vector<std::string> notes;
+        Kept kept = Kept::Tracked;
     };
     const std::vector<Row> rows = {
         {"same manifest, cargo is not run for the lock",
@@ -1067,20 +1072,46 @@ TEST_F(UpdateCommand, CargoLockFollowsAChangedManifest) {
          {}},
         {"new manifest, no cargo", {"--owner", "kestrel-labs"}, false, kLock, {kNote}},
         {"new manifest, lock refreshed", {"--owner", "kestrel-labs"}, true, "# refreshed\n", {}},
+        {"new manifest, untracked lock",
+         {"--owner", "kestrel-labs"},
+         true,
+         kLock,
+         {kLeftAlone},
+         Kept::Untracked},
+        {"new manifest, ignored lock",
+         {"--owner", "kestrel-labs"},
+         true,
+         kLock,
+         {kLeftAlone},
+         Kept::Ignored},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::filesystem::remove_all(project());
         make_today();
+        if (row.kept == Kept::Ignored) {
+            append(project() + "/.gitignore", "Cargo.lock\n");
+            commit_all("ignore the lock");
+        }
         write_file(project() + "/Cargo.lock", kLock);
-        commit_all("lock");
+        if (row.kept == Kept::Tracked) commit_all("lock");
+        std::vector<std::string> dry_args = row.args;
+        dry_args.push_back("--dry-run");
+        Json dry = update_json(dry_args, row.cargo ? with_cargo : "");
         Json report = update_json(row.args, row.cargo ? with_cargo : "");
         EXPECT_EQ(read_file(project() + "/Cargo.lock"), row.lock_after);
-        EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
+        EXPECT_EQ(git(project(), {"status", "--porcelain"}),
+                  row.kept == Kept::Untracked ? "?? Cargo.lock\n" : "");
         EXPECT_EQ(strings(report["notes"]), row.notes);
+        if (row.kept != Kept::Tracked) {
+            EXPECT_EQ(strings(dry["notes"]), row.notes);
+        }
         const auto files = strings(report["files"]);
         EXPECT_EQ(std::count(files.begin(), files.end(), "Cargo.lock"),
                   row.lock_after == kLock ? 0 : 1);
+        // The undo takes back the update's commit, and only that.
+        git(project(), {"reset", "-q", "--hard", "ORIG_HEAD"});
+        EXPECT_EQ(read_file(project() + "/Cargo.lock"), kLock);
     }
 }
 
