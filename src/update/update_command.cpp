@@ -798,14 +798,16 @@ Status apply_merge(const Project& project, const Head& head, const MergeResult& 
     TARNWICK_TRY(git_stdout({project.top, {"GIT_INDEX_FILE=" + index}},
                             no_hooks({"read-tree", "-i", "-m", merge.head_tree, merge.tree})));
 
-    TARNWICK_TRY(write_git_file(project, kApplying, head.commit + "\n"));
-    TARNWICK_TRY(write_git_file(project, "MERGE_HEAD", head.commit + "\n"));
-    TARNWICK_TRY(write_git_file(project, "MERGE_MSG", message + "\n"));
-    if (auto installed = install_index(project, index); !installed) {
+    // The state the way back needs comes first; none of it stays when the index cannot follow.
+    Status begun = write_git_file(project, kApplying, head.commit + "\n");
+    if (begun) begun = write_git_file(project, "MERGE_HEAD", head.commit + "\n");
+    if (begun) begun = write_git_file(project, "MERGE_MSG", message + "\n");
+    if (begun) begun = install_index(project, index);
+    if (!begun) {
         remove_git_file(project, "MERGE_HEAD");
         remove_git_file(project, "MERGE_MSG");
         remove_git_file(project, kApplying);
-        return std::move(installed).error().followed_by(std::string(kAgain));
+        return std::move(begun).error().followed_by("; nothing was changed" + std::string(kAgain));
     }
     const auto part_way = [&](CliError error) {
         return std::move(error).followed_by("; the update of " + project.display +
@@ -901,7 +903,9 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     }
     const std::string message =
         "chore: update " + target.name + " with tarnwick " + std::string(kVersion);
-    TARNWICK_TRY(copy_new_objects(project, *engine));
+    if (auto copied = copy_new_objects(project, *engine); !copied) {
+        return std::move(copied).error().followed_by("; nothing was changed" + std::string(kAgain));
+    }
     TARNWICK_TRY(apply_merge(project, head, *merge, message, scratch));
     const GitCall git{project.top, {}};
     if (!report.conflicts.empty()) {
