@@ -205,7 +205,13 @@ Result<Head> clean_head(const Project& project) {
                              "; the update is a commit on a branch: `git switch BRANCH`" +
                              std::string(kAgain));
     }
-    // Edits to such files are invisible to status, and a merge would overwrite them.
+    return Head{*status.head, *status.branch};
+}
+
+// Edits to files marked assume-unchanged or skip-worktree are invisible to status, and a merge
+// would overwrite them: none may be in the project, wherever below it PATH pointed.
+Status refuse_hidden_files(const Project& project) {
+    const GitCall git{project.top, {"GIT_OPTIONAL_LOCKS=0"}};
     auto flags = git_stdout(git, {"ls-files", "-v", "-z", "--", project.dir()});
     TARNWICK_TRY(flags);
     const auto hidden = hidden_from_status(*flags);
@@ -216,7 +222,7 @@ Result<Head> clean_head(const Project& project) {
                              "update-index --no-assume-unchanged --no-skip-worktree -- PATH…`" +
                              std::string(kAgain));
     }
-    return Head{*status.head, *status.branch};
+    return Ok{};
 }
 
 // PATH may be any directory inside the project: the project is the nearest directory at or
@@ -253,10 +259,18 @@ Status locate_project(Project& project) {
 Status check_out_project(const Project& project, const std::string& commit,
                          const std::string& index, const std::string& dest,
                          const std::vector<std::string>& only = {}) {
-    const GitCall git{project.top, {"GIT_INDEX_FILE=" + index}};
+    // The bytes as committed: no line-ending conversion (core.autocrlf, an eol attribute) or
+    // filter of the project's work tree applies, since the work tree git sees is dest, empty.
+    if (auto made = create_directories(dest); !made) {
+        return CliError::io(dest + ": " + made.error().text());
+    }
+    const GitCall git{
+        dest, {"GIT_INDEX_FILE=" + index, "GIT_WORK_TREE=" + dest, "GIT_DIR=" + project.git_dir}};
     const std::string tree = commit + ":" + project.prefix;
     TARNWICK_TRY(git_stdout(git, no_hooks({"read-tree", tree})));
-    std::vector<std::string> args = {"checkout-index", "-f", "--prefix=" + dest + "/"};
+    std::vector<std::string> args = {
+        "-c", "core.autocrlf=false",   "-c", "core.eol=lf", "checkout-index",
+        "-f", "--prefix=" + dest + "/"};
     if (only.empty()) {
         args.push_back("-a");
     } else {
@@ -1015,6 +1029,7 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     auto head = clean_head(*project);
     TARNWICK_TRY(head);
     TARNWICK_TRY(locate_project(*project));
+    TARNWICK_TRY(refuse_hidden_files(*project));
 
     auto scratch = ScratchDir::create();
     TARNWICK_TRY(scratch);

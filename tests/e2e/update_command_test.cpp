@@ -403,6 +403,38 @@ TEST_F(UpdateCommand, AdoptionComparesRustFilesAsTodaysRustfmtFormatsThem) {
     EXPECT_EQ(conflicts_of(report), "[]");
 }
 
+// The first commit is compared as committed: line endings that git converts on checkout, by
+// configuration or by an attribute added later, do not make a pristine project look edited.
+TEST_F(UpdateCommand, AdoptionComparesTheFirstCommitAsCommitted) {
+    struct Row {
+        const char* name;
+        std::function<void()> arrange;
+    };
+    const std::vector<Row> rows = {
+        {"core.autocrlf=true",
+         [&] {
+             git(project(), {"config", "core.autocrlf", "true"});
+         }},
+        {"text eol=crlf for every file",
+         [&] {
+             write_file(project() + "/.gitattributes", "* text eol=crlf\n");
+             commit_all("crlf");
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(project());
+        make_earlier(true);
+        row.arrange();
+        Json dry = update_json({"--dry-run"});
+        EXPECT_EQ(dry["from"], "0.1.6");
+        EXPECT_EQ(conflicts_of(dry), "[]");
+        Json report = update_json();
+        EXPECT_EQ(report["files"], dry["files"]);
+        EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
+    }
+}
+
 // doctor, a dry run and an update run nothing the project names and write nothing outside
 // it, with the real cargo and rustfmt, started from inside the project: a cargo alias of `fmt`
 // to the project's own program (which would build into tools/x/target and leave a marker), a
@@ -842,6 +874,7 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
         std::function<void()> arrange;
         std::string message_part;
         int exit_code = 2;
+        std::string path = "demo";  // PATH as given
     };
     const std::string again = ", then run `tarnwick update` again";
     int lock_fd = -1;
@@ -866,6 +899,13 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              append(project() + "/README.md", kParagraph);
          },
          "git: README.md marked assume-unchanged or skip-worktree"},
+        {"skip-worktree file outside the directory given",
+         [&] {
+             make_earlier(true);
+             git(project(), {"update-index", "--skip-worktree", "README.md"});
+             append(project() + "/README.md", kParagraph);
+         },
+         "git: README.md marked assume-unchanged or skip-worktree", 2, "demo/src"},
         {"untracked file where the update adds one",
          [&] {
              make_earlier(true);
@@ -989,7 +1029,7 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
         row.arrange();
         const bool repository = exists(project() + "/.git");
         const std::string before = repository ? repo_state() : "";
-        auto r = update();
+        auto r = update({}, "", row.path);
         EXPECT_EQ(r.exit_code, row.exit_code);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find("\"kind\":\"git\",\"message\":\"" + row.message_part),
