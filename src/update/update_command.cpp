@@ -297,7 +297,8 @@ Result<std::vector<std::string>> project_files_at(const Project& project,
 struct Base {
     const TemplateSet* set = nullptr;
     TemplateContext answers;
-    std::string found_by;  // for the report
+    std::string found_by;              // for the report
+    std::optional<std::string> doubt;  // why the base is taken on the user's word
 };
 
 std::string known_sets() {
@@ -401,13 +402,27 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
         if (from) return std::move(answers).error();
         return std::move(answers).error().followed_by(how_to_name);
     }
+    auto first_files = first->files;
+    std::erase(first_files, "Cargo.lock");  // from the crates registry, not a template
     if (from) {
         auto set = set_named(*from, "--from");
         TARNWICK_TRY(set);
-        return Base{*set, std::move(*answers), "--from " + std::string((*set)->identity)};
+        // The named set made the first commit only if it renders that commit's files; their
+        // bytes may differ (the commit was amended), their list may not.
+        TemplateContext context = *answers;
+        context.template_set = std::string((*set)->identity);
+        std::vector<std::string> files;
+        TARNWICK_TRY(render_tree(*(*set)->root, scratch / "named", context, files));
+        std::sort(files.begin(), files.end());
+        Base base{*set, std::move(*answers), "--from " + std::string((*set)->identity), {}};
+        if (files != first_files) {
+            base.doubt = "--from " + std::string((*set)->identity) +
+                         " is not borne out by the first commit " + short_id(first->commit) +
+                         ", whose files are not the ones that set renders: the base is taken on "
+                         "your word";
+        }
+        return base;
     }
-    auto first_files = first->files;
-    std::erase(first_files, "Cargo.lock");  // from the crates registry, not a template
     bool first_formatted = false;
     int attempt = 0;
     for (const TemplateSet& set : template_sets()) {
@@ -436,9 +451,11 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
             TARNWICK_TRY(differ);
             if (!differ->empty()) continue;
         }
-        return Base{&set, std::move(*answers),
+        return Base{&set,
+                    std::move(*answers),
                     "the first commit " + short_id(first->commit) + ", made by tarnwick " +
-                        std::string(set.identity)};
+                        std::string(set.identity),
+                    {}};
     }
     return CliError::git("the first commit " + short_id(first->commit) + " of " + project.display +
                          " is not what any tarnwick release renders with the answers it holds "
@@ -479,8 +496,8 @@ Result<Base> find_base(const Project& project, const ScratchDir& scratch,
     auto set =
         set_named(from.value_or(record->template_set), from ? "--from" : std::string(kRecordFile));
     TARNWICK_TRY(set);
-    return Base{*set, std::move(record->answers),
-                from ? "--from " + *from : std::string(kRecordFile)};
+    return Base{
+        *set, std::move(record->answers), from ? "--from " + *from : std::string(kRecordFile), {}};
 }
 
 // The answers of the target: the base's, with each one the command line gives replaced. A tap
@@ -1049,6 +1066,7 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     report.answers = target;
     report.branch = head->branch;
     report.dry_run = args.dry_run;
+    if (base->doubt) report.notes.push_back(*base->doubt);
     if (base->set == &template_sets().front() && same_answers(base->answers, target)) {
         report.current = true;
         return render_report(report, format);

@@ -371,8 +371,17 @@ TEST_F(UpdateCommand, AnAmendedEarlierRootIsRefusedUntilItsSetIsNamed) {
         << refused.err;
     EXPECT_EQ(repo_state(), before);
 
+    // A set that did not make the first commit is taken on the user's word, and said so.
+    Json doubted = update_json({"--from", "0.2.0", "--dry-run"});
+    EXPECT_EQ(strings(doubted["notes"]),
+              std::vector<std::string>{"--from 0.2.0 is not borne out by the first commit " +
+                                       rev("HEAD").substr(0, 12) +
+                                       ", whose files are not the ones that set renders: the base "
+                                       "is taken on your word"});
+
     Json report = update_json({"--from", "0.1.6"});
     EXPECT_EQ(report["base"], "--from 0.1.6");
+    EXPECT_EQ(strings(report["notes"]), std::vector<std::string>{});
     EXPECT_EQ(strings(report["files"]), changed_files(true));
     EXPECT_NE(read_file(project() + "/README.md").find(kParagraph), std::string::npos);
 
