@@ -226,7 +226,8 @@ Status refuse_hidden_files(const Project& project) {
 }
 
 // PATH may be any directory inside the project: the project is the nearest directory at or
-// above it whose committed files hold a record, else the nearest with a Cargo.toml.
+// above it whose committed files hold a record or a Cargo.toml, so a project without a record
+// inside a larger one that has one is still itself.
 Status locate_project(Project& project) {
     std::vector<std::string> candidates = {project.prefix};
     for (std::string p = project.prefix; !p.empty();) {
@@ -242,13 +243,10 @@ Status locate_project(Project& project) {
     auto out = git_stdout({project.top, {}}, {"cat-file", "--batch-check"}, request);
     TARNWICK_TRY(out);
     const auto checks = lines(*out).strings();
-    for (const std::size_t which : {0u, 1u}) {
-        for (std::size_t i = 0; i < candidates.size(); ++i) {
-            const std::size_t at = 2 * i + which;
-            if (at < checks.size() && !checks[at].ends_with(" missing")) {
-                project.prefix = candidates[i];
-                return Ok{};
-            }
+    for (std::size_t at = 0; at < checks.size() && at / 2 < candidates.size(); ++at) {
+        if (!checks[at].ends_with(" missing")) {
+            project.prefix = candidates[at / 2];
+            return Ok{};
         }
     }
     return Ok{};

@@ -551,11 +551,22 @@ TEST_F(UpdateCommand, AShallowCloneNeedsItsRecordOrItsFirstCommit) {
 
 // Also where the directory's name reads as git's pathspec magic (":demo"): it is a path.
 TEST_F(UpdateCommand, AProjectInASubdirectoryChangesNothingOutsideIt) {
-    for (const std::string sub : {"tools/demo", ":demo"}) {
-        SCOPED_TRACE(sub);
+    // The repository's root may be a tarnwick project itself, with a record of its own.
+    auto made = tarnwick({"new", "outer", "--owner", "acme"});
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    const std::string outer_record = read_file(work("outer/.tarnwick.toml"));
+    struct Row {
+        std::string sub;
+        bool root_record;
+    };
+    for (const Row& row :
+         {Row{"tools/demo", false}, Row{":demo", false}, Row{"tools/demo", true}}) {
+        const std::string& sub = row.sub;
+        SCOPED_TRACE(sub + (row.root_record ? " below a record" : ""));
         const std::string repo = work("monorepo");
         std::filesystem::remove_all(repo);
         std::filesystem::create_directories(repo + "/tools");
+        if (row.root_record) write_file(repo + "/.tarnwick.toml", outer_record);
         write_file(repo + "/README.md", "# The monorepo\n");
         write_file(repo + "/Makefile", "all:\n\ttrue\n");
         git(repo, {"init", "-q", "-b", "main"});
