@@ -144,8 +144,13 @@ Status refuse_operation_in_progress(const Project& project) {
     };
     // An update stopped while applying its merge (by a signal, a full disk): the index may be
     // ahead of the work tree, which `git merge --abort` would refuse or leave half-way.
-    if (path_exists(project.git_dir + "/MERGE_HEAD") &&
-        path_exists(project.git_dir + "/" + std::string(kApplying))) {
+    // The mark names the commit the update started from, which is MERGE_HEAD too; a merge of
+    // the user's own after a stale mark is not taken for the update's.
+    auto mark = read_optional_file(project.git_dir + "/" + std::string(kApplying));
+    TARNWICK_TRY(mark);
+    auto merge_head = read_optional_file(project.git_dir + "/MERGE_HEAD");
+    TARNWICK_TRY(merge_head);
+    if (*mark && *merge_head && **mark == **merge_head) {
         return CliError::git("an update of " + project.display +
                              " stopped part-way through applying its merge; " +
                              std::string(kResetHard) + std::string(kAgain));
@@ -559,13 +564,9 @@ Result<Engine> engine_repository(const Project& project, const Head& head,
     engine.git_dir = scratch / "engine.git";
     TARNWICK_TRY(
         git_stdout({scratch.path(), {}}, {"init", "-q", "--bare", "--template=", engine.git_dir}));
-    engine.env = {"GIT_DIR=" + engine.git_dir,
-                  "GIT_CONFIG_NOSYSTEM=1",
-                  "GIT_AUTHOR_NAME=tarnwick",
-                  "GIT_AUTHOR_EMAIL=tarnwick@localhost",
-                  "GIT_AUTHOR_DATE=@0 +0000",
-                  "GIT_COMMITTER_NAME=tarnwick",
-                  "GIT_COMMITTER_EMAIL=tarnwick@localhost",
+    engine.env = {"GIT_DIR=" + engine.git_dir,           "GIT_AUTHOR_NAME=tarnwick",
+                  "GIT_AUTHOR_EMAIL=tarnwick@localhost", "GIT_AUTHOR_DATE=@0 +0000",
+                  "GIT_COMMITTER_NAME=tarnwick",         "GIT_COMMITTER_EMAIL=tarnwick@localhost",
                   "GIT_COMMITTER_DATE=@0 +0000"};
     TARNWICK_TRY(git_stdout(engine.call(scratch.path(), {"GIT_ALTERNATE_OBJECT_DIRECTORIES=" +
                                                          project.common_dir + "/objects"}),

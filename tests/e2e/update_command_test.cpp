@@ -919,6 +919,22 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              append(project() + "/README.md", kParagraph);
          },
          "git: README.md marked assume-unchanged or skip-worktree"},
+        {"an update stopped while applying its merge",
+         [&] {
+             make_earlier(true);
+             write_file(project() + "/.git/TARNWICK_UPDATE", rev("HEAD") + "\n");
+             write_file(project() + "/.git/MERGE_HEAD", rev("HEAD") + "\n");
+         },
+         "git: an update of demo stopped part-way through applying its merge; `git reset "
+         "--hard` returns it to your commit" +
+             again},
+        {"a merge of the user's own after a stale mark",
+         [&] {
+             make_earlier(true);
+             write_file(project() + "/.git/TARNWICK_UPDATE", std::string(40, '1') + "\n");
+             write_file(project() + "/.git/MERGE_HEAD", rev("HEAD") + "\n");
+         },
+         "git: a merge is in progress in demo; finish it with `git commit`"},
         {"skip-worktree file outside the directory given",
          [&] {
              make_earlier(true);
