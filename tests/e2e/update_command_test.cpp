@@ -412,38 +412,6 @@ TEST_F(UpdateCommand, AdoptionComparesRustFilesAsTodaysRustfmtFormatsThem) {
     EXPECT_EQ(conflicts_of(report), "[]");
 }
 
-// The first commit is compared as committed: line endings that git converts on checkout, by
-// configuration or by an attribute added later, do not make a pristine project look edited.
-TEST_F(UpdateCommand, AdoptionComparesTheFirstCommitAsCommitted) {
-    struct Row {
-        const char* name;
-        std::function<void()> arrange;
-    };
-    const std::vector<Row> rows = {
-        {"core.autocrlf=true",
-         [&] {
-             git(project(), {"config", "core.autocrlf", "true"});
-         }},
-        {"text eol=crlf for every file",
-         [&] {
-             write_file(project() + "/.gitattributes", "* text eol=crlf\n");
-             commit_all("crlf");
-         }},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        std::filesystem::remove_all(project());
-        make_earlier(true);
-        row.arrange();
-        Json dry = update_json({"--dry-run"});
-        EXPECT_EQ(dry["from"], "0.1.6");
-        EXPECT_EQ(conflicts_of(dry), "[]");
-        Json report = update_json();
-        EXPECT_EQ(report["files"], dry["files"]);
-        EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
-    }
-}
-
 // doctor, a dry run and an update run nothing the project names and write nothing outside
 // it, with the real cargo and rustfmt, started from inside the project: a cargo alias of `fmt`
 // to the project's own program (which would build into tools/x/target and leave a marker), a
@@ -686,9 +654,9 @@ TEST_F(UpdateCommand, DryRunReportsAndChangesNothingNotEvenAnObjectsTime) {
     }
 }
 
-// The dry run and the real update compute the same merge: over edits that attributes, renames
-// and types steer, both report the same files and conflicts, and the real one leaves exactly
-// those conflicts in the index, with a work tree `git merge --abort` returns from.
+// The dry run and the real update compute the same merge: over edits that attributes, renames,
+// types and line endings steer, both report the same files and conflicts, and the real one
+// leaves exactly those conflicts in the index, with a work tree `git merge --abort` returns from.
 TEST_F(UpdateCommand, TheDryRunAndTheUpdateAgreeOnEveryEdit) {
     struct Row {
         const char* name;
@@ -740,6 +708,18 @@ TEST_F(UpdateCommand, TheDryRunAndTheUpdateAgreeOnEveryEdit) {
          // git keeps the template's file beside the link, under a name of the update's own.
          "[{\"kind\":\"added by us\",\"path\":\"README.md\"},{\"kind\":\"deleted by "
          "us\",\"path\":\"README.md~tarnwick-0.2.0\"}]"},
+        // The first commit is compared as committed, whatever git converts on checkout.
+        {"core.autocrlf=true",
+         [&] {
+             git(project(), {"config", "core.autocrlf", "true"});
+         },
+         "[]"},
+        {"text eol=crlf for every file",
+         [&] {
+             write_file(project() + "/.gitattributes", "* text eol=crlf\n");
+             commit_all("crlf");
+         },
+         "[]"},
         {"a deleted file the templates changed",
          [&] {
              std::filesystem::remove(project() + "/Makefile");
