@@ -809,11 +809,17 @@ void remove_from_work_tree(const Project& project, const std::string& path) {
     }
 }
 
+// A failure while the mark is down: the index may be ahead of the work tree.
+CliError stopped_part_way(const Project& project, CliError error) {
+    return std::move(error).followed_by("; the update of " + project.display +
+                                        " stopped part-way: " + std::string(kResetHard));
+}
+
 // The merge applied to the project: the index takes the whole result first, then the work tree
-// its files, then the conflicted paths their stages. Until the last step, `git reset --hard`
-// (named by the next update, through kApplying) returns every tracked file, and removes every
-// file the merge added; afterwards the merge is in progress as `git merge` leaves one, whose
-// MERGE_HEAD is HEAD itself.
+// its files, then the conflicted paths their stages. While the mark is down (the caller lifts it
+// once the lock file, too, is staged), `git reset --hard`, named by the next update, returns
+// every tracked file and removes every file the merge added; afterwards the merge is in progress
+// as `git merge` leaves one, whose MERGE_HEAD is HEAD itself.
 Status apply_merge(const Project& project, const Head& head, const MergeResult& merge,
                    const std::string& message, const ScratchDir& scratch) {
     const std::string index = scratch / "apply.index";
@@ -839,10 +845,6 @@ Status apply_merge(const Project& project, const Head& head, const MergeResult& 
         remove_git_file(project, kApplying);
         return std::move(begun).error().followed_by("; nothing was changed" + std::string(kAgain));
     }
-    const auto part_way = [&](CliError error) {
-        return std::move(error).followed_by("; the update of " + project.display +
-                                            " stopped part-way: " + std::string(kResetHard));
-    };
     for (const std::string& path : merge.deleted) remove_from_work_tree(project, path);
     std::string paths;
     for (const auto* list : {&merge.added, &merge.modified}) {
@@ -851,7 +853,7 @@ Status apply_merge(const Project& project, const Head& head, const MergeResult& 
     if (!paths.empty()) {
         auto out = git_stdout({project.top, {}},
                               no_hooks({"checkout-index", "-f", "-u", "-z", "--stdin"}), paths);
-        if (!out) return part_way(std::move(out).error());
+        if (!out) return stopped_part_way(project, std::move(out).error());
     }
     if (!merge.stages.empty()) {
         std::string info;
@@ -861,9 +863,8 @@ Status apply_merge(const Project& project, const Head& head, const MergeResult& 
         for (const std::string& record : merge.stages) info += record + '\0';
         auto out =
             git_stdout({project.top, {}}, no_hooks({"update-index", "-z", "--index-info"}), info);
-        if (!out) return part_way(std::move(out).error());
+        if (!out) return stopped_part_way(project, std::move(out).error());
     }
-    remove_git_file(project, kApplying);
     return Ok{};
 }
 
@@ -939,6 +940,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     TARNWICK_TRY(apply_merge(project, head, *merge, message, scratch));
     const GitCall git{project.top, {}};
     if (!report.conflicts.empty()) {
+        remove_git_file(project, kApplying);
         std::vector<std::string> paths;
         for (const UpdateConflict& c : report.conflicts) paths.push_back(c.path);
         return CliError::conflict("the update of " + project.display + " stopped on conflicts in " +
@@ -955,9 +957,10 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
         report.notes.push_back(*note);
     } else if (manifest_changed && tracked(renders, "Cargo.lock")) {
         if (refresh_lockfile(project.dir(), toolchain)) {
-            TARNWICK_TRY(git_stdout(git, no_hooks({"add", "--", project.prefix + "Cargo.lock"})));
+            auto added = git_stdout(git, no_hooks({"add", "--", project.prefix + "Cargo.lock"}));
+            if (!added) return stopped_part_way(project, std::move(added).error());
             auto now = staged_changes(project, head.commit);
-            TARNWICK_TRY(now);
+            if (!now) return stopped_part_way(project, std::move(now).error());
             report.files = std::move(*now);
         } else {
             report.notes.push_back(
@@ -965,6 +968,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                 "neither cached nor reachable): run `cargo update --workspace` and commit it");
         }
     }
+    remove_git_file(project, kApplying);
     if (args.no_commit) {
         report.staged = true;
         return Ok{};
