@@ -562,8 +562,10 @@ Result<Engine> engine_repository(const Project& project, const Head& head,
                                  const ScratchDir& scratch) {
     Engine engine;
     engine.git_dir = scratch / "engine.git";
-    TARNWICK_TRY(
-        git_stdout({scratch.path(), {}}, {"init", "-q", "--bare", "--template=", engine.git_dir}));
+    // Of the project's object format, which the length of a commit id tells.
+    const std::string format = head.commit.size() == 64 ? "sha256" : "sha1";
+    TARNWICK_TRY(git_stdout({scratch.path(), {}}, {"init", "-q", "--bare", "--template=",
+                                                   "--object-format=" + format, engine.git_dir}));
     engine.env = {"GIT_DIR=" + engine.git_dir,           "GIT_AUTHOR_NAME=tarnwick",
                   "GIT_AUTHOR_EMAIL=tarnwick@localhost", "GIT_AUTHOR_DATE=@0 +0000",
                   "GIT_COMMITTER_NAME=tarnwick",         "GIT_COMMITTER_EMAIL=tarnwick@localhost",
@@ -858,7 +860,7 @@ Status apply_merge(const Project& project, const Head& head, const MergeResult& 
     if (!merge.stages.empty()) {
         std::string info;
         for (const Unmerged& u : merge.unmerged) {
-            info += "0 0000000000000000000000000000000000000000\t" + u.path + '\0';
+            info += "0 " + std::string(head.commit.size(), '0') + "\t" + u.path + '\0';
         }
         for (const std::string& record : merge.stages) info += record + '\0';
         auto out =

@@ -708,6 +708,14 @@ TEST_F(UpdateCommand, TheDryRunAndTheUpdateAgreeOnEveryEdit) {
          // git keeps the template's file beside the link, under a name of the update's own.
          "[{\"kind\":\"added by us\",\"path\":\"README.md\"},{\"kind\":\"deleted by "
          "us\",\"path\":\"README.md~tarnwick-0.2.0\"}]"},
+        {"a SHA-256 repository",
+         [&] {
+             std::filesystem::remove_all(project() + "/.git");
+             git(project(), {"init", "-q", "-b", "main", "--object-format=sha256"});
+             commit_all("chore: scaffold demo with tarnwick");
+             edit_and_commit();
+         },
+         "[]"},
         // The first commit is compared as committed, whatever git converts on checkout.
         {"core.autocrlf=true",
          [&] {
