@@ -4,11 +4,12 @@
 // base comes from the project's record, or, for a project made before records, from its first
 // commit when a render reproduces that commit exactly. History is never trusted beyond that.
 //
-// Every refusal comes before anything is written. A dry run merges with `git merge-tree` in a
-// private repository of its own, so the project's refs, index, work tree, objects and hooks are
-// never touched. The real merge is `git merge-recursive` with the base given explicitly, left in
-// progress (MERGE_HEAD, labelled markers), and committed with `git commit`, which signs as the
-// user's configuration says.
+// Every refusal comes before anything is written. The dry run and the update merge the same way:
+// `git merge-tree --write-tree` in a private repository of the scratch directory, so computing
+// and checking the merge touches none of the project's refs, index, work tree, objects or hooks.
+// The update then writes the merge state, the index and the work tree, in that order, leaves
+// the merge in progress (MERGE_HEAD, labelled markers) and commits it with `git commit`, which
+// signs as the user's configuration says.
 #include "update/update_command.hpp"
 
 #include <fcntl.h>
