@@ -834,8 +834,10 @@ Status apply_merge(const Project& project, const Head& head, const MergeResult& 
         auto written = write_all(fd->get(), bytes->value_or(""));
         if (!written) return CliError::io(index + ": " + written.error().text());
     }
+    // Whole, not split: a split index names a shared file beside the index it was written as.
     TARNWICK_TRY(git_stdout({project.top, {"GIT_INDEX_FILE=" + index}},
-                            no_hooks({"read-tree", "-i", "-m", merge.head_tree, merge.tree})));
+                            no_hooks({"-c", "core.splitIndex=false", "read-tree", "-i", "-m",
+                                      merge.head_tree, merge.tree})));
 
     // The state the way back needs comes first; none of it stays when the index cannot follow.
     Status begun = write_git_file(project, kApplying, head.commit + "\n");
