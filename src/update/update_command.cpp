@@ -916,6 +916,14 @@ std::optional<std::string> untracked_lock_note(const Project& project, const Ren
            "--workspace` if it should follow the new Cargo.toml";
 }
 
+// Whether the branch has left the commit the update started from, read without starting a child
+// (a signal may have stopped `git commit` after it wrote the branch): `git commit` writes the
+// branch as a loose ref.
+bool branch_moved(const Project& project, const Head& head) {
+    auto ref = read_optional_file(project.common_dir + "/refs/heads/" + head.branch);
+    return ref && *ref && trim(**ref) != head.commit;
+}
+
 // The merge computed, checked against the work tree and applied, then committed with `git
 // commit` as the user's configuration signs; ORIG_HEAD is set only for that commit, which moves
 // HEAD, so `git reset --hard ORIG_HEAD` undoes the update.
@@ -985,7 +993,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     std::vector<std::string> commit = *identity;
     commit.insert(commit.end(), {"commit", "-q", "--no-edit", "--no-verify"});
     auto committed = git_run(git, commit);
-    if (!committed || !committed->success) {
+    if ((!committed || !committed->success) && !branch_moved(project, head)) {
         if (*orig_head) {
             (void)write_git_file(project, "ORIG_HEAD", **orig_head);
         } else {

@@ -865,6 +865,7 @@ TEST_F(UpdateCommand, CommitsAreSignedAsTheUserSigns) {
     git(project(), {"reset", "-q", "--hard", "HEAD^"});
     git(project(), {"config", "gpg.ssh.program", "false"});
     const std::string head = rev("HEAD");
+    const std::string orig_head = rev("ORIG_HEAD");
     auto failed = update({}, tools);
     EXPECT_EQ(failed.exit_code, 2);
     EXPECT_NE(failed.err.find("\"kind\":\"git\",\"message\":\"git: the update is merged and "
@@ -872,6 +873,7 @@ TEST_F(UpdateCommand, CommitsAreSignedAsTheUserSigns) {
               std::string::npos)
         << failed.err;
     EXPECT_EQ(rev("HEAD"), head);
+    EXPECT_EQ(rev("ORIG_HEAD"), orig_head) << "set by a commit that did not happen";
     git(project(), {"merge", "--abort"});
     EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
 }
