@@ -130,21 +130,36 @@ for side in base target; do
 done
 git ls-tree -r -z --name-only HEAD: >/dev/null
 git var GIT_COMMITTER_IDENT >/dev/null
+engine="\$scratch/engine.git"
+git init -q --bare --template= "\$engine"
+head=\$(git rev-parse HEAD)
+echo "\$head^{tree}" | GIT_DIR="\$engine" GIT_ALTERNATE_OBJECT_DIRECTORIES="\$repo/.git/objects" \
+  git pack-objects --revs -q "\$engine/objects/pack/pack" >/dev/null
+head_tree=\$(git rev-parse "\$head^{tree}")
 for side in base target; do
   files=\$(cd "\$scratch/\$side" && find . -type f | sed 's|^\./||')
-  tree=\$(cd "\$scratch/\$side" && export GIT_DIR="\$repo/.git" GIT_WORK_TREE="\$scratch/\$side" \
+  tree=\$(cd "\$scratch/\$side" && export GIT_DIR="\$engine" GIT_WORK_TREE="\$scratch/\$side" \
     GIT_INDEX_FILE="\$scratch/\$side.index" && git -c core.hooksPath=/dev/null add -f -- \$files &&
     git -c core.hooksPath=/dev/null write-tree)
   eval "\${side}_tree=\$tree"
 done
-head=\$(git rev-parse HEAD)
-git update-ref ORIG_HEAD "\$head"
-git update-index -q --refresh
-git merge-recursive "\$base_tree" -- "\$head" "\$target_tree" >/dev/null
-git ls-files -u -z >/dev/null
+export GIT_AUTHOR_NAME=t GIT_AUTHOR_EMAIL=t@localhost GIT_COMMITTER_NAME=t GIT_COMMITTER_EMAIL=t@localhost
+b=\$(GIT_DIR="\$engine" git commit-tree --no-gpg-sign "\$base_tree" -m base)
+o=\$(GIT_DIR="\$engine" git commit-tree --no-gpg-sign "\$head_tree" -p "\$b" -m ours)
+t=\$(GIT_DIR="\$engine" git commit-tree --no-gpg-sign "\$target_tree" -p "\$b" -m theirs)
+printf 'update refs/heads/main %s\nupdate refs/heads/tarnwick %s\n' "\$o" "\$t" | GIT_DIR="\$engine" git update-ref --stdin
+merged=\$(GIT_DIR="\$engine" GIT_WORK_TREE="\$repo" GIT_INDEX_FILE="\$scratch/none" git merge-tree --write-tree --no-messages -z main tarnwick | tr '\0' '\n' | head -1)
+GIT_DIR="\$engine" git diff-tree -r -z --no-renames --name-status "\$head_tree" "\$merged" >/dev/null
+(cd "\$engine/objects" && find . -path './??/*' -type f | while read -r f; do
+  [ -e "\$repo/.git/objects/\$f" ] || { mkdir -p "\$repo/.git/objects/\${f%/*}"; cp "\$f" "\$repo/.git/objects/\$f"; }
+done)
+cp .git/index "\$scratch/apply.index"
+GIT_INDEX_FILE="\$scratch/apply.index" git -c core.hooksPath=/dev/null read-tree -i -m "\$head_tree" "\$merged"
 printf '%s\n' "\$head" > .git/MERGE_HEAD
 echo 'chore: update demo' > .git/MERGE_MSG
-git diff --cached --name-only --no-renames -z "\$head" -- "\$PWD" >/dev/null
+cp "\$scratch/apply.index" .git/index.lock && mv .git/index.lock .git/index
+git diff --cached --name-only -z "\$head" | git -c core.hooksPath=/dev/null checkout-index -f -u -z --stdin
+printf '%s\n' "\$head" > .git/ORIG_HEAD
 git commit -q --no-edit --no-verify
 git rev-parse HEAD >/dev/null
 rm -rf "\$scratch"

@@ -4,11 +4,12 @@
 // base comes from the project's record, or, for a project made before records, from its first
 // commit when a render reproduces that commit exactly. History is never trusted beyond that.
 //
-// Every refusal comes before anything is written. A dry run merges with `git merge-tree` in a
-// private repository of its own, so the project's refs, index, work tree, objects and hooks are
-// never touched. The real merge is `git merge-recursive` with the base given explicitly, left in
-// progress (MERGE_HEAD, labelled markers), and committed with `git commit`, which signs as the
-// user's configuration says.
+// Every refusal comes before anything is written. The dry run and the update merge the same way:
+// `git merge-tree --write-tree` in a private repository of the scratch directory, so computing
+// and checking the merge touches none of the project's refs, index, work tree, objects or hooks.
+// The update then writes the merge state, the index and the work tree, in that order, leaves
+// the merge in progress (MERGE_HEAD, labelled markers) and commits it with `git commit`, which
+// signs as the user's configuration says.
 #include "update/update_command.hpp"
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <set>
 
 #include "core/github_names.hpp"
@@ -44,6 +46,11 @@ namespace tarnwick {
 namespace {
 
 constexpr std::string_view kAgain = ", then run `tarnwick update` again";
+
+// The file in the git directory that says an update is applying its merge: until it is gone,
+// the index may be ahead of the work tree, and `git reset --hard` is the way back.
+constexpr std::string_view kApplying = "TARNWICK_UPDATE";
+constexpr std::string_view kResetHard = "`git reset --hard` returns it to your commit";
 
 struct Project {
     std::string display;  // PATH as given, in display form
@@ -137,6 +144,19 @@ Status refuse_operation_in_progress(const Project& project) {
          "finish it with `git revert --continue` or `git revert --abort`"},
         {"BISECT_LOG", "a bisect", "end it with `git bisect reset`"},
     };
+    // An update stopped while applying its merge (by a signal, a full disk): the index may be
+    // ahead of the work tree, which `git merge --abort` would refuse or leave half-way.
+    // The mark names the commit the update started from, which is MERGE_HEAD too; a merge of
+    // the user's own after a stale mark is not taken for the update's.
+    auto mark = read_optional_file(project.git_dir + "/" + std::string(kApplying));
+    TARNWICK_TRY(mark);
+    auto merge_head = read_optional_file(project.git_dir + "/MERGE_HEAD");
+    TARNWICK_TRY(merge_head);
+    if (*mark && *merge_head && **mark == **merge_head) {
+        return CliError::git("an update of " + project.display +
+                             " stopped part-way through applying its merge; " +
+                             std::string(kResetHard) + std::string(kAgain));
+    }
     for (const InProgress& op : kOperations) {
         if (path_exists(project.git_dir + "/" + op.marker)) {
             return CliError::git(std::string(op.what) + " is in progress in " + project.display +
@@ -192,7 +212,13 @@ Result<Head> clean_head(const Project& project) {
                              "; the update is a commit on a branch: `git switch BRANCH`" +
                              std::string(kAgain));
     }
-    // Edits to such files are invisible to status, and a merge would overwrite them.
+    return Head{*status.head, *status.branch};
+}
+
+// Edits to files marked assume-unchanged or skip-worktree are invisible to status, and a merge
+// would overwrite them: none may be in the project, wherever below it PATH pointed.
+Status refuse_hidden_files(const Project& project) {
+    const GitCall git{project.top, {"GIT_OPTIONAL_LOCKS=0"}};
     auto flags = git_stdout(git, {"ls-files", "-v", "-z", "--", project.dir()});
     TARNWICK_TRY(flags);
     const auto hidden = hidden_from_status(*flags);
@@ -203,11 +229,12 @@ Result<Head> clean_head(const Project& project) {
                              "update-index --no-assume-unchanged --no-skip-worktree -- PATH…`" +
                              std::string(kAgain));
     }
-    return Head{*status.head, *status.branch};
+    return Ok{};
 }
 
 // PATH may be any directory inside the project: the project is the nearest directory at or
-// above it whose committed files hold a record, else the nearest with a Cargo.toml.
+// above it whose committed files hold a record or a Cargo.toml, so a project without a record
+// inside a larger one that has one is still itself.
 Status locate_project(Project& project) {
     std::vector<std::string> candidates = {project.prefix};
     for (std::string p = project.prefix; !p.empty();) {
@@ -223,13 +250,10 @@ Status locate_project(Project& project) {
     auto out = git_stdout({project.top, {}}, {"cat-file", "--batch-check"}, request);
     TARNWICK_TRY(out);
     const auto checks = lines(*out).strings();
-    for (const std::size_t which : {0u, 1u}) {
-        for (std::size_t i = 0; i < candidates.size(); ++i) {
-            const std::size_t at = 2 * i + which;
-            if (at < checks.size() && !checks[at].ends_with(" missing")) {
-                project.prefix = candidates[i];
-                return Ok{};
-            }
+    for (std::size_t at = 0; at < checks.size() && at / 2 < candidates.size(); ++at) {
+        if (!checks[at].ends_with(" missing")) {
+            project.prefix = candidates[at / 2];
+            return Ok{};
         }
     }
     return Ok{};
@@ -240,10 +264,18 @@ Status locate_project(Project& project) {
 Status check_out_project(const Project& project, const std::string& commit,
                          const std::string& index, const std::string& dest,
                          const std::vector<std::string>& only = {}) {
-    const GitCall git{project.top, {"GIT_INDEX_FILE=" + index}};
+    // The bytes as committed: no line-ending conversion (core.autocrlf, an eol attribute) or
+    // filter of the project's work tree applies, since the work tree git sees is dest, empty.
+    if (auto made = create_directories(dest); !made) {
+        return CliError::io(dest + ": " + made.error().text());
+    }
+    const GitCall git{
+        dest, {"GIT_INDEX_FILE=" + index, "GIT_WORK_TREE=" + dest, "GIT_DIR=" + project.git_dir}};
     const std::string tree = commit + ":" + project.prefix;
     TARNWICK_TRY(git_stdout(git, no_hooks({"read-tree", tree})));
-    std::vector<std::string> args = {"checkout-index", "-f", "--prefix=" + dest + "/"};
+    std::vector<std::string> args = {
+        "-c", "core.autocrlf=false",   "-c", "core.eol=lf", "checkout-index",
+        "-f", "--prefix=" + dest + "/"};
     if (only.empty()) {
         args.push_back("-a");
     } else {
@@ -270,7 +302,8 @@ Result<std::vector<std::string>> project_files_at(const Project& project,
 struct Base {
     const TemplateSet* set = nullptr;
     TemplateContext answers;
-    std::string found_by;  // for the report
+    std::string found_by;              // for the report
+    std::optional<std::string> doubt;  // why the base is taken on the user's word
 };
 
 std::string known_sets() {
@@ -374,13 +407,27 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
         if (from) return std::move(answers).error();
         return std::move(answers).error().followed_by(how_to_name);
     }
+    auto first_files = first->files;
+    std::erase(first_files, "Cargo.lock");  // from the crates registry, not a template
     if (from) {
         auto set = set_named(*from, "--from");
         TARNWICK_TRY(set);
-        return Base{*set, std::move(*answers), "--from " + std::string((*set)->identity)};
+        // The named set made the first commit only if it renders that commit's files; their
+        // bytes may differ (the commit was amended), their list may not.
+        TemplateContext context = *answers;
+        context.template_set = std::string((*set)->identity);
+        std::vector<std::string> files;
+        TARNWICK_TRY(render_tree(*(*set)->root, scratch / "named", context, files));
+        std::sort(files.begin(), files.end());
+        Base base{*set, std::move(*answers), "--from " + std::string((*set)->identity), {}};
+        if (files != first_files) {
+            base.doubt = "--from " + std::string((*set)->identity) +
+                         " is not borne out by the first commit " + short_id(first->commit) +
+                         ", whose files are not the ones that set renders: the base is taken on "
+                         "your word";
+        }
+        return base;
     }
-    auto first_files = first->files;
-    std::erase(first_files, "Cargo.lock");  // from the crates registry, not a template
     bool first_formatted = false;
     int attempt = 0;
     for (const TemplateSet& set : template_sets()) {
@@ -409,9 +456,11 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
             TARNWICK_TRY(differ);
             if (!differ->empty()) continue;
         }
-        return Base{&set, std::move(*answers),
+        return Base{&set,
+                    std::move(*answers),
                     "the first commit " + short_id(first->commit) + ", made by tarnwick " +
-                        std::string(set.identity)};
+                        std::string(set.identity),
+                    {}};
     }
     return CliError::git("the first commit " + short_id(first->commit) + " of " + project.display +
                          " is not what any tarnwick release renders with the answers it holds "
@@ -452,8 +501,8 @@ Result<Base> find_base(const Project& project, const ScratchDir& scratch,
     auto set =
         set_named(from.value_or(record->template_set), from ? "--from" : std::string(kRecordFile));
     TARNWICK_TRY(set);
-    return Base{*set, std::move(record->answers),
-                from ? "--from " + *from : std::string(kRecordFile)};
+    return Base{
+        *set, std::move(record->answers), from ? "--from " + *from : std::string(kRecordFile), {}};
 }
 
 // The answers of the target: the base's, with each one the command line gives replaced. A tap
@@ -482,30 +531,359 @@ bool same_answers(const TemplateContext& a, const TemplateContext& b) {
 }
 
 // ---- Merging ------------------------------------------------------------------------------
+//
+// One engine for the dry run and the real update: `git merge-tree --write-tree` merges the
+// target into HEAD against the base in a private repository of the scratch directory, whose
+// work tree is the project's (so the project's .gitattributes choose the merge drivers) and
+// whose branches are named for the markers (the user's branch, and tarnwick-VERSION). Both check
+// the result against the work tree; the real update then copies the new objects into the
+// project's object store and applies the result.
 
-// Files the target adds where the project has none tracked must not meet an untracked or
-// ignored file (git would refuse the first and silently overwrite the second).
-Status refuse_collisions(const Project& project, const std::vector<std::string>& target_files,
-                         const std::vector<std::string>& head_files) {
-    const std::set<std::string> tracked(head_files.begin(), head_files.end());
+struct Renders {
+    std::string base_root;  // the scratch directory the base was rendered below (at the prefix)
+    std::string target_root;
+    std::vector<std::string> base_files;
+    std::vector<std::string> target_files;
+    std::vector<std::string> head_files;
+};
+
+struct Engine {
+    std::string git_dir;
+    std::vector<std::string> env;  // the engine's repository, its objects, the project's work tree
+    GitCall call(const std::string& dir, std::vector<std::string> more = {}) const {
+        more.insert(more.begin(), env.begin(), env.end());
+        return {dir, std::move(more)};
+    }
+};
+
+// The engine's repository, holding a copy of HEAD's tree and whatever the merge writes: nothing
+// of the project's repository is written while the merge is computed and checked, not even an
+// object's time. HEAD's objects are read through the project's object store as an alternate,
+// for the copy only (a write through an alternate would touch the times of objects it has).
+Result<Engine> engine_repository(const Project& project, const Head& head,
+                                 const ScratchDir& scratch) {
+    Engine engine;
+    engine.git_dir = scratch / "engine.git";
+    // Of the project's object format, which the length of a commit id tells.
+    const std::string format = head.commit.size() == 64 ? "sha256" : "sha1";
+    TARNWICK_TRY(git_stdout({scratch.path(), {}}, {"init", "-q", "--bare", "--template=",
+                                                   "--object-format=" + format, engine.git_dir}));
+    engine.env = {"GIT_DIR=" + engine.git_dir,           "GIT_AUTHOR_NAME=tarnwick",
+                  "GIT_AUTHOR_EMAIL=tarnwick@localhost", "GIT_AUTHOR_DATE=@0 +0000",
+                  "GIT_COMMITTER_NAME=tarnwick",         "GIT_COMMITTER_EMAIL=tarnwick@localhost",
+                  "GIT_COMMITTER_DATE=@0 +0000"};
+    TARNWICK_TRY(git_stdout(engine.call(scratch.path(), {"GIT_ALTERNATE_OBJECT_DIRECTORIES=" +
+                                                         project.common_dir + "/objects"}),
+                            {"pack-objects", "--revs", "-q", engine.git_dir + "/objects/pack/pack"},
+                            head.commit + "^{tree}\n"));
+    return engine;
+}
+
+// The loose objects the engine wrote, copied into the project's object store (each written
+// beside its place and renamed into it), so that the index can name them.
+Status copy_new_objects(const Project& project, const Engine& engine) {
+    namespace fs = std::filesystem;
+    const std::string to = project.common_dir + "/objects";
+    std::error_code ec;
+    for (const auto& dir : fs::directory_iterator(engine.git_dir + "/objects", ec)) {
+        const std::string name = dir.path().filename();
+        if (name.size() != 2 || !dir.is_directory(ec)) continue;
+        for (const auto& file : fs::directory_iterator(dir.path(), ec)) {
+            const std::string leaf = file.path().filename();
+            const std::string target = to + "/" + name + "/" + leaf;
+            if (path_exists(target)) continue;
+            (void)::mkdir((to + "/" + name).c_str(), 0777);
+            auto bytes = read_optional_file(file.path());
+            TARNWICK_TRY(bytes);
+            const std::string temporary = to + "/" + name + "/tmp_tarnwick_" + leaf;
+            auto fd = open_fd(temporary, O_WRONLY | O_CREAT | O_TRUNC, 0444);
+            if (!fd) return CliError::io(temporary + ": " + fd.error().text());
+            auto written = write_all(fd->get(), bytes->value_or(""));
+            if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
+                const OsError error = written ? OsError{errno} : written.error();
+                (void)::unlink(temporary.c_str());
+                return CliError::io(target + ": " + error.text());
+            }
+        }
+        if (ec) break;
+    }
+    if (ec) return CliError::io(engine.git_dir + "/objects: " + ec.message());
+    return Ok{};
+}
+
+// A tree of the whole repository: HEAD outside the project directory, the render inside it.
+Result<std::string> write_tree(const Project& project, const Engine& engine,
+                               const std::string& head_tree, const std::string& render_root,
+                               const std::vector<std::string>& files, const std::string& index) {
+    const GitCall git =
+        engine.call(render_root, {"GIT_INDEX_FILE=" + index, "GIT_WORK_TREE=" + render_root});
+    if (!project.prefix.empty()) {
+        TARNWICK_TRY(git_stdout(git, no_hooks({"read-tree", head_tree})));
+        TARNWICK_TRY(git_stdout(git, no_hooks({"rm", "-r", "-q", "-f", "--cached",
+                                               "--ignore-unmatch", "--", project.prefix})));
+    }
+    std::vector<std::string> add = {"add", "-f", "--"};
+    for (const std::string& file : files) add.push_back(project.prefix + file);
+    TARNWICK_TRY(git_stdout(git, no_hooks(add)));
+    auto tree = git_stdout(git, no_hooks({"write-tree"}));
+    TARNWICK_TRY(tree);
+    return std::string(trim(*tree));
+}
+
+Result<std::string> commit_tree(const GitCall& git, const std::string& tree,
+                                const std::optional<std::string>& parent,
+                                const std::string& message) {
+    std::vector<std::string> args = {"commit-tree", "--no-gpg-sign", tree};
+    if (parent) args.insert(args.end(), {"-p", *parent});
+    args.insert(args.end(), {"-m", message});
+    auto commit = git_stdout(git, args);
+    TARNWICK_TRY(commit);
+    return std::string(trim(*commit));
+}
+
+struct MergeResult {
+    std::string head_tree;
+    std::string tree;                   // the merged tree, conflicted files with their markers
+    std::vector<std::string> stages;    // "MODE OID STAGE\tPATH" of the conflicted paths
+    std::vector<Unmerged> unmerged;     // paths relative to the top
+    std::vector<std::string> added;     // in the merged tree, not in HEAD's
+    std::vector<std::string> modified;  // in both, changed
+    std::vector<std::string> deleted;   // in HEAD's, not in the merged tree
+};
+
+Result<MergeResult> compute_merge(const Project& project, const Head& head, const Engine& engine,
+                                  const Renders& renders, const ScratchDir& scratch) {
+    MergeResult result;
+    auto head_tree = git_stdout({project.top, {}}, {"rev-parse", head.commit + "^{tree}"});
+    TARNWICK_TRY(head_tree);
+    result.head_tree = std::string(trim(*head_tree));
+    auto base_tree = write_tree(project, engine, result.head_tree, renders.base_root,
+                                renders.base_files, scratch / "base.index");
+    TARNWICK_TRY(base_tree);
+    auto target_tree = write_tree(project, engine, result.head_tree, renders.target_root,
+                                  renders.target_files, scratch / "target.index");
+    TARNWICK_TRY(target_tree);
+
+    const GitCall git = engine.call(scratch.path());
+    auto base = commit_tree(git, *base_tree, std::nullopt, "base");
+    TARNWICK_TRY(base);
+    auto ours = commit_tree(git, result.head_tree, *base, "ours");
+    TARNWICK_TRY(ours);
+    auto theirs = commit_tree(git, *target_tree, *base, "theirs");
+    TARNWICK_TRY(theirs);
+    // The markers name the branches merged: the user's branch and this tarnwick.
+    std::string label = "tarnwick-" + std::string(kVersion);
+    if (label == head.branch) label += "-templates";
+    TARNWICK_TRY(git_stdout(git, {"update-ref", "--stdin"},
+                            "update refs/heads/" + head.branch + " " + *ours +
+                                "\nupdate refs/heads/" + label + " " + *theirs + "\n"));
+    // The work tree is the project's, for its attributes only: merge-tree writes objects alone.
+    const GitCall merging = engine.call(
+        project.top, {"GIT_WORK_TREE=" + project.top, "GIT_INDEX_FILE=" + (scratch / "none")});
+    auto run =
+        git_run(merging, {"merge-tree", "--write-tree", "--no-messages", "-z", head.branch, label});
+    TARNWICK_TRY(run);
+    // Exit status 1 means conflicts; the tree and the conflicted entries are printed either way.
+    auto pieces = split(run->stdout_text, '\0').strings();
+    if (run->signal || (run->exit_code != 0 && run->exit_code != 1) || pieces.empty() ||
+        pieces[0].size() < 40 ||
+        pieces[0].find_first_not_of("0123456789abcdef") != std::string::npos) {
+        return git_failure(*run);
+    }
+    result.tree = pieces[0];
+    result.stages.assign(pieces.begin() + 1, pieces.end());
+    std::erase(result.stages, std::string());
+    auto unmerged = unmerged_paths(result.stages);
+    if (!unmerged) return git_failure(*run);
+    result.unmerged = std::move(*unmerged);
+
+    auto diff = git_stdout(git, {"diff-tree", "-r", "-z", "--no-renames", "--name-status",
+                                 result.head_tree, result.tree});
+    TARNWICK_TRY(diff);
+    const auto fields = split(*diff, '\0').strings();
+    for (std::size_t i = 0; i + 1 < fields.size(); i += 2) {
+        const std::string& status = fields[i];
+        const std::string& path = fields[i + 1];
+        if (status == "A") {
+            result.added.push_back(path);
+        } else if (status == "D") {
+            result.deleted.push_back(path);
+        } else {
+            result.modified.push_back(path);
+        }
+    }
+    return result;
+}
+
+// Whatever path git chose (a rename or a directory rename may move a template's file), the
+// merge must not write where an untracked or ignored file is, nor below a file where it needs a
+// directory: git would refuse the first part-way through, or overwrite the second.
+Status refuse_writes_over_untracked(const Project& project, const MergeResult& merge) {
     std::vector<std::string> in_the_way;
-    for (const std::string& file : target_files) {
-        if (tracked.count(file)) continue;
+    for (const std::string& file : merge.added) {
         struct stat st {};
-        std::string at = project.dir() + "/" + file;
-        bool blocked = ::lstat(at.c_str(), &st) == 0;
-        // A file where the target needs a directory is in the way too.
+        bool blocked = ::lstat((project.top + "/" + file).c_str(), &st) == 0;
         for (auto slash = file.find('/'); !blocked && slash != std::string::npos;
              slash = file.find('/', slash + 1)) {
-            const std::string parent = project.dir() + "/" + file.substr(0, slash);
+            const std::string parent = project.top + "/" + file.substr(0, slash);
             blocked = ::lstat(parent.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
         }
-        if (blocked) in_the_way.push_back(file);
+        if (blocked) {
+            in_the_way.push_back(file.starts_with(project.prefix) ? in_project(project, file)
+                                                                  : file);
+        }
     }
     if (in_the_way.empty()) return Ok{};
     return CliError::git("the update adds " + some_paths(in_the_way) +
                          ", but an untracked or ignored file is in the way in " + project.display +
                          "; move it aside or commit it" + std::string(kAgain));
+}
+
+std::vector<std::string> changed_cleanly(std::vector<std::string> files,
+                                         const std::vector<UpdateConflict>& conflicts) {
+    std::erase_if(files, [&](const std::string& f) {
+        return std::any_of(conflicts.begin(), conflicts.end(),
+                           [&](const UpdateConflict& c) { return c.path == f; });
+    });
+    return files;
+}
+
+// The report's files and conflicts, as the merge gives them, within the project directory.
+void report_merge(const Project& project, const MergeResult& merge, UpdateReport& report) {
+    report.conflicts.clear();
+    for (const Unmerged& u : merge.unmerged) {
+        if (u.path.starts_with(project.prefix)) {
+            report.conflicts.push_back({in_project(project, u.path), u.kind});
+        }
+    }
+    std::vector<std::string> files;
+    for (const auto* list : {&merge.added, &merge.modified, &merge.deleted}) {
+        for (const std::string& path : *list) {
+            if (path.starts_with(project.prefix)) files.push_back(in_project(project, path));
+        }
+    }
+    std::sort(files.begin(), files.end());
+    report.files = changed_cleanly(std::move(files), report.conflicts);
+}
+
+Status write_git_file(const Project& project, std::string_view name, std::string_view text) {
+    const std::string path = project.git_dir + "/" + std::string(name);
+    auto fd = open_fd(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (!fd) return CliError::io(path + ": " + fd.error().text());
+    auto written = write_all(fd->get(), text);
+    if (!written) return CliError::io(path + ": " + written.error().text());
+    return Ok{};
+}
+
+void remove_git_file(const Project& project, std::string_view name) {
+    (void)::unlink((project.git_dir + "/" + std::string(name)).c_str());
+}
+
+// The index file replaced whole, as git replaces it: written beside it under index.lock (which
+// also keeps other gits out while it is written) and renamed over it.
+Status install_index(const Project& project, const std::string& from) {
+    auto bytes = read_optional_file(from);
+    TARNWICK_TRY(bytes);
+    const std::string index = project.git_dir + "/index";
+    const std::string lock = index + ".lock";
+    auto fd = open_fd(lock, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (!fd) {
+        if (fd.error().code == EEXIST) {
+            return CliError::git("another git process is writing the index of " + project.display +
+                                 " (" + decode_lossy(lock) + " exists)");
+        }
+        return CliError::io(lock + ": " + fd.error().text());
+    }
+    auto written = write_all(fd->get(), bytes->value_or(""));
+    if (written && ::fsync(fd->get()) != 0) written = OsError{errno};
+    if (!written || ::rename(lock.c_str(), index.c_str()) != 0) {
+        const OsError error = written ? OsError{errno} : written.error();
+        (void)::unlink(lock.c_str());
+        return CliError::io(index + ": " + error.text());
+    }
+    return Ok{};
+}
+
+// Removes a deleted file and the directories it leaves empty, up to the top.
+void remove_from_work_tree(const Project& project, const std::string& path) {
+    if (::unlink((project.top + "/" + path).c_str()) != 0) return;
+    for (std::string dir = path; dir.rfind('/') != std::string::npos;) {
+        dir.resize(dir.rfind('/'));
+        if (::rmdir((project.top + "/" + dir).c_str()) != 0) return;
+    }
+}
+
+// A failure while the mark is down: the index may be ahead of the work tree.
+CliError stopped_part_way(const Project& project, CliError error) {
+    return std::move(error).followed_by("; the update of " + project.display +
+                                        " stopped part-way: " + std::string(kResetHard));
+}
+
+// The merge applied to the project: the index takes the whole result first, then the work tree
+// its files, then the conflicted paths their stages. While the mark is down (the caller lifts it
+// once the lock file, too, is staged), `git reset --hard`, named by the next update, returns
+// every tracked file and removes every file the merge added; afterwards the merge is in progress
+// as `git merge` leaves one, whose MERGE_HEAD is HEAD itself.
+Status apply_merge(const Project& project, const Head& head, const MergeResult& merge,
+                   const std::string& message, const ScratchDir& scratch) {
+    const std::string index = scratch / "apply.index";
+    if (path_exists(project.git_dir + "/index")) {
+        auto bytes = read_optional_file(project.git_dir + "/index");
+        TARNWICK_TRY(bytes);
+        auto fd = open_fd(index, O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (!fd) return CliError::io(index + ": " + fd.error().text());
+        auto written = write_all(fd->get(), bytes->value_or(""));
+        if (!written) return CliError::io(index + ": " + written.error().text());
+    }
+    // Whole, not split: a split index names a shared file beside the index it was written as.
+    TARNWICK_TRY(git_stdout({project.top, {"GIT_INDEX_FILE=" + index}},
+                            no_hooks({"-c", "core.splitIndex=false", "read-tree", "-i", "-m",
+                                      merge.head_tree, merge.tree})));
+
+    // The state the way back needs comes first; none of it stays when the index cannot follow.
+    Status begun = write_git_file(project, kApplying, head.commit + "\n");
+    if (begun) begun = write_git_file(project, "MERGE_HEAD", head.commit + "\n");
+    if (begun) begun = write_git_file(project, "MERGE_MSG", message + "\n");
+    if (begun) begun = install_index(project, index);
+    if (!begun) {
+        remove_git_file(project, "MERGE_HEAD");
+        remove_git_file(project, "MERGE_MSG");
+        remove_git_file(project, kApplying);
+        return std::move(begun).error().followed_by("; nothing was changed" + std::string(kAgain));
+    }
+    for (const std::string& path : merge.deleted) remove_from_work_tree(project, path);
+    std::string paths;
+    for (const auto* list : {&merge.added, &merge.modified}) {
+        for (const std::string& path : *list) paths += path + '\0';
+    }
+    if (!paths.empty()) {
+        auto out = git_stdout({project.top, {}},
+                              no_hooks({"checkout-index", "-f", "-u", "-z", "--stdin"}), paths);
+        if (!out) return stopped_part_way(project, std::move(out).error());
+    }
+    if (!merge.stages.empty()) {
+        std::string info;
+        for (const Unmerged& u : merge.unmerged) {
+            info += "0 " + std::string(head.commit.size(), '0') + "\t" + u.path + '\0';
+        }
+        for (const std::string& record : merge.stages) info += record + '\0';
+        auto out =
+            git_stdout({project.top, {}}, no_hooks({"update-index", "-z", "--index-info"}), info);
+        if (!out) return stopped_part_way(project, std::move(out).error());
+    }
+    return Ok{};
+}
+
+// The project's files whose staged version differs from the commit's.
+Result<std::vector<std::string>> staged_changes(const Project& project, const std::string& from) {
+    auto out = git_stdout({project.top, {}}, {"diff", "--cached", "--name-only", "--no-renames",
+                                              "-z", from, "--", project.dir()});
+    TARNWICK_TRY(out);
+    std::vector<std::string> files;
+    for (const std::string_view path : split(*out, '\0'))
+        files.push_back(in_project(project, path));
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 // The `-c user.name=… -c user.email=…` of the project's author where git has no identity of the
@@ -523,204 +901,60 @@ Result<std::vector<std::string>> identity_config(const Project& project,
     return config;
 }
 
-// A tree of the whole repository: HEAD outside the project directory, the render inside it.
-Result<std::string> write_tree(const Project& project, const std::string& render_root,
-                               const std::vector<std::string>& files, const std::string& index) {
-    std::vector<std::string> env = {"GIT_DIR=" + project.git_dir, "GIT_INDEX_FILE=" + index};
-    env.push_back("GIT_WORK_TREE=" + render_root);
-    const GitCall git{render_root, env};
-    if (!project.prefix.empty()) {
-        TARNWICK_TRY(git_stdout(git, no_hooks({"read-tree", "HEAD"})));
-        TARNWICK_TRY(git_stdout(git, no_hooks({"rm", "-r", "-q", "--cached", "--ignore-unmatch",
-                                               "--", project.prefix})));
-    }
-    std::vector<std::string> add = {"add", "-f", "--"};
-    for (const std::string& file : files) add.push_back(project.prefix + file);
-    TARNWICK_TRY(git_stdout(git, no_hooks(add)));
-    auto tree = git_stdout(git, no_hooks({"write-tree"}));
-    TARNWICK_TRY(tree);
-    return std::string(trim(*tree));
+bool tracked(const Renders& renders, const std::string& file) {
+    return std::binary_search(renders.head_files.begin(), renders.head_files.end(), file);
 }
 
-// A commit of the dry run's private repository.
-Result<std::string> commit_tree(const GitCall& git, const std::string& tree,
-                                const std::optional<std::string>& parent,
-                                const std::string& message) {
-    std::vector<std::string> args = {"commit-tree", tree};
-    if (parent) args.insert(args.end(), {"-p", *parent});
-    args.insert(args.end(), {"-m", message});
-    auto commit = git_stdout(git, args);
-    TARNWICK_TRY(commit);
-    return std::string(trim(*commit));
+// The Cargo.lock step is the update's only where git tracks the lock: an untracked or ignored
+// lock is the user's, and is left as it is.
+std::optional<std::string> untracked_lock_note(const Project& project, const Renders& renders,
+                                               const UpdateReport& report) {
+    const bool manifest_changed =
+        std::find(report.files.begin(), report.files.end(), "Cargo.toml") != report.files.end();
+    if (!manifest_changed || tracked(renders, "Cargo.lock")) return std::nullopt;
+    if (!path_exists(project.dir() + "/Cargo.lock")) return std::nullopt;
+    return "Cargo.lock is not tracked by git, so the update left it as it is: run `cargo update "
+           "--workspace` if it should follow the new Cargo.toml";
 }
 
-std::vector<std::string> changed_cleanly(std::vector<std::string> files,
-                                         const std::vector<UpdateConflict>& conflicts) {
-    std::erase_if(files, [&](const std::string& f) {
-        return std::any_of(conflicts.begin(), conflicts.end(),
-                           [&](const UpdateConflict& c) { return c.path == f; });
-    });
-    return files;
+// Whether the branch has left the commit the update started from, read without starting a child
+// (a signal may have stopped `git commit` after it wrote the branch): `git commit` writes the
+// branch as a loose ref.
+bool branch_moved(const Project& project, const Head& head) {
+    auto ref = read_optional_file(project.common_dir + "/refs/heads/" + head.branch);
+    return ref && *ref && trim(**ref) != head.commit;
 }
 
-std::vector<UpdateConflict> conflicts_of(const Project& project,
-                                         const std::vector<Unmerged>& unmerged) {
-    std::vector<UpdateConflict> out;
-    for (const Unmerged& u : unmerged) {
-        if (!u.path.starts_with(project.prefix)) continue;
-        out.push_back({in_project(project, u.path), u.kind});
-    }
-    return out;
-}
-
-struct Renders {
-    std::string base_root;  // the scratch directory the base was rendered below (at the prefix)
-    std::string target_root;
-    std::vector<std::string> base_files;
-    std::vector<std::string> target_files;
-    std::vector<std::string> head_files;
-};
-
-// The merge as `git merge-tree` computes it, in a private repository of the scratch directory
-// holding only the project's files: base, HEAD's versions of the files either render has, and
-// target. Nothing of the project's repository is written, not even an object's time.
-Status dry_merge(const Project& project, const Head& head, const Renders& renders,
-                 const ScratchDir& scratch, UpdateReport& report) {
-    const std::string repo = scratch / "dry.git";
-    TARNWICK_TRY(git_stdout({scratch.path(), {}}, {"init", "-q", "--bare", "--template=", repo}));
-    std::vector<std::string> union_files = renders.base_files;
-    union_files.insert(union_files.end(), renders.target_files.begin(), renders.target_files.end());
-    std::sort(union_files.begin(), union_files.end());
-    union_files.erase(std::unique(union_files.begin(), union_files.end()), union_files.end());
-    std::vector<std::string> head_side;
-    std::set_intersection(union_files.begin(), union_files.end(), renders.head_files.begin(),
-                          renders.head_files.end(), std::back_inserter(head_side));
-    const std::string head_root = scratch / "head";
-    if (!head_side.empty()) {
-        TARNWICK_TRY(
-            check_out_project(project, head.commit, scratch / "head.index", head_root, head_side));
-    }
-    auto tree_of = [&](const std::string& dir, const std::vector<std::string>& files,
-                       const std::string& name) -> Result<std::string> {
-        const GitCall git{dir,
-                          {"GIT_DIR=" + repo, "GIT_WORK_TREE=" + dir,
-                           "GIT_INDEX_FILE=" + (scratch / (name + ".index"))}};
-        if (!files.empty()) {
-            std::vector<std::string> add = {"add", "-f", "--"};
-            add.insert(add.end(), files.begin(), files.end());
-            TARNWICK_TRY(git_stdout(git, no_hooks(add)));
-        }
-        auto tree = git_stdout(git, no_hooks({"write-tree"}));
-        TARNWICK_TRY(tree);
-        return std::string(trim(*tree));
-    };
-    const std::string base_dir = renders.base_root + "/" + project.prefix;
-    const std::string target_dir = renders.target_root + "/" + project.prefix;
-    auto base_tree = tree_of(base_dir, renders.base_files, "dry-base");
-    TARNWICK_TRY(base_tree);
-    auto head_tree = tree_of(head_root, head_side, "dry-head");
-    TARNWICK_TRY(head_tree);
-    auto target_tree = tree_of(target_dir, renders.target_files, "dry-target");
-    TARNWICK_TRY(target_tree);
-
-    const GitCall git{
-        scratch.path(),
-        {"GIT_DIR=" + repo, "GIT_AUTHOR_NAME=tarnwick", "GIT_AUTHOR_EMAIL=tarnwick@localhost",
-         "GIT_COMMITTER_NAME=tarnwick", "GIT_COMMITTER_EMAIL=tarnwick@localhost"}};
-    auto base = commit_tree(git, *base_tree, std::nullopt, "base");
-    TARNWICK_TRY(base);
-    auto ours = commit_tree(git, *head_tree, *base, "ours");
-    TARNWICK_TRY(ours);
-    auto theirs = commit_tree(git, *target_tree, *base, "theirs");
-    TARNWICK_TRY(theirs);
-    auto run = git_run(git, {"merge-tree", "--write-tree", "--no-messages", "-z", *ours, *theirs});
-    TARNWICK_TRY(run);
-    // Exit status 1 means conflicts; the tree and the conflicted entries are printed either way.
-    auto pieces = split(run->stdout_text, '\0').strings();
-    if (!run->signal && !pieces.empty() && pieces[0].size() >= 40 &&
-        pieces[0].find_first_not_of("0123456789abcdef") == std::string::npos) {
-        std::vector<std::string> records(pieces.begin() + 1, pieces.end());
-        std::erase(records, std::string());
-        auto unmerged = unmerged_paths(records);
-        if (!unmerged) return git_failure(*run);
-        report.conflicts.clear();
-        for (const Unmerged& u : *unmerged) report.conflicts.push_back({u.path, u.kind});
-        auto diff =
-            git_stdout(git, {"diff", "--name-only", "--no-renames", "-z", *ours, pieces[0]});
-        TARNWICK_TRY(diff);
-        auto files = split(*diff, '\0').strings();
-        std::sort(files.begin(), files.end());
-        report.files = changed_cleanly(std::move(files), report.conflicts);
-        return Ok{};
-    }
-    return git_failure(*run);
-}
-
-Status write_git_file(const Project& project, const std::string& name, std::string_view text) {
-    const std::string path = project.git_dir + "/" + name;
-    auto fd = open_fd(path, O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (!fd) return CliError::io(path + ": " + fd.error().text());
-    auto written = write_all(fd->get(), text);
-    if (!written) return CliError::io(path + ": " + written.error().text());
-    return Ok{};
-}
-
-// The project's files whose staged version differs from the commit's.
-Result<std::vector<std::string>> staged_changes(const Project& project, const std::string& from) {
-    auto out = git_stdout({project.top, {}}, {"diff", "--cached", "--name-only", "--no-renames",
-                                              "-z", from, "--", project.dir()});
-    TARNWICK_TRY(out);
-    std::vector<std::string> files;
-    for (const std::string_view path : split(*out, '\0'))
-        files.push_back(in_project(project, path));
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-// The merge itself: git merges the target tree into the work tree and index against the base
-// tree, with markers labelled by the branch and this tarnwick, and the result is left as a merge
-// in progress whose MERGE_HEAD is HEAD itself: `git merge --abort` undoes it, and `git commit`
-// makes one ordinary commit on the branch (as the user's configuration signs), which a later
-// `git pull --rebase` or squash carries like any other.
+// The merge computed, checked against the work tree and applied, then committed with `git
+// commit` as the user's configuration signs; ORIG_HEAD is set only for that commit, which moves
+// HEAD, so `git reset --hard ORIG_HEAD` undoes the update.
 Status real_merge(const Project& project, const Head& head, const Renders& renders,
                   const TemplateContext& target, const Update& args, const ScratchDir& scratch,
                   const CargoToolchain& toolchain, UpdateReport& report) {
     auto identity = identity_config(project, target);
     TARNWICK_TRY(identity);
-    auto base_tree =
-        write_tree(project, renders.base_root, renders.base_files, scratch / "base.index");
-    TARNWICK_TRY(base_tree);
-    auto target_tree =
-        write_tree(project, renders.target_root, renders.target_files, scratch / "target.index");
-    TARNWICK_TRY(target_tree);
-    const GitCall git{project.top, {}};
-    const std::string label = "tarnwick " + std::string(kVersion);
+    auto engine = engine_repository(project, head, scratch);
+    TARNWICK_TRY(engine);
+    auto merge = compute_merge(project, head, *engine, renders, scratch);
+    TARNWICK_TRY(merge);
+    TARNWICK_TRY(refuse_writes_over_untracked(project, *merge));
+    report_merge(project, *merge, report);
+    // The branch already holds every change (made by hand): nothing to apply or commit.
+    if (merge->tree == merge->head_tree && merge->unmerged.empty()) {
+        report.files.clear();
+        report.notes.push_back(
+            "the branch already has every change of this update: nothing to commit");
+        return Ok{};
+    }
     const std::string message =
         "chore: update " + target.name + " with tarnwick " + std::string(kVersion);
-    TARNWICK_TRY(git_stdout(git, {"update-ref", "ORIG_HEAD", head.commit}));
-    // merge-recursive trusts the index's file times; a copied or touched work tree would read as
-    // local changes, so the index is refreshed first, as `git merge` does. Not with -q, which
-    // also silences why the index cannot be written (another git's index.lock).
-    TARNWICK_TRY(git_stdout(git, {"update-index", "--refresh"}));
-    auto merged = git_run(
-        {project.top,
-         {"GITHEAD_" + head.commit + "=" + head.branch, "GITHEAD_" + *target_tree + "=" + label}},
-        {"merge-recursive", *base_tree, "--", head.commit, *target_tree});
-    TARNWICK_TRY(merged);
-    auto unmerged_out = git_stdout(git, {"ls-files", "-u", "-z"});
-    TARNWICK_TRY(unmerged_out);
-    auto unmerged = unmerged_paths(split(*unmerged_out, '\0').strings());
-    if (!unmerged) return CliError::git("cannot read `git ls-files -u`");
-    if (!merged->success && unmerged->empty()) return git_failure(*merged);
-    // From here the merge is in progress exactly as `git merge` leaves one.
-    TARNWICK_TRY(write_git_file(project, "MERGE_HEAD", head.commit + "\n"));
-    TARNWICK_TRY(write_git_file(project, "MERGE_MSG", message + "\n"));
-
-    report.conflicts = conflicts_of(project, *unmerged);
-    auto files = staged_changes(project, head.commit);
-    TARNWICK_TRY(files);
-    report.files = changed_cleanly(std::move(*files), report.conflicts);
+    if (auto copied = copy_new_objects(project, *engine); !copied) {
+        return std::move(copied).error().followed_by("; nothing was changed" + std::string(kAgain));
+    }
+    TARNWICK_TRY(apply_merge(project, head, *merge, message, scratch));
+    const GitCall git{project.top, {}};
     if (!report.conflicts.empty()) {
+        remove_git_file(project, kApplying);
         std::vector<std::string> paths;
         for (const UpdateConflict& c : report.conflicts) paths.push_back(c.path);
         return CliError::conflict("the update of " + project.display + " stopped on conflicts in " +
@@ -730,14 +964,17 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                                   "return to your commit");
     }
 
-    // A manifest the merge changed takes its lock along.
+    // A manifest the merge changed takes its lock along, when git tracks the lock.
     const bool manifest_changed =
         std::find(report.files.begin(), report.files.end(), "Cargo.toml") != report.files.end();
-    if (manifest_changed && path_exists(project.dir() + "/Cargo.lock")) {
+    if (auto note = untracked_lock_note(project, renders, report)) {
+        report.notes.push_back(*note);
+    } else if (manifest_changed && tracked(renders, "Cargo.lock")) {
         if (refresh_lockfile(project.dir(), toolchain)) {
-            TARNWICK_TRY(git_stdout(git, no_hooks({"add", "--", project.prefix + "Cargo.lock"})));
+            auto added = git_stdout(git, no_hooks({"add", "--", project.prefix + "Cargo.lock"}));
+            if (!added) return stopped_part_way(project, std::move(added).error());
             auto now = staged_changes(project, head.commit);
-            TARNWICK_TRY(now);
+            if (!now) return stopped_part_way(project, std::move(now).error());
             report.files = std::move(*now);
         } else {
             report.notes.push_back(
@@ -745,21 +982,25 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                 "neither cached nor reachable): run `cargo update --workspace` and commit it");
         }
     }
-    // The branch already holds every change (made by hand): nothing to commit, no merge left.
-    if (report.files.empty()) {
-        (void)::unlink((project.git_dir + "/MERGE_HEAD").c_str());
-        (void)::unlink((project.git_dir + "/MERGE_MSG").c_str());
-        report.notes.push_back(
-            "the branch already has every change of this update: nothing to commit");
-        return Ok{};
-    }
+    remove_git_file(project, kApplying);
     if (args.no_commit) {
         report.staged = true;
         return Ok{};
     }
+    // ORIG_HEAD as it was, put back when the commit fails.
+    auto orig_head = read_optional_file(project.git_dir + "/ORIG_HEAD");
+    TARNWICK_TRY(orig_head);
+    TARNWICK_TRY(write_git_file(project, "ORIG_HEAD", head.commit + "\n"));
     std::vector<std::string> commit = *identity;
     commit.insert(commit.end(), {"commit", "-q", "--no-edit", "--no-verify"});
     auto committed = git_run(git, commit);
+    if ((!committed || !committed->success) && !branch_moved(project, head)) {
+        if (*orig_head) {
+            (void)write_git_file(project, "ORIG_HEAD", **orig_head);
+        } else {
+            remove_git_file(project, "ORIG_HEAD");
+        }
+    }
     TARNWICK_TRY(committed);
     if (!committed->success) {
         return CliError::git("the update is merged and staged in " + project.display +
@@ -770,6 +1011,24 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     auto commit_id = git_stdout(git, {"rev-parse", "HEAD"});
     TARNWICK_TRY(commit_id);
     report.commit = std::string(trim(*commit_id));
+    return Ok{};
+}
+
+// The same merge as the real update, with its objects kept in the scratch directory.
+Status dry_merge(const Project& project, const Head& head, const Renders& renders,
+                 const ScratchDir& scratch, UpdateReport& report) {
+    auto engine = engine_repository(project, head, scratch);
+    TARNWICK_TRY(engine);
+    auto merge = compute_merge(project, head, *engine, renders, scratch);
+    TARNWICK_TRY(merge);
+    TARNWICK_TRY(refuse_writes_over_untracked(project, *merge));
+    report_merge(project, *merge, report);
+    if (auto note = untracked_lock_note(project, renders, report)) {
+        report.notes.push_back(*note);
+    } else if (std::find(report.files.begin(), report.files.end(), "Cargo.toml") !=
+               report.files.end()) {
+        report.notes.push_back("Cargo.lock would follow the new Cargo.toml");
+    }
     return Ok{};
 }
 
@@ -804,6 +1063,7 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     auto head = clean_head(*project);
     TARNWICK_TRY(head);
     TARNWICK_TRY(locate_project(*project));
+    TARNWICK_TRY(refuse_hidden_files(*project));
 
     auto scratch = ScratchDir::create();
     TARNWICK_TRY(scratch);
@@ -823,6 +1083,7 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     report.answers = target;
     report.branch = head->branch;
     report.dry_run = args.dry_run;
+    if (base->doubt) report.notes.push_back(*base->doubt);
     if (base->set == &template_sets().front() && same_answers(base->answers, target)) {
         report.current = true;
         return render_report(report, format);
@@ -842,14 +1103,9 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     auto head_files = project_files_at(*project, head->commit);
     TARNWICK_TRY(head_files);
     renders.head_files = std::move(*head_files);
-    TARNWICK_TRY(refuse_collisions(*project, renders.target_files, renders.head_files));
 
     if (args.dry_run) {
         TARNWICK_TRY(dry_merge(*project, *head, renders, dir, report));
-        if (std::find(report.files.begin(), report.files.end(), "Cargo.toml") !=
-            report.files.end()) {
-            report.notes.push_back("Cargo.lock would follow the new Cargo.toml");
-        }
         return render_report(report, format);
     }
     auto merged =

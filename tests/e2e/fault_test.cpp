@@ -137,6 +137,57 @@ TEST(Faults, FullFileSystemIsAnIoError) {
 }
 #endif
 
+#if defined(__linux__)
+// An update on a file system that fills part-way: whatever the free space, it ends with its
+// commit, or it says that nothing was changed, or it names the one git command that returns
+// the project to the user's commit, and that command does. Never a merge state without one.
+TEST(Faults, AnUpdateOnAFillingFileSystemAlwaysHasAWayBack) {
+    TempDir home;
+    write_git_identity(home.path(), "Ada", "ada@example.com");
+    auto made = run_tarnwick({"new", "demo", "--owner", "acme"}, home.path(), in_dir(home.path()));
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    const std::string mnt = home / "small";
+    fs::create_directories(mnt);
+    int ended_part_way = 0;
+    for (int free_kib = 4; free_kib <= 76; free_kib += 8) {
+        SCOPED_TRACE(std::to_string(free_kib) + " KiB free");
+        if (::mount("tmpfs", mnt.c_str(), "tmpfs", 0, "size=2m") != 0) {
+            GTEST_SKIP() << "cannot mount a small tmpfs here (needs CAP_SYS_ADMIN)";
+        }
+        const std::string demo = mnt + "/demo";
+        fs::copy(home / "demo", demo,
+                 fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        const std::string head = git_in(home.path(), demo, {"rev-parse", "HEAD"});
+        {
+            const fs::space_info space = fs::space(mnt);
+            const auto keep = static_cast<std::uintmax_t>(free_kib) * 1024;
+            if (space.available > keep) {
+                write_file(mnt + "/filler", std::string(space.available - keep, 'x'));
+            }
+        }
+        auto r = run_tarnwick({"update", "demo", "--owner", "kestrel"}, home.path(), in_dir(mnt));
+        fs::remove(mnt + "/filler");
+        EXPECT_EQ(r.signal, 0);
+        if (r.exit_code != 0) {
+            ++ended_part_way;
+            const bool reset = r.err.find("`git reset --hard`") != std::string::npos;
+            const bool abort = r.err.find("`git merge --abort`") != std::string::npos;
+            const bool unchanged = r.err.find("nothing was changed") != std::string::npos;
+            EXPECT_EQ(reset + abort + unchanged, 1) << r.err;
+            if (reset) git_in(home.path(), demo, {"reset", "-q", "--hard"});
+            if (abort) git_in(home.path(), demo, {"merge", "--abort"});
+            EXPECT_FALSE(exists(demo + "/.git/MERGE_HEAD")) << r.err;
+            EXPECT_EQ(git_in(home.path(), demo, {"rev-parse", "HEAD"}), head);
+            EXPECT_EQ(git_in(home.path(), demo, {"status", "--porcelain", "--untracked-files=all"}),
+                      "");
+            EXPECT_EQ(tree(demo), tree(home / "demo"));
+        }
+        ::umount(mnt.c_str());
+    }
+    EXPECT_GT(ended_part_way, 0) << "no size was small enough to fail";
+}
+#endif
+
 TEST(Faults, GitKilledBySignalIsAGitError) {
     TempDir home;
     write_git_identity(home.path(), "Ada", "ada@example.com");

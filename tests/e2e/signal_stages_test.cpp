@@ -125,7 +125,8 @@ protected:
 
     // A run of args signalled at each of its children in turn.
     void expect_every_stage_stopped(const std::vector<std::string>& args,
-                                    const std::function<void()>& prepare = {}) {
+                                    const std::function<void()>& prepare = {},
+                                    const std::function<void()>& after = {}) {
         const int children = children_of(args, prepare);
         EXPECT_GT(children, 0);
         for (int stage = 1; stage <= children; ++stage) {
@@ -153,6 +154,7 @@ protected:
             }
             EXPECT_EQ(entries(tmp_.path()), std::vector<std::string>{});
             EXPECT_EQ(std::stoi(read_file(stand_ins_ / "count")), stage) << "started after";
+            if (after) after();
         }
     }
 
@@ -172,12 +174,54 @@ TEST_F(SignalStages, Secrets) {
 }
 
 TEST_F(SignalStages, UpdateAndItsDryRun) {
-    const auto earlier = [this] {
-        fs::remove_all(work("demo"));
-        make_earlier_project(work("demo"), home());
+    const std::string demo = work("demo");
+    const auto git = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"-C", demo});
+        auto r = run_program("git", args, default_env(home()), {});
+        return r.out + r.err;
     };
-    expect_every_stage_stopped({"update", "demo", "--dry-run", "-o", "json"}, earlier);
-    expect_every_stage_stopped({"update", "demo", "-o", "json"}, earlier);
+    const auto state = [&] {
+        return git({"rev-parse", "HEAD"}) +
+               git({"status", "--porcelain", "--untracked-files=all", "--ignored"});
+    };
+    // A project whose ORIG_HEAD is the user's (an earlier reset), and a file git ignores.
+    std::string before, head, orig_head;
+    const auto earlier = [&] {
+        fs::remove_all(demo);
+        make_earlier_project(demo, home());
+        write_file(demo + "/NOTES.md", "notes\n");
+        git({"add", "NOTES.md"});
+        git({"commit", "-q", "-m", "notes"});
+        git({"update-ref", "ORIG_HEAD", "HEAD^"});
+        write_file(demo + "/.git/info/exclude", "scratch.txt\n");
+        write_file(demo + "/scratch.txt", "mine\n");
+        before = state();
+        head = git({"rev-parse", "HEAD"});
+        orig_head = git({"rev-parse", "ORIG_HEAD"});
+    };
+    // Wherever the update stopped, the project is as it was (ORIG_HEAD too, unless the update
+    // committed), or the next update names the one command that makes it so, and it does.
+    const auto way_back = [&] {
+        if (fs::exists(demo + "/.git/MERGE_HEAD")) {
+            auto refused = run_tarnwick({"update", "demo", "-o", "json"}, home(), options(0));
+            EXPECT_EQ(refused.exit_code, 2);
+            const bool reset = refused.err.find("`git reset --hard`") != std::string::npos;
+            EXPECT_TRUE(reset || refused.err.find("`git merge --abort`") != std::string::npos)
+                << refused.err;
+            git(reset ? std::vector<std::string>{"reset", "-q", "--hard"}
+                      : std::vector<std::string>{"merge", "--abort"});
+            EXPECT_FALSE(fs::exists(demo + "/.git/MERGE_HEAD"));
+        } else if (git({"rev-parse", "HEAD"}) != head) {
+            EXPECT_EQ(git({"rev-parse", "ORIG_HEAD"}), head);
+            git({"reset", "-q", "--hard", "ORIG_HEAD"});
+        } else {
+            EXPECT_EQ(git({"rev-parse", "ORIG_HEAD"}), orig_head);
+        }
+        EXPECT_EQ(state(), before);
+        EXPECT_EQ(read_file(demo + "/scratch.txt"), "mine\n");
+    };
+    expect_every_stage_stopped({"update", "demo", "--dry-run", "-o", "json"}, earlier, way_back);
+    expect_every_stage_stopped({"update", "demo", "-o", "json"}, earlier, way_back);
 }
 
 TEST_F(SignalStages, Doctor) {

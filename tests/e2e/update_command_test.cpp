@@ -371,8 +371,17 @@ TEST_F(UpdateCommand, AnAmendedEarlierRootIsRefusedUntilItsSetIsNamed) {
         << refused.err;
     EXPECT_EQ(repo_state(), before);
 
+    // A set that did not make the first commit is taken on the user's word, and said so.
+    Json doubted = update_json({"--from", "0.2.0", "--dry-run"});
+    EXPECT_EQ(strings(doubted["notes"]),
+              std::vector<std::string>{"--from 0.2.0 is not borne out by the first commit " +
+                                       rev("HEAD").substr(0, 12) +
+                                       ", whose files are not the ones that set renders: the base "
+                                       "is taken on your word"});
+
     Json report = update_json({"--from", "0.1.6"});
     EXPECT_EQ(report["base"], "--from 0.1.6");
+    EXPECT_EQ(strings(report["notes"]), std::vector<std::string>{});
     EXPECT_EQ(strings(report["files"]), changed_files(true));
     EXPECT_NE(read_file(project() + "/README.md").find(kParagraph), std::string::npos);
 
@@ -510,11 +519,22 @@ TEST_F(UpdateCommand, AShallowCloneNeedsItsRecordOrItsFirstCommit) {
 
 // Also where the directory's name reads as git's pathspec magic (":demo"): it is a path.
 TEST_F(UpdateCommand, AProjectInASubdirectoryChangesNothingOutsideIt) {
-    for (const std::string sub : {"tools/demo", ":demo"}) {
-        SCOPED_TRACE(sub);
+    // The repository's root may be a tarnwick project itself, with a record of its own.
+    auto made = tarnwick({"new", "outer", "--owner", "acme"});
+    ASSERT_EQ(made.exit_code, 0) << made.err;
+    const std::string outer_record = read_file(work("outer/.tarnwick.toml"));
+    struct Row {
+        std::string sub;
+        bool root_record;
+    };
+    for (const Row& row :
+         {Row{"tools/demo", false}, Row{":demo", false}, Row{"tools/demo", true}}) {
+        const std::string& sub = row.sub;
+        SCOPED_TRACE(sub + (row.root_record ? " below a record" : ""));
         const std::string repo = work("monorepo");
         std::filesystem::remove_all(repo);
         std::filesystem::create_directories(repo + "/tools");
+        if (row.root_record) write_file(repo + "/.tarnwick.toml", outer_record);
         write_file(repo + "/README.md", "# The monorepo\n");
         write_file(repo + "/Makefile", "all:\n\ttrue\n");
         git(repo, {"init", "-q", "-b", "main"});
@@ -634,6 +654,116 @@ TEST_F(UpdateCommand, DryRunReportsAndChangesNothingNotEvenAnObjectsTime) {
     }
 }
 
+// The dry run and the real update compute the same merge: over edits that attributes, renames,
+// types and line endings steer, both report the same files and conflicts, and the real one
+// leaves exactly those conflicts in the index, with a work tree `git merge --abort` returns from.
+TEST_F(UpdateCommand, TheDryRunAndTheUpdateAgreeOnEveryEdit) {
+    struct Row {
+        const char* name;
+        std::function<void()> edit;
+        std::string conflicts;  // the merge's own answer, besides agreement
+    };
+    const auto heading = [&] {
+        const std::string readme = read_file(project() + "/README.md");
+        const auto at = readme.find("## Install\n");
+        write_file(project() + "/README.md",
+                   readme.substr(0, at) + "## Install it" + readme.substr(at + 10));
+    };
+    const std::vector<Row> rows = {
+        {"unedited", [] {}, "[]"},
+        {"edited", [&] { edit_and_commit(); }, "[]"},
+        {"conflicting",
+         [&] {
+             heading();
+             std::filesystem::remove(project() + "/.github/workflows/ci.yml");
+             commit_all("conflicting edits");
+         },
+         "[{\"kind\":\"deleted by us\",\"path\":\".github/workflows/ci.yml\"},{\"kind\":\"both "
+         "modified\",\"path\":\"README.md\"}]"},
+        {"merge=binary for the README",
+         [&] {
+             write_file(project() + "/.gitattributes", "README.md merge=binary\n");
+             edit_and_commit();
+         },
+         "[{\"kind\":\"both modified\",\"path\":\"README.md\"}]"},
+        {"a renamed file",
+         [&] {
+             git(project(), {"mv", "Makefile", "build.mk"});
+             commit_all("rename");
+         },
+         "[]"},
+        {"a moved directory",
+         [&] {
+             git(project(), {"mv", ".github", ".forgejo"});
+             commit_all("forgejo");
+         },
+         "[{\"kind\":\"added by them\",\"path\":\".forgejo/dependabot.yml\"}]"},
+        {"a symlinked README",
+         [&] {
+             std::filesystem::create_directories(project() + "/docs");
+             git(project(), {"mv", "README.md", "docs/README.md"});
+             std::filesystem::create_symlink("docs/README.md", project() + "/README.md");
+             commit_all("symlink");
+         },
+         // git keeps the template's file beside the link, under a name of the update's own.
+         "[{\"kind\":\"added by us\",\"path\":\"README.md\"},{\"kind\":\"deleted by "
+         "us\",\"path\":\"README.md~tarnwick-0.2.0\"}]"},
+        {"a SHA-256 repository",
+         [&] {
+             std::filesystem::remove_all(project() + "/.git");
+             git(project(), {"init", "-q", "-b", "main", "--object-format=sha256"});
+             commit_all("chore: scaffold demo with tarnwick");
+             edit_and_commit();
+         },
+         "[]"},
+        // The first commit is compared as committed, whatever git converts on checkout.
+        {"core.autocrlf=true",
+         [&] {
+             git(project(), {"config", "core.autocrlf", "true"});
+         },
+         "[]"},
+        {"text eol=crlf for every file",
+         [&] {
+             write_file(project() + "/.gitattributes", "* text eol=crlf\n");
+             commit_all("crlf");
+         },
+         "[]"},
+        {"a deleted file the templates changed",
+         [&] {
+             std::filesystem::remove(project() + "/Makefile");
+             commit_all("no make");
+         },
+         "[{\"kind\":\"deleted by us\",\"path\":\"Makefile\"}]"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(project());
+        make_earlier(true);
+        row.edit();
+        const std::string head = rev("HEAD");
+        Json dry = update_json({"--dry-run"});
+        auto r = update();
+        ASSERT_FALSE(r.out.empty()) << r.err;
+        Json real = Json::parse(r.out);
+        EXPECT_EQ(conflicts_of(real), conflicts_of(dry));
+        EXPECT_EQ(real["files"], dry["files"]);
+        EXPECT_EQ(conflicts_of(dry), row.conflicts);
+        std::string unmerged;
+        for (const Json& c : real["conflicts"]) unmerged += c["path"].get<std::string>() + "\n";
+        EXPECT_EQ(git(project(), {"diff", "--name-only", "--diff-filter=U"}), unmerged);
+        if (real["conflicts"].empty()) {
+            EXPECT_EQ(r.exit_code, 0) << r.err;
+            EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
+            git(project(), {"reset", "-q", "--hard", "ORIG_HEAD"});
+        } else {
+            EXPECT_EQ(r.exit_code, 4) << r.err;
+            git(project(), {"merge", "--abort"});
+        }
+        EXPECT_EQ(rev("HEAD"), head);
+        EXPECT_EQ(git(project(), {"status", "--porcelain", "--untracked-files=all"}), "");
+    }
+}
+
 TEST_F(UpdateCommand, AConflictIsReportedLabelledAndLeftAsGitLeavesIt) {
     make_earlier(true);
     const std::string readme = read_file(project() + "/README.md");
@@ -663,7 +793,7 @@ TEST_F(UpdateCommand, AConflictIsReportedLabelledAndLeftAsGitLeavesIt) {
               "to your commit\"}}\n");
     const std::string marked = read_file(project() + "/README.md");
     EXPECT_NE(marked.find("<<<<<<< main\n## Install it\n"), std::string::npos);
-    EXPECT_NE(marked.find("\n>>>>>>> tarnwick 0.2.0\n"), std::string::npos);
+    EXPECT_NE(marked.find("\n>>>>>>> tarnwick-0.2.0\n"), std::string::npos);
 
     auto refused = update();
     EXPECT_EQ(refused.exit_code, 2);
@@ -735,6 +865,7 @@ TEST_F(UpdateCommand, CommitsAreSignedAsTheUserSigns) {
     git(project(), {"reset", "-q", "--hard", "HEAD^"});
     git(project(), {"config", "gpg.ssh.program", "false"});
     const std::string head = rev("HEAD");
+    const std::string orig_head = rev("ORIG_HEAD");
     auto failed = update({}, tools);
     EXPECT_EQ(failed.exit_code, 2);
     EXPECT_NE(failed.err.find("\"kind\":\"git\",\"message\":\"git: the update is merged and "
@@ -742,6 +873,7 @@ TEST_F(UpdateCommand, CommitsAreSignedAsTheUserSigns) {
               std::string::npos)
         << failed.err;
     EXPECT_EQ(rev("HEAD"), head);
+    EXPECT_EQ(rev("ORIG_HEAD"), orig_head) << "set by a commit that did not happen";
     git(project(), {"merge", "--abort"});
     EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
 }
@@ -752,6 +884,7 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
         std::function<void()> arrange;
         std::string message_part;
         int exit_code = 2;
+        std::string path = "demo";  // PATH as given
     };
     const std::string again = ", then run `tarnwick update` again";
     int lock_fd = -1;
@@ -776,6 +909,29 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              append(project() + "/README.md", kParagraph);
          },
          "git: README.md marked assume-unchanged or skip-worktree"},
+        {"an update stopped while applying its merge",
+         [&] {
+             make_earlier(true);
+             write_file(project() + "/.git/TARNWICK_UPDATE", rev("HEAD") + "\n");
+             write_file(project() + "/.git/MERGE_HEAD", rev("HEAD") + "\n");
+         },
+         "git: an update of demo stopped part-way through applying its merge; `git reset "
+         "--hard` returns it to your commit" +
+             again},
+        {"a merge of the user's own after a stale mark",
+         [&] {
+             make_earlier(true);
+             write_file(project() + "/.git/TARNWICK_UPDATE", std::string(40, '1') + "\n");
+             write_file(project() + "/.git/MERGE_HEAD", rev("HEAD") + "\n");
+         },
+         "git: a merge is in progress in demo; finish it with `git commit`"},
+        {"skip-worktree file outside the directory given",
+         [&] {
+             make_earlier(true);
+             git(project(), {"update-index", "--skip-worktree", "README.md"});
+             append(project() + "/README.md", kParagraph);
+         },
+         "git: README.md marked assume-unchanged or skip-worktree", 2, "demo/src"},
         {"untracked file where the update adds one",
          [&] {
              make_earlier(true);
@@ -791,6 +947,27 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
              write_file(project() + "/.tarnwick.toml", "mine\n");
          },
          "git: the update adds .tarnwick.toml, but an untracked or ignored file is in the way"},
+        // git's directory-rename detection places the added .github/dependabot.yml below the
+        // directory the user moved .github to, where a file of the user's is.
+        {"untracked file where a directory rename puts an added one",
+         [&] {
+             make_earlier(true);
+             git(project(), {"mv", ".github", ".forgejo"});
+             commit_all("forgejo");
+             write_file(project() + "/.forgejo/dependabot.yml", "mine\n");
+         },
+         "git: the update adds .forgejo/dependabot.yml, but an untracked or ignored file is in "
+         "the way in demo"},
+        {"ignored file where a directory rename puts an added one",
+         [&] {
+             make_earlier(true);
+             git(project(), {"mv", ".github", ".forgejo"});
+             write_file(project() + "/.gitignore", "dependabot.yml\n");
+             commit_all("forgejo");
+             write_file(project() + "/.forgejo/dependabot.yml", "mine\n");
+         },
+         "git: the update adds .forgejo/dependabot.yml, but an untracked or ignored file is in "
+         "the way in demo"},
         {"detached HEAD",
          [&] {
              make_earlier(true);
@@ -878,7 +1055,7 @@ TEST_F(UpdateCommand, RefusalsChangeNothing) {
         row.arrange();
         const bool repository = exists(project() + "/.git");
         const std::string before = repository ? repo_state() : "";
-        auto r = update();
+        auto r = update({}, "", row.path);
         EXPECT_EQ(r.exit_code, row.exit_code);
         EXPECT_EQ(r.out, "");
         EXPECT_NE(r.err.find("\"kind\":\"git\",\"message\":\"" + row.message_part),
@@ -941,12 +1118,17 @@ TEST_F(UpdateCommand, CargoLockFollowsAChangedManifest) {
     const std::string kNote =
         "Cargo.lock could not follow the new Cargo.toml (no cargo, or the crates are neither "
         "cached nor reachable): run `cargo update --workspace` and commit it";
+    const std::string kLeftAlone =
+        "Cargo.lock is not tracked by git, so the update left it as it is: run `cargo update "
+        "--workspace` if it should follow the new Cargo.toml";
+    enum class Kept { Tracked, Untracked, Ignored };
     struct Row {
         const char* name;
         std::vector<std::string> args;  // an owner change changes Cargo.toml
         bool cargo;
         std::string lock_after;
         std::vector<std::string> notes;
+        Kept kept = Kept::Tracked;
     };
     const std::vector<Row> rows = {
         {"same manifest, cargo is not run for the lock",
@@ -956,20 +1138,46 @@ TEST_F(UpdateCommand, CargoLockFollowsAChangedManifest) {
          {}},
         {"new manifest, no cargo", {"--owner", "kestrel-labs"}, false, kLock, {kNote}},
         {"new manifest, lock refreshed", {"--owner", "kestrel-labs"}, true, "# refreshed\n", {}},
+        {"new manifest, untracked lock",
+         {"--owner", "kestrel-labs"},
+         true,
+         kLock,
+         {kLeftAlone},
+         Kept::Untracked},
+        {"new manifest, ignored lock",
+         {"--owner", "kestrel-labs"},
+         true,
+         kLock,
+         {kLeftAlone},
+         Kept::Ignored},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         std::filesystem::remove_all(project());
         make_today();
+        if (row.kept == Kept::Ignored) {
+            append(project() + "/.gitignore", "Cargo.lock\n");
+            commit_all("ignore the lock");
+        }
         write_file(project() + "/Cargo.lock", kLock);
-        commit_all("lock");
+        if (row.kept == Kept::Tracked) commit_all("lock");
+        std::vector<std::string> dry_args = row.args;
+        dry_args.push_back("--dry-run");
+        Json dry = update_json(dry_args, row.cargo ? with_cargo : "");
         Json report = update_json(row.args, row.cargo ? with_cargo : "");
         EXPECT_EQ(read_file(project() + "/Cargo.lock"), row.lock_after);
-        EXPECT_EQ(git(project(), {"status", "--porcelain"}), "");
+        EXPECT_EQ(git(project(), {"status", "--porcelain"}),
+                  row.kept == Kept::Untracked ? "?? Cargo.lock\n" : "");
         EXPECT_EQ(strings(report["notes"]), row.notes);
+        if (row.kept != Kept::Tracked) {
+            EXPECT_EQ(strings(dry["notes"]), row.notes);
+        }
         const auto files = strings(report["files"]);
         EXPECT_EQ(std::count(files.begin(), files.end(), "Cargo.lock"),
                   row.lock_after == kLock ? 0 : 1);
+        // The undo takes back the update's commit, and only that.
+        git(project(), {"reset", "-q", "--hard", "ORIG_HEAD"});
+        EXPECT_EQ(read_file(project() + "/Cargo.lock"), kLock);
     }
 }
 
