@@ -7,7 +7,7 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-run deps-lint lint build release run test test-parts test-part-debug-suite test-part-release-build test-part-debug-tree test-part-side test-debug test-release test-fuzz fuzz fuzz-build bench memcheck install uninstall package clean
+.PHONY: all deps deps-run deps-lint lint build release run test test-parts test-part-debug-tree test-part-fuzz test-debug test-release test-fuzz fuzz fuzz-build bench memcheck install uninstall package clean
 
 all: build
 
@@ -51,37 +51,34 @@ run: release
 	@./build/release/tarnwick $(ARGS)
 
 # `make test`, in parts, each timed (scripts/timed.sh), with one line at the end that gives each
-# part's wall time and CPU-seconds, whether the run passed or not. Installing and the debug
-# build come first, at full speed. Then the debug suite (under AddressSanitizer and UBSan: the
-# debug build is the sanitizer build) runs beside the release build and the fuzzers: its longest
-# tests, the acceptance suite and the release rehearsals, leave processors idle while they wait
-# on registries, local servers and single-threaded links, and the other parts take that time.
-# The release binary's suite comes after the debug suite: they share the debug tree's Testing
-# directory. Each part's output is shown whole when the part ends; `make test-debug` and the
-# others alone show theirs as it comes.
+# part's wall time and CPU-seconds, whether the run passed or not. Installing and the two builds
+# come first, each at full speed: the release build before the suites, so that the compiler
+# cache holds its objects before tarnwick's own release rehearsal builds the same sources. Then
+# the debug suite (under AddressSanitizer and UBSan: the debug build is the sanitizer build)
+# runs beside the fuzzers: its longest tests, the acceptance suite and the release rehearsals,
+# leave processors idle while they wait on registries, local servers and single-threaded links,
+# and the fuzzers take that time. The release binary's suite follows the debug suite: they share
+# the debug tree's Testing directory. Each part's output is shown whole when the part ends;
+# `make test-debug` and the others alone show theirs as it comes.
 TIMES = build/test-times
 TIMED = bash scripts/timed.sh $(TIMES)
 
 test:
 	@mkdir -p build && $(TIMED) start
-	@echo "make test: the debug suite runs beside the release build and the fuzzers; each part's output follows when it ends"
+	@echo "make test: the debug suite runs beside the fuzzers; each part's output follows when it ends"
 	@$(TIMED) deps $(MAKE) --no-print-directory deps && \
 	  $(TIMED) "debug build" $(MAKE) --no-print-directory build && \
+	  $(TIMED) "release build" $(MAKE) --no-print-directory release && \
 	  $(MAKE) --no-print-directory -j2 --output-sync=target test-parts; \
 	  status=$$?; bash scripts/timed.sh --report $(TIMES); exit $$status
 
-test-parts: test-part-debug-tree test-part-side
+test-parts: test-part-debug-tree test-part-fuzz
 
-test-part-debug-suite:
-	@$(TIMED) "debug suite" ctest --preset debug
+test-part-debug-tree:
+	@$(TIMED) "debug suite" ctest --preset debug && \
+	  $(TIMED) "release-binary suite" ctest --preset release-binary
 
-test-part-release-build:
-	@$(TIMED) "release build" $(MAKE) --no-print-directory release
-
-test-part-debug-tree: test-part-debug-suite test-part-release-build
-	@$(TIMED) "release-binary suite" ctest --preset release-binary
-
-test-part-side: test-part-release-build
+test-part-fuzz:
 	@$(TIMED) fuzz $(MAKE) --no-print-directory test-fuzz
 
 test-debug: build
