@@ -41,12 +41,6 @@ exec "${0##*/}" "$@"
 // The children tarnwick may start; a stand-in is put only for those found.
 const std::vector<std::string> kTools = {"git", "gh", "ssh-keygen", "cargo", "rustup"};
 
-std::vector<std::string> entries(const std::string& dir) {
-    std::vector<std::string> out;
-    for (const auto& e : fs::directory_iterator(dir)) out.push_back(e.path().filename());
-    return out;
-}
-
 // The earlier template tree rendered into dir and committed, as `new` left a project then.
 void make_earlier_project(const std::string& dir, const std::string& home) {
     const fs::path root = std::string(TARNWICK_SOURCE_DIR) + "/template-sets/0.1.6";
@@ -152,7 +146,7 @@ protected:
                 ASSERT_TRUE(pid_text.has_value()) << which;
                 EXPECT_TRUE(ends_soon(std::stoi(*pid_text))) << which << " still running";
             }
-            EXPECT_EQ(entries(tmp_.path()), std::vector<std::string>{});
+            EXPECT_EQ(directory_entries(tmp_.path()), std::vector<std::string>{});
             EXPECT_EQ(std::stoi(read_file(stand_ins_ / "count")), stage) << "started after";
             if (after) after();
         }

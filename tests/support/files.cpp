@@ -108,4 +108,10 @@ bool exists(const std::string& path) {
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+std::vector<std::string> directory_entries(const std::string& dir) {
+    std::vector<std::string> out;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) out.push_back(e.path().filename());
+    return out;
+}
+
 }  // namespace tarnwick::testing

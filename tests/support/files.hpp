@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace tarnwick::testing {
 
@@ -34,5 +35,8 @@ void write_file(const std::string& path, const std::string& contents);
 
 // Whether anything (a dangling symlink included) is at path.
 bool exists(const std::string& path);
+
+// The names of what dir holds, in the order the directory gives them.
+std::vector<std::string> directory_entries(const std::string& dir);
 
 }  // namespace tarnwick::testing
