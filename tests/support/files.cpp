@@ -110,7 +110,8 @@ bool exists(const std::string& path) {
 
 std::vector<std::string> directory_entries(const std::string& dir) {
     std::vector<std::string> out;
-    for (const auto& e : std::filesystem::directory_iterator(dir)) out.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+        out.push_back(e.path().filename());
     return out;
 }
 
