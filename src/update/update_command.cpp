@@ -925,6 +925,24 @@ bool branch_moved(const Project& project, const Head& head) {
     return ref && *ref && trim(**ref) != head.commit;
 }
 
+// The merge of both runs: computed by the engine, refused when it would write over a file git
+// does not track, and its files and conflicts put into the report.
+struct CheckedMerge {
+    Engine engine;
+    MergeResult result;
+};
+
+Result<CheckedMerge> checked_merge(const Project& project, const Head& head, const Renders& renders,
+                                   const ScratchDir& scratch, UpdateReport& report) {
+    auto engine = engine_repository(project, head, scratch);
+    TARNWICK_TRY(engine);
+    auto merge = compute_merge(project, head, *engine, renders, scratch);
+    TARNWICK_TRY(merge);
+    TARNWICK_TRY(refuse_writes_over_untracked(project, *merge));
+    report_merge(project, *merge, report);
+    return CheckedMerge{std::move(*engine), std::move(*merge)};
+}
+
 // The merge computed, checked against the work tree and applied, then committed with `git
 // commit` as the user's configuration signs; ORIG_HEAD is set only for that commit, which moves
 // HEAD, so `git reset --hard ORIG_HEAD` undoes the update.
@@ -933,12 +951,10 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                   const CargoToolchain& toolchain, UpdateReport& report) {
     auto identity = identity_config(project, target);
     TARNWICK_TRY(identity);
-    auto engine = engine_repository(project, head, scratch);
-    TARNWICK_TRY(engine);
-    auto merge = compute_merge(project, head, *engine, renders, scratch);
-    TARNWICK_TRY(merge);
-    TARNWICK_TRY(refuse_writes_over_untracked(project, *merge));
-    report_merge(project, *merge, report);
+    auto merged = checked_merge(project, head, renders, scratch, report);
+    TARNWICK_TRY(merged);
+    const Engine* engine = &merged->engine;
+    const MergeResult* merge = &merged->result;
     // The branch already holds every change (made by hand): nothing to apply or commit.
     if (merge->tree == merge->head_tree && merge->unmerged.empty()) {
         report.files.clear();
@@ -1017,12 +1033,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
 // The same merge as the real update, with its objects kept in the scratch directory.
 Status dry_merge(const Project& project, const Head& head, const Renders& renders,
                  const ScratchDir& scratch, UpdateReport& report) {
-    auto engine = engine_repository(project, head, scratch);
-    TARNWICK_TRY(engine);
-    auto merge = compute_merge(project, head, *engine, renders, scratch);
-    TARNWICK_TRY(merge);
-    TARNWICK_TRY(refuse_writes_over_untracked(project, *merge));
-    report_merge(project, *merge, report);
+    TARNWICK_TRY(checked_merge(project, head, renders, scratch, report));
     if (auto note = untracked_lock_note(project, renders, report)) {
         report.notes.push_back(*note);
     } else if (std::find(report.files.begin(), report.files.end(), "Cargo.toml") !=
