@@ -52,8 +52,7 @@ run: release
 
 # `make test`, in parts, each timed (scripts/timed.sh), with one line at the end that gives each
 # part's wall time and CPU-seconds, whether the run passed or not. Installing and the two builds
-# come first, each at full speed: the release build before the suites, so that the compiler
-# cache holds its objects before tarnwick's own release rehearsal builds the same sources. Then
+# come first, each at full speed (compiling keeps both processors busy on its own). Then
 # the debug suite (under AddressSanitizer and UBSan: the debug build is the sanitizer build)
 # runs beside the fuzzers: its longest tests, the acceptance suite and the release rehearsals,
 # leave processors idle while they wait on registries, local servers and single-threaded links,
