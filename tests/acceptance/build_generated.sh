@@ -53,12 +53,14 @@ failed=()
 stage() {
     local name=$1
     shift
+    local started=$SECONDS
     echo "==> $name: $*"
     if ! "$@"; then
-        echo "FAIL: $name ($*)"
+        echo "FAIL: $name ($*) after $((SECONDS - started))s"
         failed+=("$name")
         return 1
     fi
+    echo "    $name: $((SECONDS - started))s"
 }
 
 first_commit() {
