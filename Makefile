@@ -7,7 +7,7 @@ ARGS ?=
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps deps-run deps-lint lint build release run test test-parts test-part-debug-tree test-part-fuzz test-debug test-release test-fuzz fuzz fuzz-build bench memcheck install uninstall package clean
+.PHONY: all deps deps-run deps-lint lint build release run test test-parts test-part-debug test-part-fuzz-release test-debug test-release test-fuzz fuzz fuzz-build bench memcheck install uninstall package clean
 
 all: build
 
@@ -52,41 +52,46 @@ run: release
 
 # `make test`, in parts, each timed (scripts/timed.sh), with one line at the end that gives each
 # part's wall time and CPU-seconds, whether the run passed or not. Installing and the two builds
-# come first, each at full speed (compiling keeps both processors busy on its own). Then
-# the debug suite (under AddressSanitizer and UBSan: the debug build is the sanitizer build)
-# runs beside the fuzzers: its longest tests, the acceptance suite and the release rehearsals,
-# leave processors idle while they wait on registries, local servers and single-threaded links,
-# and the fuzzers take that time. The release binary's suite follows the debug suite: they share
-# the debug tree's Testing directory. Each part's output is shown whole when the part ends;
-# `make test-debug` and the others alone show theirs as it comes.
+# come first, each at full speed (compiling keeps both processors busy on its own). Then two
+# parts run side by side: the debug suite (under AddressSanitizer and UBSan: the debug build is
+# the sanitizer build), three tests at a time, because its longest tests, the acceptance suite
+# and the release rehearsals, leave processors idle while they wait on registries, local
+# servers and single-threaded links; and the fuzzers, then the release binary's suite, which
+# keeps its records in a directory of its own (build/debug/release-binary) and so can run while
+# the debug suite does. Each part's output is shown whole when the part ends; `make test-debug`
+# and the others alone show theirs as it comes.
 TIMES = build/test-times
 TIMED = bash scripts/timed.sh $(TIMES)
 
 test:
 	@mkdir -p build && $(TIMED) start
-	@echo "make test: the debug suite runs beside the fuzzers; each part's output follows when it ends"
+	@echo "make test: the debug suite runs beside the fuzzers and the release binary's suite; each part's output follows when it ends"
 	@$(TIMED) deps $(MAKE) --no-print-directory deps && \
 	  $(TIMED) "debug build" $(MAKE) --no-print-directory build && \
 	  $(TIMED) "release build" $(MAKE) --no-print-directory release && \
 	  $(MAKE) --no-print-directory -j2 --output-sync=target test-parts; \
 	  status=$$?; bash scripts/timed.sh --report $(TIMES); exit $$status
 
-test-parts: test-part-debug-tree test-part-fuzz
+test-parts: test-part-debug test-part-fuzz-release
 
-test-part-debug-tree:
-	@$(TIMED) "debug suite" ctest --preset debug && \
-	  $(TIMED) "release-binary suite" ctest --preset release-binary
+test-part-debug:
+	@$(TIMED) "debug suite" ctest --preset debug -j3
 
-test-part-fuzz:
-	@$(TIMED) fuzz $(MAKE) --no-print-directory test-fuzz
+test-part-fuzz-release:
+	@$(TIMED) fuzz $(MAKE) --no-print-directory test-fuzz; fuzz=$$?; \
+	  $(TIMED) "release-binary suite" $(RELEASE_SUITE) && exit $$fuzz
 
 test-debug: build
 	ctest --preset debug
 
-# The shipped binary (optimised, -no-pie, static C++ runtime) through the end-to-end tests
-# and the README examples.
+# The shipped binary (optimised, -no-pie, static C++ runtime) through the end-to-end tests,
+# the README examples and the instruction counts, with the debug tree's test programs.
+RELEASE_SUITE = env TARNWICK_BIN="$(CURDIR)/build/release/tarnwick" \
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	ctest --test-dir build/debug/release-binary -j2 --output-on-failure -L '^(e2e|docs|perf)$$'
+
 test-release: build release
-	ctest --preset release-binary
+	$(RELEASE_SUITE)
 
 fuzz-build: deps
 	cmake --preset fuzz >/dev/null
