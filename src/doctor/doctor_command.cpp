@@ -83,7 +83,8 @@ Query query(const std::string& program, const std::vector<std::string>& args,
             const std::vector<std::string>& env = {},
             const std::optional<std::string>& dir = std::nullopt) {
     const std::string shown = "`" + program + (args.empty() ? "" : " " + join(args, " ")) + "`";
-    auto run = run_child(program, args, std::nullopt, dir, env, kQueryLimits);
+    auto run = run_child(
+        {.program = program, .args = args, .dir = dir, .extra_env = env, .limits = kQueryLimits});
     Query q;
     if (!run) {
         q.outcome = Query::Outcome::NotStarted;

@@ -64,12 +64,7 @@ Result<ChildOutput, OsError> StubRunner::answer(const ChildCall& call) {
         stub.used = true;
         const Reply reply = stub.respond(call);
         if (reply.start_error != 0) return OsError{reply.start_error};
-        ChildOutput output;
-        output.stdout_text = reply.out;
-        output.stderr_text = reply.err;
-        output.signal = reply.signal;
-        output.success = reply.signal == 0 && reply.exit_code == 0;
-        return output;
+        return child_output(reply, call.limits);
     }
     ADD_FAILURE() << "unexpected call: " << call_line(call);
     return OsError{ENOENT};

@@ -12,12 +12,10 @@
 
 namespace tarnwick::testing {
 
-// What a stub answers: the child's output and how it ended.
-struct Reply {
-    std::string out;
-    std::string err;
-    int exit_code = 0;
-    int signal = 0;       // nonzero: killed by this signal, exit_code ignored
+// What a stub answers: the child's output and how it ended, reported as the runner reports a
+// real child's under the call's limits (an output longer than the cap is cut, a child that
+// timed out was killed), or that it could not be started.
+struct Reply : ChildEnd {
     int start_error = 0;  // nonzero: the child could not be started (an errno)
 };
 
@@ -35,6 +33,12 @@ inline Reply failure(std::string err, int exit_code = 1) {
 inline Reply not_started(int error) {
     Reply r;
     r.start_error = error;
+    return r;
+}
+// Stopped when its time ran out, having written out.
+inline Reply timed_out(std::string out = {}) {
+    Reply r = output(std::move(out));
+    r.timed_out = true;
     return r;
 }
 
