@@ -91,13 +91,13 @@ TEST(Runner, MissingProgram) {
     ASSERT_FALSE(tool.ok());
     EXPECT_EQ(tool.error().message(),
               "tarnwick-no-such-program: No such file or directory (os error 2)");
-    EXPECT_EQ(tool.error().kind(), "backend");
+    EXPECT_EQ(tool.error().kind(), ErrorKind::Backend);
 }
 
 TEST(Runner, GitFailuresBecomeGitErrors) {
     auto bad = run_git("/", {"tarnwick-no-such-subcommand"});
     ASSERT_FALSE(bad.ok());
-    EXPECT_EQ(bad.error().kind(), "git");
+    EXPECT_EQ(bad.error().kind(), ErrorKind::Git);
     EXPECT_EQ(bad.error().message().rfind("git: git: 'tarnwick-no-such-subcommand'", 0), 0u);
     EXPECT_TRUE(run_git("/", {"--version"}).ok());
 }
