@@ -54,9 +54,10 @@ std::string clip(std::string_view text, std::size_t max = kQuoted) {
     return std::string(text.substr(0, cut)) + "…";
 }
 
-// The first line of output, CR and surrounding white space removed.
+// The first line of output that is not blank, CR and surrounding white space removed. Only
+// that line is read: a capped output can be megabytes.
 std::string first_output_line(std::string_view text) {
-    text = trim(text);
+    text = trim_start(text);
     return std::string(trim(text.substr(0, text.find('\n'))));
 }
 

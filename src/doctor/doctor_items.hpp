@@ -101,7 +101,8 @@ inline constexpr auto kDoctorItems = [] {
         {"crate_name",
          {Unknown, Taken, Skipped},
          "the crate name (the project's `Cargo.toml`, else REPO's name) is free on crates.io or "
-         "already this project's (its `repository` is the project's)",
+         "already this project's (its `repository` is the project's): the first release must be "
+         "able to publish it",
          doctor_check::crate_name},
         {"pypi_name",
          {Unknown, Taken, Skipped},

@@ -426,12 +426,16 @@ Result<int, OsError> wait_for_exit(const Child& child, ReapUnlessReleased& reap_
 // The report of a child that ended with these outputs (already within the cap) and this end.
 ChildOutput reported(std::string_view out, std::string_view err, int exit_code, int signal,
                      bool timed_out, bool cut) {
+    // Well-formed text, most tools' output, is taken as it is: decoding is for the rest.
+    auto text = [](std::string_view bytes, bool utf8) {
+        return utf8 ? std::string(bytes) : decode_lossy(bytes);
+    };
     ChildOutput result;
-    result.stdout_text = decode_lossy(out);
-    result.stderr_text = decode_lossy(err);
+    result.stdout_was_utf8 = is_valid_utf8(out);
+    result.stdout_text = text(out, result.stdout_was_utf8);
+    result.stderr_text = text(err, is_valid_utf8(err));
     result.success = exit_code == 0 && signal == 0 && !timed_out;
     result.signal = signal;
-    result.stdout_was_utf8 = is_valid_utf8(out);
     result.exit_code = signal == 0 ? exit_code : -1;
     result.timed_out = timed_out;
     result.output_cut = cut;

@@ -55,6 +55,8 @@ public:
 
     void expect(std::vector<std::string> argv, Reply reply = {});
     void expect(std::vector<std::string> argv, Respond respond);
+    // A call that may come any number of times, or never, each time answered with reply.
+    void allow(std::vector<std::string> argv, Reply reply);
 
     // Every call made so far, in order.
     const std::vector<ChildCall>& calls() const { return calls_; }
@@ -66,6 +68,7 @@ private:
         std::vector<std::string> argv;
         Respond respond;
         bool used = false;
+        bool optional = false;  // answers every call that matches; none need come
     };
     Result<ChildOutput, OsError> answer(const ChildCall& call);
 
