@@ -133,25 +133,25 @@ inline constexpr auto kDoctorItems = [] {
     }};
 }();
 
-namespace doctor_text {
-
-constexpr bool rows_are_sound() {
-    for (std::size_t i = 0; i < kDoctorItems.size(); ++i) {
-        const DoctorItemCheck& row = kDoctorItems[i];
-        if (row.item.empty() || row.others.contains(DoctorStatus::Ok)) {
-            return false;
-        }
+// Each row has a name of its own, never lists ok among the other statuses, and says when it
+// is ok without ';' (the contract's separator of items) or '|' (the README's of cells).
+template <std::size_t N>
+constexpr bool sound_items(const std::array<DoctorItemCheck, N>& rows) {
+    for (std::size_t i = 0; i < N; ++i) {
+        const DoctorItemCheck& row = rows[i];
+        if (row.item.empty() || row.others.contains(DoctorStatus::Ok)) return false;
         if (row.ok_when.find_first_of(";|") != std::string_view::npos) return false;
         for (std::size_t j = 0; j < i; ++j) {
-            if (kDoctorItems[j].item == row.item) return false;
+            if (rows[j].item == row.item) return false;
         }
     }
     return true;
 }
-static_assert(rows_are_sound(),
+static_assert(sound_items(kDoctorItems),
               "each of kDoctorItems has its own name, never lists ok among the other "
-              "statuses, and says when it is ok without ';' (the contract's separator) or '|' "
-              "(the README's table)");
+              "statuses, and says when it is ok without ';' or '|'");
+
+namespace doctor_text {
 
 // "`git` (missing, too_old, unknown or unusable): `git --version` runs ...; `author` ...".
 struct Items {

@@ -35,6 +35,19 @@ static_assert(!indexed_by_enum<Three::C>(std::array<Row, 3>{{{Three::A}, {Three:
 static_assert(!indexed_by_enum<Three::C>(std::array<Row, 2>{{{Three::A}, {Three::B}}}));
 static_assert(!indexed_by_enum<Three::B>(std::array<Row, 3>{{{Three::A}, {Three::B}, {Three::C}}}));
 
+// sound_items, the check behind kDoctorItems, refuses two rows of one name, ok among the
+// other statuses, and a ';' or '|' in when a row is ok.
+constexpr DoctorItemCheck kFine{"a", {DoctorStatus::Missing}, "ok when there", doctor_check::git};
+constexpr DoctorItemCheck with(std::string_view item, DoctorStatusSet others,
+                               std::string_view ok_when) {
+    return {item, others, ok_when, doctor_check::git};
+}
+static_assert(sound_items(std::array{kFine, with("b", {}, "always")}));
+static_assert(!sound_items(std::array{kFine, with("a", {}, "always")}));
+static_assert(!sound_items(std::array{with("b", {DoctorStatus::Ok}, "always")}));
+static_assert(!sound_items(std::array{with("b", {}, "always; then")}));
+static_assert(!sound_items(std::array{with("b", {}, "a | b")}));
+
 const DoctorItemCheck& row_of(std::string_view item) {
     for (const DoctorItemCheck& row : kDoctorItems) {
         if (row.item == item) return row;
