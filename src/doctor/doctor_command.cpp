@@ -125,9 +125,6 @@ DoctorItem version_item(const std::string& program, const std::vector<std::strin
     return found(DoctorStatus::Ok, line.empty() ? program + " printed no version" : clip(line));
 }
 
-// rustup and cargo are asked in the neutral directory: where doctor was started, a cloned
-// project's .cargo/config.toml could alias `fmt` to a program of its own, and its toolchain
-// file could name a toolchain directory whose cargo is anything.
 constexpr const char* kRustupInstall =
     "curl --proto '=https' --tlsv1.2 -sSf https://sh.rustup.rs | sh";
 
@@ -358,6 +355,9 @@ void author(DoctorRun& run) {
     }
 }
 
+// rustup and cargo are asked in the neutral directory: where doctor was started, a cloned
+// project's .cargo/config.toml could alias `fmt` to a program of its own, and its toolchain
+// file could name a toolchain directory whose cargo is anything.
 void cargo(DoctorRun& run) {
     const std::string neutral(kNeutralDir);
     run.toolchain = resolve_cargo_toolchain(neutral);
