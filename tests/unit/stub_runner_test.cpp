@@ -7,7 +7,6 @@
 #include <signal.h>
 
 using namespace tarnwick;
-using tarnwick::testing::failure;
 using tarnwick::testing::output;
 using tarnwick::testing::Reply;
 using tarnwick::testing::StubRunner;
@@ -55,39 +54,26 @@ TEST(StubRunner, EachStubAnswersOnceWildcardsMatchAndTheRealRunnerReturnsAfterwa
 // exit status, a signal, a time-out, output past the call's cap cut, bytes that are not UTF-8.
 // Each case runs once for real (sh) and once against a stub, and the reports must agree.
 TEST(StubRunner, ARepliedEndIsReportedAsTheRunnerReportsARealOne) {
-    struct Case {
+    auto ended = [](std::string out, std::string err, int exit_code, int signal = 0) {
+        Reply r;
+        r.out = std::move(out);
+        r.err = std::move(err);
+        r.exit_code = exit_code;
+        r.signal = signal;
+        return r;
+    };
+    const struct Case {
         const char* name;
         const char* script;
         Reply reply;
         RunLimits limits;
-    };
-    Reply killed = failure("dying\n", 0);
-    killed.signal = SIGTERM;
-    const Case cases[] = {
+    } cases[] = {
         {"exit 0", "printf 'v 1.2\\n'", output("v 1.2\n"), {}},
-        {"exit 3",
-         "printf out; printf bad >&2; exit 3",
-         [] {
-             Reply r = failure("bad", 3);
-             r.out = "out";
-             return r;
-         }(),
-         {}},
-        {"killed", "printf 'dying\\n' >&2; kill -TERM $$", killed, {}},
+        {"exit 3", "printf out; printf bad >&2; exit 3", ended("out", "bad", 3), {}},
+        {"killed", "printf 'dying\\n' >&2; kill -TERM $$", ended("", "dying\n", 0, SIGTERM), {}},
         {"timed out", "printf partial; exec sleep 30", timed_out("partial"), {200, 0}},
-        {"cut at the cap",
-         "printf abcdef; printf xyz >&2",
-         [] {
-             Reply r = output("abcdef");
-             r.err = "xyz";
-             return r;
-         }(),
-         {0, 4}},
-        {"not UTF-8",
-         "printf 'a\\377b'",
-         output("a\xff"
-                "b"),
-         {}},
+        {"cut at the cap", "printf abcdef; printf xyz >&2", ended("abcdef", "xyz", 0), {0, 4}},
+        {"not UTF-8", "printf 'a\\377b'", output("a\377b"), {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
