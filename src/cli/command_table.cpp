@@ -10,8 +10,7 @@
 
 #include "cli/binding.hpp"
 #include "core/product.hpp"
-#include "core/static_text.hpp"
-#include "doctor/doctor_contract.hpp"
+#include "doctor/doctor_items.hpp"
 
 namespace tarnwick {
 namespace {
@@ -209,39 +208,12 @@ constexpr std::array kDoctorArgs{
                           "0; without it doctor exits 0 whatever it finds."),
 };
 
-// The statuses and the bounds of its children come from doctor's own declaration of them.
-constexpr std::string_view kNoneOf = "Items whose status is none of ";
-constexpr std::string_view kFullStop = ".";
-
+// What doctor's items are, their statuses and the bounds of its children come from doctor's
+// own declaration of them.
 constexpr std::array kDoctorOutput{
-    OutputField{"items", "array", "object",
-                "One object per item: `item`, `status`, `detail`, `fix` (the command that "
-                "fixes it; null when nothing needs doing) and `findings` (for a workflow file, "
-                "one object per finding: `line`, `severity` error, warning or note, `message` "
-                "and `fix`, null for a note; empty for other items)."},
-    OutputField{"problems", "integer", "", joined_text<kNoneOf, kDoctorNoProblemList, kFullStop>},
+    OutputField{"items", "array", "object", kDoctorItemsField},
+    OutputField{"problems", "integer", "", kDoctorProblemsField},
 };
-
-constexpr std::string_view kDoctorWhat =
-    "Report, changing nothing, what `new`, `secrets` and `update` would be missing: this "
-    "tarnwick's version and the date of its platform table, git and the author `new` would use, "
-    "cargo and rustfmt, gh (present, at least 2.36.0, logged in, as which account), ssh-keygen, "
-    "and the source (never the value) of the crates and PyPI tokens; with a repo, whether it and "
-    "its Homebrew tap are reachable through gh with admin rights; whether the crate name is free "
-    "on crates.io and the package name on PyPI, taken, or already the project's; in a project, "
-    "whether Cargo.lock is committed and whether its workflows name runner images or action pins "
-    "that the dated platform table calls retired, deprecated or stale. Each item has a status (";
-constexpr std::string_view kDoctorItemRest =
-    "), a detail, the command that fixes it and, for a workflow file, its findings. Every child "
-    "it starts is stopped after ";
-constexpr std::string_view kDoctorSeconds = decimal_text<kQuerySeconds>;
-constexpr std::string_view kDoctorKeeps = " s (reported as unknown), and at most ";
-constexpr std::string_view kDoctorMiB = decimal_text<kQueryKeptMiB>;
-constexpr std::string_view kDoctorRest =
-    " MiB of each of its outputs is kept. Exits 0 whatever it finds; with --strict, 1 when "
-    "`problems` is above 0. Runs only version queries, `git config`, `git ls-tree`, `rustup "
-    "show active-toolchain`, `gh auth status`, `gh api user`, `gh repo view`, `gh api "
-    "users/OWNER` and curl GETs of the registries' name lookups.";
 
 // help: the parser's own command, always last.
 
@@ -368,8 +340,7 @@ constexpr std::array kCommands{
         .make = make_record<Doctor>,
         .contract =
             {
-                .description = joined_text<kDoctorWhat, kDoctorStatusList, kDoctorItemRest,
-                                           kDoctorSeconds, kDoctorKeeps, kDoctorMiB, kDoctorRest>,
+                .description = kDoctorDescription,
                 .effects = "read_only",
                 .mutating = false,
                 .cardinality = "single",

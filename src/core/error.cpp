@@ -74,7 +74,7 @@ std::span<const ErrorKindFacts> error_kinds() {
     return kKinds;
 }
 
-std::string_view CliError::kind() const {
+std::string_view CliError::kind_name() const {
     return facts(kind_).name;
 }
 
@@ -104,7 +104,7 @@ std::string CliError::message() const {
 
 std::string envelope_line(const CliError& error) {
     Json inner = Json::object();
-    inner["kind"] = error.kind();
+    inner["kind"] = error.kind_name();
     inner["message"] = error.message();
     inner["exit_code"] = error.exit_code();
     if (auto hint = error.hint()) inner["hint"] = *hint;

@@ -38,7 +38,9 @@ public:
     // A merge that stopped on conflicts and is left in progress; the message names the paths.
     static CliError conflict(std::string message);
 
-    std::string_view kind() const;
+    ErrorKind kind() const { return kind_; }
+    // The kind's name, as the envelope and the contract give it: "usage", "conflict", ...
+    std::string_view kind_name() const;
     int exit_code() const;
     std::optional<std::string_view> hint() const;
     // The display text: what the envelope carries as "message".

@@ -13,13 +13,13 @@ namespace tarnwick {
 // One thing found in a file, at a line: a workflow's retired runner image, an unpinned action.
 struct DoctorFinding {
     int line = 0;
-    std::string severity;  // "error", "warning" or "note"
+    Severity severity = Severity::Note;
     std::string message;
     std::optional<std::string> fix;  // absent for a note
 };
 
 struct DoctorItem {
-    std::string item;                        // "git", "gh_login", ".github/workflows/ci.yml", ...
+    std::string item;                        // a name of kDoctorItems, or a workflow file's path
     DoctorStatus status = DoctorStatus::Ok;  // a name of kDoctorStatuses in the report
     std::string detail;
     std::optional<std::string> fix;  // a command or step; absent when nothing is to be done

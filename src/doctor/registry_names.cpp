@@ -46,12 +46,12 @@ struct HttpAnswer {
 HttpAnswer http_get(const std::string& url) {
     const std::string agent = std::string(kProgramName) + "/" + std::string(kVersion) +
                               " (doctor name lookup; +https://ordoval.dev)";
-    auto run =
-        run_child("curl",
-                  {"--silent", "--show-error", "--location", "--proto", "=https,http", "--max-time",
-                   std::string(kCurlSeconds), "--user-agent", agent, "--header",
-                   "Accept: application/json", "--write-out", "%{stderr}\n%{http_code}", url},
-                  std::nullopt, std::nullopt, {}, RunLimits{kQuerySeconds * 1000, kQueryKeptBytes});
+    auto run = run_child(
+        {.program = "curl",
+         .args = {"--silent", "--show-error", "--location", "--proto", "=https,http", "--max-time",
+                  std::string(kCurlSeconds), "--user-agent", agent, "--header",
+                  "Accept: application/json", "--write-out", "%{stderr}\n%{http_code}", url},
+         .limits = RunLimits{kQuerySeconds * 1000, kQueryKeptBytes}});
     HttpAnswer answer;
     if (!run) {
         answer.detail = "curl cannot be started: " + run.error().text();

@@ -82,28 +82,28 @@ DoctorItem update_item(std::string_view project_dir, const std::string& update) 
     const Recorded recorded = read_record(project_dir);
     const std::string record(kRecordFile);
     if (!recorded.present) {
-        return {"update", DoctorStatus::Unknown,
+        return {"", DoctorStatus::Unknown,
                 "no " + record +
                     ": a project made before tarnwick 0.2.0, which `tarnwick update` adopts when "
                     "its first commit is what a released tarnwick rendered",
                 update + " --dry-run"};
     }
     if (!recorded.record) {
-        return {"update", DoctorStatus::Unusable, record + " " + recorded.problem,
+        return {"", DoctorStatus::Unusable, record + " " + recorded.problem,
                 "git checkout -- " + record + "  # restore it as tarnwick wrote it"};
     }
     const std::string& set = recorded.record->template_set;
     if (find_template_set(set) == nullptr) {
-        return {"update", DoctorStatus::TooNew,
+        return {"", DoctorStatus::TooNew,
                 "made by tarnwick " + set + ", which this tarnwick " + std::string(kVersion) +
                     " does not know",
                 "upgrade tarnwick: make install from a newer checkout"};
     }
     if (set == kVersion) {
-        return {"update", DoctorStatus::Ok, "made from the template set of this tarnwick, " + set,
+        return {"", DoctorStatus::Ok, "made from the template set of this tarnwick, " + set,
                 std::nullopt};
     }
-    return {"update", DoctorStatus::Ok,
+    return {"", DoctorStatus::Ok,
             "made from the template set of tarnwick " + set + "; `tarnwick update` brings it to " +
                 std::string(kVersion),
             std::nullopt};

@@ -19,10 +19,10 @@ namespace tarnwick {
 bool update_would_change(std::string_view project_dir, std::string_view relative_path,
                          std::string_view stale);
 
-// The "update" item: the template set the record names and whether it is this tarnwick's; a
-// record that cannot be read or was made by a newer tarnwick is a problem; without a record,
-// whether `update` adopts the project is left to `tarnwick update --dry-run`. `update` (a
-// command run in the project) is the fix's command prefix.
+// The "update" item (its name left to the caller): the template set the record names and whether it
+// is this tarnwick's; a record that cannot be read or was made by a newer tarnwick is a problem;
+// without a record, whether `update` adopts the project is left to `tarnwick update --dry-run`.
+// `update` (a command run in the project) is the fix's command prefix.
 DoctorItem update_item(std::string_view project_dir, const std::string& update);
 
 }  // namespace tarnwick

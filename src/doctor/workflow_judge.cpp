@@ -180,18 +180,6 @@ std::optional<WorkflowFinding> judge_uses(const WorkflowEntry& entry, const Plat
 
 }  // namespace
 
-std::string_view severity_name(Severity severity) {
-    switch (severity) {
-        case Severity::Error:
-            return "error";
-        case Severity::Warning:
-            return "warning";
-        case Severity::Note:
-            break;
-    }
-    return "note";
-}
-
 std::optional<int> compare_versions(std::string_view a, std::string_view b) {
     const std::vector<long> x = version_numbers(a), y = version_numbers(b);
     if (x.empty() || y.empty()) return std::nullopt;

@@ -10,15 +10,11 @@
 #include <string_view>
 #include <vector>
 
+#include "doctor/doctor_contract.hpp"
 #include "doctor/platform_table.hpp"
 #include "doctor/workflow_scan.hpp"
 
 namespace tarnwick {
-
-enum class Severity { Error, Warning, Note };
-
-// "error", "warning", "note".
-std::string_view severity_name(Severity severity);
 
 struct WorkflowFinding {
     int line = 0;

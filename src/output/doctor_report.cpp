@@ -27,7 +27,7 @@ std::string render_doctor_text(const DoctorReport& report) {
         }
         for (const DoctorFinding& f : i.findings) {
             text += std::string(item_width + 2, ' ') + "line " + std::to_string(f.line) + ": " +
-                    f.severity + ": " + escape_non_printable(f.message);
+                    std::string(severity_name(f.severity)) + ": " + escape_non_printable(f.message);
             // The item's own fix line already says it when they are the same.
             if (f.fix && f.fix != i.fix) text += " (fix: " + escape_non_printable(*f.fix) + ")";
             text += "\n";
@@ -50,7 +50,7 @@ std::string render_doctor_json(const DoctorReport& report) {
             findings.push_back({{"fix", f.fix ? Json(*f.fix) : Json(nullptr)},
                                 {"line", f.line},
                                 {"message", f.message},
-                                {"severity", f.severity}});
+                                {"severity", severity_name(f.severity)}});
         }
         entry["findings"] = std::move(findings);
         entry["fix"] = i.fix ? Json(*i.fix) : Json(nullptr);

@@ -1,6 +1,6 @@
 // A seam for tests: while a hook is installed, run_child hands every call to it instead of
 // starting a child. Only tests install one (see tests/support/stub_runner.hpp); the program
-// itself never does, so every caller of the runner keeps its signature.
+// itself never does, so every caller of the runner is the same with and without it.
 #pragma once
 
 #include <poll.h>
@@ -19,15 +19,21 @@
 
 namespace tarnwick {
 
-// One call of run_child, as the hook sees it.
-struct ChildCall {
-    std::string program;
-    std::vector<std::string> args;
-    std::optional<std::string> input;  // absent: stdin would be the null device
-    std::optional<std::string> dir;
-    std::vector<std::string> extra_env;
-    RunLimits limits = {};
+// How a stand-in child ended: what it wrote, and its exit status, the signal that killed it,
+// or the time limit that ran out (its group killed with SIGKILL).
+struct ChildEnd {
+    std::string out;
+    std::string err;
+    int exit_code = 0;
+    int signal = 0;  // nonzero: killed by this signal; exit_code is then ignored
+    bool timed_out = false;
 };
+
+// What run_child reports for a child that ended so under limits, built as for a real child:
+// each output cut to limits.output_cap bytes (output_cut set), decoded lossily, and a timed
+// out child a failure killed by SIGKILL. For a hook, so that a stand-in's report is the
+// runner's own.
+ChildOutput child_output(const ChildEnd& end, const RunLimits& limits);
 
 using ChildHook = std::function<Result<ChildOutput, OsError>(const ChildCall&)>;
 

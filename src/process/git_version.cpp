@@ -23,7 +23,7 @@ std::optional<GitVersion> parse_git_version(std::string_view version_output) {
 }
 
 Status require_git(GitVersion minimum, std::string_view needed_by) {
-    auto run = run_child("git", {"--version"});
+    auto run = run_child({.program = "git", .args = {"--version"}});
     if (!run) return CliError::git("could not run git: " + run.error().text());
     const auto version = parse_git_version(run->stdout_text);
     if (!run->success || !version) {

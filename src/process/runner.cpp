@@ -423,12 +423,27 @@ Result<int, OsError> wait_for_exit(const Child& child, ReapUnlessReleased& reap_
     return status;
 }
 
-Result<ChildOutput, OsError> spawn_and_wait(std::string_view program,
-                                            const std::vector<std::string>& args,
-                                            std::optional<std::string_view> input,
-                                            const std::optional<std::string>& dir,
-                                            const std::vector<std::string>& extra_env,
-                                            const RunLimits& limits) {
+// The report of a child that ended with these outputs (already within the cap) and this end.
+ChildOutput reported(std::string_view out, std::string_view err, int exit_code, int signal,
+                     bool timed_out, bool cut) {
+    // Well-formed text, most tools' output, is taken as it is: decoding is for the rest.
+    auto text = [](std::string_view bytes, bool utf8) {
+        return utf8 ? std::string(bytes) : decode_lossy(bytes);
+    };
+    ChildOutput result;
+    result.stdout_was_utf8 = is_valid_utf8(out);
+    result.stdout_text = text(out, result.stdout_was_utf8);
+    result.stderr_text = text(err, is_valid_utf8(err));
+    result.success = exit_code == 0 && signal == 0 && !timed_out;
+    result.signal = signal;
+    result.exit_code = signal == 0 ? exit_code : -1;
+    result.timed_out = timed_out;
+    result.output_cut = cut;
+    return result;
+}
+
+Result<ChildOutput, OsError> spawn_and_wait(const ChildCall& call) {
+    const auto& [program, args, input, dir, extra_env, limits] = call;
     if (!well_formed_env(extra_env)) return OsError{EINVAL};
     Fd dir_fd;
     if (dir) {
@@ -445,10 +460,9 @@ Result<ChildOutput, OsError> spawn_and_wait(std::string_view program,
     TARNWICK_TRY(
         prepare_spawn(setup, input ? in.read.get() : -1, out.write.get(), err.write.get()));
 
-    std::string program_name(program);
     std::vector<char*> argv;
     argv.reserve(args.size() + 2);
-    argv.push_back(program_name.data());
+    argv.push_back(const_cast<char*>(program.c_str()));
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     std::vector<char*> envp = child_environment(extra_env);
@@ -457,7 +471,7 @@ Result<ChildOutput, OsError> spawn_and_wait(std::string_view program,
     // not even for one that is still blocked and so not yet recorded.
     if (take_pending_termination_signal() != 0) return OsError{EINTR};
     Child child;
-    int rc = spawn_in_directory(&child.pid, program_name.c_str(), &setup.actions, &setup.attr,
+    int rc = spawn_in_directory(&child.pid, program.c_str(), &setup.actions, &setup.attr,
                                 argv.data(), envp.data(), dir_fd.get());
     if (rc != 0) return OsError{rc};
     ReapUnlessReleased reap_guard(child.pid);
@@ -472,22 +486,14 @@ Result<ChildOutput, OsError> spawn_and_wait(std::string_view program,
 
     const Deadline deadline(limits.timeout_ms);
     Drained drained;
-    TARNWICK_TRY(pump(child, pipes, input.value_or(std::string_view()), drained, reap_guard, limits,
-                      deadline));
+    TARNWICK_TRY(pump(child, pipes, input ? std::string_view(*input) : std::string_view(), drained,
+                      reap_guard, limits, deadline));
     auto status = wait_for_exit(child, reap_guard, deadline, drained);
     TARNWICK_TRY(status);
 
-    ChildOutput result;
-    result.stdout_text = decode_lossy(drained.out);
-    result.stderr_text = decode_lossy(drained.err);
-    result.success = WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
-    result.signal = WIFSIGNALED(*status) ? WTERMSIG(*status) : 0;
-    result.stdout_was_utf8 = is_valid_utf8(drained.out);
-    result.exit_code = WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
-    result.timed_out = drained.timed_out;
-    result.output_cut = drained.cut;
-    if (drained.timed_out) result.success = false;
-    return result;
+    const bool exited = WIFEXITED(*status);
+    return reported(drained.out, drained.err, exited ? WEXITSTATUS(*status) : -1,
+                    WIFSIGNALED(*status) ? WTERMSIG(*status) : 0, drained.timed_out, drained.cut);
 }
 
 }  // namespace
@@ -504,30 +510,30 @@ ChildHook set_child_hook(ChildHook hook) {
     return std::exchange(installed_hook(), std::move(hook));
 }
 
-Result<ChildOutput, OsError> run_real_child(const ChildCall& call) {
-    std::optional<std::string_view> input;
-    if (call.input) input = *call.input;
-    return spawn_and_wait(call.program, call.args, input, call.dir, call.extra_env, call.limits);
+ChildOutput child_output(const ChildEnd& end, const RunLimits& limits) {
+    const std::size_t cap = limits.output_cap == 0 ? std::string::npos : limits.output_cap;
+    const bool cut = end.out.size() > cap || end.err.size() > cap;
+    const int signal = end.timed_out && end.signal == 0 ? SIGKILL : end.signal;
+    return reported(std::string_view(end.out).substr(0, cap),
+                    std::string_view(end.err).substr(0, cap), end.exit_code, signal, end.timed_out,
+                    cut);
 }
 
-Result<ChildOutput, OsError> run_child(std::string_view program,
-                                       const std::vector<std::string>& args,
-                                       std::optional<std::string_view> input,
-                                       const std::optional<std::string>& dir,
-                                       const std::vector<std::string>& extra_env,
-                                       const RunLimits& given) {
-    const RunLimits& limits = unbounded(given) ? default_limits() : given;
-    if (const ChildHook& hook = installed_hook()) {
-        ChildCall call{std::string(program), args, std::nullopt, dir, extra_env, limits};
-        if (input) call.input = std::string(*input);
-        return hook(call);
-    }
-    return spawn_and_wait(program, args, input, dir, extra_env, limits);
+Result<ChildOutput, OsError> run_real_child(const ChildCall& call) {
+    return spawn_and_wait(call);
+}
+
+Result<ChildOutput, OsError> run_child(ChildCall call) {
+    if (unbounded(call.limits)) call.limits = default_limits();
+    if (const ChildHook& hook = installed_hook()) return hook(call);
+    return spawn_and_wait(call);
 }
 
 Result<ChildOutput> run_tool(std::string_view tool, const std::vector<std::string>& args,
                              std::optional<std::string_view> input) {
-    auto run = run_child(tool, args, input);
+    ChildCall call{.program = std::string(tool), .args = args};
+    if (input) call.input = std::string(*input);
+    auto run = run_child(std::move(call));
     if (!run) return CliError::backend(tool, run.error().text());
     return std::move(run).value();
 }
@@ -550,7 +556,7 @@ Result<ChildOutput> run_gh_checked(const std::vector<std::string>& args,
 }
 
 Status run_git(const std::string& dir, const std::vector<std::string>& args) {
-    auto run = run_child("git", args, std::nullopt, dir);
+    auto run = run_child({.program = "git", .args = args, .dir = dir});
     if (!run) return CliError::git("could not run git: " + run.error().text());
     if (!run->success) return CliError::git(failure_detail(*run));
     return Ok{};

@@ -41,24 +41,31 @@ struct RunLimits {
     std::size_t output_cap = 0;  // bytes kept of each of stdout and stderr; the rest is drained
 };
 
-// Runs program (looked up on PATH) with args, no shell. input absent: stdin is the null
-// device; present (even empty): a pipe fed with those bytes. dir: the child's working
-// directory; extra_env: NAME=value entries set on top of the inherited environment. Waits for
-// the child; both output pipes are drained together with the input. A child that closes its
-// stdin early is not an error: feeding stops, and its output and exit are reported as usual.
-// An extra_env entry without "NAME=" is refused with EINVAL before anything starts, and a dir
-// that cannot be entered fails with its OS error after "cannot change to \"dir\"". Each child
-// leads its own process group. When waiting, reading or feeding fails, the group is killed, the
-// child reaped and that error returned. While the termination signals are caught, none starts
-// once one has arrived, and one that arrives while the child runs (its output open or closed)
-// stops the group, SIGTERM and then SIGKILL after a second, and fails the run with EINTR.
-// limits bound the wait and the output kept (see RunLimits).
-Result<ChildOutput, OsError> run_child(std::string_view program,
-                                       const std::vector<std::string>& args,
-                                       std::optional<std::string_view> input = std::nullopt,
-                                       const std::optional<std::string>& dir = std::nullopt,
-                                       const std::vector<std::string>& extra_env = {},
-                                       const RunLimits& limits = {});
+// One child to run: program (looked up on PATH) with args, no shell. input absent: stdin is
+// the null device; present (even empty): a pipe fed with those bytes. dir: the child's working
+// directory; extra_env: NAME=value entries set on top of the inherited environment; limits
+// bound the wait and the output kept (see RunLimits; none given: the default ones, if set).
+// Written with designated initialisers: run_child({.program = "git", .args = {"--version"}}).
+// (Every member has an initialiser, so that a call may leave any of them out.)
+struct ChildCall {
+    std::string program = {};
+    std::vector<std::string> args = {};
+    std::optional<std::string> input = {};
+    std::optional<std::string> dir = {};
+    std::vector<std::string> extra_env = {};
+    RunLimits limits = {};
+};
+
+// Runs the call and waits for the child; both output pipes are drained together with the
+// input. A child that closes its stdin early is not an error: feeding stops, and its output
+// and exit are reported as usual. An extra_env entry without "NAME=" is refused with EINVAL
+// before anything starts, and a dir that cannot be entered fails with its OS error after
+// "cannot change to \"dir\"". Each child leads its own process group. When waiting, reading or
+// feeding fails, the group is killed, the child reaped and that error returned. While the
+// termination signals are caught, none starts once one has arrived, and one that arrives while
+// the child runs (its output open or closed) stops the group, SIGTERM and then SIGKILL after a
+// second, and fails the run with EINTR.
+Result<ChildOutput, OsError> run_child(ChildCall call);
 
 // While set, the limits that a call without limits of its own gets: a command all of whose
 // children must be bounded (doctor) sets them once, and children started for it by other

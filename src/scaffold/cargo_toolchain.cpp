@@ -34,11 +34,11 @@ std::optional<std::string> active_toolchain_name(std::string_view output) {
 
 CargoToolchain resolve_cargo_toolchain(const std::optional<std::string>& dir) {
     const std::vector<std::string> show = {"show", "active-toolchain"};
-    auto run = run_child("rustup", show, std::nullopt, dir);
+    auto run = run_child({.program = "rustup", .args = show, .dir = dir});
     if (!run) {
         const auto behind = rustup_behind_cargo();
         if (!behind) return {};
-        run = run_child(*behind, show, std::nullopt, dir);
+        run = run_child({.program = *behind, .args = show, .dir = dir});
         if (!run) return {.usable = false, .env = {}};
     }
     const auto name = run->success ? active_toolchain_name(run->stdout_text) : std::nullopt;

@@ -20,8 +20,10 @@ std::string manifest_of(const std::string& destination) {
 
 void format_project(const std::string& destination, const CargoToolchain& toolchain) {
     if (!toolchain.usable) return;
-    (void)run_child("cargo", {"fmt", "--manifest-path", manifest_of(destination)}, std::nullopt,
-                    std::string(kNeutralDir), toolchain.env);
+    (void)run_child({.program = "cargo",
+                     .args = {"fmt", "--manifest-path", manifest_of(destination)},
+                     .dir = std::string(kNeutralDir),
+                     .extra_env = toolchain.env});
 }
 
 namespace {
@@ -37,7 +39,8 @@ bool run_cargo_lock(const std::vector<std::string>& command, const std::string& 
         std::vector<std::string> args = command;
         args.insert(args.end(), {"--manifest-path", manifest_of(destination)});
         if (offline) args.push_back("--offline");
-        auto run = run_child("cargo", args, std::nullopt, std::string(kNeutralDir), env);
+        auto run = run_child(
+            {.program = "cargo", .args = args, .dir = std::string(kNeutralDir), .extra_env = env});
         if (!run) return false;  // no cargo: the network cannot help either
         if (run->success) return path_exists(destination + "/Cargo.lock");
     }

@@ -21,7 +21,7 @@ std::string default_description(std::string_view name) {
 
 Result<std::optional<std::string>> git_config(std::string_view key) {
     using Value = std::optional<std::string>;
-    auto run = run_child("git", {"config", std::string(key)});
+    auto run = run_child({.program = "git", .args = {"config", std::string(key)}});
     if (!run || !run->success) return Value{};
     if (!run->stdout_was_utf8) {
         return CliError::usage("invalid git config " + std::string(key) +

@@ -9,9 +9,10 @@ Result<ChildOutput> git_run(const GitCall& call, const std::vector<std::string>&
                             std::optional<std::string_view> input) {
     // Every path given to git is a path: a project directory named ":x" or "*" is no pathspec
     // magic or pattern.
-    std::vector<std::string> env = call.env;
-    env.emplace_back("GIT_LITERAL_PATHSPECS=1");
-    auto run = run_child("git", args, input, call.dir, env);
+    ChildCall child{.program = "git", .args = args, .dir = call.dir, .extra_env = call.env};
+    child.extra_env.emplace_back("GIT_LITERAL_PATHSPECS=1");
+    if (input) child.input = std::string(*input);
+    auto run = run_child(std::move(child));
     if (!run) return CliError::git("could not run git: " + run.error().text());
     return std::move(run).value();
 }

@@ -56,8 +56,11 @@ Status format_rust_files(const std::string& dir, const std::vector<std::string>&
         auto text = read_optional_file(path);
         TARNWICK_TRY(text);
         if (!*text) continue;
-        auto run =
-            run_child("rustfmt", args, **text, std::string(kNeutralDir), formatting.toolchain.env);
+        auto run = run_child({.program = "rustfmt",
+                              .args = args,
+                              .input = **text,
+                              .dir = std::string(kNeutralDir),
+                              .extra_env = formatting.toolchain.env});
         if (!run) return Ok{};  // no rustfmt: nothing is formatted
         if (!run->success || !run->stdout_was_utf8 || run->stdout_text == **text) continue;
         auto fd = open_fd(path, O_WRONLY | O_TRUNC | O_NOFOLLOW);

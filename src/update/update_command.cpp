@@ -1123,7 +1123,7 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
         real_merge(*project, *head, renders, target, args, dir, formatting->toolchain, report);
     if (!merged) {
         CliError error = std::move(merged).error();
-        if (error.kind() == "conflict") {
+        if (error.kind() == ErrorKind::Conflict) {
             return std::move(error).with_report(render_report(report, format));
         }
         return error;

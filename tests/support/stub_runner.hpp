@@ -12,12 +12,10 @@
 
 namespace tarnwick::testing {
 
-// What a stub answers: the child's output and how it ended.
-struct Reply {
-    std::string out;
-    std::string err;
-    int exit_code = 0;
-    int signal = 0;       // nonzero: killed by this signal, exit_code ignored
+// What a stub answers: the child's output and how it ended, reported as the runner reports a
+// real child's under the call's limits (an output longer than the cap is cut, a child that
+// timed out was killed), or that it could not be started.
+struct Reply : ChildEnd {
     int start_error = 0;  // nonzero: the child could not be started (an errno)
 };
 
@@ -37,6 +35,12 @@ inline Reply not_started(int error) {
     r.start_error = error;
     return r;
 }
+// Stopped when its time ran out, having written out.
+inline Reply timed_out(std::string out = {}) {
+    Reply r = output(std::move(out));
+    r.timed_out = true;
+    return r;
+}
 
 class StubRunner {
 public:
@@ -51,6 +55,8 @@ public:
 
     void expect(std::vector<std::string> argv, Reply reply = {});
     void expect(std::vector<std::string> argv, Respond respond);
+    // A call that may come any number of times, or never, each time answered with reply.
+    void allow(std::vector<std::string> argv, Reply reply);
 
     // Every call made so far, in order.
     const std::vector<ChildCall>& calls() const { return calls_; }
@@ -62,6 +68,7 @@ private:
         std::vector<std::string> argv;
         Respond respond;
         bool used = false;
+        bool optional = false;  // answers every call that matches; none need come
     };
     Result<ChildOutput, OsError> answer(const ChildCall& call);
 

@@ -23,7 +23,7 @@ TEST(CrateName, RefusesBreachesWithTheQuotedName) {
         SCOPED_TRACE(name);
         auto status = validate_crate_name(name);
         ASSERT_FALSE(status.ok());
-        EXPECT_EQ(status.error().kind(), "usage");
+        EXPECT_EQ(status.error().kind(), ErrorKind::Usage);
         EXPECT_EQ(status.error().exit_code(), 3);
     }
     EXPECT_EQ(validate_crate_name("My-App").error().message(),
@@ -97,7 +97,7 @@ TEST(CrateName, RefusesWhatRustOrCargoRefuseOnTheSnakeForm) {
         SCOPED_TRACE(c.name);
         auto status = validate_crate_name(c.name);
         ASSERT_FALSE(status.ok());
-        EXPECT_EQ(status.error().kind(), "usage");
+        EXPECT_EQ(status.error().kind(), ErrorKind::Usage);
         EXPECT_EQ(status.error().message(),
                   std::string("invalid crate name \"") + c.name + "\": " + c.reason);
     }
@@ -122,7 +122,7 @@ TEST(CrateName, PythonNamesEndWithALetterOrDigit) {
         SCOPED_TRACE(name);
         auto status = validate_python_name(name);
         ASSERT_FALSE(status.ok());
-        EXPECT_EQ(status.error().kind(), "usage");
+        EXPECT_EQ(status.error().kind(), ErrorKind::Usage);
         EXPECT_EQ(status.error().message(),
                   std::string("invalid crate name \"") + name +
                       "\": a PyPI package name must end with a letter or digit (or pass "

@@ -320,7 +320,7 @@ TEST(Declaration, TheContractListsEveryErrorKindWithTheEnvelopesExitCode) {
     ASSERT_EQ(errors.size(), std::size(raised));
     ASSERT_EQ(error_kinds().size(), std::size(raised));
     for (const CliError& error : raised) {
-        SCOPED_TRACE(std::string(error.kind()));
+        SCOPED_TRACE(std::string(error.kind_name()));
         const Json envelope = Json::parse(envelope_line(error))["error"];
         const auto listed = std::find_if(errors.begin(), errors.end(), [&](const Json& kind) {
             return kind["kind"] == envelope["kind"];

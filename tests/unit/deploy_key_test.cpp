@@ -115,7 +115,7 @@ TEST_F(DeployKeyEnv, KeyDirectoryIsPrivateFreshAndGoneWithItsContents) {
     ::setenv("TMPDIR", (root_ / "no-such-dir").c_str(), 1);
     auto missing = KeyDirectory::create();
     ASSERT_FALSE(missing.ok());
-    EXPECT_EQ(missing.error().kind(), "io");
+    EXPECT_EQ(missing.error().kind(), ErrorKind::Io);
     EXPECT_EQ(missing.error().message(), "No such file or directory (os error 2)");
 }
 
@@ -216,7 +216,7 @@ TEST_F(DeployKeyEnv, ALinkPlantedAtTheUploadNameIsNeverWrittenThrough) {
         fs::create_symlink(target, dir.value()->upload_path());
         auto rotated = rotate_deploy_key(*dir.value(), "o/tap", "t", "ssh-ed25519 AAAA t\n");
         ASSERT_FALSE(rotated.ok());
-        EXPECT_EQ(rotated.error().kind(), "io");
+        EXPECT_EQ(rotated.error().kind(), ErrorKind::Io);
         EXPECT_EQ(read_file(victim), "original");
         EXPECT_FALSE(fs::exists(missing));
         dir.value().reset();
@@ -231,7 +231,7 @@ TEST_F(DeployKeyEnv, AnUploadFileThatCannotBeCreatedIsAnIoError) {
     fs::create_directory(dir.value()->upload_path());
     auto rotated = rotate_deploy_key(*dir.value(), "o/tap", "t", "pub\n");
     ASSERT_FALSE(rotated.ok());
-    EXPECT_EQ(rotated.error().kind(), "io");
+    EXPECT_EQ(rotated.error().kind(), ErrorKind::Io);
     EXPECT_EQ(rotated.error().message(), "File exists (os error 17)");
     EXPECT_EQ(calls().size(), 1u);  // listed, never added
 }
@@ -244,7 +244,7 @@ TEST_F(DeployKeyEnv, ListingFaultsBecomeGhErrors) {
     ASSERT_TRUE(dir.ok()) << dir.error().message();
     auto first = rotate_deploy_key(*dir.value(), "o/tap", "t", "pub\n");
     ASSERT_FALSE(first.ok());
-    EXPECT_EQ(first.error().kind(), "backend");
+    EXPECT_EQ(first.error().kind(), ErrorKind::Backend);
     EXPECT_EQ(first.error().message(),
               "gh: parsing deploy-key list: missing field `title` at line 1 column 9");
     auto second = rotate_deploy_key(*dir.value(), "o/tap", "t", "pub\n");

@@ -50,7 +50,7 @@ TEST(Destination, ATakenDestinationIsNamedAsTheFileSystemSpellsIt) {
     ASSERT_EQ(::mkdir((dir / "Demo").c_str(), 0700), 0);
     ASSERT_EQ(::mkdir((dir / "other").c_str(), 0700), 0);
     const CliError variant = destination_taken(dir / "demo", "into/demo");
-    EXPECT_EQ(variant.kind(), "exists");
+    EXPECT_EQ(variant.kind(), ErrorKind::Exists);
     EXPECT_EQ(
         variant.message(),
         "into/Demo (which this file system does not tell apart from \"demo\") already exists");

@@ -298,9 +298,9 @@ TEST(DoctorReport, RendersBothFormsAndCountsProblems) {
                                 DoctorStatus::Stale,
                                 "1 error",
                                 "tarnwick update",
-                                {{4, "error", "retired", "tarnwick update"},
-                                 {7, "warning", "tag", "edit line 7"},
-                                 {9, "note", "newer", std::nullopt}}}}};
+                                {{4, Severity::Error, "retired", "tarnwick update"},
+                                 {7, Severity::Warning, "tag", "edit line 7"},
+                                 {9, Severity::Note, "newer", std::nullopt}}}}};
     EXPECT_EQ(doctor_problems(report), 2);
     EXPECT_EQ(render_doctor_json(report),
               R"({"items":[{"detail":"git version 2.39.5","findings":[],"fix":null,"item":"git",)"

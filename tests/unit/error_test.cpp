@@ -31,7 +31,7 @@ TEST(Envelope, IoAndGitHaveNoHint) {
 TEST(Envelope, BackendTrimsDetailAndAlwaysNamesGhInTheHint) {
     CliError e = CliError::backend("ssh-keygen", "  key failed\n");
     EXPECT_EQ(e.message(), "ssh-keygen: key failed");
-    EXPECT_EQ(e.kind(), "backend");
+    EXPECT_EQ(e.kind(), ErrorKind::Backend);
     EXPECT_EQ(e.exit_code(), 2);
     EXPECT_EQ(*e.hint(), "ensure `gh` is installed and authenticated (`gh auth status`)");
     EXPECT_EQ(CliError::backend("gh", "").message(), "gh: ");

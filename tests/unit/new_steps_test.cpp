@@ -103,7 +103,7 @@ TEST(NewSteps, AFailedCommitIsAGitErrorWithGitsOwnWordsAndNothingFollows) {
                   failure("fatal: unable to auto-detect email address\n", 128));
     auto report = run_new(new_args(into), OutputFormat::Text);
     ASSERT_FALSE(report.ok());
-    EXPECT_EQ(report.error().kind(), "git");
+    EXPECT_EQ(report.error().kind(), ErrorKind::Git);
     EXPECT_EQ(report.error().message(), "git: fatal: unable to auto-detect email address");
 }
 
@@ -117,7 +117,7 @@ TEST(NewSteps, GithubAsksGhItsVersionFirstAndCreatesTheRepoAfterTheCommit) {
         args.github = true;
         auto report = run_new(args, OutputFormat::Text);
         ASSERT_FALSE(report.ok());
-        EXPECT_EQ(report.error().kind(), "backend");
+        EXPECT_EQ(report.error().kind(), ErrorKind::Backend);
         EXPECT_FALSE(tarnwick::testing::exists(into / "demo"));
     }
     {

@@ -28,7 +28,7 @@ TEST(OptionValues, DescriptionRefusesQuotesBackslashesControlsAndBrokenUtf8) {
         SCOPED_TRACE(text);
         auto status = check_description(text);
         ASSERT_FALSE(status.ok());
-        EXPECT_EQ(status.error().kind(), "usage");
+        EXPECT_EQ(status.error().kind(), ErrorKind::Usage);
         EXPECT_EQ(status.error().exit_code(), 3);
     }
     EXPECT_EQ(check_description("a\"b").error().message(),
@@ -61,7 +61,7 @@ TEST(OptionValues, OwnerFollowsGitHubAccountNames) {
         SCOPED_TRACE(owner);
         auto status = check_owner(owner);
         ASSERT_FALSE(status.ok());
-        EXPECT_EQ(status.error().kind(), "usage");
+        EXPECT_EQ(status.error().kind(), ErrorKind::Usage);
     }
     EXPECT_EQ(check_owner("a;b").error().message(),
               "invalid --owner \"a;b\": use a GitHub account name: 1 to 39 ASCII letters, "
@@ -100,7 +100,7 @@ TEST(OptionValues, DescriptionRefusesWhatTheReleaseWorkflowWouldEvaluate) {
             continue;
         }
         ASSERT_FALSE(status.ok());
-        EXPECT_EQ(status.error().kind(), "usage");
+        EXPECT_EQ(status.error().kind(), ErrorKind::Usage);
         EXPECT_NE(status.error().message().find(c.message), std::string::npos)
             << status.error().message();
     }
@@ -165,7 +165,7 @@ TEST(OptionValues, SeparatorsBidiControlsAndNonCharactersAreRefusedByName) {
                 continue;
             }
             ASSERT_FALSE(status.ok());
-            EXPECT_EQ(status.error().kind(), "usage");
+            EXPECT_EQ(status.error().kind(), ErrorKind::Usage);
             EXPECT_NE(status.error().message().find(c.refusal), std::string::npos)
                 << status.error().message();
         }

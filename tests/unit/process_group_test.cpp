@@ -69,9 +69,10 @@ void stop_child_and_grandchild() {
         {
             const Catching catching;
             auto run = run_child(
-                "sh",
-                {"-c", c.before + "sleep 300 & echo $! >\"$1\"; kill -TERM $PPID; exec sleep 10",
-                 "sh", marker});
+                {.program = "sh",
+                 .args = {"-c",
+                          c.before + "sleep 300 & echo $! >\"$1\"; kill -TERM $PPID; exec sleep 10",
+                          "sh", marker}});
             ASSERT_FALSE(run.ok()) << run->stdout_text;
             EXPECT_EQ(run.error().code, EINTR);
             EXPECT_EQ(caught_termination_signal(), SIGTERM);
@@ -97,7 +98,8 @@ TEST(ProcessGroup, ASignalStopsTheChildAndWhatItStarted) {
         if (!pidfd) io.pidfd_open = [](pid_t) { return errno = ENOSYS, -1; };
         const RunnerIo previous = set_runner_io(io);
         // A child that ends by itself is still waited for and reported.
-        auto quick = run_child("sh", {"-c", "exec >&- 2>&-; sleep 0.1; exit 3"});
+        auto quick =
+            run_child({.program = "sh", .args = {"-c", "exec >&- 2>&-; sleep 0.1; exit 3"}});
         EXPECT_TRUE(quick.ok() && !quick->success);
         stop_child_and_grandchild();
         set_runner_io(previous);
@@ -114,7 +116,7 @@ TEST(ProcessGroup, NoChildStartsAfterAPendingSignalOrAFailedSetUp) {
         const Catching catching;
         ::raise(SIGTERM);
         EXPECT_EQ(caught_termination_signal(), 0) << "not blocked";
-        auto run = run_child("sh", touch);
+        auto run = run_child({.program = "sh", .args = touch});
         ASSERT_FALSE(run.ok());
         EXPECT_EQ(run.error().code, EINTR);
         EXPECT_EQ(caught_termination_signal(), SIGTERM);
@@ -124,13 +126,13 @@ TEST(ProcessGroup, NoChildStartsAfterAPendingSignalOrAFailedSetUp) {
     RunnerIo failing;
     failing.adddup2 = [](posix_spawn_file_actions_t*, int, int) { return ENOMEM; };
     const RunnerIo previous = set_runner_io(failing);
-    auto run = run_child("sh", touch);
+    auto run = run_child({.program = "sh", .args = touch});
     set_runner_io(previous);
     ASSERT_FALSE(run.ok());
     EXPECT_EQ(run.error().code, ENOMEM);
     EXPECT_FALSE(fs::exists(marker));
     EXPECT_FALSE(has_unreaped_child());
-    EXPECT_TRUE(run_child("sh", touch).ok());
+    EXPECT_TRUE(run_child({.program = "sh", .args = touch}).ok());
     EXPECT_TRUE(fs::exists(marker));
 }
 
@@ -152,7 +154,7 @@ TEST(ProcessGroup, AWorkingDirectoryThatCannotBeEnteredIsNamed) {
         ASSERT_FALSE(git.ok());
         EXPECT_EQ(git.error().message(),
                   "git: could not run git: cannot change to \"" + c.dir + "\": " + c.reason);
-        auto tool = run_child("pwd", {}, std::nullopt, c.dir);
+        auto tool = run_child({.program = "pwd", .dir = c.dir});
         ASSERT_FALSE(tool.ok());
         EXPECT_EQ(tool.error().text(), "cannot change to \"" + c.dir + "\": " + c.reason);
     }

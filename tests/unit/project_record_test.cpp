@@ -75,7 +75,7 @@ TEST(ProjectRecord, AnythingElseIsRefusedWithItsLine) {
         SCOPED_TRACE(row.message_part);
         auto record = parse_project_record(row.text);
         ASSERT_FALSE(record.ok());
-        EXPECT_EQ(record.error().kind(), "git");
+        EXPECT_EQ(record.error().kind(), ErrorKind::Git);
         EXPECT_NE(record.error().message().find(row.message_part), std::string::npos)
             << record.error().message();
     }
@@ -111,7 +111,7 @@ TEST(ProjectRecord, AnswersBreakingTheRulesOfNewAreRefused) {
         row.change(answers);
         auto checked = check_answers(answers, "in .tarnwick.toml");
         ASSERT_FALSE(checked.ok());
-        EXPECT_EQ(checked.error().kind(), "git");
+        EXPECT_EQ(checked.error().kind(), ErrorKind::Git);
         EXPECT_NE(checked.error().message().find(row.message_part), std::string::npos)
             << checked.error().message();
     }

@@ -152,7 +152,7 @@ TEST(RenderTree, AnythingAlreadyAtAnOutputPathIsLeftAlone) {
         std::vector<std::string> written;
         auto status = render_tree(root, scratch / "p", sample_context(), written);
         ASSERT_FALSE(status.ok());
-        EXPECT_EQ(status.error().kind(), "io");
+        EXPECT_EQ(status.error().kind(), ErrorKind::Io);
         EXPECT_EQ(status.error().message(), "File exists (os error 17)");
         EXPECT_TRUE(written.empty());
         EXPECT_EQ(read_file(scratch / "victim"), "old contents");
@@ -174,7 +174,7 @@ TEST(RenderTree, InvalidUtf8StopsWithItsStoredPathAndKeepsEarlierFiles) {
     std::vector<std::string> written;
     auto status = render_tree(root, scratch / "p", sample_context(), written);
     ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.error().kind(), "io");
+    EXPECT_EQ(status.error().kind(), ErrorKind::Io);
     EXPECT_EQ(status.error().message(), "template sub/b.txt.tmpl is not valid UTF-8");
     EXPECT_EQ(written, std::vector<std::string>{"a"});
     EXPECT_EQ(read_file(scratch / "p/a"), "fine\n");
@@ -192,7 +192,7 @@ TEST(RenderTree, ParentOfDestinationIsAFileFailsBeforeWritingAnything) {
     std::vector<std::string> written;
     auto status = render_tree(root, scratch / "blocker/proj", sample_context(), written);
     ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.error().kind(), "io");
+    EXPECT_EQ(status.error().kind(), ErrorKind::Io);
     EXPECT_EQ(status.error().exit_code(), 2);
     EXPECT_EQ(status.error().message(), "Not a directory (os error 20)");
     EXPECT_TRUE(written.empty());

@@ -19,7 +19,7 @@ using tarnwick::testing::has_unreaped_child;
 
 namespace {
 ChildOutput sh(const std::string& script, std::optional<std::string> input = std::nullopt) {
-    auto r = run_child("sh", {"-c", script}, input);
+    auto r = run_child({.program = "sh", .args = {"-c", script}, .input = std::move(input)});
     EXPECT_TRUE(r.ok());
     return r.ok() ? r.value() : ChildOutput{};
 }
@@ -71,19 +71,19 @@ TEST(Runner, InputReachesTheChildWhileItWritesMuch) {
 }
 
 TEST(Runner, ArgumentsArriveUnchanged) {
-    auto r = run_child("printf", {"[%s]", "a b", "\"q\" 'x'", "", "$HOME"});
+    auto r = run_child({.program = "printf", .args = {"[%s]", "a b", "\"q\" 'x'", "", "$HOME"}});
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r->stdout_text, "[a b][\"q\" 'x'][][$HOME]");
 }
 
 TEST(Runner, WorkingDirectory) {
-    auto r = run_child("pwd", {}, std::nullopt, std::string("/usr"));
+    auto r = run_child({.program = "pwd", .dir = "/usr"});
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r->stdout_text, "/usr\n");
 }
 
 TEST(Runner, MissingProgram) {
-    auto r = run_child("tarnwick-no-such-program", {"x"});
+    auto r = run_child({.program = "tarnwick-no-such-program", .args = {"x"}});
     ASSERT_FALSE(r.ok());
     EXPECT_EQ(r.error().text(), "No such file or directory (os error 2)");
 
@@ -91,13 +91,13 @@ TEST(Runner, MissingProgram) {
     ASSERT_FALSE(tool.ok());
     EXPECT_EQ(tool.error().message(),
               "tarnwick-no-such-program: No such file or directory (os error 2)");
-    EXPECT_EQ(tool.error().kind(), "backend");
+    EXPECT_EQ(tool.error().kind(), ErrorKind::Backend);
 }
 
 TEST(Runner, GitFailuresBecomeGitErrors) {
     auto bad = run_git("/", {"tarnwick-no-such-subcommand"});
     ASSERT_FALSE(bad.ok());
-    EXPECT_EQ(bad.error().kind(), "git");
+    EXPECT_EQ(bad.error().kind(), ErrorKind::Git);
     EXPECT_EQ(bad.error().message().rfind("git: git: 'tarnwick-no-such-subcommand'", 0), 0u);
     EXPECT_TRUE(run_git("/", {"--version"}).ok());
 }
@@ -106,15 +106,15 @@ TEST(Runner, GitFailuresBecomeGitErrors) {
 TEST(Runner, ExtraEnvironmentReplacesOrAdds) {
     tarnwick::testing::ScopedEnv env(
         {{"TARNWICK_RUNNER_A", "inherited"}, {"TARNWICK_RUNNER_AB", "kept"}});
-    auto r = run_child("sh",
-                       {"-c",
-                        "printf '%s|%s|%s' \"$TARNWICK_RUNNER_A\" "
-                        "\"$TARNWICK_RUNNER_AB\" \"$TARNWICK_RUNNER_NEW\""},
-                       std::nullopt, std::nullopt,
-                       {"TARNWICK_RUNNER_A=replaced", "TARNWICK_RUNNER_NEW="});
+    auto r = run_child({.program = "sh",
+                        .args = {"-c",
+                                 "printf '%s|%s|%s' \"$TARNWICK_RUNNER_A\" "
+                                 "\"$TARNWICK_RUNNER_AB\" \"$TARNWICK_RUNNER_NEW\""},
+                        .extra_env = {"TARNWICK_RUNNER_A=replaced", "TARNWICK_RUNNER_NEW="}});
     ASSERT_TRUE(r.ok());
     EXPECT_EQ(r->stdout_text, "replaced|kept|");
-    auto inherited = run_child("sh", {"-c", "printf '%s' \"$TARNWICK_RUNNER_A\""});
+    auto inherited =
+        run_child({.program = "sh", .args = {"-c", "printf '%s' \"$TARNWICK_RUNNER_A\""}});
     ASSERT_TRUE(inherited.ok());
     EXPECT_EQ(inherited->stdout_text, "inherited");
 }
@@ -212,8 +212,9 @@ TEST(Runner, SignalNames) {
 TEST(Runner, AnEnvironmentEntryWithoutANameIsRefusedNotAppliedToEveryVariable) {
     for (const std::string entry : {"TARNWICK_RUNNER_BARE", "", "=value"}) {
         SCOPED_TRACE(entry);
-        auto r = run_child("sh", {"-c", "printf '%s' \"$HOME\""}, std::nullopt, std::nullopt,
-                           {"TARNWICK_RUNNER_OK=1", entry});
+        auto r = run_child({.program = "sh",
+                            .args = {"-c", "printf '%s' \"$HOME\""},
+                            .extra_env = {"TARNWICK_RUNNER_OK=1", entry}});
         ASSERT_FALSE(r.ok()) << r->stdout_text;
         EXPECT_EQ(r.error().code, EINVAL);
     }
@@ -245,7 +246,7 @@ TEST(Runner, AnIoErrorWhileTheChildRunsIsReportedAndTheChildIsReaped) {
     struct Case {
         const char* name;
         RunnerIo io;
-        std::optional<std::string_view> input;
+        std::optional<std::string> input;
     };
     const Case cases[] = {
         {"poll", {failing_poll, ::read, ::write}, std::nullopt},
@@ -258,7 +259,8 @@ TEST(Runner, AnIoErrorWhileTheChildRunsIsReportedAndTheChildIsReaped) {
         ASSERT_FALSE(has_unreaped_child());
         const RunnerIo previous = set_runner_io(c.io);
         // The child would outlive the test if nobody stopped it.
-        auto r = run_child("sh", {"-c", "echo out; exec sleep 30"}, c.input);
+        auto r = run_child(
+            {.program = "sh", .args = {"-c", "echo out; exec sleep 30"}, .input = c.input});
         set_runner_io(previous);
         ASSERT_FALSE(r.ok()) << r->stdout_text;
         EXPECT_EQ(r.error().code, EIO);
@@ -286,7 +288,7 @@ TEST(Runner, LimitsBoundTheWaitAndTheOutputKept) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script);
-        auto r = run_child("sh", {"-c", c.script}, std::nullopt, std::nullopt, {}, c.limits);
+        auto r = run_child({.program = "sh", .args = {"-c", c.script}, .limits = c.limits});
         ASSERT_TRUE(r.ok()) << r.error().text();
         EXPECT_EQ(r->timed_out, c.timed_out);
         EXPECT_EQ(r->output_cut, c.cut);
@@ -302,11 +304,11 @@ TEST(Runner, LimitsBoundTheWaitAndTheOutputKept) {
 // Default limits bound a call that gives none, and a call's own limits win over them.
 TEST(Runner, DefaultLimitsBoundCallsWithoutTheirOwn) {
     const RunLimits previous = set_default_run_limits({200, 4});
-    auto bounded = run_child("sh", {"-c", "printf abcdef; exec sleep 30"});
-    auto own = run_child("sh", {"-c", "printf abcdef"}, std::nullopt, std::nullopt, {},
-                         RunLimits{5000, 0});
+    auto bounded = run_child({.program = "sh", .args = {"-c", "printf abcdef; exec sleep 30"}});
+    auto own =
+        run_child({.program = "sh", .args = {"-c", "printf abcdef"}, .limits = RunLimits{5000, 0}});
     set_default_run_limits(previous);
-    auto cleared = run_child("sh", {"-c", "printf abcdef"});
+    auto cleared = run_child({.program = "sh", .args = {"-c", "printf abcdef"}});
     ASSERT_TRUE(bounded.ok() && own.ok() && cleared.ok());
     EXPECT_TRUE(bounded->timed_out);
     EXPECT_EQ(bounded->stdout_text, "abcd");

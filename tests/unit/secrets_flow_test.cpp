@@ -97,7 +97,7 @@ TEST(SecretsPreflight, GhThatCannotStartIsABackendErrorAndNothingElseRuns) {
     gh.expect({"gh", "auth", "status"}, not_started(ENOENT));
     const auto status = preflight(kTarget, kTap);
     ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.error().kind(), "backend");
+    EXPECT_EQ(status.error().kind(), ErrorKind::Backend);
     EXPECT_NE(status.error().message().find("No such file or directory"), std::string::npos)
         << status.error().message();
 }

@@ -137,8 +137,10 @@ TEST(SignalWait, TheRunnerWorksWithTheSelectWaitAndNoProcessDescriptor) {
     const RunnerIo previous = set_runner_io(io);
     const std::string input(200'000, 'i');
     auto r = run_child(
-        "sh", {"-c", "n=$(wc -c); echo $n; head -c 300000 /dev/zero | tr '\\0' o; exit 3"}, input);
-    auto timed = run_child("sleep", {"5"}, std::nullopt, std::nullopt, {}, RunLimits{200, 0});
+        {.program = "sh",
+         .args = {"-c", "n=$(wc -c); echo $n; head -c 300000 /dev/zero | tr '\\0' o; exit 3"},
+         .input = input});
+    auto timed = run_child({.program = "sleep", .args = {"5"}, .limits = RunLimits{200, 0}});
     set_runner_io(previous);
     ASSERT_TRUE(r.ok()) << r.error().text();
     EXPECT_EQ(r->exit_code, 3);

@@ -131,7 +131,7 @@ TEST_F(AuthorFromGitConfig, AValueThatIsNotUtf8IsRefusedByItsKey) {
         write_config(c.config);
         auto author = default_author();
         ASSERT_FALSE(author.ok());
-        EXPECT_EQ(author.error().kind(), "usage");
+        EXPECT_EQ(author.error().kind(), ErrorKind::Usage);
         EXPECT_EQ(author.error().message(), std::string("invalid git config ") + c.key +
                                                 ": it is not valid UTF-8; fix it or pass --author");
     }

@@ -73,7 +73,8 @@ TEST(TerminationSignals, ASignalStopsTheRunAndTheKeyDirectoryGoes) {
                 if (m.moment == Moment::WhileAChildRuns) {
                     // The child would outlive the test if the runner did not stop it.
                     auto run = run_child(
-                        "sh", {"-c", "kill -" + std::to_string(sig) + " $PPID; exec sleep 30"});
+                        {.program = "sh",
+                         .args = {"-c", "kill -" + std::to_string(sig) + " $PPID; exec sleep 30"}});
                     ASSERT_FALSE(run.ok());
                     EXPECT_EQ(run.error().code, EINTR);
                 } else {
@@ -81,7 +82,7 @@ TEST(TerminationSignals, ASignalStopsTheRunAndTheKeyDirectoryGoes) {
                     EXPECT_EQ(caught_termination_signal(), 0) << "not blocked";
                 }
                 if (m.moment == Moment::BetweenChildren) {
-                    auto run = run_child("sh", {"-c", "exec sleep 30"});
+                    auto run = run_child({.program = "sh", .args = {"-c", "exec sleep 30"}});
                     ASSERT_FALSE(run.ok());
                     EXPECT_EQ(run.error().code, EINTR);
                 }
@@ -90,7 +91,8 @@ TEST(TerminationSignals, ASignalStopsTheRunAndTheKeyDirectoryGoes) {
                     EXPECT_FALSE(has_unreaped_child());
                     // Once a signal is recorded nothing new starts.
                     const std::string marker = path + "/started";
-                    auto next = run_child("sh", {"-c", "touch \"$1\"", "sh", marker});
+                    auto next =
+                        run_child({.program = "sh", .args = {"-c", "touch \"$1\"", "sh", marker}});
                     ASSERT_FALSE(next.ok());
                     EXPECT_EQ(next.error().code, EINTR);
                     EXPECT_FALSE(fs::exists(marker));
@@ -115,7 +117,8 @@ TEST(TerminationSignals, ASignalIgnoredAtStartStaysIgnored) {
             auto made = KeyDirectory::create();
             ASSERT_TRUE(made.ok()) << made.error().message();
             auto run =
-                run_child("sh", {"-c", "kill -" + std::to_string(sig) + " $PPID; echo done"});
+                run_child({.program = "sh",
+                           .args = {"-c", "kill -" + std::to_string(sig) + " $PPID; echo done"}});
             ASSERT_TRUE(run.ok()) << run.error().text();
             EXPECT_TRUE(run->success);
             EXPECT_EQ(run->stdout_text, "done\n");
