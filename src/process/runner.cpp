@@ -432,9 +432,8 @@ Result<ChildOutput, OsError> spawn_and_wait(std::string_view program,
     if (!well_formed_env(extra_env)) return OsError{EINVAL};
     Fd dir_fd;
     if (dir) {
-        auto opened = open_working_directory(*dir);
-        TARNWICK_TRY(opened);
-        dir_fd = std::move(opened).value();
+        TARNWICK_TRY_ASSIGN(auto opened, open_working_directory(*dir));
+        dir_fd = std::move(opened);
     }
     Pipe in, out, err;
     TARNWICK_TRY(make_pipe(out));
@@ -474,16 +473,15 @@ Result<ChildOutput, OsError> spawn_and_wait(std::string_view program,
     Drained drained;
     TARNWICK_TRY(pump(child, pipes, input.value_or(std::string_view()), drained, reap_guard, limits,
                       deadline));
-    auto status = wait_for_exit(child, reap_guard, deadline, drained);
-    TARNWICK_TRY(status);
+    TARNWICK_TRY_ASSIGN(auto status, wait_for_exit(child, reap_guard, deadline, drained));
 
     ChildOutput result;
     result.stdout_text = decode_lossy(drained.out);
     result.stderr_text = decode_lossy(drained.err);
-    result.success = WIFEXITED(*status) && WEXITSTATUS(*status) == 0;
-    result.signal = WIFSIGNALED(*status) ? WTERMSIG(*status) : 0;
+    result.success = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    result.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     result.stdout_was_utf8 = is_valid_utf8(drained.out);
-    result.exit_code = WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+    result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     result.timed_out = drained.timed_out;
     result.output_cut = drained.cut;
     if (drained.timed_out) result.success = false;
@@ -538,9 +536,8 @@ Result<ChildOutput> run_gh(const std::vector<std::string>& args) {
 
 Result<ChildOutput> run_tool_checked(std::string_view tool, const std::vector<std::string>& args,
                                      std::optional<std::string_view> input) {
-    auto run = run_tool(tool, args, input);
-    TARNWICK_TRY(run);
-    if (!run->success) return CliError::backend(tool, failure_detail(*run));
+    TARNWICK_TRY_ASSIGN(auto run, run_tool(tool, args, input));
+    if (!run.success) return CliError::backend(tool, failure_detail(run));
     return run;
 }
 

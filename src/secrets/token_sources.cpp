@@ -164,9 +164,8 @@ std::optional<FoundToken> cargo_token() {
 Result<std::optional<FoundToken>> pypi_token(bool from_stdin) {
     using Found = std::optional<FoundToken>;
     if (from_stdin) {
-        auto input = read_stdin_utf8();
-        TARNWICK_TRY(input);
-        auto trimmed = trim(input.value());
+        TARNWICK_TRY_ASSIGN(auto input, read_stdin_utf8());
+        auto trimmed = trim(input);
         if (trimmed.empty()) return Found{};
         return Found{FoundToken{std::string(trimmed), "standard input"}};
     }

@@ -18,10 +18,9 @@ Result<ChildOutput> git_run(const GitCall& call, const std::vector<std::string>&
 
 Result<std::string> git_stdout(const GitCall& call, const std::vector<std::string>& args,
                                std::optional<std::string_view> input) {
-    auto run = git_run(call, args, input);
-    TARNWICK_TRY(run);
-    if (!run->success) return git_failure(*run);
-    return std::move(run->stdout_text);
+    TARNWICK_TRY_ASSIGN(auto run, git_run(call, args, input));
+    if (!run.success) return git_failure(run);
+    return std::move(run.stdout_text);
 }
 
 CliError git_failure(const ChildOutput& run) {
