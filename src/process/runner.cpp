@@ -546,10 +546,24 @@ Result<ChildOutput> run_gh_checked(const std::vector<std::string>& args,
     return run_tool_checked("gh", args, input);
 }
 
-Status run_git(const std::string& dir, const std::vector<std::string>& args) {
-    auto run = run_child("git", args, std::nullopt, dir);
+Result<ChildOutput> run_git_unchecked(const GitCall& call, const std::vector<std::string>& args,
+                                      std::optional<std::string_view> input) {
+    std::vector<std::string> env = call.env;
+    env.emplace_back("GIT_LITERAL_PATHSPECS=1");
+    auto run = run_child("git", args, input, call.dir, env);
     if (!run) return CliError::git("could not run git: " + run.error().text());
-    if (!run->success) return CliError::git(failure_detail(*run));
+    return std::move(run).value();
+}
+
+Result<std::string> git_stdout(const GitCall& call, const std::vector<std::string>& args,
+                               std::optional<std::string_view> input) {
+    TARNWICK_TRY_ASSIGN(auto run, run_git_unchecked(call, args, input));
+    if (!run.success) return git_failure(run);
+    return std::move(run.stdout_text);
+}
+
+Status run_git(const std::string& dir, const std::vector<std::string>& args) {
+    TARNWICK_TRY(git_stdout({dir, {}}, args));
     return Ok{};
 }
 
@@ -559,12 +573,12 @@ namespace {
 // make a message of that size. The end is kept: that is where a tool says what went wrong.
 constexpr std::size_t kStderrShown = 4096;
 
-std::string shown_stderr(std::string_view text) {
+std::string shown_stderr(std::string_view text, std::string_view stream = "stderr") {
     std::string shown(trim(redact(text)));
     if (shown.size() <= kStderrShown) return shown;
     std::size_t cut = shown.size() - kStderrShown;
     while (cut < shown.size() && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) ++cut;
-    return "[" + std::to_string(cut) + " earlier bytes of stderr cut] " +
+    return "[" + std::to_string(cut) + " earlier bytes of " + std::string(stream) + " cut] " +
            std::string(trim_start(std::string_view(shown).substr(cut)));
 }
 
@@ -594,11 +608,27 @@ std::string signal_name(int signal) {
     return "signal " + std::to_string(signal);
 }
 
-std::string failure_detail(const ChildOutput& run) {
-    std::string detail = shown_stderr(run.stderr_text);
-    if (run.signal == 0) return detail;
-    const std::string killed = "killed by signal " + signal_name(run.signal);
+namespace {
+
+std::string with_signal(std::string detail, int signal) {
+    if (signal == 0) return detail;
+    const std::string killed = "killed by signal " + signal_name(signal);
     return detail.empty() ? killed : detail + " (" + killed + ")";
+}
+
+}  // namespace
+
+std::string failure_detail(const ChildOutput& run) {
+    return with_signal(shown_stderr(run.stderr_text), run.signal);
+}
+
+CliError git_failure(const ChildOutput& run) {
+    std::string said = shown_stderr(run.stderr_text);
+    if (said.empty()) said = shown_stderr(run.stdout_text, "stdout");
+    if (said.empty() && run.signal == 0) {
+        said = "exited with status " + std::to_string(run.exit_code) + " and printed nothing";
+    }
+    return CliError::git(with_signal(std::move(said), run.signal));
 }
 
 CliError tool_error(std::string_view tool, std::string_view text) {

@@ -28,6 +28,7 @@
 #include "core/text.hpp"
 #include "output/update_report.hpp"
 #include "process/git_version.hpp"
+#include "process/runner.hpp"
 #include "scaffold/commit_identity.hpp"
 #include "scaffold/destination.hpp"
 #include "scaffold/lockfile.hpp"
@@ -37,7 +38,6 @@
 #include "scaffold/template_tree.hpp"
 #include "scaffold/template_values.hpp"
 #include "update/git_output.hpp"
-#include "update/git_query.hpp"
 #include "update/render_answers.hpp"
 #include "update/renders.hpp"
 #include "update/scratch_dir.hpp"
@@ -90,7 +90,8 @@ Result<Project> open_project(const Update& args) {
     if (!S_ISDIR(st.st_mode)) {
         return CliError::io(project.display + ": " + OsError{ENOTDIR}.text());
     }
-    TARNWICK_TRY_ASSIGN(auto run, git_run({args.path, {}},
+    TARNWICK_TRY_ASSIGN(auto run,
+                        run_git_unchecked({args.path, {}},
                                           {"rev-parse", "--path-format=absolute", "--show-toplevel",
                                            "--git-dir", "--git-common-dir", "--show-prefix"}));
     const auto paths = lines(run.stdout_text).strings();
@@ -474,7 +475,8 @@ Result<Base> find_base(const Project& project, const ScratchDir& scratch,
                              " KiB a record may have, and was not read; restore the file as "
                              "tarnwick wrote it");
     }
-    TARNWICK_TRY_ASSIGN(auto shown, git_run({project.top, {}}, {"cat-file", "blob", fields[0]}));
+    TARNWICK_TRY_ASSIGN(auto shown,
+                        run_git_unchecked({project.top, {}}, {"cat-file", "blob", fields[0]}));
     if (!shown.success) return git_failure(shown);
     if (!shown.stdout_was_utf8) {
         return CliError::git(std::string(kRecordFile) +
@@ -658,8 +660,9 @@ Result<MergeResult> compute_merge(const Project& project, const Head& head, cons
     // The work tree is the project's, for its attributes only: merge-tree writes objects alone.
     const GitCall merging = engine.call(
         project.top, {"GIT_WORK_TREE=" + project.top, "GIT_INDEX_FILE=" + (scratch / "none")});
-    TARNWICK_TRY_ASSIGN(auto run, git_run(merging, {"merge-tree", "--write-tree", "--no-messages",
-                                                    "-z", head.branch, label}));
+    TARNWICK_TRY_ASSIGN(
+        auto run, run_git_unchecked(merging, {"merge-tree", "--write-tree", "--no-messages", "-z",
+                                              head.branch, label}));
     // Exit status 1 means conflicts; the tree and the conflicted entries are printed either way.
     auto pieces = split(run.stdout_text, '\0').strings();
     if (run.signal || (run.exit_code != 0 && run.exit_code != 1) || pieces.empty() ||
@@ -866,7 +869,7 @@ Result<std::vector<std::string>> identity_config(const Project& project,
                                                  const TemplateContext& answers) {
     std::vector<std::string> config;
     const GitCall git{project.top, {}};
-    TARNWICK_TRY_ASSIGN(auto ident, git_run(git, {"var", "GIT_COMMITTER_IDENT"}));
+    TARNWICK_TRY_ASSIGN(auto ident, run_git_unchecked(git, {"var", "GIT_COMMITTER_IDENT"}));
     if (!ident.success) {
         const CommitIdentity author = commit_identity(answers.author);
         config = {"-c", "user.name=" + author.name, "-c", "user.email=" + author.email};
@@ -977,7 +980,7 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
     TARNWICK_TRY(write_git_file(project, "ORIG_HEAD", head.commit + "\n"));
     std::vector<std::string> commit = identity;
     commit.insert(commit.end(), {"commit", "-q", "--no-edit", "--no-verify"});
-    auto committed = git_run(git, commit);
+    auto committed = run_git_unchecked(git, commit);
     if ((!committed || !committed->success) && !branch_moved(project, head)) {
         if (orig_head) {
             (void)write_git_file(project, "ORIG_HEAD", *orig_head);
