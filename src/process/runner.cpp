@@ -502,12 +502,6 @@ ChildHook set_child_hook(ChildHook hook) {
     return std::exchange(installed_hook(), std::move(hook));
 }
 
-Result<ChildOutput, OsError> run_real_child(const ChildCall& call) {
-    std::optional<std::string_view> input;
-    if (call.input) input = *call.input;
-    return spawn_and_wait(call.program, call.args, input, call.dir, call.extra_env, call.limits);
-}
-
 Result<ChildOutput, OsError> run_child(std::string_view program,
                                        const std::vector<std::string>& args,
                                        std::optional<std::string_view> input,
