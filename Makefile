@@ -39,13 +39,20 @@ build:
 	@$(CMAKE_BUILD) --preset debug -j $(JOBS)
 
 # The binary alone, quietly: configured once (again when the presets change), built into
-# build/release, compiler output shown only when the build fails.
+# build/release. The compiler's output is shown when the build fails, and when it warns (without
+# the progress lines); under CI (CI=true) a warning fails the build, as it fails the debug build
+# everywhere. Elsewhere it does not: a release build from source meets compilers newer than
+# CI's, whose new warnings must not stop `make run`, but must be seen.
 release:
 	@if [ ! -f build/release/CMakeCache.txt ] || [ CMakePresets.json -nt build/release/CMakeCache.txt ]; then \
 		cmake --preset release >/dev/null || $(NO_PACKAGES); \
 	fi
 	@$(CMAKE_BUILD) --preset release -j $(JOBS) --target tarnwick >build/release/build.log 2>&1 || \
 		{ cat build/release/build.log >&2; exit 1; }
+	@if grep -q 'warning:' build/release/build.log; then \
+		grep -v -e '^\[ *[0-9]*%\]' -e 'make\[[0-9]*\]: [EL][a-z]* directory' build/release/build.log >&2; \
+		if [ "$$CI" = true ]; then echo "make release: the compiler warned (above), which fails the build under CI" >&2; exit 1; fi; \
+	fi
 
 run: release
 	@./build/release/tarnwick $(ARGS)

@@ -572,8 +572,12 @@ std::string shown_stderr(std::string_view text, std::string_view stream = "stder
     if (shown.size() <= kStderrShown) return shown;
     std::size_t cut = shown.size() - kStderrShown;
     while (cut < shown.size() && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) ++cut;
-    return "[" + std::to_string(cut) + " earlier bytes of " + std::string(stream) + " cut] " +
-           std::string(trim_start(std::string_view(shown).substr(cut)));
+    return std::string("[")
+        .append(std::to_string(cut))
+        .append(" earlier bytes of ")
+        .append(stream)
+        .append(" cut] ")
+        .append(trim_start(std::string_view(shown).substr(cut)));
 }
 
 }  // namespace

@@ -51,7 +51,7 @@ std::optional<FoundToken> env_token(const char* name) {
     if (!value) return std::nullopt;
     auto trimmed = trim(*value);
     if (trimmed.empty()) return std::nullopt;
-    return FoundToken{std::string(trimmed), "$" + std::string(name)};
+    return FoundToken{std::string(trimmed), std::string("$") + name};
 }
 
 std::optional<FoundToken> from_file(Token token, const std::string& path) {
@@ -95,7 +95,7 @@ Result<std::string> read_stdin_utf8() {
 template <std::size_t N>
 std::string places(const std::array<const char*, N>& variables, std::string_view files) {
     std::string out;
-    for (const char* name : variables) out += "$" + std::string(name) + ", ";
+    for (const char* name : variables) out.append("$").append(name).append(", ");
     out.replace(out.size() - 2, 2, " or ");
     return out + std::string(files);
 }

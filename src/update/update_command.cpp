@@ -460,7 +460,7 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
 
 Result<Base> find_base(const Project& project, const ScratchDir& scratch,
                        const Formatting& formatting, const std::optional<std::string>& from) {
-    const std::string path = project.prefix + std::string(kRecordFile);
+    const std::string path = std::string(project.prefix).append(kRecordFile);
     // "<id> blob <size>", or "HEAD:<path> missing": the size is known before the file is read.
     TARNWICK_TRY_ASSIGN(auto check, git_stdout({project.top, {}}, {"cat-file", "--batch-check"},
                                                "HEAD:" + path + "\n"));
