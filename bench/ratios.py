@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Prints the median wall times of a hyperfine JSON export and the ratio of each command to
 the first one (the baseline), next to the target ratio given on the command line.
 

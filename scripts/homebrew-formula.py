@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Writes tarnwick's Homebrew formula for a release to standard output: the archive of each
 system and CPU with its SHA-256, the binary, the man page and the completion scripts from the
 archive's install tree, and a test that runs the installed binary.

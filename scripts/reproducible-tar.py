@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Packs a directory into a .tar.gz that is the same bytes for the same files: names sorted,
 every mtime the given time, owner 0 without names, modes kept (executable or not), and no name
 or time in the gzip header.

@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Builds tarnwick for other systems with `zig c++`: the release archives' binaries (Linux
 linked for an old glibc, both macOS architectures) and the suite's check that every source
 file compiles and links there.

@@ -84,8 +84,6 @@ struct ArgSpec {
     bool optional_positional() const {
         return positional() && (!default_value.empty() || may_be_absent);
     }
-    // Help and version are the parser's own; the contract does not list them.
-    bool builtin() const { return kind == ArgKind::Help || kind == ArgKind::Version; }
 };
 
 // Two arguments of one command that cannot be given together. Without a message the report

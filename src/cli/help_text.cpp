@@ -12,15 +12,15 @@ namespace tarnwick {
 namespace {
 
 std::string value_display(const ArgSpec& arg) {
-    return "<" + std::string(arg.value_name) + ">";
+    return std::string("<").append(arg.value_name).append(">");
 }
 
 std::string arg_display(const ArgSpec& arg) {
-    if (arg.optional_positional()) return "[" + std::string(arg.value_name) + "]";
+    if (arg.optional_positional()) return std::string("[").append(arg.value_name).append("]");
     if (arg.positional()) return value_display(arg);
     std::string text = arg.short_name ? std::string("-") + arg.short_name + ", " : "    ";
-    text += "--" + std::string(arg.id);
-    if (arg.takes_value()) text += " " + value_display(arg);
+    text.append("--").append(arg.id);
+    if (arg.takes_value()) text.append(" ").append(value_display(arg));
     return text;
 }
 
@@ -53,16 +53,17 @@ bool is_root(const CommandSpec& command) {
 }  // namespace
 
 std::string usage_line(const CommandTree& tree, const CommandSpec& command) {
-    std::string line = "Usage: " + std::string(tree.root->name);
-    if (!is_root(command)) line += " " + std::string(command.name);
+    std::string line = std::string("Usage: ").append(tree.root->name);
+    if (!is_root(command)) line.append(" ").append(command.name);
     line += " [OPTIONS]";
     if (is_root(command)) return line + " [COMMAND]";
     for (const ArgSpec& arg : command.args) {
         if (!arg.positional()) continue;
         // The help command's argument is optional, and so is a positional with a default.
+        line += ' ';
         line += command.kind == CommandKind::Help || arg.optional_positional()
-                    ? " [" + std::string(arg.value_name) + "]"
-                    : " " + value_display(arg);
+                    ? std::string("[").append(arg.value_name).append("]")
+                    : value_display(arg);
     }
     return line;
 }

@@ -16,14 +16,16 @@ ParseFailure report(const CommandTree& tree, const CommandSpec& app, const std::
                     const std::string& tip = {}) {
     std::string text = "error: " + error + "\n";
     if (!tip.empty()) text += "\n  tip: " + tip + "\n";
-    text += "\n" + usage_line(tree, app) + "\n\nFor more information, try '--help'.";
+    text.append("\n")
+        .append(usage_line(tree, app))
+        .append("\n\nFor more information, try '--help'.");
     return {ParseFailureKind::Error, std::string(trim(text))};
 }
 
 std::string option_label(const ArgSpec& opt) {
-    if (opt.positional()) return "<" + std::string(opt.value_name) + ">";
-    std::string label = "--" + std::string(opt.id);
-    if (opt.takes_value()) label += " <" + std::string(opt.value_name) + ">";
+    if (opt.positional()) return std::string("<").append(opt.value_name).append(">");
+    std::string label = std::string("--").append(opt.id);
+    if (opt.takes_value()) label.append(" <").append(opt.value_name).append(">");
     return label;
 }
 

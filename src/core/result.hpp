@@ -45,4 +45,17 @@ using Status = Result<Ok>;
         }                                                   \
     } while (false)
 
+// Evaluates a Result; when it holds an error, returns that error as TARNWICK_TRY does, and
+// otherwise moves its value into `var`: a declaration (`auto name`, `const Type name`) or a
+// variable already declared, which is assigned. It expands to three statements, so it cannot
+// be the body of an `if` without braces.
+#define TARNWICK_TRY_ASSIGN(var, ...) \
+    TARNWICK_TRY_ASSIGN_(var, TARNWICK_TRY_JOIN_(tarnwick_try_result_, __LINE__), __VA_ARGS__)
+#define TARNWICK_TRY_JOIN_(a, b) TARNWICK_TRY_JOIN2_(a, b)
+#define TARNWICK_TRY_JOIN2_(a, b) a##b
+#define TARNWICK_TRY_ASSIGN_(var, result, ...)     \
+    auto&& result = (__VA_ARGS__);                 \
+    if (!result) return std::move(result).error(); \
+    var = std::move(result).value()
+
 }  // namespace tarnwick

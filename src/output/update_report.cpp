@@ -78,7 +78,7 @@ std::string render_update_text(const UpdateReport& report) {
         list_lines(text, "Changed:", report.files);
         text += "\nTo undo: `git reset --hard ORIG_HEAD`";
     }
-    if (!report.current) text += "\n" + answers_line(report.answers);
+    if (!report.current) text.append("\n").append(answers_line(report.answers));
     if (report.commit || report.staged) text += "\nNext: `make check`";
     for (const std::string& note : report.notes) text += "\nNote: " + shown(note);
     return text;

@@ -40,9 +40,6 @@ using ChildHook = std::function<Result<ChildOutput, OsError>(const ChildCall&)>;
 // Installs hook (an empty one restores real children) and returns the one it replaces.
 ChildHook set_child_hook(ChildHook hook);
 
-// Starts the child for real, whatever hook is installed; for a hook that lets a call through.
-Result<ChildOutput, OsError> run_real_child(const ChildCall& call);
-
 // The calls the runner makes to set a child up and while it runs, so a test can make one of
 // them fail. The runner uses the real ones unless a test installs others.
 struct RunnerIo {

@@ -60,11 +60,10 @@ std::string to_string(GhVersion version) {
 }
 
 Result<GhVersion> installed_gh_version() {
-    auto run = run_gh_checked({"--version"});
-    TARNWICK_TRY(run);
-    const auto version = parse_gh_version(run->stdout_text);
+    TARNWICK_TRY_ASSIGN(auto run, run_gh_checked({"--version"}));
+    const auto version = parse_gh_version(run.stdout_text);
     if (!version) {
-        std::string first_line = run->stdout_text.substr(0, run->stdout_text.find('\n'));
+        std::string first_line = run.stdout_text.substr(0, run.stdout_text.find('\n'));
         return CliError::backend("gh", "cannot read a version from `gh --version`, which printed " +
                                            tarnwick::quoted(first_line) + "; " +
                                            std::string(kUpgrade));
@@ -73,11 +72,10 @@ Result<GhVersion> installed_gh_version() {
 }
 
 Status require_gh(GhVersion minimum, std::string_view needed_by) {
-    const auto installed = installed_gh_version();
-    TARNWICK_TRY(installed);
-    if (*installed < minimum) {
+    TARNWICK_TRY_ASSIGN(const auto installed, installed_gh_version());
+    if (installed < minimum) {
         return CliError::backend(
-            "gh", "gh " + to_string(*installed) + " is too old: " + std::string(needed_by) +
+            "gh", "gh " + to_string(installed) + " is too old: " + std::string(needed_by) +
                       " needs gh " + to_string(minimum) + " or newer; " + std::string(kUpgrade));
     }
     return Ok{};

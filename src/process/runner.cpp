@@ -447,9 +447,8 @@ Result<ChildOutput, OsError> spawn_and_wait(const ChildCall& call) {
     if (!well_formed_env(extra_env)) return OsError{EINVAL};
     Fd dir_fd;
     if (dir) {
-        auto opened = open_working_directory(*dir);
-        TARNWICK_TRY(opened);
-        dir_fd = std::move(opened).value();
+        TARNWICK_TRY_ASSIGN(auto opened, open_working_directory(*dir));
+        dir_fd = std::move(opened);
     }
     Pipe in, out, err;
     TARNWICK_TRY(make_pipe(out));
@@ -519,10 +518,6 @@ ChildOutput child_output(const ChildEnd& end, const RunLimits& limits) {
                     cut);
 }
 
-Result<ChildOutput, OsError> run_real_child(const ChildCall& call) {
-    return spawn_and_wait(call);
-}
-
 Result<ChildOutput, OsError> run_child(ChildCall call) {
     if (unbounded(call.limits)) call.limits = default_limits();
     if (const ChildHook& hook = installed_hook()) return hook(call);
@@ -544,9 +539,8 @@ Result<ChildOutput> run_gh(const std::vector<std::string>& args) {
 
 Result<ChildOutput> run_tool_checked(std::string_view tool, const std::vector<std::string>& args,
                                      std::optional<std::string_view> input) {
-    auto run = run_tool(tool, args, input);
-    TARNWICK_TRY(run);
-    if (!run->success) return CliError::backend(tool, failure_detail(*run));
+    TARNWICK_TRY_ASSIGN(auto run, run_tool(tool, args, input));
+    if (!run.success) return CliError::backend(tool, failure_detail(run));
     return run;
 }
 
@@ -555,10 +549,26 @@ Result<ChildOutput> run_gh_checked(const std::vector<std::string>& args,
     return run_tool_checked("gh", args, input);
 }
 
-Status run_git(const std::string& dir, const std::vector<std::string>& args) {
-    auto run = run_child({.program = "git", .args = args, .dir = dir});
+Result<ChildOutput> run_git_unchecked(const GitCall& call, const std::vector<std::string>& args,
+                                      std::optional<std::string_view> input) {
+    std::vector<std::string> env = call.env;
+    env.emplace_back("GIT_LITERAL_PATHSPECS=1");
+    ChildCall child{.program = "git", .args = args, .dir = call.dir, .extra_env = std::move(env)};
+    if (input) child.input = std::string(*input);
+    auto run = run_child(std::move(child));
     if (!run) return CliError::git("could not run git: " + run.error().text());
-    if (!run->success) return CliError::git(failure_detail(*run));
+    return std::move(run).value();
+}
+
+Result<std::string> git_stdout(const GitCall& call, const std::vector<std::string>& args,
+                               std::optional<std::string_view> input) {
+    TARNWICK_TRY_ASSIGN(auto run, run_git_unchecked(call, args, input));
+    if (!run.success) return git_failure(run);
+    return std::move(run.stdout_text);
+}
+
+Status run_git(const std::string& dir, const std::vector<std::string>& args) {
+    TARNWICK_TRY(git_stdout({dir, {}}, args));
     return Ok{};
 }
 
@@ -568,13 +578,17 @@ namespace {
 // make a message of that size. The end is kept: that is where a tool says what went wrong.
 constexpr std::size_t kStderrShown = 4096;
 
-std::string shown_stderr(std::string_view text) {
+std::string shown_stderr(std::string_view text, std::string_view stream = "stderr") {
     std::string shown(trim(redact(text)));
     if (shown.size() <= kStderrShown) return shown;
     std::size_t cut = shown.size() - kStderrShown;
     while (cut < shown.size() && (static_cast<unsigned char>(shown[cut]) & 0xC0) == 0x80) ++cut;
-    return "[" + std::to_string(cut) + " earlier bytes of stderr cut] " +
-           std::string(trim_start(std::string_view(shown).substr(cut)));
+    return std::string("[")
+        .append(std::to_string(cut))
+        .append(" earlier bytes of ")
+        .append(stream)
+        .append(" cut] ")
+        .append(trim_start(std::string_view(shown).substr(cut)));
 }
 
 }  // namespace
@@ -603,11 +617,27 @@ std::string signal_name(int signal) {
     return "signal " + std::to_string(signal);
 }
 
-std::string failure_detail(const ChildOutput& run) {
-    std::string detail = shown_stderr(run.stderr_text);
-    if (run.signal == 0) return detail;
-    const std::string killed = "killed by signal " + signal_name(run.signal);
+namespace {
+
+std::string with_signal(std::string detail, int signal) {
+    if (signal == 0) return detail;
+    const std::string killed = "killed by signal " + signal_name(signal);
     return detail.empty() ? killed : detail + " (" + killed + ")";
+}
+
+}  // namespace
+
+std::string failure_detail(const ChildOutput& run) {
+    return with_signal(shown_stderr(run.stderr_text), run.signal);
+}
+
+CliError git_failure(const ChildOutput& run) {
+    std::string said = shown_stderr(run.stderr_text);
+    if (said.empty()) said = shown_stderr(run.stdout_text, "stdout");
+    if (said.empty() && run.signal == 0) {
+        said = "exited with status " + std::to_string(run.exit_code) + " and printed nothing";
+    }
+    return CliError::git(with_signal(std::move(said), run.signal));
 }
 
 CliError tool_error(std::string_view tool, std::string_view text) {

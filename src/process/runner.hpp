@@ -84,8 +84,31 @@ Result<ChildOutput> run_tool_checked(std::string_view tool, const std::vector<st
 Result<ChildOutput> run_gh_checked(const std::vector<std::string>& args,
                                    std::optional<std::string_view> input = std::nullopt);
 
-// Runs git in dir; success, or a git error ("could not run git: ..." or git's stderr).
+// git, started one way for every command: PATH's git, and every path given to it a path
+// (GIT_LITERAL_PATHSPECS: a project directory named ":x" or "*" is no pathspec magic or pattern).
+struct GitCall {
+    std::string dir;               // git's working directory
+    std::vector<std::string> env;  // NAME=value entries on top of the inherited environment
+};
+
+// The finished run whatever its exit status: only a git that cannot start is an error, the git
+// error "could not run git: " and the OS error's text. For the callers to whom a status other
+// than 0 is an answer (merge-tree's conflicts, `git var`) or who word the failure themselves.
+Result<ChildOutput> run_git_unchecked(const GitCall& call, const std::vector<std::string>& args,
+                                      std::optional<std::string_view> input = std::nullopt);
+
+// The standard output of a successful run; a run without success is git_failure.
+Result<std::string> git_stdout(const GitCall& call, const std::vector<std::string>& args,
+                               std::optional<std::string_view> input = std::nullopt);
+
+// git_stdout in dir, the output dropped: success, or the same git errors.
 Status run_git(const std::string& dir, const std::vector<std::string>& args);
+
+// The git error for a run without success: what git said, which is its stderr or, when that is
+// empty, its stdout (git prints some refusals there), as failure_detail shows a stderr (redacted,
+// trimmed, its last 4 KiB) and with the signal that killed it; a git that said nothing and
+// exited is named by its status.
+CliError git_failure(const ChildOutput& run);
 
 // The backend error for a tool that ran and failed: text is its stderr with every secret
 // value of the run redacted, then trimmed, and cut to its last 4 KiB with a note saying so.

@@ -63,9 +63,9 @@ Status upload_public_key(const KeyDirectory& dir, const std::string& tap, const 
 }
 
 Result<std::vector<DeployKey>> list_deploy_keys(const std::string& tap, const char* fields) {
-    auto listing = run_gh_checked({"repo", "deploy-key", "list", "-R", tap, "--json", fields});
-    TARNWICK_TRY(listing);
-    auto keys = parse_deploy_key_list(listing->stdout_text);
+    TARNWICK_TRY_ASSIGN(
+        auto listing, run_gh_checked({"repo", "deploy-key", "list", "-R", tap, "--json", fields}));
+    auto keys = parse_deploy_key_list(listing.stdout_text);
     if (!keys) return tool_error("gh", "parsing deploy-key list: " + keys.error().description);
     return std::move(keys).value();
 }
@@ -94,19 +94,16 @@ Result<KeyPair> generate_key_pair(const KeyDirectory& dir, std::string_view comm
     TARNWICK_TRY(run_tool_checked("ssh-keygen", {"-t", "ed25519", "-f", private_path, "-N", "",
                                                  "-C", std::string(comment), "-q"}));
 
-    auto private_key = read_key_file(private_path);
-    TARNWICK_TRY(private_key);
-    auto public_key = read_key_file(public_path);
-    TARNWICK_TRY(public_key);
-    return KeyPair{std::move(private_key).value(), std::move(public_key).value()};
+    TARNWICK_TRY_ASSIGN(auto private_key, read_key_file(private_path));
+    TARNWICK_TRY_ASSIGN(auto public_key, read_key_file(public_path));
+    return KeyPair{std::move(private_key), std::move(public_key)};
 }
 
 Result<bool> rotate_deploy_key(const KeyDirectory& dir, const std::string& tap,
                                const std::string& title, const std::string& public_key) {
-    auto keys = list_deploy_keys(tap, "id,title");
-    TARNWICK_TRY(keys);
+    TARNWICK_TRY_ASSIGN(auto keys, list_deploy_keys(tap, "id,title"));
     std::vector<std::int64_t> older;
-    for (const auto& key : keys.value()) {
+    for (const auto& key : keys) {
         if (key.title == title) older.push_back(key.id);
     }
     // The new key goes on first: a failure from here on leaves the tap with a working key.
@@ -120,10 +117,9 @@ Result<bool> rotate_deploy_key(const KeyDirectory& dir, const std::string& tap,
 
 Status confirm_deploy_key(const std::string& tap, const std::string& public_key,
                           std::string_view secret) {
-    auto keys = list_deploy_keys(tap, "id,title,key");
-    TARNWICK_TRY(keys);
+    TARNWICK_TRY_ASSIGN(auto keys, list_deploy_keys(tap, "id,title,key"));
     const std::string_view ours = key_material(public_key);
-    for (const auto& key : keys.value()) {
+    for (const auto& key : keys) {
         if (!ours.empty() && key_material(key.key) == ours) return Ok{};
     }
     return CliError::backend_verbatim(

@@ -3,9 +3,8 @@
 namespace tarnwick {
 
 Result<std::unique_ptr<KeyDirectory>> KeyDirectory::create() {
-    auto dir = TemporaryDirectory::create("tarnwick-key-", Shred::Yes);
-    TARNWICK_TRY(dir);
-    return std::unique_ptr<KeyDirectory>(new KeyDirectory(std::move(dir).value()));
+    TARNWICK_TRY_ASSIGN(auto dir, TemporaryDirectory::create("tarnwick-key-", Shred::Yes));
+    return std::unique_ptr<KeyDirectory>(new KeyDirectory(std::move(dir)));
 }
 
 KeyDirectory::KeyDirectory(std::unique_ptr<TemporaryDirectory> dir)

@@ -28,22 +28,19 @@ std::string_view target_owner(std::string_view target) {
 }
 
 Status preflight(const std::string& target, const std::string& tap) {
-    auto auth = run_gh({"auth", "status"});
-    TARNWICK_TRY(auth);
+    TARNWICK_TRY_ASSIGN(auto auth, run_gh({"auth", "status"}));
     // A gh that was killed did not say whether it is logged in.
-    if (auth->signal != 0) return CliError::backend("gh", failure_detail(*auth));
-    if (!auth->success) return CliError::backend("gh", "not authenticated; run `gh auth login`");
-    auto view = run_gh({"repo", "view", target, "--json", "name"});
-    TARNWICK_TRY(view);
-    if (!view->success) {
+    if (auth.signal != 0) return CliError::backend("gh", failure_detail(auth));
+    if (!auth.success) return CliError::backend("gh", "not authenticated; run `gh auth login`");
+    TARNWICK_TRY_ASSIGN(auto view, run_gh({"repo", "view", target, "--json", "name"}));
+    if (!view.success) {
         // Only gh's part is trimmed: with an empty stderr the message keeps its final blank.
         return CliError::backend_verbatim(
-            "gh", "repo " + target + " not found or inaccessible: " + failure_detail(*view));
+            "gh", "repo " + target + " not found or inaccessible: " + failure_detail(view));
     }
-    auto tap_view = run_gh({"repo", "view", tap, "--json", "name"});
-    TARNWICK_TRY(tap_view);
-    if (!tap_view->success) {
-        const std::string said = failure_detail(*tap_view);
+    TARNWICK_TRY_ASSIGN(auto tap_view, run_gh({"repo", "view", tap, "--json", "name"}));
+    if (!tap_view.success) {
+        const std::string said = failure_detail(tap_view);
         return CliError::backend_verbatim(
             "gh", "tap " + tap + " not found or inaccessible" + (said.empty() ? "" : ": " + said) +
                       "; to create it, run `gh repo create " + tap + " --public`");
@@ -57,10 +54,10 @@ Status set_secret(const std::string& target, std::string_view name, const std::s
 }
 
 Result<std::vector<std::string>> list_secrets(const std::string& target) {
-    auto run = run_gh_checked({"secret", "list", "-R", target, "--json", "name", "-q", ".[].name"});
-    TARNWICK_TRY(run);
+    TARNWICK_TRY_ASSIGN(auto run, run_gh_checked({"secret", "list", "-R", target, "--json", "name",
+                                                  "-q", ".[].name"}));
     std::vector<std::string> names;
-    for (std::string_view line : lines(run->stdout_text)) {
+    for (std::string_view line : lines(run.stdout_text)) {
         line = trim(line);
         if (!line.empty()) names.emplace_back(line);
     }
@@ -89,12 +86,10 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
     std::unique_ptr<KeyDirectory> dir;
     KeyPair pair;
     if (!dry_run) {
-        auto made = KeyDirectory::create();
-        TARNWICK_TRY(made);
-        dir = std::move(made).value();
-        auto generated = generate_key_pair(*dir, title);
-        TARNWICK_TRY(generated);
-        pair = std::move(generated).value();
+        TARNWICK_TRY_ASSIGN(auto made, KeyDirectory::create());
+        dir = std::move(made);
+        TARNWICK_TRY_ASSIGN(auto generated, generate_key_pair(*dir, title));
+        pair = std::move(generated);
         add_secret_with_lines(pair.private_key);
     }
 
@@ -114,12 +109,10 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
                            "no token in " + cargo_token_places() + " (run `cargo login`)"));
 
     if (!dry_run) {
-        auto rotated = rotate_deploy_key(*dir, tap, title, pair.public_key);
-        TARNWICK_TRY(rotated);
+        TARNWICK_TRY_ASSIGN(auto rotated, rotate_deploy_key(*dir, tap, title, pair.public_key));
         // Nothing of the key is on disk any more; the directory goes now.
         dir.reset();
-        if (rotated.value())
-            report.notes.push_back("rotated existing deploy key " + title + " on " + tap);
+        if (rotated) report.notes.push_back("rotated existing deploy key " + title + " on " + tap);
         TARNWICK_TRY(set_secret(target, kDeployKeySecret, pair.private_key));
         TARNWICK_TRY(confirm_deploy_key(tap, pair.public_key, kDeployKeySecret));
     }
@@ -138,12 +131,11 @@ Result<SecretsReport> bootstrap(const std::string& target, const std::string& ta
 }
 
 Result<VerifyReport> verify(const std::string& target) {
-    auto names = list_secrets(target);
-    TARNWICK_TRY(names);
+    TARNWICK_TRY_ASSIGN(auto names, list_secrets(target));
     VerifyReport report;
     report.repo = target;
     for (auto secret : {kCargoSecret, kDeployKeySecret, kPypiSecret}) {
-        const bool present = std::find(names->begin(), names->end(), secret) != names->end();
+        const bool present = std::find(names.begin(), names.end(), secret) != names.end();
         (present ? report.present : report.missing).emplace_back(secret);
     }
     return report;

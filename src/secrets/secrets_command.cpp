@@ -29,9 +29,8 @@ Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
     // An older gh would fail at its first `--json` listing, after a secret was already set.
     if (args.verify) {
         TARNWICK_TRY(require_gh(kGhForSecrets, "`tarnwick secrets --verify`"));
-        auto report = verify(target);
-        TARNWICK_TRY(report);
-        return render_verify_report(report.value(), format) + "\n";
+        TARNWICK_TRY_ASSIGN(auto report, verify(target));
+        return render_verify_report(report, format) + "\n";
     }
 
     const std::string default_tap = std::string(target_owner(target)) + "/homebrew-tap";
@@ -40,19 +39,17 @@ Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
     if (auto off = disable_core_dumps(); !off) {
         return CliError::io("could not turn core dumps off: " + off.error().text());
     }
-    auto pypi = pypi_token(args.pypi_token_stdin);
-    TARNWICK_TRY(pypi);
+    TARNWICK_TRY_ASSIGN(auto pypi, pypi_token(args.pypi_token_stdin));
     const auto cargo = cargo_token();
     // Whatever a child says back goes through redaction before it reaches a message, line by
     // line too, since a child may echo a multi-line value a line at a time.
-    if (pypi.value()) add_secret_with_lines(pypi.value()->value);
+    if (pypi) add_secret_with_lines(pypi->value);
     if (cargo) add_secret_with_lines(cargo->value);
 
     if (!args.dry_run) TARNWICK_TRY(require_gh(kGhForSecrets, "`tarnwick secrets`"));
-    auto report = bootstrap(target, tap, tap != default_tap, value_of(cargo),
-                            value_of(pypi.value()), args.dry_run);
-    TARNWICK_TRY(report);
-    return render_secrets_report(report.value(), format) + "\n";
+    TARNWICK_TRY_ASSIGN(auto report, bootstrap(target, tap, tap != default_tap, value_of(cargo),
+                                               value_of(pypi), args.dry_run));
+    return render_secrets_report(report, format) + "\n";
 }
 
 }  // namespace tarnwick

@@ -51,7 +51,7 @@ std::optional<FoundToken> env_token(const char* name) {
     if (!value) return std::nullopt;
     auto trimmed = trim(*value);
     if (trimmed.empty()) return std::nullopt;
-    return FoundToken{std::string(trimmed), "$" + std::string(name)};
+    return FoundToken{std::string(trimmed), std::string("$") + name};
 }
 
 std::optional<FoundToken> from_file(Token token, const std::string& path) {
@@ -95,7 +95,7 @@ Result<std::string> read_stdin_utf8() {
 template <std::size_t N>
 std::string places(const std::array<const char*, N>& variables, std::string_view files) {
     std::string out;
-    for (const char* name : variables) out += "$" + std::string(name) + ", ";
+    for (const char* name : variables) out.append("$").append(name).append(", ");
     out.replace(out.size() - 2, 2, " or ");
     return out + std::string(files);
 }
@@ -164,9 +164,8 @@ std::optional<FoundToken> cargo_token() {
 Result<std::optional<FoundToken>> pypi_token(bool from_stdin) {
     using Found = std::optional<FoundToken>;
     if (from_stdin) {
-        auto input = read_stdin_utf8();
-        TARNWICK_TRY(input);
-        auto trimmed = trim(input.value());
+        TARNWICK_TRY_ASSIGN(auto input, read_stdin_utf8());
+        auto trimmed = trim(input);
         if (trimmed.empty()) return Found{};
         return Found{FoundToken{std::string(trimmed), "standard input"}};
     }

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
 
 #include "core/io.hpp"
 #include "scaffold/render.hpp"
@@ -33,19 +32,6 @@ Result<std::optional<std::string>> read_optional_file(const std::string& path) {
     auto text = read_all(fd->get(), 1 << 24);
     if (!text) return CliError::io(path + ": " + text.error().text());
     return std::optional<std::string>(std::move(text).value());
-}
-
-std::vector<std::string> files_below(const std::string& dir) {
-    std::vector<std::string> files;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(dir, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-        if (it->is_regular_file(ec)) {
-            files.push_back(it->path().lexically_relative(dir).string());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    return files;
 }
 
 }  // namespace tarnwick

@@ -24,7 +24,4 @@ Result<std::vector<std::string>> render_formatted(const TemplateSet& set,
 // The bytes of a file, at most 16 MiB; nullopt when there is no file.
 Result<std::optional<std::string>> read_optional_file(const std::string& path);
 
-// The relative paths of the regular files below dir, sorted.
-std::vector<std::string> files_below(const std::string& dir);
-
 }  // namespace tarnwick

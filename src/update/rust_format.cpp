@@ -43,26 +43,24 @@ std::optional<std::string> manifest_edition(std::string_view cargo_toml) {
 Status format_rust_files(const std::string& dir, const std::vector<std::string>& files,
                          const Formatting& formatting) {
     if (!formatting.toolchain.usable) return Ok{};
-    auto manifest = read_optional_file(dir + "/Cargo.toml");
-    TARNWICK_TRY(manifest);
+    TARNWICK_TRY_ASSIGN(auto manifest, read_optional_file(dir + "/Cargo.toml"));
     std::vector<std::string> args = {"--config-path", formatting.config_file};
     // cargo fmt passes the package's edition; without one, cargo's default is rustfmt's.
-    if (const auto edition = manifest_edition(manifest->value_or(""))) {
+    if (const auto edition = manifest_edition(manifest.value_or(""))) {
         args.insert(args.end(), {"--edition", *edition});
     }
     for (const std::string& file : files) {
         if (!file.ends_with(".rs")) continue;
         const std::string path = dir + "/" + file;
-        auto text = read_optional_file(path);
-        TARNWICK_TRY(text);
-        if (!*text) continue;
+        TARNWICK_TRY_ASSIGN(auto text, read_optional_file(path));
+        if (!text) continue;
         auto run = run_child({.program = "rustfmt",
                               .args = args,
-                              .input = **text,
+                              .input = *text,
                               .dir = std::string(kNeutralDir),
                               .extra_env = formatting.toolchain.env});
         if (!run) return Ok{};  // no rustfmt: nothing is formatted
-        if (!run->success || !run->stdout_was_utf8 || run->stdout_text == **text) continue;
+        if (!run->success || !run->stdout_was_utf8 || run->stdout_text == *text) continue;
         auto fd = open_fd(path, O_WRONLY | O_TRUNC | O_NOFOLLOW);
         if (!fd) return CliError::io(path + ": " + fd.error().text());
         auto written = write_all(fd->get(), run->stdout_text);

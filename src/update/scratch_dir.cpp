@@ -3,9 +3,8 @@
 namespace tarnwick {
 
 Result<std::unique_ptr<ScratchDir>> ScratchDir::create() {
-    auto dir = TemporaryDirectory::create("tarnwick-update-");
-    TARNWICK_TRY(dir);
-    return std::unique_ptr<ScratchDir>(new ScratchDir(std::move(dir).value()));
+    TARNWICK_TRY_ASSIGN(auto dir, TemporaryDirectory::create("tarnwick-update-"));
+    return std::unique_ptr<ScratchDir>(new ScratchDir(std::move(dir)));
 }
 
 }  // namespace tarnwick

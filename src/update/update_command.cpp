@@ -28,6 +28,7 @@
 #include "core/text.hpp"
 #include "output/update_report.hpp"
 #include "process/git_version.hpp"
+#include "process/runner.hpp"
 #include "scaffold/commit_identity.hpp"
 #include "scaffold/destination.hpp"
 #include "scaffold/lockfile.hpp"
@@ -37,7 +38,6 @@
 #include "scaffold/template_tree.hpp"
 #include "scaffold/template_values.hpp"
 #include "update/git_output.hpp"
-#include "update/git_query.hpp"
 #include "update/render_answers.hpp"
 #include "update/renders.hpp"
 #include "update/scratch_dir.hpp"
@@ -90,16 +90,17 @@ Result<Project> open_project(const Update& args) {
     if (!S_ISDIR(st.st_mode)) {
         return CliError::io(project.display + ": " + OsError{ENOTDIR}.text());
     }
-    auto run = git_run({args.path, {}}, {"rev-parse", "--path-format=absolute", "--show-toplevel",
-                                         "--git-dir", "--git-common-dir", "--show-prefix"});
-    TARNWICK_TRY(run);
-    const auto paths = lines(run->stdout_text).strings();
-    if (!run->success || paths.size() < 3) {
+    TARNWICK_TRY_ASSIGN(auto run,
+                        run_git_unchecked({args.path, {}},
+                                          {"rev-parse", "--path-format=absolute", "--show-toplevel",
+                                           "--git-dir", "--git-common-dir", "--show-prefix"}));
+    const auto paths = lines(run.stdout_text).strings();
+    if (!run.success || paths.size() < 3) {
         return CliError::git(project.display +
                              " is not in a git work tree; `tarnwick update` works in a project "
                              "that `tarnwick new` made");
     }
-    if (!run->stdout_was_utf8 || paths.size() > 4) {
+    if (!run.stdout_was_utf8 || paths.size() > 4) {
         TARNWICK_TRY(check_path_text("\n", project.display));
     }
     project.top = paths[0];
@@ -148,11 +149,10 @@ Status refuse_operation_in_progress(const Project& project) {
     // ahead of the work tree, which `git merge --abort` would refuse or leave half-way.
     // The mark names the commit the update started from, which is MERGE_HEAD too; a merge of
     // the user's own after a stale mark is not taken for the update's.
-    auto mark = read_optional_file(project.git_dir + "/" + std::string(kApplying));
-    TARNWICK_TRY(mark);
-    auto merge_head = read_optional_file(project.git_dir + "/MERGE_HEAD");
-    TARNWICK_TRY(merge_head);
-    if (*mark && *merge_head && **mark == **merge_head) {
+    TARNWICK_TRY_ASSIGN(auto mark,
+                        read_optional_file(project.git_dir + "/" + std::string(kApplying)));
+    TARNWICK_TRY_ASSIGN(auto merge_head, read_optional_file(project.git_dir + "/MERGE_HEAD"));
+    if (mark && merge_head && *mark == *merge_head) {
         return CliError::git("an update of " + project.display +
                              " stopped part-way through applying its merge; " +
                              std::string(kResetHard) + std::string(kAgain));
@@ -194,10 +194,9 @@ struct Head {
 // status from refreshing the index file, which a refusal must leave as it found it.
 Result<Head> clean_head(const Project& project) {
     const GitCall git{project.top, {"GIT_OPTIONAL_LOCKS=0"}};
-    auto out =
-        git_stdout(git, {"status", "--porcelain=v2", "--branch", "--untracked-files=no", "-z"});
-    TARNWICK_TRY(out);
-    const WorkTreeStatus status = work_tree_status(*out);
+    TARNWICK_TRY_ASSIGN(auto out, git_stdout(git, {"status", "--porcelain=v2", "--branch",
+                                                   "--untracked-files=no", "-z"}));
+    const WorkTreeStatus status = work_tree_status(out);
     if (!status.changed.empty()) {
         return CliError::git(project.display + " has uncommitted changes (" +
                              some_paths(status.changed) + "); commit or stash them" +
@@ -219,9 +218,8 @@ Result<Head> clean_head(const Project& project) {
 // would overwrite them: none may be in the project, wherever below it PATH pointed.
 Status refuse_hidden_files(const Project& project) {
     const GitCall git{project.top, {"GIT_OPTIONAL_LOCKS=0"}};
-    auto flags = git_stdout(git, {"ls-files", "-v", "-z", "--", project.dir()});
-    TARNWICK_TRY(flags);
-    const auto hidden = hidden_from_status(*flags);
+    TARNWICK_TRY_ASSIGN(auto flags, git_stdout(git, {"ls-files", "-v", "-z", "--", project.dir()}));
+    const auto hidden = hidden_from_status(flags);
     if (!hidden.empty()) {
         return CliError::git(some_paths(hidden) +
                              " marked assume-unchanged or skip-worktree, so git cannot show "
@@ -247,9 +245,9 @@ Status locate_project(Project& project) {
     for (const std::string& c : candidates) {
         request += "HEAD:" + c + std::string(kRecordFile) + "\nHEAD:" + c + "Cargo.toml\n";
     }
-    auto out = git_stdout({project.top, {}}, {"cat-file", "--batch-check"}, request);
-    TARNWICK_TRY(out);
-    const auto checks = lines(*out).strings();
+    TARNWICK_TRY_ASSIGN(auto out,
+                        git_stdout({project.top, {}}, {"cat-file", "--batch-check"}, request));
+    const auto checks = lines(out).strings();
     for (std::size_t at = 0; at < checks.size() && at / 2 < candidates.size(); ++at) {
         if (!checks[at].ends_with(" missing")) {
             project.prefix = candidates[at / 2];
@@ -289,10 +287,10 @@ Status check_out_project(const Project& project, const std::string& commit,
 // The relative paths of the files in the project directory at a commit.
 Result<std::vector<std::string>> project_files_at(const Project& project,
                                                   const std::string& commit) {
-    auto out = git_stdout({project.top, {}},
-                          {"ls-tree", "-r", "-z", "--name-only", commit + ":" + project.prefix});
-    TARNWICK_TRY(out);
-    auto files = split(*out, '\0').strings();
+    TARNWICK_TRY_ASSIGN(auto out,
+                        git_stdout({project.top, {}}, {"ls-tree", "-r", "-z", "--name-only",
+                                                       commit + ":" + project.prefix}));
+    auto files = split(out, '\0').strings();
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -335,32 +333,29 @@ struct FirstCommit {
 
 Result<FirstCommit> first_commit(const Project& project, const ScratchDir& scratch) {
     const GitCall git{project.top, {}};
-    auto out = git_stdout(git, {"rev-list", "--reverse", "--topo-order", "HEAD", "--",
-                                project.prefix.empty() ? "." : project.prefix});
-    TARNWICK_TRY(out);
-    const auto commits = lines(*out).strings();
+    TARNWICK_TRY_ASSIGN(auto out,
+                        git_stdout(git, {"rev-list", "--reverse", "--topo-order", "HEAD", "--",
+                                         project.prefix.empty() ? "." : project.prefix}));
+    const auto commits = lines(out).strings();
     if (commits.empty() || commits[0].empty()) {
         return CliError::git("no commit of " + project.display + " holds the project");
     }
     FirstCommit first{commits[0], scratch / "first", {}};
-    auto files = project_files_at(project, first.commit);
-    TARNWICK_TRY(files);
-    first.files = std::move(*files);
+    TARNWICK_TRY_ASSIGN(auto files, project_files_at(project, first.commit));
+    first.files = std::move(files);
     TARNWICK_TRY(check_out_project(project, first.commit, scratch / "first.index", first.dir));
     return first;
 }
 
 Result<TemplateContext> answers_of_files(const std::string& dir, std::string_view origin) {
-    auto cargo = read_optional_file(dir + "/Cargo.toml");
-    TARNWICK_TRY(cargo);
-    auto license = read_optional_file(dir + "/LICENSE");
-    TARNWICK_TRY(license);
+    TARNWICK_TRY_ASSIGN(auto cargo, read_optional_file(dir + "/Cargo.toml"));
+    TARNWICK_TRY_ASSIGN(auto license, read_optional_file(dir + "/LICENSE"));
     const bool pypi = path_exists(dir + "/pyproject.toml");
-    auto answers = answers_from_render(cargo->value_or(""), license->value_or(""), pypi);
-    TARNWICK_TRY(answers);
-    answers->tap = default_tap(answers->owner);
-    TARNWICK_TRY(check_answers(*answers, origin));
-    return std::move(answers).value();
+    TARNWICK_TRY_ASSIGN(auto answers,
+                        answers_from_render(cargo.value_or(""), license.value_or(""), pypi));
+    answers.tap = default_tap(answers.owner);
+    TARNWICK_TRY(check_answers(answers, origin));
+    return answers;
 }
 
 // The files of the list whose bytes differ between the two directories.
@@ -368,11 +363,9 @@ Result<std::vector<std::string>> differing_files(const std::string& a, const std
                                                  const std::vector<std::string>& files) {
     std::vector<std::string> differ;
     for (const std::string& file : files) {
-        auto x = read_optional_file(a + "/" + file);
-        TARNWICK_TRY(x);
-        auto y = read_optional_file(b + "/" + file);
-        TARNWICK_TRY(y);
-        if (*x != *y) differ.push_back(file);
+        TARNWICK_TRY_ASSIGN(auto x, read_optional_file(a + "/" + file));
+        TARNWICK_TRY_ASSIGN(auto y, read_optional_file(b + "/" + file));
+        if (x != y) differ.push_back(file);
     }
     return differ;
 }
@@ -391,38 +384,36 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
         "; if you know which tarnwick made it, name its template set: `tarnwick update --from "
         "VERSION` (one of " +
         known_sets() + ")";
-    auto shallow = git_stdout({project.top, {}}, {"rev-parse", "--is-shallow-repository"});
-    TARNWICK_TRY(shallow);
-    if (!from && trim(*shallow) == "true") {
+    TARNWICK_TRY_ASSIGN(auto shallow,
+                        git_stdout({project.top, {}}, {"rev-parse", "--is-shallow-repository"}));
+    if (!from && trim(shallow) == "true") {
         return CliError::git(project.display + " has no " + std::string(kRecordFile) +
                              " and is a shallow clone, so the first commit that shows what "
                              "tarnwick made is not here; fetch it with `git fetch --unshallow`" +
                              std::string(kAgain) + how_to_name);
     }
-    auto first = first_commit(project, scratch);
-    TARNWICK_TRY(first);
-    const std::string origin = "read from the first commit " + short_id(first->commit);
-    auto answers = answers_of_files(first->dir, origin);
+    TARNWICK_TRY_ASSIGN(auto first, first_commit(project, scratch));
+    const std::string origin = "read from the first commit " + short_id(first.commit);
+    auto answers = answers_of_files(first.dir, origin);
     if (!answers) {
         if (from) return std::move(answers).error();
         return std::move(answers).error().followed_by(how_to_name);
     }
-    auto first_files = first->files;
+    auto first_files = first.files;
     std::erase(first_files, "Cargo.lock");  // from the crates registry, not a template
     if (from) {
-        auto set = set_named(*from, "--from");
-        TARNWICK_TRY(set);
+        TARNWICK_TRY_ASSIGN(auto set, set_named(*from, "--from"));
         // The named set made the first commit only if it renders that commit's files; their
         // bytes may differ (the commit was amended), their list may not.
         TemplateContext context = *answers;
-        context.template_set = std::string((*set)->identity);
+        context.template_set = std::string(set->identity);
         std::vector<std::string> files;
-        TARNWICK_TRY(render_tree(*(*set)->root, scratch / "named", context, files));
+        TARNWICK_TRY(render_tree(*set->root, scratch / "named", context, files));
         std::sort(files.begin(), files.end());
-        Base base{*set, std::move(*answers), "--from " + std::string((*set)->identity), {}};
+        Base base{set, std::move(*answers), "--from " + std::string(set->identity), {}};
         if (files != first_files) {
-            base.doubt = "--from " + std::string((*set)->identity) +
-                         " is not borne out by the first commit " + short_id(first->commit) +
+            base.doubt = "--from " + std::string(set->identity) +
+                         " is not borne out by the first commit " + short_id(first.commit) +
                          ", whose files are not the ones that set renders: the base is taken on "
                          "your word";
         }
@@ -440,29 +431,27 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
         TARNWICK_TRY(render_tree(*set.root, dir, context, files));
         std::sort(files.begin(), files.end());
         if (files != first_files) continue;
-        auto differ = differing_files(dir, first->dir, files);
-        TARNWICK_TRY(differ);
-        if (std::any_of(differ->begin(), differ->end(),
+        TARNWICK_TRY_ASSIGN(auto differ, differing_files(dir, first.dir, files));
+        if (std::any_of(differ.begin(), differ.end(),
                         [](const std::string& f) { return !f.ends_with(".rs"); })) {
             continue;
         }
-        if (!differ->empty()) {
+        if (!differ.empty()) {
             if (!first_formatted) {
-                TARNWICK_TRY(format_rust_files(first->dir, first_files, formatting));
+                TARNWICK_TRY(format_rust_files(first.dir, first_files, formatting));
                 first_formatted = true;
             }
             TARNWICK_TRY(format_rust_files(dir, files, formatting));
-            differ = differing_files(dir, first->dir, *differ);
-            TARNWICK_TRY(differ);
-            if (!differ->empty()) continue;
+            TARNWICK_TRY_ASSIGN(differ, differing_files(dir, first.dir, differ));
+            if (!differ.empty()) continue;
         }
         return Base{&set,
                     std::move(*answers),
-                    "the first commit " + short_id(first->commit) + ", made by tarnwick " +
+                    "the first commit " + short_id(first.commit) + ", made by tarnwick " +
                         std::string(set.identity),
                     {}};
     }
-    return CliError::git("the first commit " + short_id(first->commit) + " of " + project.display +
+    return CliError::git("the first commit " + short_id(first.commit) + " of " + project.display +
                          " is not what any tarnwick release renders with the answers it holds "
                          "(its files were edited, or it was made otherwise), so the base of "
                          "the merge cannot be known" +
@@ -471,12 +460,11 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
 
 Result<Base> find_base(const Project& project, const ScratchDir& scratch,
                        const Formatting& formatting, const std::optional<std::string>& from) {
-    const std::string path = project.prefix + std::string(kRecordFile);
+    const std::string path = std::string(project.prefix).append(kRecordFile);
     // "<id> blob <size>", or "HEAD:<path> missing": the size is known before the file is read.
-    auto check =
-        git_stdout({project.top, {}}, {"cat-file", "--batch-check"}, "HEAD:" + path + "\n");
-    TARNWICK_TRY(check);
-    const auto fields = split(trim(*check), ' ').strings();
+    TARNWICK_TRY_ASSIGN(auto check, git_stdout({project.top, {}}, {"cat-file", "--batch-check"},
+                                               "HEAD:" + path + "\n"));
+    const auto fields = split(trim(check), ' ').strings();
     if (fields.size() != 3 || fields[1] != "blob") return adopt(project, scratch, formatting, from);
     const std::string& bytes = fields[2];
     if (bytes.empty() || bytes.size() > 12 ||
@@ -487,22 +475,20 @@ Result<Base> find_base(const Project& project, const ScratchDir& scratch,
                              " KiB a record may have, and was not read; restore the file as "
                              "tarnwick wrote it");
     }
-    auto shown = git_run({project.top, {}}, {"cat-file", "blob", fields[0]});
-    TARNWICK_TRY(shown);
-    if (!shown->success) return git_failure(*shown);
-    if (!shown->stdout_was_utf8) {
+    TARNWICK_TRY_ASSIGN(auto shown,
+                        run_git_unchecked({project.top, {}}, {"cat-file", "blob", fields[0]}));
+    if (!shown.success) return git_failure(shown);
+    if (!shown.stdout_was_utf8) {
         return CliError::git(std::string(kRecordFile) +
                              " is not UTF-8 text; restore the file "
                              "as tarnwick wrote it");
     }
-    auto record = parse_project_record(shown->stdout_text);
-    TARNWICK_TRY(record);
-    TARNWICK_TRY(check_answers(record->answers, "in " + std::string(kRecordFile)));
-    auto set =
-        set_named(from.value_or(record->template_set), from ? "--from" : std::string(kRecordFile));
-    TARNWICK_TRY(set);
+    TARNWICK_TRY_ASSIGN(auto record, parse_project_record(shown.stdout_text));
+    TARNWICK_TRY(check_answers(record.answers, "in " + std::string(kRecordFile)));
+    TARNWICK_TRY_ASSIGN(auto set, set_named(from.value_or(record.template_set),
+                                            from ? "--from" : std::string(kRecordFile)));
     return Base{
-        *set, std::move(record->answers), from ? "--from " + *from : std::string(kRecordFile), {}};
+        set, std::move(record.answers), from ? "--from " + *from : std::string(kRecordFile), {}};
 }
 
 // The answers of the target: the base's, with each one the command line gives replaced. A tap
@@ -593,12 +579,11 @@ Status copy_new_objects(const Project& project, const Engine& engine) {
             const std::string target = to + "/" + name + "/" + leaf;
             if (path_exists(target)) continue;
             (void)::mkdir((to + "/" + name).c_str(), 0777);
-            auto bytes = read_optional_file(file.path());
-            TARNWICK_TRY(bytes);
+            TARNWICK_TRY_ASSIGN(auto bytes, read_optional_file(file.path()));
             const std::string temporary = to + "/" + name + "/tmp_tarnwick_" + leaf;
             auto fd = open_fd(temporary, O_WRONLY | O_CREAT | O_TRUNC, 0444);
             if (!fd) return CliError::io(temporary + ": " + fd.error().text());
-            auto written = write_all(fd->get(), bytes->value_or(""));
+            auto written = write_all(fd->get(), bytes.value_or(""));
             if (!written || ::rename(temporary.c_str(), target.c_str()) != 0) {
                 const OsError error = written ? OsError{errno} : written.error();
                 (void)::unlink(temporary.c_str());
@@ -625,9 +610,8 @@ Result<std::string> write_tree(const Project& project, const Engine& engine,
     std::vector<std::string> add = {"add", "-f", "--"};
     for (const std::string& file : files) add.push_back(project.prefix + file);
     TARNWICK_TRY(git_stdout(git, no_hooks(add)));
-    auto tree = git_stdout(git, no_hooks({"write-tree"}));
-    TARNWICK_TRY(tree);
-    return std::string(trim(*tree));
+    TARNWICK_TRY_ASSIGN(auto tree, git_stdout(git, no_hooks({"write-tree"})));
+    return std::string(trim(tree));
 }
 
 Result<std::string> commit_tree(const GitCall& git, const std::string& tree,
@@ -636,9 +620,8 @@ Result<std::string> commit_tree(const GitCall& git, const std::string& tree,
     std::vector<std::string> args = {"commit-tree", "--no-gpg-sign", tree};
     if (parent) args.insert(args.end(), {"-p", *parent});
     args.insert(args.end(), {"-m", message});
-    auto commit = git_stdout(git, args);
-    TARNWICK_TRY(commit);
-    return std::string(trim(*commit));
+    TARNWICK_TRY_ASSIGN(auto commit, git_stdout(git, args));
+    return std::string(trim(commit));
 }
 
 struct MergeResult {
@@ -654,53 +637,50 @@ struct MergeResult {
 Result<MergeResult> compute_merge(const Project& project, const Head& head, const Engine& engine,
                                   const Renders& renders, const ScratchDir& scratch) {
     MergeResult result;
-    auto head_tree = git_stdout({project.top, {}}, {"rev-parse", head.commit + "^{tree}"});
-    TARNWICK_TRY(head_tree);
-    result.head_tree = std::string(trim(*head_tree));
-    auto base_tree = write_tree(project, engine, result.head_tree, renders.base_root,
-                                renders.base_files, scratch / "base.index");
-    TARNWICK_TRY(base_tree);
-    auto target_tree = write_tree(project, engine, result.head_tree, renders.target_root,
-                                  renders.target_files, scratch / "target.index");
-    TARNWICK_TRY(target_tree);
+    TARNWICK_TRY_ASSIGN(auto head_tree,
+                        git_stdout({project.top, {}}, {"rev-parse", head.commit + "^{tree}"}));
+    result.head_tree = std::string(trim(head_tree));
+    TARNWICK_TRY_ASSIGN(auto base_tree,
+                        write_tree(project, engine, result.head_tree, renders.base_root,
+                                   renders.base_files, scratch / "base.index"));
+    TARNWICK_TRY_ASSIGN(auto target_tree,
+                        write_tree(project, engine, result.head_tree, renders.target_root,
+                                   renders.target_files, scratch / "target.index"));
 
     const GitCall git = engine.call(scratch.path());
-    auto base = commit_tree(git, *base_tree, std::nullopt, "base");
-    TARNWICK_TRY(base);
-    auto ours = commit_tree(git, result.head_tree, *base, "ours");
-    TARNWICK_TRY(ours);
-    auto theirs = commit_tree(git, *target_tree, *base, "theirs");
-    TARNWICK_TRY(theirs);
+    TARNWICK_TRY_ASSIGN(auto base, commit_tree(git, base_tree, std::nullopt, "base"));
+    TARNWICK_TRY_ASSIGN(auto ours, commit_tree(git, result.head_tree, base, "ours"));
+    TARNWICK_TRY_ASSIGN(auto theirs, commit_tree(git, target_tree, base, "theirs"));
     // The markers name the branches merged: the user's branch and this tarnwick.
     std::string label = "tarnwick-" + std::string(kVersion);
     if (label == head.branch) label += "-templates";
     TARNWICK_TRY(git_stdout(git, {"update-ref", "--stdin"},
-                            "update refs/heads/" + head.branch + " " + *ours +
-                                "\nupdate refs/heads/" + label + " " + *theirs + "\n"));
+                            "update refs/heads/" + head.branch + " " + ours +
+                                "\nupdate refs/heads/" + label + " " + theirs + "\n"));
     // The work tree is the project's, for its attributes only: merge-tree writes objects alone.
     const GitCall merging = engine.call(
         project.top, {"GIT_WORK_TREE=" + project.top, "GIT_INDEX_FILE=" + (scratch / "none")});
-    auto run =
-        git_run(merging, {"merge-tree", "--write-tree", "--no-messages", "-z", head.branch, label});
-    TARNWICK_TRY(run);
+    TARNWICK_TRY_ASSIGN(
+        auto run, run_git_unchecked(merging, {"merge-tree", "--write-tree", "--no-messages", "-z",
+                                              head.branch, label}));
     // Exit status 1 means conflicts; the tree and the conflicted entries are printed either way.
-    auto pieces = split(run->stdout_text, '\0').strings();
-    if (run->signal || (run->exit_code != 0 && run->exit_code != 1) || pieces.empty() ||
+    auto pieces = split(run.stdout_text, '\0').strings();
+    if (run.signal || (run.exit_code != 0 && run.exit_code != 1) || pieces.empty() ||
         pieces[0].size() < 40 ||
         pieces[0].find_first_not_of("0123456789abcdef") != std::string::npos) {
-        return git_failure(*run);
+        return git_failure(run);
     }
     result.tree = pieces[0];
     result.stages.assign(pieces.begin() + 1, pieces.end());
     std::erase(result.stages, std::string());
     auto unmerged = unmerged_paths(result.stages);
-    if (!unmerged) return git_failure(*run);
+    if (!unmerged) return git_failure(run);
     result.unmerged = std::move(*unmerged);
 
-    auto diff = git_stdout(git, {"diff-tree", "-r", "-z", "--no-renames", "--name-status",
-                                 result.head_tree, result.tree});
-    TARNWICK_TRY(diff);
-    const auto fields = split(*diff, '\0').strings();
+    TARNWICK_TRY_ASSIGN(auto diff,
+                        git_stdout(git, {"diff-tree", "-r", "-z", "--no-renames", "--name-status",
+                                         result.head_tree, result.tree}));
+    const auto fields = split(diff, '\0').strings();
     for (std::size_t i = 0; i + 1 < fields.size(); i += 2) {
         const std::string& status = fields[i];
         const std::string& path = fields[i + 1];
@@ -782,8 +762,7 @@ void remove_git_file(const Project& project, std::string_view name) {
 // The index file replaced whole, as git replaces it: written beside it under index.lock (which
 // also keeps other gits out while it is written) and renamed over it.
 Status install_index(const Project& project, const std::string& from) {
-    auto bytes = read_optional_file(from);
-    TARNWICK_TRY(bytes);
+    TARNWICK_TRY_ASSIGN(auto bytes, read_optional_file(from));
     const std::string index = project.git_dir + "/index";
     const std::string lock = index + ".lock";
     auto fd = open_fd(lock, O_WRONLY | O_CREAT | O_EXCL, 0666);
@@ -794,7 +773,7 @@ Status install_index(const Project& project, const std::string& from) {
         }
         return CliError::io(lock + ": " + fd.error().text());
     }
-    auto written = write_all(fd->get(), bytes->value_or(""));
+    auto written = write_all(fd->get(), bytes.value_or(""));
     if (written && ::fsync(fd->get()) != 0) written = OsError{errno};
     if (!written || ::rename(lock.c_str(), index.c_str()) != 0) {
         const OsError error = written ? OsError{errno} : written.error();
@@ -828,11 +807,10 @@ Status apply_merge(const Project& project, const Head& head, const MergeResult& 
                    const std::string& message, const ScratchDir& scratch) {
     const std::string index = scratch / "apply.index";
     if (path_exists(project.git_dir + "/index")) {
-        auto bytes = read_optional_file(project.git_dir + "/index");
-        TARNWICK_TRY(bytes);
+        TARNWICK_TRY_ASSIGN(auto bytes, read_optional_file(project.git_dir + "/index"));
         auto fd = open_fd(index, O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (!fd) return CliError::io(index + ": " + fd.error().text());
-        auto written = write_all(fd->get(), bytes->value_or(""));
+        auto written = write_all(fd->get(), bytes.value_or(""));
         if (!written) return CliError::io(index + ": " + written.error().text());
     }
     // Whole, not split: a split index names a shared file beside the index it was written as.
@@ -876,12 +854,11 @@ Status apply_merge(const Project& project, const Head& head, const MergeResult& 
 
 // The project's files whose staged version differs from the commit's.
 Result<std::vector<std::string>> staged_changes(const Project& project, const std::string& from) {
-    auto out = git_stdout({project.top, {}}, {"diff", "--cached", "--name-only", "--no-renames",
-                                              "-z", from, "--", project.dir()});
-    TARNWICK_TRY(out);
+    TARNWICK_TRY_ASSIGN(
+        auto out, git_stdout({project.top, {}}, {"diff", "--cached", "--name-only", "--no-renames",
+                                                 "-z", from, "--", project.dir()}));
     std::vector<std::string> files;
-    for (const std::string_view path : split(*out, '\0'))
-        files.push_back(in_project(project, path));
+    for (const std::string_view path : split(out, '\0')) files.push_back(in_project(project, path));
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -892,9 +869,8 @@ Result<std::vector<std::string>> identity_config(const Project& project,
                                                  const TemplateContext& answers) {
     std::vector<std::string> config;
     const GitCall git{project.top, {}};
-    auto ident = git_run(git, {"var", "GIT_COMMITTER_IDENT"});
-    TARNWICK_TRY(ident);
-    if (!ident->success) {
+    TARNWICK_TRY_ASSIGN(auto ident, run_git_unchecked(git, {"var", "GIT_COMMITTER_IDENT"}));
+    if (!ident.success) {
         const CommitIdentity author = commit_identity(answers.author);
         config = {"-c", "user.name=" + author.name, "-c", "user.email=" + author.email};
     }
@@ -934,13 +910,11 @@ struct CheckedMerge {
 
 Result<CheckedMerge> checked_merge(const Project& project, const Head& head, const Renders& renders,
                                    const ScratchDir& scratch, UpdateReport& report) {
-    auto engine = engine_repository(project, head, scratch);
-    TARNWICK_TRY(engine);
-    auto merge = compute_merge(project, head, *engine, renders, scratch);
-    TARNWICK_TRY(merge);
-    TARNWICK_TRY(refuse_writes_over_untracked(project, *merge));
-    report_merge(project, *merge, report);
-    return CheckedMerge{std::move(*engine), std::move(*merge)};
+    TARNWICK_TRY_ASSIGN(auto engine, engine_repository(project, head, scratch));
+    TARNWICK_TRY_ASSIGN(auto merge, compute_merge(project, head, engine, renders, scratch));
+    TARNWICK_TRY(refuse_writes_over_untracked(project, merge));
+    report_merge(project, merge, report);
+    return CheckedMerge{std::move(engine), std::move(merge)};
 }
 
 // The merge computed, checked against the work tree and applied, then committed with `git
@@ -949,12 +923,10 @@ Result<CheckedMerge> checked_merge(const Project& project, const Head& head, con
 Status real_merge(const Project& project, const Head& head, const Renders& renders,
                   const TemplateContext& target, const Update& args, const ScratchDir& scratch,
                   const CargoToolchain& toolchain, UpdateReport& report) {
-    auto identity = identity_config(project, target);
-    TARNWICK_TRY(identity);
-    auto merged = checked_merge(project, head, renders, scratch, report);
-    TARNWICK_TRY(merged);
-    const Engine* engine = &merged->engine;
-    const MergeResult* merge = &merged->result;
+    TARNWICK_TRY_ASSIGN(auto identity, identity_config(project, target));
+    TARNWICK_TRY_ASSIGN(auto merged, checked_merge(project, head, renders, scratch, report));
+    const Engine* engine = &merged.engine;
+    const MergeResult* merge = &merged.result;
     // The branch already holds every change (made by hand): nothing to apply or commit.
     if (merge->tree == merge->head_tree && merge->unmerged.empty()) {
         report.files.clear();
@@ -1004,15 +976,14 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
         return Ok{};
     }
     // ORIG_HEAD as it was, put back when the commit fails.
-    auto orig_head = read_optional_file(project.git_dir + "/ORIG_HEAD");
-    TARNWICK_TRY(orig_head);
+    TARNWICK_TRY_ASSIGN(auto orig_head, read_optional_file(project.git_dir + "/ORIG_HEAD"));
     TARNWICK_TRY(write_git_file(project, "ORIG_HEAD", head.commit + "\n"));
-    std::vector<std::string> commit = *identity;
+    std::vector<std::string> commit = identity;
     commit.insert(commit.end(), {"commit", "-q", "--no-edit", "--no-verify"});
-    auto committed = git_run(git, commit);
+    auto committed = run_git_unchecked(git, commit);
     if ((!committed || !committed->success) && !branch_moved(project, head)) {
-        if (*orig_head) {
-            (void)write_git_file(project, "ORIG_HEAD", **orig_head);
+        if (orig_head) {
+            (void)write_git_file(project, "ORIG_HEAD", *orig_head);
         } else {
             remove_git_file(project, "ORIG_HEAD");
         }
@@ -1024,9 +995,8 @@ Status real_merge(const Project& project, const Head& head, const Renders& rende
                              "; fix that and run `git commit`, or `git merge --abort` to return "
                              "to your commit");
     }
-    auto commit_id = git_stdout(git, {"rev-parse", "HEAD"});
-    TARNWICK_TRY(commit_id);
-    report.commit = std::string(trim(*commit_id));
+    TARNWICK_TRY_ASSIGN(auto commit_id, git_stdout(git, {"rev-parse", "HEAD"}));
+    report.commit = std::string(trim(commit_id));
     return Ok{};
 }
 
@@ -1066,36 +1036,30 @@ std::string render_report(const UpdateReport& report, OutputFormat format) {
 Result<std::string> run_update(const Update& args, OutputFormat format) {
     TARNWICK_TRY(check_given_values(args));
     TARNWICK_TRY(require_git(kGitForUpdate, "`tarnwick update`"));
-    auto project = open_project(args);
-    TARNWICK_TRY(project);
-    auto lock = lock_repository(*project);
-    TARNWICK_TRY(lock);
-    TARNWICK_TRY(refuse_operation_in_progress(*project));
-    auto head = clean_head(*project);
-    TARNWICK_TRY(head);
-    TARNWICK_TRY(locate_project(*project));
-    TARNWICK_TRY(refuse_hidden_files(*project));
+    TARNWICK_TRY_ASSIGN(auto project, open_project(args));
+    TARNWICK_TRY_ASSIGN(auto lock, lock_repository(project));
+    TARNWICK_TRY(refuse_operation_in_progress(project));
+    TARNWICK_TRY_ASSIGN(auto head, clean_head(project));
+    TARNWICK_TRY(locate_project(project));
+    TARNWICK_TRY(refuse_hidden_files(project));
 
-    auto scratch = ScratchDir::create();
-    TARNWICK_TRY(scratch);
-    const ScratchDir& dir = **scratch;
-    auto formatting = pinned_formatting(dir.path());
-    TARNWICK_TRY(formatting);
-    auto base = find_base(*project, dir, *formatting, args.from);
-    TARNWICK_TRY(base);
-    const auto target = target_answers(args, base->answers);
+    TARNWICK_TRY_ASSIGN(auto scratch, ScratchDir::create());
+    const ScratchDir& dir = *scratch;
+    TARNWICK_TRY_ASSIGN(auto formatting, pinned_formatting(dir.path()));
+    TARNWICK_TRY_ASSIGN(auto base, find_base(project, dir, formatting, args.from));
+    const auto target = target_answers(args, base.answers);
     TARNWICK_TRY(check_answers(target, "given"));
 
     UpdateReport report;
-    report.project = project->display;
-    report.from = std::string(base->set->identity);
+    report.project = project.display;
+    report.from = std::string(base.set->identity);
     report.to = std::string(kVersion);
-    report.base = base->found_by;
+    report.base = base.found_by;
     report.answers = target;
-    report.branch = head->branch;
+    report.branch = head.branch;
     report.dry_run = args.dry_run;
-    if (base->doubt) report.notes.push_back(*base->doubt);
-    if (base->set == &template_sets().front() && same_answers(base->answers, target)) {
+    if (base.doubt) report.notes.push_back(*base.doubt);
+    if (base.set == &template_sets().front() && same_answers(base.answers, target)) {
         report.current = true;
         return render_report(report, format);
     }
@@ -1103,24 +1067,23 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     Renders renders;
     renders.base_root = dir / "base";
     renders.target_root = dir / "target";
-    auto base_files = render_formatted(*base->set, base->answers,
-                                       renders.base_root + "/" + project->prefix, *formatting);
-    TARNWICK_TRY(base_files);
-    renders.base_files = std::move(*base_files);
-    auto target_files = render_formatted(template_sets().front(), target,
-                                         renders.target_root + "/" + project->prefix, *formatting);
-    TARNWICK_TRY(target_files);
-    renders.target_files = std::move(*target_files);
-    auto head_files = project_files_at(*project, head->commit);
-    TARNWICK_TRY(head_files);
-    renders.head_files = std::move(*head_files);
+    TARNWICK_TRY_ASSIGN(auto base_files,
+                        render_formatted(*base.set, base.answers,
+                                         renders.base_root + "/" + project.prefix, formatting));
+    renders.base_files = std::move(base_files);
+    TARNWICK_TRY_ASSIGN(auto target_files,
+                        render_formatted(template_sets().front(), target,
+                                         renders.target_root + "/" + project.prefix, formatting));
+    renders.target_files = std::move(target_files);
+    TARNWICK_TRY_ASSIGN(auto head_files, project_files_at(project, head.commit));
+    renders.head_files = std::move(head_files);
 
     if (args.dry_run) {
-        TARNWICK_TRY(dry_merge(*project, *head, renders, dir, report));
+        TARNWICK_TRY(dry_merge(project, head, renders, dir, report));
         return render_report(report, format);
     }
     auto merged =
-        real_merge(*project, *head, renders, target, args, dir, formatting->toolchain, report);
+        real_merge(project, head, renders, target, args, dir, formatting.toolchain, report);
     if (!merged) {
         CliError error = std::move(merged).error();
         if (error.kind() == ErrorKind::Conflict) {

@@ -12,7 +12,7 @@
 # home shared with the release rehearsal), so crates download and dependencies compile once;
 # TOOLS_DIR is build/test-tools (scripts/install-deps.sh test).
 # Exit 0 passed, 1 failed (an unreachable registry included, named), 77 skipped (no Rust
-# toolchain).
+# toolchain; a failure under CI=true, see tests/support/prerequisite.sh).
 set -u
 usage="usage: acceptance.sh TARNWICK_BINARY CARGO_TARGET_DIR CARGO_HOME TOOLS_DIR"
 tarnwick=$(realpath "${1:?$usage}")
@@ -34,14 +34,15 @@ printf '[user]\n\tname = Acceptance Tester\n\temail = acceptance@example.com\n' 
 # rustup's cargo finds its toolchain through RUSTUP_HOME, whatever HOME and CARGO_HOME say.
 export RUSTUP_HOME=${RUSTUP_HOME:-$HOME/.rustup}
 export PATH="${CARGO_HOME:-$HOME/.cargo}/bin:$PATH"
-command -v cargo >/dev/null || { echo "SKIP: cargo is not installed"; exit 77; }
+source "$source_dir/tests/support/prerequisite.sh"
+command -v cargo >/dev/null || missing_prerequisite "cargo is not installed"
 # Every run meets the registry as it is today; unreachable, the suite fails here, saying so.
 bash "$source_dir/tests/registry/cargo_home.sh" "$cargo_home" || exit 1
 export CARGO_HOME=$cargo_home
 export HOME=$home GIT_CONFIG_NOSYSTEM=1
 
 lint_workflows() {
-  /usr/bin/python3 "$source_dir/tests/workflows/lint_workflows.py" "$tools" --project "$1"
+  "$python" "$source_dir/tests/workflows/lint_workflows.py" "$tools" --project "$1"
 }
 
 status=0
@@ -56,7 +57,7 @@ run_case() {
   local rc=$?
   if [ $rc -eq 77 ]; then exit 77; fi
   [ $rc -eq 0 ] || { status=1; return; }
-  /usr/bin/python3 "$here/check_generated.py" "$project" "$name" "$description" \
+  "$python" "$here/check_generated.py" "$project" "$name" "$description" \
     "Acceptance Tester <acceptance@example.com>" kestrow "$pypi" \
     "$ACCEPTANCE_TARGET_DIR/release/$name" "$source_dir/templates/schemas/ordoval-v0.3.json.tmpl" ||
     status=1

@@ -11,10 +11,8 @@
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 
-skip() {
-    echo "SKIP: $*"
-    exit 77
-}
+source "$here/../support/prerequisite.sh"
+skip() { missing_prerequisite "$@"; }
 
 [ $# -eq 1 ] || {
     echo "usage: $0 <project-dir>" >&2
@@ -88,7 +86,7 @@ clean_tree() {
 # so the MSRV the manifest promises (and ci.yml's msrv job tests) is a fact of the lock file.
 msrv() {
     cargo metadata --format-version 1 --locked >"$scratch/metadata.json" &&
-        /usr/bin/python3 "$here/msrv.py" "$scratch/metadata.json"
+        "$python" "$here/msrv.py" "$scratch/metadata.json"
 }
 
 # `cargo publish --dry-run` verifies the packaged copy in $CARGO_TARGET_DIR/package, and records
@@ -127,7 +125,7 @@ expect_run() {
 # a full device: the first is a quiet success, the second an `io` envelope with exit code 2.
 expect_writes() {
     local err code ok=0
-    err=$(/usr/bin/python3 -c '
+    err=$("$python" -c '
 import os, subprocess, sys
 read_end, write_end = os.pipe()
 os.close(read_end)

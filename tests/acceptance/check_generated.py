@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Checks a project written by `tarnwick new` beyond what cargo proves: the manifests parse
 as TOML with the keys and values the generated crate must carry, no known placeholder is
 left anywhere, the schema file is the one tarnwick ships, and the built binary's contract

@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """The MSRV a generated project declares, as a fact of its lock file: every package that
 `cargo metadata --locked` lists must declare a rust-version no newer than the project's own.
 Then the same check on a copy of the metadata in which one dependency needs a newer Rust (and

@@ -161,7 +161,7 @@ if fresh_clone patched; then
         "$CARGO_TARGET_DIR/debug/$name" 13 >/dev/null 2>"$scratch/panic.err"
         code=$?
         "$CARGO_TARGET_DIR/debug/$name" schema >"$scratch/contract.json"
-        /usr/bin/python3 - "$code" "$scratch/panic.err" "$scratch/contract.json" <<'PY' || fail panic "see above"
+        "${TARNWICK_PYTHON3:-python3}" - "$code" "$scratch/panic.err" "$scratch/contract.json" <<'PY' || fail panic "see above"
 import json, sys
 code, stderr, contract = int(sys.argv[1]), open(sys.argv[2]).read(), json.load(open(sys.argv[3]))
 declared = {e["kind"]: e["exit_code"] for e in contract["errors"]}

@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Holds the built man page to the program: it lints clean (mandoc -T lint at every level, and
 groff's warnings through man --warnings), documents every command of the contract with exactly
 the contract's arguments, the global options, every error kind with its exit code, and the

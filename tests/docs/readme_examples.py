@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Runs every example of the README and compares its output, so the guide cannot drift.
 
 An example is a ```console block: lines starting with "$ " are commands, the lines up to

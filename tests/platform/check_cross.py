@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """tarnwick compiles and links for the systems it is released for but this machine is not:
 scripts/zig-build.py builds it for each TARGET with the zig of build/test-tools (ziglang at the
 version of docs/platform.md), and the binary is then held to what that target needs: a Mach-O

@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """A stand-in for the crates registry's web API and sparse index, on loopback, for the release
 rehearsal: the release's skip-if-present step asks it whether a version exists, as it asks the
 real registry. It answers as the real one does:

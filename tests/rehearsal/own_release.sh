@@ -19,10 +19,11 @@ check() { # check WHAT EXPECTED ACTUAL
   if [[ "$2" == "$3" ]]; then echo "ok: $1"; else printf 'FAIL: %s\n  expected: %s\n  actual:   %s\n' "$1" "$2" "$3"; exit 1; fi
 }
 
+source "$source_dir/tests/support/prerequisite.sh"
 for tool in git unshare objdump dpkg-deb ruby; do
-  command -v "$tool" >/dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
+  command -v "$tool" >/dev/null || missing_prerequisite "$tool is not installed"
 done
-unshare -m --propagation private true 2>/dev/null || { echo "SKIP: no private mount namespace here"; exit 77; }
+unshare -m --propagation private true 2>/dev/null || missing_prerequisite "no private mount namespace here (needs root)"
 
 rm -rf "$work"
 mkdir -p "$work/secrets"
@@ -55,7 +56,7 @@ if command -v ccache >/dev/null && [[ -z ${CCACHE_DIR:-} ]]; then
 fi
 ZIG_GLOBAL_CACHE_DIR=${ZIG_GLOBAL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zig} \
 TARNWICK_ZIG_CACHE=${TARNWICK_ZIG_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarnwick/zig} \
-ZIG_LOCAL_CACHE_DIR=$work/zig-local-cache /usr/bin/python3 "$here/run_workflow.py" \
+ZIG_LOCAL_CACHE_DIR=$work/zig-local-cache "$python" "$here/run_workflow.py" \
   "$repo/.github/workflows/release.yml" --ref "refs/tags/$tag" --repo "$repo" \
   --repository acme/tarnwick --secrets "$work/secrets" --artifacts "$work/artifacts" \
   --work "$work/run" --target-dir "$work/target" --tools "$tools" \
@@ -80,7 +81,7 @@ check "the archive's owners" "0/0" \
   "$(tar -tvzf "$files/$archive" --numeric-owner | awk '{ print $2 }' | sort -u)"
 [[ -x "$top/bin/tarnwick" ]] || fail "no bin/tarnwick in the archive"
 check "the archived binary's version" "tarnwick $version" "$("$top/bin/tarnwick" --version)"
-floor=$(/usr/bin/python3 -c '
+floor=$("$python" -c '
 import sys; sys.path.insert(0, sys.argv[1]); import check_cross
 print(check_cross.glibc_floor_problem("x86_64-linux-gnu.2.17", sys.stdin.read()) or "within glibc 2.17")
 ' "$source_dir/tests/platform" < <(objdump -T "$top/bin/tarnwick"))
@@ -97,7 +98,7 @@ for asset in aarch64-linux aarch64-macos x86_64-macos; do
   printf '%064d  tarnwick-%s-%s.tar.gz\n' 0 "$tag" "$asset" \
     >"$work/artifacts/release-$asset/tarnwick-$tag-$asset.tar.gz.sha256"
 done
-/usr/bin/python3 -I "$source_dir/scripts/homebrew-formula.py" "$tag" acme/tarnwick \
+"$python" -I "$source_dir/scripts/homebrew-formula.py" "$tag" acme/tarnwick \
   "$work/artifacts" >"$work/tarnwick.rb"
 ruby -c "$work/tarnwick.rb" >/dev/null || fail "the formula is not valid Ruby"
 sha=$(cut -d ' ' -f 1 "$files/$archive.sha256")

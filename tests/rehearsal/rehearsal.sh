@@ -19,7 +19,8 @@
 # Usage: rehearsal.sh TARNWICK_BINARY CARGO_TARGET_DIR CARGO_HOME TOOLS_DIR (as the acceptance
 # suite's: the machine's target directory and cargo home, build/test-tools)
 # Exit 0 passed, 1 failed (an unreachable registry or missing test tools included, named), 77
-# skipped (cargo, ruby, sshd or a mount namespace unavailable).
+# skipped (cargo, ruby, sshd or a mount namespace unavailable; a failure under CI=true, see
+# tests/support/prerequisite.sh).
 set -u
 usage="usage: rehearsal.sh TARNWICK_BINARY CARGO_TARGET_DIR CARGO_HOME TOOLS_DIR"
 tarnwick=$(realpath "${1:?$usage}")
@@ -27,7 +28,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
 started=$SECONDS
 
-skip() { echo "SKIP: $*"; exit 77; }
+source "$source_dir/tests/support/prerequisite.sh"
+skip() { missing_prerequisite "$@"; }
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 check() { # check DESCRIPTION EXPECTED ACTUAL
@@ -40,7 +42,7 @@ cargo_bin=$(dirname "$(command -v cargo || echo "${CARGO_HOME:-$HOME/.cargo}/bin
 [[ -x "$cargo_bin/cargo" ]] && "$cargo_bin/cargo" --version >/dev/null 2>&1 || skip "cargo is not installed"
 "$cargo_bin/cargo" clippy --version >/dev/null 2>&1 || skip "clippy is not installed"
 command -v ruby >/dev/null || skip "ruby is not installed (scripts/install-deps.sh)"
-/usr/bin/python3 -c "import yaml" 2>/dev/null || skip "python3-yaml is not installed (scripts/install-deps.sh)"
+"$python" -c "import yaml" 2>/dev/null || skip "python3-yaml is not installed (scripts/install-deps.sh)"
 [[ -x /usr/sbin/sshd ]] || skip "sshd is not installed (openssh-server, scripts/install-deps.sh)"
 unshare -m --propagation private true 2>/dev/null || skip "cannot make a mount namespace (needs root)"
 tools=$(realpath -m "${4:?$usage}")
@@ -120,7 +122,7 @@ git -C "$work/tap-seed" push -q origin main
 tap_start=$(git -C "$tap" rev-parse main)
 
 # --- 2. sshd on 127.0.0.1, accepting exactly the deploy keys registered on the tap ----------
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+port=$("$python" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 mkdir -p "$work/sshd"
 ssh-keygen -q -t ed25519 -N '' -f "$work/sshd/host_key"
 cat > "$work/sshd/config" <<EOF
@@ -187,7 +189,7 @@ chmod +x "$work/bin/ssh-keyscan" "$work/bin/ssh" "$work/bin/curl"
 hash -r
 
 # --- 2b. a local package index and the crates registry's stand-in ---------------------------
-free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
+free_port() { "$python" -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 pypi_port=$(free_port)
 mkdir -p "$work/pypi-packages"
 "$tools/venv/bin/pypi-server" run -i 127.0.0.1 -p "$pypi_port" -a . -P . "$work/pypi-packages" \
@@ -195,7 +197,7 @@ mkdir -p "$work/pypi-packages"
 pypi_pid=$!
 pypi=http://127.0.0.1:$pypi_port
 mkdir -p "$work/crates"
-/usr/bin/python3 "$here/crates_standin.py" "$work/crates" "$work/crates.port" 2>"$work/crates.log" &
+"$python" "$here/crates_standin.py" "$work/crates" "$work/crates.port" 2>"$work/crates.log" &
 crates_pid=$!
 for _ in $(seq 100); do
   [[ -s "$work/crates.port" ]] && curl -fs "$pypi/simple/" >/dev/null 2>&1 && break
@@ -249,7 +251,7 @@ run_workflow() { # run_workflow NAME WORKFLOW TAG [run_workflow.py options]
   shift 3
   local run_started=$SECONDS
   echo "=== $name: $file at $tag $*"
-  /usr/bin/python3 "$here/run_workflow.py" "${project:-$work/demo}/.github/workflows/$file" \
+  "$python" "$here/run_workflow.py" "${project:-$work/demo}/.github/workflows/$file" \
     --ref "refs/tags/$tag" --repo "${project_repo:-$hosted}" --repository "acme/${project_name:-demo}" \
     --secrets "$secrets_dir" --artifacts "$work/$name/artifacts" --work "$work/$name/jobs" \
     --target-dir "${project_target:-$target_dir}" --tools "$tools" --pypi "$pypi" "$@" 2>&1 |
@@ -392,7 +394,7 @@ check "v0.2.0-rc.1 is a published GitHub pre-release" "false yes" \
 # --- 5c. a file on the index with other content under the same name -------------------------
 mkdir -p "$work/changed"
 cp -R "$work/release/artifacts" "$work/changed/artifacts"
-/usr/bin/python3 - "$work/changed/artifacts/wheel-$host/$(basename "$wheel")" <<'PY'
+"$python" - "$work/changed/artifacts/wheel-$host/$(basename "$wheel")" <<'PY'
 import os, sys, zipfile
 path = sys.argv[1]
 with zipfile.ZipFile(path) as old, zipfile.ZipFile(path + ".new", "w") as new:
@@ -481,7 +483,7 @@ check "v1.0.0+build-7 is a published release, not a pre-release, and Latest" "fa
 git -C "$work/demo" checkout -q -b feature/x && git -C "$work/demo" push -q origin feature/x ||
   fail "push the branch feature/x"
 echo "=== manual: release.yml from feature/x (workflow_dispatch, inputs at their defaults)"
-/usr/bin/python3 "$here/run_workflow.py" "$work/demo/.github/workflows/release.yml" --ref refs/heads/feature/x \
+"$python" "$here/run_workflow.py" "$work/demo/.github/workflows/release.yml" --ref refs/heads/feature/x \
   --dispatch --repo "$hosted" --repository acme/demo --secrets "$secrets_dir" \
   --artifacts "$work/manual/artifacts" --work "$work/manual/jobs" --target-dir "$target_dir" \
   --tools "$tools" --pypi "$pypi" 2>&1 |
@@ -518,7 +520,7 @@ within_217 "$plain_floor" && echo "ok: the zigbuild binary needs $plain_floor" |
 # glibc) must fail the floor check: the real wheel with that binary in place of its own.
 nozig_wheel=$work/nozig/$(basename "$wheel")
 mkdir -p "$work/nozig"
-/usr/bin/python3 - "$wheel" "$nozig_wheel" "$target_dir/debug/demo" <<'PY'
+"$python" - "$wheel" "$nozig_wheel" "$target_dir/debug/demo" <<'PY'
 import sys, zipfile
 source, dest, binary = sys.argv[1:]
 with zipfile.ZipFile(source) as old, zipfile.ZipFile(dest, "w") as new:

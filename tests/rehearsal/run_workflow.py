@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Runs the jobs of a generated project's workflow (ci.yml or release.yml) on this machine, as
 GitHub would for a push of one ref, for the release rehearsal.
 

@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Checks the stored contract schema template: its layout, that it is a valid draft 2020-12
 schema, and that it accepts and rejects the documents listed below as it should.
 

@@ -45,7 +45,7 @@ expect "lint" "install-deps: cannot install here (needs apt-get and dpkg); not f
   nlohmann-json3-dev (<nlohmann/json.hpp>)
   git (git)
   openssh-client (ssh-keygen)
-  clang-tidy (clang-tidy)" lint
+  clang-tidy-14 (clang-tidy-14)" lint
 
 # dpkg-query alone (no apt-get) is not a machine to install on either.
 stub dpkg-query 0

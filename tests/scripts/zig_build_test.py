@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """scripts/zig-build.py with a cache directory, against a stand-in zig that logs its arguments:
 two checkouts at different paths (one with a debug, one with a release tree's generated
 sources) must hand zig the same compile commands, apart from the object's path, since zig keys

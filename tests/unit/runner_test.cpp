@@ -94,12 +94,52 @@ TEST(Runner, MissingProgram) {
     EXPECT_EQ(tool.error().kind(), ErrorKind::Backend);
 }
 
+// One rule for what a failed git said, whether the caller drops the output (run_git) or reads
+// it (git_stdout): its stderr, else its stdout, else how it ended.
 TEST(Runner, GitFailuresBecomeGitErrors) {
-    auto bad = run_git("/", {"tarnwick-no-such-subcommand"});
-    ASSERT_FALSE(bad.ok());
-    EXPECT_EQ(bad.error().kind(), ErrorKind::Git);
-    EXPECT_EQ(bad.error().message().rfind("git: git: 'tarnwick-no-such-subcommand'", 0), 0u);
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string message;  // the prefix when long is set
+        bool long_text = false;
+    };
+    const auto alias = [](const std::string& script) {
+        return std::vector<std::string>{"-c", "alias.x=!" + script, "x"};
+    };
+    const std::vector<Case> cases = {
+        {"git's own refusal",
+         {"tarnwick-no-such-subcommand"},
+         "git: git: 'tarnwick-no-such-subcommand' is not a git command. See 'git --help'."},
+        {"stderr before stdout", alias("echo out; echo err >&2; exit 1"), "git: err"},
+        {"stdout when stderr is empty", alias("echo '  said on stdout  '; exit 1"),
+         "git: said on stdout"},
+        {"silent", alias("exit 4"), "git: exited with status 4 and printed nothing"},
+        {"killed, silent", alias("kill -KILL $PPID"), "git: killed by signal SIGKILL"},
+        {"killed after a word", alias("echo bye >&2; kill -TERM $PPID"),
+         "git: bye (killed by signal SIGTERM)"},
+        {"5000 bytes of stdout", alias("head -c 5000 /dev/zero | tr '\\0' o; exit 1"),
+         "git: [904 earlier bytes of stdout cut] ooo", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto status = run_git("/", c.args);
+        auto output = git_stdout({"/", {}}, c.args);
+        ASSERT_FALSE(status.ok());
+        ASSERT_FALSE(output.ok());
+        EXPECT_EQ(status.error().kind(), ErrorKind::Git);
+        EXPECT_EQ(status.error().message(), output.error().message());
+        if (c.long_text) {
+            EXPECT_EQ(status.error().message().rfind(c.message, 0), 0u);
+            EXPECT_EQ(status.error().message().size(), 4096 + c.message.size() - 3);
+        } else {
+            EXPECT_EQ(status.error().message(), c.message);
+        }
+    }
     EXPECT_TRUE(run_git("/", {"--version"}).ok());
+    auto unchecked = run_git_unchecked({"/", {}}, alias("echo kept; exit 1"));
+    ASSERT_TRUE(unchecked.ok());
+    EXPECT_EQ(unchecked->exit_code, 1);
+    EXPECT_EQ(unchecked->stdout_text, "kept\n");
 }
 
 // Extra variables replace inherited ones of the same name (and only those) or are added.
@@ -185,10 +225,6 @@ TEST(Runner, FailureDetailsAreBoundedRedactedAndNameTheSignal) {
         EXPECT_LE(message.size(), c.message.size() + 4096);
     }
     clear_secrets();
-    auto git = run_git(".", {"-c", "alias.die=!kill -KILL $PPID", "die"});
-    ASSERT_FALSE(git.ok());
-    EXPECT_NE(git.error().message().find("killed by signal SIGKILL"), std::string::npos)
-        << git.error().message();
 }
 
 TEST(Runner, SignalNames) {

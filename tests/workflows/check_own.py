@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Holds tarnwick's own workflows (.github/ of this repository) to the rules it applies to the
 workflows it writes for others, and lints them with the same tools:
 
@@ -11,6 +11,8 @@ workflows it writes for others, and lints them with the same tools:
   - the release builds nothing from a tag that disagrees with project(VERSION): its first job
     compares them, and every other job depends on it;
   - zig at the version of the "Release and test tools" table;
+  - CI runs `make test` as root with CI=true (the rehearsals make mount namespaces, and a suite
+    whose prerequisite is missing fails there instead of skipping), and `make lint`;
   - Dependabot keeps the action pins current, weekly, grouped, after a cooldown;
   - actionlint, zizmor and check-jsonschema with nothing waived (lint_workflows.py --project).
 
@@ -58,6 +60,16 @@ def check_release(failures, doc, zig_version):
     rules.check_release_concurrency(failures, doc)
 
 
+def check_ci(failures, doc):
+    scripts = [str(step.get("run", "")) for job in doc["jobs"].values()
+               for step in job.get("steps", [])]
+    tests = [s for s in scripts if re.search(r"\bmake test\b", s)]
+    if not tests or not all(s.startswith("sudo ") and "CI=true" in s for s in tests):
+        failures.append(f"ci.yml: make test does not run as root with CI=true: {tests}")
+    if not any(re.search(r"\bmake lint\b", s) for s in scripts):
+        failures.append("ci.yml: no job runs make lint")
+
+
 def check_dependabot(failures, doc):
     updates = doc.get("updates") or []
     actions = [u for u in updates if u.get("package-ecosystem") == "github-actions"]
@@ -74,9 +86,22 @@ def check_dependabot(failures, doc):
                         f"cooled down: {update}")
 
 
-def check_rules_bite(failures, release, zig_version):
-    """The release rules refuse a release without its tag check and one at another zig."""
+def check_rules_bite(failures, release, zig_version, ci):
+    """The release rules refuse a release without its tag check and one at another zig; the CI
+    rules refuse `make test` as the runner's user and a CI without `make lint`."""
     import copy
+    plain = copy.deepcopy(ci)
+    for job in plain["jobs"].values():
+        for step in job.get("steps", []):
+            if "make lint" in str(step.get("run", "")):
+                step["run"] = "true"
+            if "make test" in str(step.get("run", "")):
+                step["run"] = "make test"
+    found = []
+    check_ci(found, plain)
+    for wanted in ("make test does not run as root", "no job runs make lint"):
+        if not any(wanted in f for f in found):
+            failures.append(f"rule: a CI where {wanted!r} is accepted")
     broken = copy.deepcopy(release)
     broken["jobs"]["test"]["needs"] = []
     broken["env"]["ZIGLANG_VERSION"] = "0.0.1"
@@ -108,7 +133,8 @@ def main(argv):
         text = (workflows / name).read_text(encoding="utf-8")
         docs[name] = rules.check_workflow(failures, name, text, images, actions)
     check_release(failures, docs["release.yml"], zig_version)
-    check_rules_bite(failures, docs["release.yml"], zig_version)
+    check_ci(failures, docs["ci.yml"])
+    check_rules_bite(failures, docs["release.yml"], zig_version, docs["ci.yml"])
     concurrency = docs["ci.yml"].get("concurrency") or {}
     if concurrency.get("cancel-in-progress") != "${{ github.event_name == 'pull_request' }}":
         failures.append("ci.yml: superseded runs are not cancelled for pull requests only")

@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Holds the workflows of a project scaffolded by the tarnwick under test (pypi on and off) to
 the dated platform table in docs/platform.md and to the hardening rules: runner images that
 still run and whose support does not end within the horizon, actions pinned to a full SHA whose

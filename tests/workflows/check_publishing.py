@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Runs the scripts of the generated release workflow's publishing steps, as scaffolded by the
 tarnwick under test, against stand-ins for curl, gh (tests/fakes/gh with its store), git and
 objdump: every path of each step, the skips that make a re-run safe among them.

@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Checks the workflows of a project scaffolded by the tarnwick under test, with the pypi
 switch on and off, against their templates: the five pypi sections of the release workflow
 and what cutting them leaves, blank-line layout, surviving GitHub expressions, the jobs and

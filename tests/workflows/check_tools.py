@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Holds the generated release workflow and the test rig to the one table of tool versions in
 docs/platform.md ("Release and test tools"), and the zizmor suppressions in the templates to
 the list beside it:

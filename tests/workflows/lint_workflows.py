@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Lints what `tarnwick new` writes under .github/ with the linters the ecosystem uses, at the
 versions of docs/platform.md, with nothing waived:
 
