@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <functional>
 
+#include "answers/render.hpp"
+#include "answers/template_tree.hpp"
+#include "answers/template_values.hpp"
 #include "core/json.hpp"
 #include "core/text.hpp"
-#include "scaffold/render.hpp"
-#include "scaffold/template_tree.hpp"
-#include "scaffold/template_values.hpp"
 #include "scaffold_fixture.hpp"
 
 using namespace tarnwick;
@@ -27,20 +27,19 @@ constexpr const char* kParagraph = "\nA paragraph of my own.\n";
 constexpr const char* kFunction = "\npub fn mine() -> u8 {\n    7\n}\n";
 constexpr const char* kTarget = "\nmine:\n\techo mine\n";
 
-TemplateContext answers(bool pypi) {
+Answers answers(bool pypi) {
     return demo_answers(pypi);
 }
 
 // A set rendered into dir with the demo answers, as `new` rendered it then.
 void render_set(const std::string& identity, const std::string& dir, bool pypi,
-                const TemplateContext& context = answers(true)) {
+                const Answers& given = answers(true)) {
     const TemplateSet* set = find_template_set(identity);
     ASSERT_NE(set, nullptr);
-    TemplateContext c = context;
-    c.pypi = pypi;
-    c.template_set = identity;
+    Answers a = given;
+    a.pypi = pypi;
     std::vector<std::string> written;
-    ASSERT_TRUE(render_tree(*set->root, dir, c, written).ok());
+    ASSERT_TRUE(render_tree(*set->root, dir, a, identity, written).ok());
 }
 
 // The files that today's set renders differently from the 0.1.6 set, or adds, in byte order:

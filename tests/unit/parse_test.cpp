@@ -191,8 +191,8 @@ std::string outcome(std::vector<const char*> args) {
     if (!r->command) return out;
     auto opt = [](const std::optional<std::string>& v) { return v ? "[" + *v + "]" : "-"; };
     if (const auto* n = std::get_if<New>(&*r->command)) {
-        out += " new [" + n->name + "] description=" + opt(n->description) + " owner=[" + n->owner +
-               "] author=" + opt(n->author) + " into=[" + n->into + "]";
+        out += " new [" + n->name + "] description=" + opt(n->description) +
+               " owner=" + opt(n->owner) + " author=" + opt(n->author) + " into=[" + n->into + "]";
         if (n->no_git) out += " no-git";
         if (n->github) out += " github";
         if (n->no_pypi) out += " no-pypi";

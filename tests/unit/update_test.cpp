@@ -27,13 +27,12 @@ TEST(RenderAnswers, ReadsEveryAnswerVerbatim) {
     auto context = answers_from_render(kCargo, kLicense, false);
     ASSERT_TRUE(context.ok()) << context.error().message();
     EXPECT_EQ(context->name, "my-tool");
-    EXPECT_EQ(context->name_snake, "my_tool");
-    EXPECT_EQ(context->name_pascal, "MyTool");
     EXPECT_EQ(context->description, "Says \"hi\" [x]");
     EXPECT_EQ(context->owner, "acme-co");
     EXPECT_EQ(context->author, "Ada Lovelace <ada@example.com>");
     EXPECT_EQ(context->year, "2019");
     EXPECT_FALSE(context->pypi);
+    EXPECT_EQ(context->tap, "acme-co/homebrew-tap");
     EXPECT_TRUE(answers_from_render(kCargo, kLicense, true)->pypi);
 }
 
@@ -116,16 +115,12 @@ UpdateReport sample_report() {
     report.base = ".tarnwick.toml";
     report.branch = "main";
     report.answers = {.name = "demo",
-                      .name_snake = "demo",
-                      .name_pascal = "Demo",
-                      .description = "A \x1b[31mred\x1b[0m tool",
                       .owner = "acme",
+                      .description = "A \x1b[31mred\x1b[0m tool",
                       .author = "Ada",
-                      .author_fields = "",
                       .year = "2024",
                       .pypi = false,
-                      .tap = "acme/homebrew-tap",
-                      .template_set = "0.2.0"};
+                      .tap = "acme/homebrew-tap"};
     return report;
 }
 
