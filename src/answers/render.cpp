@@ -33,8 +33,44 @@ Status write_whole_file(const std::string& target, std::string_view contents) {
     return Ok{};
 }
 
+// Every placeholder with its value, computed once for a whole render.
+using Placeholders = std::vector<std::pair<std::string_view, std::string>>;
+
+Placeholders placeholders_of(const Answers& answers, std::string_view template_set) {
+    Placeholders tokens;
+    for (const AnswerRow& row : answer_rows()) {
+        tokens.emplace_back(row.placeholder, row.text(answers));
+    }
+    for (const DerivedValue& derived : derived_values()) {
+        tokens.emplace_back(derived.placeholder, derived.value(answers));
+    }
+    tokens.emplace_back("{{template_set}}", std::string(template_set));
+    return tokens;
+}
+
+// One pass from left to right: an inserted value is never scanned again, so a description
+// holding "{{owner}}" keeps it as typed.
+std::string replaced(std::string_view text, const Placeholders& tokens) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t from = 0;
+    for (auto at = text.find("{{"); at != std::string_view::npos; at = text.find("{{", at + 1)) {
+        for (const auto& [token, value] : tokens) {
+            if (text.substr(at).starts_with(token)) {
+                out.append(text.substr(from, at - from));
+                out.append(value);
+                from = at + token.size();
+                at = from - 1;
+                break;
+            }
+        }
+    }
+    out.append(text.substr(from));
+    return out;
+}
+
 Status render_file(const TemplateFile& file, const std::string& destination, const Answers& answers,
-                   std::string_view template_set, std::vector<std::string>& written) {
+                   const Placeholders& placeholders, std::vector<std::string>& written) {
     std::string_view stored = file.path;
     if (stored.size() >= kTemplateSuffix.size() && stored.ends_with(kTemplateSuffix)) {
         stored.remove_suffix(kTemplateSuffix.size());
@@ -51,8 +87,7 @@ Status render_file(const TemplateFile& file, const std::string& destination, con
     if (!is_valid_utf8(file.contents)) {
         return CliError::io("template " + std::string(file.path) + " is not valid UTF-8");
     }
-    const std::string text =
-        replace_placeholders(cut_sections(file.contents, answers), answers, template_set);
+    const std::string text = replaced(cut_sections(file.contents, answers), placeholders);
     TARNWICK_TRY(write_whole_file(target, text));
     written.push_back(*output);
     return Ok{};
@@ -106,47 +141,32 @@ std::string cut_sections(std::string_view text, const Answers& answers) {
 
 std::string replace_placeholders(std::string_view text, const Answers& answers,
                                  std::string_view template_set) {
-    std::vector<std::pair<std::string_view, std::string>> tokens;
-    for (const AnswerRow& row : answer_rows())
-        tokens.emplace_back(row.placeholder, row.text(answers));
-    for (const DerivedValue& derived : derived_values()) {
-        tokens.emplace_back(derived.placeholder, derived.value(answers));
-    }
-    tokens.emplace_back("{{template_set}}", std::string(template_set));
-    // One pass from left to right: an inserted value is never scanned again, so a description
-    // holding "{{owner}}" keeps it as typed.
-    std::string out;
-    out.reserve(text.size());
-    std::size_t from = 0;
-    for (auto at = text.find("{{"); at != std::string_view::npos; at = text.find("{{", at + 1)) {
-        for (const auto& [token, value] : tokens) {
-            if (text.substr(at).starts_with(token)) {
-                out.append(text.substr(from, at - from));
-                out.append(value);
-                from = at + token.size();
-                at = from - 1;
-                break;
-            }
-        }
-    }
-    out.append(text.substr(from));
-    return out;
+    return replaced(text, placeholders_of(answers, template_set));
 }
 
+namespace {
+
 // At each level the files come before the subdirectories.
-Status render_tree(const TemplateDir& dir, const std::string& destination, const Answers& answers,
-                   std::string_view template_set, std::vector<std::string>& written) {
+Status render_dir(const TemplateDir& dir, const std::string& destination, const Answers& answers,
+                  const Placeholders& placeholders, std::vector<std::string>& written) {
     for (const TemplateEntry& entry : dir.entries) {
         if (entry.file) {
-            TARNWICK_TRY(render_file(*entry.file, destination, answers, template_set, written));
+            TARNWICK_TRY(render_file(*entry.file, destination, answers, placeholders, written));
         }
     }
     for (const TemplateEntry& entry : dir.entries) {
         if (entry.dir) {
-            TARNWICK_TRY(render_tree(*entry.dir, destination, answers, template_set, written));
+            TARNWICK_TRY(render_dir(*entry.dir, destination, answers, placeholders, written));
         }
     }
     return Ok{};
+}
+
+}  // namespace
+
+Status render_tree(const TemplateDir& root, const std::string& destination, const Answers& answers,
+                   std::string_view template_set, std::vector<std::string>& written) {
+    return render_dir(root, destination, answers, placeholders_of(answers, template_set), written);
 }
 
 }  // namespace tarnwick
