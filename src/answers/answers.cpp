@@ -1,5 +1,8 @@
 #include "answers/answers.hpp"
 
+#include <algorithm>
+#include <vector>
+
 #include "answers/crate_name.hpp"
 #include "answers/option_values.hpp"
 #include "answers/template_values.hpp"
@@ -105,6 +108,28 @@ constexpr AnswerRow kRows[] = {
      .set = set_text<&Answers::tap>,
      .rule = [](const Answers& a) { return check_tap(a.tap); },
      .given = given_text<&GivenAnswers::tap>},
+    {.key = "license",
+     .label = "license",
+     .placeholder = "{{license}}",
+     .type = AnswerType::Choice,
+     .choices = kLicenseNames,
+     .text =
+         [](const Answers& a) {
+             return std::string(kLicenseNames[static_cast<std::size_t>(a.license)]);
+         },
+     .set =
+         [](Answers& a, std::string_view text) {
+             const auto at = std::find(kLicenseNames.begin(), kLicenseNames.end(), text);
+             if (at == kLicenseNames.end()) return false;
+             a.license = static_cast<License>(at - kLicenseNames.begin());
+             return true;
+         },
+     .rule = nullptr,
+     .given = [](const GivenAnswers& given) -> std::optional<std::string> {
+         if (!given.license) return std::nullopt;
+         return std::string(kLicenseNames[static_cast<std::size_t>(*given.license)]);
+     },
+     .older_sets = "MIT"},
 };
 
 constexpr DerivedValue kDerived[] = {
@@ -116,7 +141,24 @@ constexpr DerivedValue kDerived[] = {
 
 constexpr TemplateSwitch kSwitches[] = {
     {"pypi", [](const Answers& a) { return a.pypi; }},
+    {"dual_license", [](const Answers& a) { return a.license == License::MitOrApache; }},
 };
+
+// The licence texts of the templates, and which of them each licence is published with.
+constexpr std::string_view kApacheText = "LICENSE-APACHE";
+constexpr std::string_view kMitText = "LICENSE-MIT";
+
+std::vector<std::string_view> license_texts(License license) {
+    switch (license) {
+        case License::Mit:
+            return {kMitText};
+        case License::Apache:
+            return {kApacheText};
+        case License::MitOrApache:
+            return {kApacheText, kMitText};
+    }
+    return {};
+}
 
 }  // namespace
 
@@ -138,7 +180,8 @@ Answers new_answers(std::string_view name, std::string_view year) {
                    .author = {},
                    .year = std::string(year),
                    .pypi = true,
-                   .tap = default_tap(kDefaultOwner)};
+                   .tap = default_tap(kDefaultOwner),
+                   .license = License::Mit};
 }
 
 Answers with_given(const Answers& base, const GivenAnswers& given) {
@@ -169,6 +212,11 @@ std::span<const TemplateSwitch> template_switches() {
 
 std::optional<std::string> output_path(std::string_view path, const Answers& answers) {
     if (path == "pyproject.toml" && !answers.pypi) return std::nullopt;
+    if (path == kApacheText || path == kMitText) {
+        const auto texts = license_texts(answers.license);
+        if (std::find(texts.begin(), texts.end(), path) == texts.end()) return std::nullopt;
+        if (texts.size() == 1) return std::string("LICENSE");
+    }
     return std::string(path);
 }
 

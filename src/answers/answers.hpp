@@ -7,6 +7,8 @@
 // the sections a template keeps, the files it writes) are computed here and nowhere else.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <span>
 #include <string>
@@ -16,6 +18,22 @@
 
 namespace tarnwick {
 
+// The licences a project may be published under, each named by its SPDX expression.
+enum class License { Mit, Apache, MitOrApache };
+
+// The names of the licences, in the enum's order (see kShellNames).
+inline constexpr std::array<std::string_view, 3> kLicenseNames = {"MIT", "Apache-2.0",
+                                                                  "MIT OR Apache-2.0"};
+static_assert(kLicenseNames[static_cast<std::size_t>(License::Mit)] == "MIT" &&
+              kLicenseNames[static_cast<std::size_t>(License::Apache)] == "Apache-2.0" &&
+              kLicenseNames[static_cast<std::size_t>(License::MitOrApache)] ==
+                  "MIT OR Apache-2.0" &&
+              kLicenseNames.size() == static_cast<std::size_t>(License::MitOrApache) + 1);
+
+constexpr std::span<const std::string_view> choices_of(License) {
+    return kLicenseNames;
+}
+
 struct Answers {
     std::string name;
     std::string owner;
@@ -24,6 +42,7 @@ struct Answers {
     std::string year;
     bool pypi = true;
     std::string tap;  // the Homebrew tap repository, OWNER/homebrew-NAME
+    License license = License::Mit;
 
     bool operator==(const Answers&) const = default;
 };
@@ -35,6 +54,7 @@ struct GivenAnswers {
     std::optional<std::string> description;
     std::optional<std::string> author;
     std::optional<std::string> tap;
+    std::optional<License> license;
     bool pypi = false;     // --pypi
     bool no_pypi = false;  // --no-pypi
 };
@@ -73,7 +93,7 @@ std::span<const AnswerRow> answer_rows();
 const AnswerRow* find_answer_row(std::string_view key);
 
 // The answers of `new` before its command line: the name, the default description, the year,
-// the default owner and its tap, PyPI on, and no author.
+// the default owner and its tap, PyPI on, MIT, and no author.
 Answers new_answers(std::string_view name, std::string_view year);
 
 // base with every answer the command line gives replaced. A tap that was the owner's default
@@ -99,7 +119,8 @@ struct TemplateSwitch {
 std::span<const TemplateSwitch> template_switches();
 
 // The path a template's output path (".tmpl" removed) is written under, or none when the
-// answers leave the file out: pyproject.toml only with PyPI.
+// answers leave the file out: pyproject.toml only with PyPI; of the licence texts LICENSE-MIT
+// and LICENSE-APACHE the licence's own, named LICENSE when it is the only one.
 std::optional<std::string> output_path(std::string_view path, const Answers& answers);
 
 }  // namespace tarnwick

@@ -2,8 +2,8 @@
 // and flag<&New::no_git>(...) bind the argument to the record's field, whose type the compiler
 // checks against the kind of argument; make_record<New> puts a command's record in. A field the
 // record inherits (the answers of GivenAnswers) names its record too: option<&New::owner, New>.
-// An argument that fills an enum takes its choices from the enum's type: the names that
-// choices_of(Enum), declared beside the enum, gives.
+// An argument that fills an enum, or an optional enum, takes its choices from the enum's type:
+// the names that choices_of(Enum), declared beside the enum, gives.
 #pragma once
 
 #include <algorithm>
@@ -36,6 +36,18 @@ using FieldOf = typename Member<decltype(field)>::field;
 
 template <auto field>
 using RecordOf = typename Member<decltype(field)>::record;
+
+// The enum of an optional enum, or the type itself.
+template <class Field>
+struct Unwrapped {
+    using type = Field;
+};
+template <class Field>
+struct Unwrapped<std::optional<Field>> {
+    using type = Field;
+};
+template <class Field>
+using EnumOf = typename Unwrapped<Field>::type;
 
 template <class Field>
 inline constexpr bool kTextField =
@@ -73,10 +85,10 @@ void assign(Cli& cli, const ArgSpec& arg,
     }
     if constexpr (std::is_same_v<Field, bool>) {
         record->*field = true;
-    } else if constexpr (std::is_enum_v<Field>) {
+    } else if constexpr (std::is_enum_v<EnumOf<Field>>) {
         // The parser has already refused a value that is not among the choices.
         const auto at = std::find(arg.choices.begin(), arg.choices.end(), value);
-        record->*field = static_cast<Field>(at - arg.choices.begin());
+        record->*field = static_cast<EnumOf<Field>>(at - arg.choices.begin());
     } else {
         record->*field = std::move(value);
     }
@@ -86,20 +98,21 @@ void assign(Cli& cli, const ArgSpec& arg,
 // the one error that says what is missing.
 template <auto field, class Record>
 constexpr ArgSpec valued(ArgSpec spec) {
-    using Field = FieldOf<field>;
-    if constexpr (std::is_enum_v<Field> && !NamedEnum<Field>) {
-        static_assert(kNever<Field>,
+    using Enum = EnumOf<FieldOf<field>>;
+    if constexpr (std::is_enum_v<Enum> && !NamedEnum<Enum>) {
+        static_assert(kNever<Enum>,
                       "an argument that fills an enum needs the enum's names: declare "
                       "`constexpr std::span<const std::string_view> choices_of(Enum)` beside "
                       "the enum, one name per enumerator, in the enum's order");
         return spec;
     } else {
-        static_assert(kTextField<Field> || std::is_enum_v<Field>,
-                      "an argument with a value fills a text, an optional text or an enum");
+        static_assert(kTextField<FieldOf<field>> || std::is_enum_v<Enum>,
+                      "an argument with a value fills a text, an optional text, an enum or an "
+                      "optional enum");
         spec.assign = assign<field, Record>;
-        if constexpr (std::is_enum_v<Field>) {
+        if constexpr (std::is_enum_v<Enum>) {
             spec.value = ValueKind::Choices;
-            spec.choices = choices_of(Field{});
+            spec.choices = choices_of(Enum{});
         }
         return spec;
     }

@@ -26,6 +26,10 @@ constexpr std::array kGlobalArgs{
 
 // new
 
+constexpr std::string_view kLicenseContract =
+    "License the crate is published under: MIT, Apache-2.0, or the dual MIT OR Apache-2.0, "
+    "whose texts are LICENSE-MIT and LICENSE-APACHE instead of LICENSE.";
+
 constexpr std::array kNewArgs{
     positional<&New::name>("name", "NAME", "Crate/binary name ([a-z][a-z0-9_-]*)"),
     option<&New::description, New>("description", "DESCRIPTION", "One-line package description"),
@@ -33,6 +37,9 @@ constexpr std::array kNewArgs{
         .by_default(kDefaultOwner),
     option<&New::author, New>("author", "AUTHOR", "Cargo/LICENSE author (default: from git config)",
                               "Cargo/LICENSE author (default: git config)."),
+    option<&New::license, New>("license", "LICENSE", "License the crate is published under",
+                               kLicenseContract)
+        .by_default("MIT"),
     option<&New::into>("into", "INTO", "Directory to create the crate inside")
         .directory()
         .by_default("."),
@@ -156,6 +163,9 @@ constexpr std::array kUpdateArgs{
     option<&Update::tap, Update>("tap", "OWNER/NAME",
                                  "Change the Homebrew tap (OWNER/homebrew-NAME)",
                                  "Change the Homebrew tap repository (OWNER/homebrew-NAME)."),
+    option<&Update::license, Update>("license", "LICENSE", "Change the license",
+                                     "Change the license the crate is published under: MIT, "
+                                     "Apache-2.0, or the dual MIT OR Apache-2.0."),
     flag<&Update::pypi, Update>("pypi", "Add the PyPI/maturin pipeline"),
     flag<&Update::no_pypi, Update>("no-pypi", "Remove the PyPI/maturin pipeline"),
 };
@@ -173,7 +183,7 @@ constexpr std::array kUpdateOutput{
                 "How the base was found: .tarnwick.toml, the first commit, or --from."},
     OutputField{"answers", "object", "",
                 "The answers the target was rendered with: name, owner, description, author, "
-                "year, pypi, tap."},
+                "year, pypi, tap, license."},
     OutputField{"current", "boolean", "",
                 "True when the set and the answers are unchanged: nothing was done."},
     OutputField{"dry_run", "boolean"},

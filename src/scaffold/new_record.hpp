@@ -8,7 +8,7 @@
 namespace tarnwick {
 
 // The arguments of `new`, as the command line gives them: the answers it takes (owner,
-// description, author, --no-pypi) and its own.
+// description, author, licence, --no-pypi) and its own.
 struct New : GivenAnswers {
     std::string name;
     std::string into;  // any bytes

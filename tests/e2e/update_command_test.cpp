@@ -603,6 +603,35 @@ TEST_F(UpdateCommand, ChangedAnswersReachEveryFileAndTheRecord) {
     }
 }
 
+// A record written before the licence was an answer reads as MIT; the licence then changes like
+// any answer, its texts with it.
+TEST_F(UpdateCommand, ARecordWithoutALicenseReadsAsMitAndTheLicenseChanges) {
+    make_today();
+    const std::string record = project() + "/.tarnwick.toml";
+    std::string text = read_file(record);
+    text.erase(text.find("license = \"MIT\"\n"), std::string("license = \"MIT\"\n").size());
+    write_file(record, text);
+    commit_all("the record before the licence");
+    Json unchanged = update_json();
+    EXPECT_TRUE(unchanged["current"].get<bool>());
+    EXPECT_EQ(unchanged["answers"]["license"], "MIT");
+
+    std::filesystem::remove_all(project());
+    make_today();
+    Json dual = update_json({"--license", "MIT OR Apache-2.0"});
+    EXPECT_EQ(strings(dual["files"]),
+              (std::vector<std::string>{".github/workflows/release.yml", ".tarnwick.toml",
+                                        "Cargo.toml", "LICENSE", "LICENSE-APACHE", "LICENSE-MIT",
+                                        "README.md", "pyproject.toml"}));
+    EXPECT_FALSE(exists(project() + "/LICENSE"));
+    EXPECT_NE(read_file(record).find("license = \"MIT OR Apache-2.0\"\n"), std::string::npos);
+    Json apache = update_json({"--license", "Apache-2.0"});
+    EXPECT_EQ(apache["answers"]["license"], "Apache-2.0");
+    EXPECT_TRUE(read_file(project() + "/LICENSE")
+                    .starts_with("\n                                 Apache License"));
+    EXPECT_FALSE(exists(project() + "/LICENSE-MIT"));
+}
+
 TEST_F(UpdateCommand, DryRunReportsAndChangesNothingNotEvenAnObjectsTime) {
     struct Row {
         const char* name;
@@ -1194,7 +1223,7 @@ TEST_F(UpdateCommand, RunsFromInsideTheProjectWithATextReport) {
     expected +=
         "To undo: `git reset --hard ORIG_HEAD`\nAnswers: name demo, owner acme, description \"A "
         "demo tool.\", author \"Ada Lovelace <ada@example.com>\", year 2024, PyPI on, tap "
-        "acme/homebrew-tap\nNext: `make check`\n";
+        "acme/homebrew-tap, license MIT\nNext: `make check`\n";
     EXPECT_EQ(r.out, expected);
 }
 

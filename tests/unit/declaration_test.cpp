@@ -106,7 +106,7 @@ TEST(Declaration, AnOptionAddedToACopyIsParsedDefaultedHelpedCompletedAndInTheCo
     // The program's own tree is untouched.
     EXPECT_EQ(first_line(parse(command_tree(), {"new", "demo", "--tagline", "x"})),
               "error: unexpected argument '--tagline' found");
-    EXPECT_EQ(contract_command(contract(), "new")["args"].size(), 8u);
+    EXPECT_EQ(contract_command(contract(), "new")["args"].size(), 9u);
 }
 
 TEST(Declaration, AChangedDefaultReachesTheRecordTheHelpAndTheContract) {

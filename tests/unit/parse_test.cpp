@@ -196,6 +196,9 @@ std::string outcome(std::vector<const char*> args) {
         if (n->no_git) out += " no-git";
         if (n->github) out += " github";
         if (n->no_pypi) out += " no-pypi";
+        const std::string license =
+            n->license ? std::string(kLicenseNames[static_cast<std::size_t>(*n->license)]) : "-";
+        if (license != "MIT") out += " license=[" + license + "]";
     } else if (const auto* c = std::get_if<Check>(&*r->command)) {
         out += " check [" + c->name + "] into=[" + c->into + "]";
     } else if (const auto* s = std::get_if<Secrets>(&*r->command)) {
@@ -261,6 +264,9 @@ TEST(ParseRules, AnAttachedValueIsTakenVerbatim) {
          "output=auto new [eqb] description=[--no-git] owner=[kestrow] author=- into=[.]"},
         {{"new", "eqb", "--owner=a=b"},
          "output=auto new [eqb] description=- owner=[a=b] author=- into=[.]"},
+        {{"new", "eqb", "--license=MIT OR Apache-2.0"},
+         "output=auto new [eqb] description=- owner=[kestrow] author=- into=[.] "
+         "license=[MIT OR Apache-2.0]"},
         {{"check", "d", "--into=-x"}, "output=auto check [d] into=[-x]"},
         {{"secrets", "a", "--tap=--dry-run"},
          "output=auto secrets [a] owner=[kestrow] tap=[--dry-run]"},
@@ -346,12 +352,14 @@ TEST(Parse, UpdatePathIsOptionalAndAnyBytes) {
         std::vector<const char*> words;
         std::string path;
         bool dry_run;
+        std::optional<License> license = std::nullopt;  // kept unless given
     };
     for (const Row& row : std::vector<Row>{
              {{"update"}, ".", false},
              {{"update", "--dry-run"}, ".", true},
              {{"update", "proj\xff", "-o", "json"}, "proj\xff", false},
              {{"update", "--", "-p"}, "-p", false},
+             {{"update", "--license", "Apache-2.0"}, ".", false, License::Apache},
          }) {
         SCOPED_TRACE(row.path);
         auto r = parse(row.words);
@@ -359,6 +367,7 @@ TEST(Parse, UpdatePathIsOptionalAndAnyBytes) {
         const auto& u = std::get<Update>(*r->command);
         EXPECT_EQ(u.path, row.path);
         EXPECT_EQ(u.dry_run, row.dry_run);
+        EXPECT_EQ(u.license, row.license);
     }
     EXPECT_EQ(failure({"update", "a", "b"}),
               "error: unexpected argument 'b' found\n\nUsage: tarnwick update [OPTIONS] "

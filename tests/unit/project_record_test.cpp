@@ -62,6 +62,8 @@ TEST(ProjectRecord, AnythingElseIsRefusedWithItsLine) {
         {replaced(kRecord, "\"Counts things.\"", "\"\"\"x\"y\"\"\""), "description must be"},
         {replaced(kRecord, "\"Counts things.\"", "\"a\\\\b\""), "description must be"},
         {replaced(kRecord, "tap = \"acme/homebrew-tools\"\n", ""), "no tap in [answers]"},
+        {replaced(kRecord, "tools\"\n", "tools\"\nlicense = \"GPL-3.0\"\n"),
+         "line 13: license must be one of \"MIT\", \"Apache-2.0\" or \"MIT OR Apache-2.0\""},
         {"\xff", "not UTF-8"},
     };
     for (const Row& row : rows) {

@@ -120,14 +120,15 @@ UpdateReport sample_report() {
                       .author = "Ada",
                       .year = "2024",
                       .pypi = false,
-                      .tap = "acme/homebrew-tap"};
+                      .tap = "acme/homebrew-tap",
+                      .license = License::MitOrApache};
     return report;
 }
 
 TEST(UpdateReport, TextForEachOutcome) {
     const std::string answers =
         "Answers: name demo, owner acme, description \"A \\u{1b}[31mred\\u{1b}[0m tool\", author "
-        "\"Ada\", year 2024, PyPI off, tap acme/homebrew-tap";
+        "\"Ada\", year 2024, PyPI off, tap acme/homebrew-tap, license MIT OR Apache-2.0";
     struct Row {
         const char* name;
         std::function<void(UpdateReport&)> arrange;
@@ -191,7 +192,8 @@ TEST(UpdateReport, JsonKeysInByteOrderWithNulls) {
     report.conflicts = {{"b", "both added"}};
     EXPECT_EQ(render_update_json(report),
               "{\"answers\":{\"author\":\"Ada\",\"description\":\"A \\u001b[31mred\\u001b[0m "
-              "tool\",\"name\":\"demo\",\"owner\":\"acme\",\"pypi\":false,\"tap\":\"acme/"
+              "tool\",\"license\":\"MIT OR "
+              "Apache-2.0\",\"name\":\"demo\",\"owner\":\"acme\",\"pypi\":false,\"tap\":\"acme/"
               "homebrew-tap\",\"year\":\"2024\"},\"base\":\".tarnwick.toml\",\"commit\":null,"
               "\"conflicts\":[{\"kind\":\"both added\",\"path\":\"b\"}],\"current\":false,"
               "\"dry_run\":true,\"files\":[\"a\"],\"from\":\"0.1.6\",\"notes\":[],\"project\":"
