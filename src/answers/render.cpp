@@ -119,6 +119,7 @@ std::string cut_sections(std::string_view text, const Answers& answers) {
         bool keep;
     };
     std::vector<Open> open;
+    bool keeping = true;  // no open section drops its lines
     std::string out;
     out.reserve(text.size());
     while (!text.empty()) {
@@ -126,15 +127,18 @@ std::string cut_sections(std::string_view text, const Answers& answers) {
         std::size_t length = newline == std::string_view::npos ? text.size() : newline + 1;
         std::string_view line = text.substr(0, length);
         text.remove_prefix(length);
-        if (const auto marker = marker_of(trim(line))) {
-            std::erase_if(open, [&](const Open& o) { return o.which == marker->which; });
-            if (marker->kind != '/') {
-                const bool on = marker->which->on(answers);
-                open.push_back({marker->which, marker->kind == '#' ? on : !on});
-            }
-        } else if (std::all_of(open.begin(), open.end(), [](const Open& o) { return o.keep; })) {
-            out.append(line);
+        const auto marker =
+            line.find("{{") == std::string_view::npos ? std::nullopt : marker_of(trim(line));
+        if (!marker) {
+            if (keeping) out.append(line);
+            continue;
         }
+        std::erase_if(open, [&](const Open& o) { return o.which == marker->which; });
+        if (marker->kind != '/') {
+            const bool on = marker->which->on(answers);
+            open.push_back({marker->which, marker->kind == '#' ? on : !on});
+        }
+        keeping = std::all_of(open.begin(), open.end(), [](const Open& o) { return o.keep; });
     }
     return out;
 }
