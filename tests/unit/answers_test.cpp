@@ -13,7 +13,6 @@
 #include "support/files.hpp"
 
 using namespace tarnwick;
-using tarnwick::testing::exists;
 using tarnwick::testing::read_file;
 using tarnwick::testing::TempDir;
 
@@ -79,24 +78,6 @@ TEST(AnswerRows, EachAnswerGoesThroughTheRecordAndBack) {
     }
 }
 
-TEST(AnswerRows, WhatTheCommandLineGivesReplacesTheBase) {
-    GivenAnswers given;
-    given.owner = "birds";
-    given.license = License::Apache;
-    given.no_pypi = true;
-    const Answers changed = with_given(sample(), given);
-    EXPECT_EQ(changed.owner, "birds");
-    EXPECT_EQ(changed.tap, "birds/homebrew-tap");  // the owner's default tap follows the owner
-    EXPECT_EQ(changed.license, License::Apache);
-    EXPECT_FALSE(changed.pypi);
-    EXPECT_EQ(changed.description, sample().description);
-    EXPECT_TRUE(with_given(sample(), GivenAnswers{}) == sample());
-
-    Answers own_tap = sample();
-    own_tap.tap = "acme/homebrew-tools";
-    EXPECT_EQ(with_given(own_tap, given).tap, "acme/homebrew-tools");
-}
-
 TEST(License, EachChoiceWritesItsTextsAndLines) {
     struct Row {
         License license;
@@ -108,8 +89,9 @@ TEST(License, EachChoiceWritesItsTextsAndLines) {
     const std::vector<Row> rows = {
         {License::Mit,
          {"LICENSE|MIT License"},
-         {"Cargo.toml|license = \"MIT\"", "pyproject.toml|license = \"MIT\"", "README.md|MIT",
-          ".tarnwick.toml|license = \"MIT\"", release + "              '  license \"MIT\"',",
+         {"LICENSE|Copyright (c) 2024 Ada <ada@example.com>", "Cargo.toml|license = \"MIT\"",
+          "pyproject.toml|license = \"MIT\"", "README.md|MIT", ".tarnwick.toml|license = \"MIT\"",
+          release + "              '  license \"MIT\"',",
           release + "              '    prefix.install \"LICENSE\"',",
           release + "                   \"LICENSE\": (\"LICENSE\", 0o644), \"README.md\": "
                     "(\"README.md\", 0o644)}"},
@@ -124,7 +106,8 @@ TEST(License, EachChoiceWritesItsTextsAndLines) {
         {License::MitOrApache,
          {"LICENSE-APACHE|\n                                 Apache License",
           "LICENSE-MIT|MIT License"},
-         {"Cargo.toml|license = \"MIT OR Apache-2.0\"",
+         {"LICENSE-MIT|Copyright (c) 2024 Ada <ada@example.com>",
+          "Cargo.toml|license = \"MIT OR Apache-2.0\"",
           "pyproject.toml|license = \"MIT OR Apache-2.0\"",
           "pyproject.toml|license-files = [\"LICENSE-APACHE\", \"LICENSE-MIT\"]",
           "README.md|MIT OR Apache-2.0", ".tarnwick.toml|license = \"MIT OR Apache-2.0\"",
@@ -161,15 +144,6 @@ TEST(License, EachChoiceWritesItsTextsAndLines) {
             EXPECT_EQ(read_file(dir / file).find(row.absent), std::string::npos) << file;
         }
     }
-    // The MIT text names the year and the author wherever it is written.
-    Answers dual = sample();
-    dual.license = License::MitOrApache;
-    TempDir dir;
-    std::vector<std::string> written;
-    ASSERT_TRUE(render_tree(template_root(), dir.path(), dual, "0.2.0", written).ok());
-    EXPECT_TRUE(
-        has_line(read_file(dir / "LICENSE-MIT"), "Copyright (c) 2024 Ada <ada@example.com>"));
-    EXPECT_FALSE(exists(dir / "LICENSE"));
 }
 
 }  // namespace

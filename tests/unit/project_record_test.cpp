@@ -46,6 +46,7 @@ TEST(ProjectRecord, ReadsTheRecordTheTemplatesWrite) {
     auto crlf = parse_project_record(replaced(kRecord, "pypi = false\n", "pypi = false\r\n"));
     ASSERT_TRUE(crlf.ok());
     EXPECT_FALSE(crlf->answers.pypi);
+    EXPECT_EQ(crlf->answers.license, License::Mit);  // written before the licence was an answer
 }
 
 TEST(ProjectRecord, AnythingElseIsRefusedWithItsLine) {
