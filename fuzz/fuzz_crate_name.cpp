@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "answers/crate_name.hpp"
 #include "core/text.hpp"
-#include "scaffold/crate_name.hpp"
 
 namespace {
 bool rule(std::string_view s) {

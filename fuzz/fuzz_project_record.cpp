@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "fuzz_check.hpp"
-#include "scaffold/project_record.hpp"
+#include "answers/project_record.hpp"
 
 using fuzz_check::in;
 using fuzz_check::require;
@@ -16,7 +16,7 @@ using fuzz_check::require;
 namespace {
 
 std::string written(const tarnwick::ProjectRecord& r) {
-    const tarnwick::TemplateContext& a = r.answers;
+    const tarnwick::Answers& a = r.answers;
     return "[template]\nset = \"" + r.template_set + "\"\n\n[answers]\nname = \"" + a.name +
            "\"\nowner = \"" + a.owner + "\"\ndescription = \"" + a.description + "\"\nauthor = \"" +
            a.author + "\"\nyear = \"" + a.year + "\"\npypi = " + (a.pypi ? "true" : "false") +
@@ -24,8 +24,8 @@ std::string written(const tarnwick::ProjectRecord& r) {
 }
 
 bool same(const tarnwick::ProjectRecord& x, const tarnwick::ProjectRecord& y) {
-    const tarnwick::TemplateContext& a = x.answers;
-    const tarnwick::TemplateContext& b = y.answers;
+    const tarnwick::Answers& a = x.answers;
+    const tarnwick::Answers& b = y.answers;
     return x.template_set == y.template_set && a.name == b.name && a.owner == b.owner &&
            a.description == b.description && a.author == b.author && a.year == b.year &&
            a.pypi == b.pypi && a.tap == b.tap && a.name_snake == b.name_snake &&
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         require(record.error().message().starts_with("git: .tarnwick.toml line "));
         return 0;
     }
-    const tarnwick::TemplateContext& a = record->answers;
+    const tarnwick::Answers& a = record->answers;
     for (const std::string* value :
          {&record->template_set, &a.name, &a.owner, &a.description, &a.author, &a.year, &a.tap}) {
         require(in(text, "\"" + *value + "\""));

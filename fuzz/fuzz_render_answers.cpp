@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "answers/crate_name.hpp"
 #include "fuzz_check.hpp"
-#include "scaffold/crate_name.hpp"
 #include "update/render_answers.hpp"
 
 using fuzz_check::in;

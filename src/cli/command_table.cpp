@@ -25,12 +25,20 @@ constexpr std::array kGlobalArgs{
 
 // new
 
+constexpr std::string_view kLicenseContract =
+    "License the crate is published under: MIT, Apache-2.0, or the dual MIT OR Apache-2.0, "
+    "whose texts are LICENSE-MIT and LICENSE-APACHE instead of LICENSE.";
+
 constexpr std::array kNewArgs{
     positional<&New::name>("name", "NAME", "Crate/binary name ([a-z][a-z0-9_-]*)"),
-    option<&New::description>("description", "DESCRIPTION", "One-line package description"),
-    option<&New::owner>("owner", "OWNER", "GitHub owner for repo URLs").by_default(kDefaultOwner),
-    option<&New::author>("author", "AUTHOR", "Cargo/LICENSE author (default: from git config)",
-                         "Cargo/LICENSE author (default: git config)."),
+    option<&New::description, New>("description", "DESCRIPTION", "One-line package description"),
+    option<&New::owner, New>("owner", "OWNER", "GitHub owner for repo URLs")
+        .by_default(kDefaultOwner),
+    option<&New::author, New>("author", "AUTHOR", "Cargo/LICENSE author (default: from git config)",
+                              "Cargo/LICENSE author (default: git config)."),
+    option<&New::license, New>("license", "LICENSE", "License the crate is published under",
+                               kLicenseContract)
+        .by_default("MIT"),
     option<&New::into>("into", "INTO", "Directory to create the crate inside")
         .directory()
         .by_default("."),
@@ -39,10 +47,10 @@ constexpr std::array kNewArgs{
                        "Also create the GitHub repo (owner/name) and push the initial commit",
                        "Also create the GitHub repo (owner/name) and push the initial commit. "
                        "Requires git."),
-    flag<&New::no_pypi>("no-pypi",
-                        "Omit the PyPI/maturin pipeline; publish to crates.io + Homebrew only",
-                        "Omit the PyPI/maturin pipeline; the crate publishes to crates.io + "
-                        "Homebrew only."),
+    flag<&New::no_pypi, New>("no-pypi",
+                             "Omit the PyPI/maturin pipeline; publish to crates.io + Homebrew only",
+                             "Omit the PyPI/maturin pipeline; the crate publishes to crates.io + "
+                             "Homebrew only."),
 };
 
 constexpr std::array kNewConflicts{
@@ -146,14 +154,19 @@ constexpr std::array kUpdateArgs{
                           "The tarnwick version that made a project without a record",
                           "The template set (a tarnwick version) that made a project without "
                           ".tarnwick.toml, when its first commit does not show it."),
-    option<&Update::owner>("owner", "OWNER", "Change the GitHub owner"),
-    option<&Update::description>("description", "DESCRIPTION", "Change the package description",
-                                 "Change the one-line package description."),
-    option<&Update::author>("author", "AUTHOR", "Change the Cargo/LICENSE author"),
-    option<&Update::tap>("tap", "OWNER/NAME", "Change the Homebrew tap (OWNER/homebrew-NAME)",
-                         "Change the Homebrew tap repository (OWNER/homebrew-NAME)."),
-    flag<&Update::pypi>("pypi", "Add the PyPI/maturin pipeline"),
-    flag<&Update::no_pypi>("no-pypi", "Remove the PyPI/maturin pipeline"),
+    option<&Update::owner, Update>("owner", "OWNER", "Change the GitHub owner"),
+    option<&Update::description, Update>("description", "DESCRIPTION",
+                                         "Change the package description",
+                                         "Change the one-line package description."),
+    option<&Update::author, Update>("author", "AUTHOR", "Change the Cargo/LICENSE author"),
+    option<&Update::tap, Update>("tap", "OWNER/NAME",
+                                 "Change the Homebrew tap (OWNER/homebrew-NAME)",
+                                 "Change the Homebrew tap repository (OWNER/homebrew-NAME)."),
+    option<&Update::license, Update>("license", "LICENSE", "Change the license",
+                                     "Change the license the crate is published under: MIT, "
+                                     "Apache-2.0, or the dual MIT OR Apache-2.0."),
+    flag<&Update::pypi, Update>("pypi", "Add the PyPI/maturin pipeline"),
+    flag<&Update::no_pypi, Update>("no-pypi", "Remove the PyPI/maturin pipeline"),
 };
 
 constexpr std::array kUpdateConflicts{
@@ -169,7 +182,7 @@ constexpr std::array kUpdateOutput{
                 "How the base was found: .tarnwick.toml, the first commit, or --from."},
     OutputField{"answers", "object", "",
                 "The answers the target was rendered with: name, owner, description, author, "
-                "year, pypi, tap."},
+                "year, pypi, tap, license."},
     OutputField{"current", "boolean", "",
                 "True when the set and the answers are unchanged: nothing was done."},
     OutputField{"dry_run", "boolean"},

@@ -2,6 +2,7 @@
 // options, value kinds, positionals per command) and one fixed function that walks the words
 // before the cursor with them and fills COMPREPLY.
 #include <string>
+#include <vector>
 
 #include "completions/completion_generators.hpp"
 #include "core/text.hpp"
@@ -9,11 +10,19 @@
 namespace tarnwick {
 namespace {
 
-// "@text", "@dirs" or the list of choices: what _<name>_complete_value understands.
+// "@text", "@dirs" or the list of choices, a space within a choice escaped ("MIT\ OR\ X"):
+// what _<name>_complete_value understands.
 std::string value_spec(const CompletionArg& arg) {
     switch (arg.value) {
-        case ValueKind::Choices:
-            return join(arg.choices, " ");
+        case ValueKind::Choices: {
+            std::vector<std::string> words;
+            for (const std::string& choice : arg.choices) {
+                std::string word;
+                for (char c : choice) word += c == ' ' ? std::string("\\ ") : std::string(1, c);
+                words.push_back(std::move(word));
+            }
+            return join(words, " ");
+        }
         case ValueKind::Directory:
             return "@dirs";
         default:
@@ -36,7 +45,14 @@ constexpr const char* kWalker =
             local IFS=$'\n'
             COMPREPLY=($(compgen -P "$3" -d -- "$2"))
             ;;
-        *) COMPREPLY=($(compgen -P "$3" -W "$1" -- "$2")) ;;
+        *)
+            # A choice may hold a space: typed as "\ ", it is matched unescaped and offered
+            # escaped again, so it stays one word.
+            local word
+            while IFS= read -r word; do
+                COMPREPLY+=("$3${word// /\\ }")
+            done < <(compgen -W "$1" -- "${2//\\ / }")
+            ;;
     esac
 }
 

@@ -127,7 +127,9 @@ std::string powershell_completion(const CompletionCommand& root) {
     )
     if ($null -ne $value -and $value.Kind -ceq 'choices') {
         $results += @(foreach ($choice in $value.Choices) {
-            [CompletionResult]::new($choice, $choice, [CompletionResultType]::ParameterValue, $choice)
+            # A choice that holds a space goes in quotes, so it stays one argument.
+            $text = if ($choice.Contains(' ')) { "'" + $choice + "'" } else { $choice }
+            [CompletionResult]::new($text, $choice, [CompletionResultType]::ParameterValue, $choice)
         })
     } elseif ($null -ne $value -and $value.Kind -ceq 'dirs') {
         $prefix = $wordToComplete -replace '[^/\\]*$', ''

@@ -5,6 +5,9 @@
 namespace tarnwick {
 namespace {
 
+// The start of every tap repository's name.
+constexpr std::string_view kTapPrefix = "homebrew-";
+
 bool is_ascii_alnum(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
@@ -57,15 +60,27 @@ Status check_repository(std::string_view repo) {
 }
 
 Status check_tap(std::string_view tap) {
-    constexpr std::string_view kPrefix = "homebrew-";
     const auto slash = tap.find('/');
-    if (is_github_repository(tap) && tap.substr(slash + 1).starts_with(kPrefix) &&
-        tap.size() > slash + 1 + kPrefix.size()) {
+    if (is_github_repository(tap) && tap.substr(slash + 1).starts_with(kTapPrefix) &&
+        tap.size() > slash + 1 + kTapPrefix.size()) {
         return Ok{};
     }
     return CliError::usage("invalid --tap " + quoted(tap) +
                            ": use OWNER/homebrew-NAME, the GitHub repository that Homebrew taps "
                            "as OWNER/NAME");
+}
+
+std::string default_tap(std::string_view owner) {
+    return std::string(owner) + "/" + std::string(kTapPrefix) + "tap";
+}
+
+std::string tap_short_name(std::string_view tap) {
+    const auto slash = tap.find('/');
+    if (slash == std::string_view::npos || !tap.substr(slash + 1).starts_with(kTapPrefix)) {
+        return std::string(tap);
+    }
+    return std::string(tap.substr(0, slash + 1)) +
+           std::string(tap.substr(slash + 1 + kTapPrefix.size()));
 }
 
 }  // namespace tarnwick

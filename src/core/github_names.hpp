@@ -34,4 +34,10 @@ Status check_repository(std::string_view repo);
 // which Homebrew resolves to that repository only when its name starts with "homebrew-".
 Status check_tap(std::string_view tap);
 
+// The tap of an owner who names none: OWNER/homebrew-tap, for every command that needs one.
+std::string default_tap(std::string_view owner);
+
+// The name Homebrew knows a tap repository by: OWNER/homebrew-NAME is OWNER/NAME.
+std::string tap_short_name(std::string_view tap);
+
 }  // namespace tarnwick

@@ -1,9 +1,11 @@
-// Descriptors and whole-buffer I/O, with one error convention: a low-level operation returns
-// Result<T, OsError> (OsStatus when there is no value), and OsError::text() is what a message
-// shows. Command-level code turns an OsError into a CliError where it knows the kind.
+// Descriptors, whole-buffer I/O and the few path operations, with one error convention: a
+// low-level operation returns Result<T, OsError> (OsStatus when there is no value), and
+// OsError::text() is what a message shows. Command-level code turns an OsError into a CliError
+// where it knows the kind.
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -74,5 +76,17 @@ Result<std::string, OsError> read_all(int fd, std::size_t limit);
 
 // read_all of text: bytes that are not UTF-8 fail with kInvalidUtf8.
 Result<std::string, OsError> read_utf8(int fd, std::size_t limit);
+
+// True when a status query of path succeeds, following symbolic links: a dangling link
+// counts as free.
+bool path_exists(const std::string& path);
+
+// The parent of a path the way the file system reads it: "a/b" -> "a", "a" -> "",
+// "/a" -> "/", and none for "/" itself.
+std::optional<std::string> parent_of(std::string_view path);
+
+// Creates path and its missing ancestors; an existing directory (or a link to one) is fine.
+// The error is that of the first creation that failed.
+OsStatus create_directories(const std::string& path);
 
 }  // namespace tarnwick

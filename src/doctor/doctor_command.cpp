@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "answers/commit_identity.hpp"
+#include "answers/template_values.hpp"
 #include "core/core_dumps.hpp"
 #include "core/github_names.hpp"
 #include "core/redaction.hpp"
@@ -23,13 +25,11 @@
 #include "doctor/workflow_judge.hpp"
 #include "doctor/workflow_scan.hpp"
 #include "output/doctor_report.hpp"
+#include "process/cargo_toolchain.hpp"
 #include "process/gh_version.hpp"
 #include "process/git_version.hpp"
 #include "process/program_path.hpp"
 #include "process/runner.hpp"
-#include "scaffold/cargo_toolchain.hpp"
-#include "scaffold/commit_identity.hpp"
-#include "scaffold/template_values.hpp"
 #include "secrets/release_secrets.hpp"
 #include "secrets/token_sources.hpp"
 
@@ -637,7 +637,7 @@ Result<DoctorOutcome> run_doctor(const Doctor& args, OutputFormat format) {
     DoctorRun run{.project = std::move(project).value()};
     if (args.repo) {
         run.target = resolve_target(*args.repo, args.owner);
-        run.tap = args.tap.value_or(std::string(target_owner(*run.target)) + "/homebrew-tap");
+        run.tap = args.tap.value_or(default_tap(target_owner(*run.target)));
     }
     // The token lookups hold values in this process for a moment, as `secrets` does.
     (void)disable_core_dumps();

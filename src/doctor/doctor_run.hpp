@@ -12,7 +12,7 @@
 #include "core/result.hpp"
 #include "doctor/doctor_items.hpp"
 #include "doctor/doctor_report.hpp"
-#include "scaffold/cargo_toolchain.hpp"
+#include "process/cargo_toolchain.hpp"
 
 namespace tarnwick {
 

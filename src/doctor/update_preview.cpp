@@ -3,10 +3,10 @@
 #include <optional>
 #include <string>
 
+#include "answers/project_record.hpp"
+#include "answers/template_tree.hpp"
 #include "core/product.hpp"
 #include "doctor/project_files.hpp"
-#include "scaffold/project_record.hpp"
-#include "scaffold/template_tree.hpp"
 
 namespace tarnwick {
 namespace {

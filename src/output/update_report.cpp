@@ -1,6 +1,7 @@
 // Renderers of the `update` report.
 #include "output/update_report.hpp"
 
+#include "answers/answers.hpp"
 #include "core/json.hpp"
 #include "core/text.hpp"
 
@@ -31,10 +32,25 @@ void conflict_lines(std::string& text, const std::string& title, const UpdateRep
     }
 }
 
-std::string answers_line(const TemplateContext& a) {
-    return "Answers: name " + shown(a.name) + ", owner " + shown(a.owner) + ", description " +
-           tarnwick::quoted(a.description) + ", author " + tarnwick::quoted(a.author) + ", year " +
-           shown(a.year) + ", PyPI " + (a.pypi ? "on" : "off") + ", tap " + shown(a.tap);
+std::string answers_line(const Answers& a) {
+    std::string line = "Answers";
+    const char* separator = ": ";
+    for (const AnswerRow& row : answer_rows()) {
+        const std::string value = row.text(a);
+        line += separator + std::string(row.label) + " ";
+        separator = ", ";
+        switch (row.type) {
+            case AnswerType::Text:
+                line += tarnwick::quoted(value);
+                break;
+            case AnswerType::Switch:
+                line += value == "true" ? "on" : "off";
+                break;
+            default:
+                line += shown(value);
+        }
+    }
+    return line;
 }
 
 }  // namespace
@@ -88,15 +104,12 @@ std::string render_update_json(const UpdateReport& report) {
     auto nullable = [](const std::optional<std::string>& v) {
         return v ? Json(*v) : Json(nullptr);
     };
-    const TemplateContext& a = report.answers;
     Json answers = Json::object();
-    answers["author"] = a.author;
-    answers["description"] = a.description;
-    answers["name"] = a.name;
-    answers["owner"] = a.owner;
-    answers["pypi"] = a.pypi;
-    answers["tap"] = a.tap;
-    answers["year"] = a.year;
+    for (const AnswerRow& row : answer_rows()) {
+        const std::string value = row.text(report.answers);
+        answers[std::string(row.key)] =
+            row.type == AnswerType::Switch ? Json(value == "true") : Json(value);
+    }
     Json conflicts = Json::array();
     for (const UpdateConflict& c : report.conflicts) {
         Json item = Json::object();

@@ -2,9 +2,9 @@
 // destination is reported, not raised; a destination that is not UTF-8 is shown lossily.
 #include "scaffold/check_command.hpp"
 
+#include "answers/crate_name.hpp"
 #include "core/text.hpp"
 #include "output/check_report.hpp"
-#include "scaffold/crate_name.hpp"
 #include "scaffold/destination.hpp"
 
 namespace tarnwick {

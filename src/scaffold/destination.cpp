@@ -11,48 +11,12 @@
 #include "core/text.hpp"
 
 namespace tarnwick {
-namespace {
-
-bool is_directory(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-}  // namespace
 
 std::string project_destination(std::string_view into, std::string_view name) {
     std::string path(into);
     if (!path.empty() && path.back() != '/') path += '/';
     path += name;
     return path;
-}
-
-bool path_exists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-std::optional<std::string> parent_of(std::string_view path) {
-    while (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
-    if (path == "/" || path.empty()) return std::nullopt;
-    auto slash = path.rfind('/');
-    if (slash == std::string_view::npos) return std::string();
-    std::string_view parent = path.substr(0, slash);
-    while (!parent.empty() && parent.back() == '/') parent.remove_suffix(1);
-    if (parent.empty()) return std::string("/");
-    return std::string(parent);
-}
-
-OsStatus create_directories(const std::string& path) {
-    if (path.empty() || ::mkdir(path.c_str(), 0777) == 0) return Ok{};
-    const int err = errno;
-    if (err != ENOENT) return is_directory(path) ? OsStatus(Ok{}) : OsError{err};
-    auto parent = parent_of(path);
-    if (!parent) return OsError{err};
-    TARNWICK_TRY(create_directories(*parent));
-    if (::mkdir(path.c_str(), 0777) == 0) return Ok{};
-    const int last = errno;  // before is_directory's stat can change it
-    return is_directory(path) ? OsStatus(Ok{}) : OsError{last};
 }
 
 std::optional<std::string> case_variant_in(const std::string& dir, std::string_view name) {

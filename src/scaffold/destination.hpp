@@ -15,18 +15,6 @@ namespace tarnwick {
 // into + "/" + name, with no "/" added when into is empty or already ends with one.
 std::string project_destination(std::string_view into, std::string_view name);
 
-// True when a status query of path succeeds, following symbolic links: a dangling link
-// counts as free.
-bool path_exists(const std::string& path);
-
-// The parent of a path the way the file system reads it: "a/b" -> "a", "a" -> "",
-// "/a" -> "/", and none for "/" itself.
-std::optional<std::string> parent_of(std::string_view path);
-
-// Creates path and its missing ancestors; an existing directory (or a link to one) is fine.
-// The error is that of the first creation that failed.
-OsStatus create_directories(const std::string& path);
-
 // The spelling of the entry of directory dir that name matches only when ASCII case is ignored
 // ("Demo" for "demo"), or none when an entry is spelt exactly name or none matches. On a file
 // system that ignores case (macOS's default) such an entry is what makes name taken.

@@ -5,26 +5,27 @@
 
 #include <algorithm>
 
+#include "answers/answers.hpp"
+#include "answers/commit_identity.hpp"
+#include "answers/crate_name.hpp"
+#include "answers/option_values.hpp"
+#include "answers/render.hpp"
+#include "answers/template_values.hpp"
 #include "core/github_names.hpp"
 #include "core/product.hpp"
 #include "core/text.hpp"
 #include "output/new_report.hpp"
+#include "process/cargo_toolchain.hpp"
 #include "process/gh_version.hpp"
+#include "process/lockfile.hpp"
 #include "process/runner.hpp"
-#include "scaffold/cargo_toolchain.hpp"
-#include "scaffold/commit_identity.hpp"
-#include "scaffold/crate_name.hpp"
 #include "scaffold/destination.hpp"
-#include "scaffold/lockfile.hpp"
-#include "scaffold/option_values.hpp"
-#include "scaffold/render.hpp"
-#include "scaffold/template_values.hpp"
 
 namespace tarnwick {
 namespace {
 
 Status commit_project(const std::string& destination, const std::vector<std::string>& files,
-                      bool with_lockfile, const TemplateContext& context) {
+                      bool with_lockfile, const Answers& answers) {
     TARNWICK_TRY(run_git(destination, {"init", "-q"}));
     // -f: the user's own ignore rules (a global Makefile or *.lock pattern) must not drop a
     // file the project needs, nor make git refuse the whole add.
@@ -32,10 +33,10 @@ Status commit_project(const std::string& destination, const std::vector<std::str
     add.insert(add.end(), files.begin(), files.end());
     if (with_lockfile) add.push_back("Cargo.lock");
     TARNWICK_TRY(run_git(destination, add));
-    const CommitIdentity identity = commit_identity(context.author);
+    const CommitIdentity identity = commit_identity(answers.author);
     TARNWICK_TRY(run_git(
         destination, {"-c", "user.name=" + identity.name, "-c", "user.email=" + identity.email,
-                      "commit", "-q", "-m", "chore: scaffold " + context.name + " with tarnwick"}));
+                      "commit", "-q", "-m", "chore: scaffold " + answers.name + " with tarnwick"}));
     return run_git(destination, {"branch", "-M", "main"});
 }
 
@@ -73,36 +74,23 @@ Status check_author_everywhere(const std::string& author, bool from_git_config, 
 Result<std::string> run_new(const New& args, OutputFormat format) {
     // Everything the command line gave is checked before git is asked for the author, so a
     // refused line starts no child process at all.
-    TARNWICK_TRY(validate_crate_name(args.name));
-    if (!args.no_pypi) TARNWICK_TRY(validate_python_name(args.name));
-    const std::string description = args.description.value_or(default_description(args.name));
-    TARNWICK_TRY(check_description(description));
-    TARNWICK_TRY(check_owner(args.owner));
-    auto author_result = args.author ? Result<std::string>(*args.author) : default_author();
-    TARNWICK_TRY(author_result);
-    const std::string author = std::move(author_result).value();
-    TARNWICK_TRY(check_author_everywhere(author, !args.author, !args.no_git));
-    const std::string year = current_year();
+    Answers answers = with_given(new_answers(args.name, current_year()), args);
+    TARNWICK_TRY(validate_crate_name(answers.name));
+    if (answers.pypi) TARNWICK_TRY(validate_python_name(answers.name));
+    TARNWICK_TRY(check_description(answers.description));
+    TARNWICK_TRY(check_owner(answers.owner));
+    if (!args.author) {
+        auto author = default_author();
+        TARNWICK_TRY(author);
+        answers.author = std::move(author).value();
+    }
+    TARNWICK_TRY(check_author_everywhere(answers.author, !args.author, !args.no_git));
     // Asked before anything is written: an older gh would fail only after the first commit.
     if (args.github) {
         TARNWICK_TRY(require_gh(kGhForRepoCreate, "`tarnwick new --github`"));
     }
 
-    const TemplateContext context{
-        .name = args.name,
-        .name_snake = snake_name(args.name),
-        .name_pascal = pascal_name(args.name),
-        .description = description,
-        .owner = args.owner,
-        .author = author,
-        .author_fields = pyproject_author_fields(author),
-        .year = year,
-        .pypi = !args.no_pypi,
-        .tap = default_tap(args.owner),
-        .template_set = std::string(kVersion),
-    };
-
-    const std::string destination = project_destination(args.into, args.name);
+    const std::string destination = project_destination(args.into, answers.name);
     NewReport report;
     report.created = decode_lossy(destination);
     if (path_exists(destination)) return destination_taken(destination, report.created);
@@ -110,7 +98,7 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     TARNWICK_TRY(claim_project_directory(destination, report.created));
 
     std::vector<std::string> written;
-    TARNWICK_TRY(render_tree(template_root(), destination, context, written));
+    TARNWICK_TRY(render_tree(template_root(), destination, answers, kVersion, written));
     std::sort(written.begin(), written.end());
     report.files = std::move(written);
 
@@ -120,13 +108,13 @@ Result<std::string> run_new(const New& args, OutputFormat format) {
     const bool with_lockfile = generate_lockfile(destination, toolchain);
 
     if (!args.no_git) {
-        TARNWICK_TRY(commit_project(destination, report.files, with_lockfile, context));
+        TARNWICK_TRY(commit_project(destination, report.files, with_lockfile, answers));
         report.committed = true;
     }
 
-    const std::string slug = args.owner + "/" + args.name;
+    const std::string slug = answers.owner + "/" + answers.name;
     if (args.github) {
-        TARNWICK_TRY(create_github_repo(slug, description, destination));
+        TARNWICK_TRY(create_github_repo(slug, answers.description, destination));
         report.repo = slug;
     }
     report.next = next_commands(report, slug);

@@ -33,8 +33,8 @@ Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
         return render_verify_report(report, format) + "\n";
     }
 
-    const std::string default_tap = std::string(target_owner(target)) + "/homebrew-tap";
-    const std::string tap = args.tap.value_or(default_tap);
+    const std::string owners_tap = default_tap(target_owner(target));
+    const std::string tap = args.tap.value_or(owners_tap);
     // Tokens and the deploy key are about to live in this process and its children.
     if (auto off = disable_core_dumps(); !off) {
         return CliError::io("could not turn core dumps off: " + off.error().text());
@@ -47,7 +47,7 @@ Result<std::string> run_secrets(const Secrets& args, OutputFormat format) {
     if (cargo) add_secret_with_lines(cargo->value);
 
     if (!args.dry_run) TARNWICK_TRY(require_gh(kGhForSecrets, "`tarnwick secrets`"));
-    TARNWICK_TRY_ASSIGN(auto report, bootstrap(target, tap, tap != default_tap, value_of(cargo),
+    TARNWICK_TRY_ASSIGN(auto report, bootstrap(target, tap, tap != owners_tap, value_of(cargo),
                                                value_of(pypi), args.dry_run));
     return render_secrets_report(report, format) + "\n";
 }

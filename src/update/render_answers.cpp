@@ -3,10 +3,9 @@
 #include <optional>
 #include <string>
 
+#include "answers/crate_name.hpp"
+#include "core/github_names.hpp"
 #include "core/text.hpp"
-#include "scaffold/crate_name.hpp"
-#include "scaffold/render.hpp"
-#include "scaffold/template_values.hpp"
 
 namespace tarnwick {
 namespace {
@@ -43,8 +42,8 @@ CliError unreadable(std::string_view file, std::string_view what) {
 
 }  // namespace
 
-Result<TemplateContext> answers_from_render(std::string_view cargo_toml, std::string_view license,
-                                            bool pypi) {
+Result<Answers> answers_from_render(std::string_view cargo_toml, std::string_view license,
+                                    bool pypi) {
     auto name = package_value(cargo_toml, "name = \"", "\"");
     if (!name) return unreadable("Cargo.toml", "`name = \"…\"` under [package]");
     TARNWICK_TRY(validate_crate_name(*name));
@@ -72,19 +71,15 @@ Result<TemplateContext> answers_from_render(std::string_view cargo_toml, std::st
     }
     if (!year) return unreadable("LICENSE", "`Copyright (c) YEAR AUTHOR` line");
 
-    return TemplateContext{
-        .name = *name,
-        .name_snake = snake_name(*name),
-        .name_pascal = pascal_name(*name),
-        .description = std::move(*description),
-        .owner = std::move(*repository),
-        .author = *author,
-        .author_fields = pyproject_author_fields(*author),
-        .year = std::move(*year),
-        .pypi = pypi,
-        .tap = default_tap(*repository),
-        .template_set = {},
-    };
+    // The PyPI switch is the render's own, the tap its owner's, the licence the one every set
+    // before records wrote.
+    Answers answers = new_answers(*name, *year);
+    answers.description = std::move(*description);
+    answers.owner = std::move(*repository);
+    answers.author = std::move(*author);
+    answers.pypi = pypi;
+    answers.tap = default_tap(answers.owner);
+    return answers;
 }
 
 }  // namespace tarnwick

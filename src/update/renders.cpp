@@ -5,19 +5,16 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "answers/render.hpp"
 #include "core/io.hpp"
-#include "scaffold/render.hpp"
 
 namespace tarnwick {
 
-Result<std::vector<std::string>> render_formatted(const TemplateSet& set,
-                                                  const TemplateContext& answers,
+Result<std::vector<std::string>> render_formatted(const TemplateSet& set, const Answers& answers,
                                                   const std::string& dir,
                                                   const Formatting& formatting) {
-    TemplateContext context = answers;
-    context.template_set = std::string(set.identity);
     std::vector<std::string> files;
-    TARNWICK_TRY(render_tree(*set.root, dir, context, files));
+    TARNWICK_TRY(render_tree(*set.root, dir, answers, set.identity, files));
     std::sort(files.begin(), files.end());
     TARNWICK_TRY(format_rust_files(dir, files, formatting));
     return files;

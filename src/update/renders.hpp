@@ -8,16 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "answers/answers.hpp"
+#include "answers/template_tree.hpp"
 #include "core/result.hpp"
-#include "scaffold/template_context.hpp"
-#include "scaffold/template_tree.hpp"
 #include "update/rust_format.hpp"
 
 namespace tarnwick {
 
 // Renders set with answers into dir and formats it; the paths written, relative and sorted.
-Result<std::vector<std::string>> render_formatted(const TemplateSet& set,
-                                                  const TemplateContext& answers,
+Result<std::vector<std::string>> render_formatted(const TemplateSet& set, const Answers& answers,
                                                   const std::string& dir,
                                                   const Formatting& formatting);
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/result.hpp"
-#include "scaffold/cargo_toolchain.hpp"
+#include "process/cargo_toolchain.hpp"
 
 namespace tarnwick {
 

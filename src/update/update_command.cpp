@@ -22,21 +22,20 @@
 #include <filesystem>
 #include <set>
 
+#include "answers/commit_identity.hpp"
+#include "answers/option_values.hpp"
+#include "answers/project_record.hpp"
+#include "answers/render.hpp"
+#include "answers/template_tree.hpp"
+#include "answers/template_values.hpp"
 #include "core/github_names.hpp"
 #include "core/io.hpp"
 #include "core/product.hpp"
 #include "core/text.hpp"
 #include "output/update_report.hpp"
 #include "process/git_version.hpp"
+#include "process/lockfile.hpp"
 #include "process/runner.hpp"
-#include "scaffold/commit_identity.hpp"
-#include "scaffold/destination.hpp"
-#include "scaffold/lockfile.hpp"
-#include "scaffold/option_values.hpp"
-#include "scaffold/project_record.hpp"
-#include "scaffold/render.hpp"
-#include "scaffold/template_tree.hpp"
-#include "scaffold/template_values.hpp"
 #include "update/git_output.hpp"
 #include "update/render_answers.hpp"
 #include "update/renders.hpp"
@@ -299,7 +298,7 @@ Result<std::vector<std::string>> project_files_at(const Project& project,
 
 struct Base {
     const TemplateSet* set = nullptr;
-    TemplateContext answers;
+    Answers answers;
     std::string found_by;              // for the report
     std::optional<std::string> doubt;  // why the base is taken on the user's word
 };
@@ -347,13 +346,12 @@ Result<FirstCommit> first_commit(const Project& project, const ScratchDir& scrat
     return first;
 }
 
-Result<TemplateContext> answers_of_files(const std::string& dir, std::string_view origin) {
+Result<Answers> answers_of_files(const std::string& dir, std::string_view origin) {
     TARNWICK_TRY_ASSIGN(auto cargo, read_optional_file(dir + "/Cargo.toml"));
     TARNWICK_TRY_ASSIGN(auto license, read_optional_file(dir + "/LICENSE"));
     const bool pypi = path_exists(dir + "/pyproject.toml");
     TARNWICK_TRY_ASSIGN(auto answers,
                         answers_from_render(cargo.value_or(""), license.value_or(""), pypi));
-    answers.tap = default_tap(answers.owner);
     TARNWICK_TRY(check_answers(answers, origin));
     return answers;
 }
@@ -405,10 +403,8 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
         TARNWICK_TRY_ASSIGN(auto set, set_named(*from, "--from"));
         // The named set made the first commit only if it renders that commit's files; their
         // bytes may differ (the commit was amended), their list may not.
-        TemplateContext context = *answers;
-        context.template_set = std::string(set->identity);
         std::vector<std::string> files;
-        TARNWICK_TRY(render_tree(*set->root, scratch / "named", context, files));
+        TARNWICK_TRY(render_tree(*set->root, scratch / "named", *answers, set->identity, files));
         std::sort(files.begin(), files.end());
         Base base{set, std::move(*answers), "--from " + std::string(set->identity), {}};
         if (files != first_files) {
@@ -425,10 +421,8 @@ Result<Base> adopt(const Project& project, const ScratchDir& scratch, const Form
         // Rendered plain first: most sets differ in their file list or in a file that no
         // formatter touches, and are ruled out without running cargo.
         const std::string dir = scratch / ("candidate-" + std::to_string(attempt++));
-        TemplateContext context = *answers;
-        context.template_set = std::string(set.identity);
         std::vector<std::string> files;
-        TARNWICK_TRY(render_tree(*set.root, dir, context, files));
+        TARNWICK_TRY(render_tree(*set.root, dir, *answers, set.identity, files));
         std::sort(files.begin(), files.end());
         if (files != first_files) continue;
         TARNWICK_TRY_ASSIGN(auto differ, differing_files(dir, first.dir, files));
@@ -489,31 +483,6 @@ Result<Base> find_base(const Project& project, const ScratchDir& scratch,
                                             from ? "--from" : std::string(kRecordFile)));
     return Base{
         set, std::move(record.answers), from ? "--from " + *from : std::string(kRecordFile), {}};
-}
-
-// The answers of the target: the base's, with each one the command line gives replaced. A tap
-// that was the owner's default follows a new owner.
-TemplateContext target_answers(const Update& args, const TemplateContext& base) {
-    TemplateContext a = base;
-    if (args.owner) {
-        if (a.tap == default_tap(a.owner)) a.tap = default_tap(*args.owner);
-        a.owner = *args.owner;
-    }
-    if (args.description) a.description = *args.description;
-    if (args.author) {
-        a.author = *args.author;
-        a.author_fields = pyproject_author_fields(a.author);
-    }
-    if (args.tap) a.tap = *args.tap;
-    if (args.pypi) a.pypi = true;
-    if (args.no_pypi) a.pypi = false;
-    a.template_set = std::string(kVersion);
-    return a;
-}
-
-bool same_answers(const TemplateContext& a, const TemplateContext& b) {
-    return a.name == b.name && a.owner == b.owner && a.description == b.description &&
-           a.author == b.author && a.year == b.year && a.pypi == b.pypi && a.tap == b.tap;
 }
 
 // ---- Merging ------------------------------------------------------------------------------
@@ -865,8 +834,7 @@ Result<std::vector<std::string>> staged_changes(const Project& project, const st
 
 // The `-c user.name=… -c user.email=…` of the project's author where git has no identity of the
 // user's; nothing otherwise, so the commit is the user's own.
-Result<std::vector<std::string>> identity_config(const Project& project,
-                                                 const TemplateContext& answers) {
+Result<std::vector<std::string>> identity_config(const Project& project, const Answers& answers) {
     std::vector<std::string> config;
     const GitCall git{project.top, {}};
     TARNWICK_TRY_ASSIGN(auto ident, run_git_unchecked(git, {"var", "GIT_COMMITTER_IDENT"}));
@@ -921,7 +889,7 @@ Result<CheckedMerge> checked_merge(const Project& project, const Head& head, con
 // commit` as the user's configuration signs; ORIG_HEAD is set only for that commit, which moves
 // HEAD, so `git reset --hard ORIG_HEAD` undoes the update.
 Status real_merge(const Project& project, const Head& head, const Renders& renders,
-                  const TemplateContext& target, const Update& args, const ScratchDir& scratch,
+                  const Answers& target, const Update& args, const ScratchDir& scratch,
                   const CargoToolchain& toolchain, UpdateReport& report) {
     TARNWICK_TRY_ASSIGN(auto identity, identity_config(project, target));
     TARNWICK_TRY_ASSIGN(auto merged, checked_merge(project, head, renders, scratch, report));
@@ -1047,7 +1015,7 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     const ScratchDir& dir = *scratch;
     TARNWICK_TRY_ASSIGN(auto formatting, pinned_formatting(dir.path()));
     TARNWICK_TRY_ASSIGN(auto base, find_base(project, dir, formatting, args.from));
-    const auto target = target_answers(args, base.answers);
+    const Answers target = with_given(base.answers, args);
     TARNWICK_TRY(check_answers(target, "given"));
 
     UpdateReport report;
@@ -1059,7 +1027,7 @@ Result<std::string> run_update(const Update& args, OutputFormat format) {
     report.branch = head.branch;
     report.dry_run = args.dry_run;
     if (base.doubt) report.notes.push_back(*base.doubt);
-    if (base.set == &template_sets().front() && same_answers(base.answers, target)) {
+    if (base.set == &template_sets().front() && base.answers == target) {
         report.current = true;
         return render_report(report, format);
     }

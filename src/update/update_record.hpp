@@ -4,20 +4,16 @@
 #include <optional>
 #include <string>
 
+#include "answers/answers.hpp"
+
 namespace tarnwick {
 
-// The arguments of `update`, as the command line gives them.
-struct Update {
+// The arguments of `update`, as the command line gives them: the answers it changes and its own.
+struct Update : GivenAnswers {
     std::string path = ".";  // any bytes
     bool dry_run = false;
     bool no_commit = false;
     std::optional<std::string> from;  // the identity of the set the project was made from
-    std::optional<std::string> owner;
-    std::optional<std::string> description;
-    std::optional<std::string> author;
-    std::optional<std::string> tap;
-    bool pypi = false;
-    bool no_pypi = false;
 };
 
 }  // namespace tarnwick

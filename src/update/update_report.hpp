@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "scaffold/template_context.hpp"
+#include "answers/answers.hpp"
 
 namespace tarnwick {
 
@@ -17,12 +17,12 @@ struct UpdateConflict {
 };
 
 struct UpdateReport {
-    std::string project;      // the PATH argument in display form
-    std::string from;         // the identity of the base's template set
-    std::string to;           // the identity of this tarnwick's template set
-    std::string base;         // how the base was found: the record, the first commit, or --from
-    TemplateContext answers;  // what the new render used
-    std::string branch;       // the user's branch
+    std::string project;  // the PATH argument in display form
+    std::string from;     // the identity of the base's template set
+    std::string to;       // the identity of this tarnwick's template set
+    std::string base;     // how the base was found: the record, the first commit, or --from
+    Answers answers;      // what the new render used
+    std::string branch;   // the user's branch
     bool dry_run = false;
     bool current = false;                   // same set, same answers: nothing to do
     bool staged = false;                    // --no-commit: the merge is in the index, not committed

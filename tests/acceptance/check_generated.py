@@ -15,8 +15,9 @@ import tomllib
 import jsonschema
 
 PLACEHOLDERS = ["{{name}}", "{{name_snake}}", "{{name_pascal}}", "{{description}}",
-                "{{owner}}", "{{author}}", "{{author_fields}}", "{{year}}", "{{#pypi}}",
-                "{{/pypi}}"]
+                "{{owner}}", "{{author}}", "{{author_fields}}", "{{year}}", "{{license}}",
+                "{{#pypi}}", "{{/pypi}}", "{{#dual_license}}", "{{^dual_license}}",
+                "{{/dual_license}}"]
 
 failures = []
 

@@ -508,6 +508,35 @@ TEST(CompletionsPowershell, RegistersANativeCompleterWithEveryCommandAndOption) 
               std::string::npos);
 }
 
+// ---- a choice that holds a space --------------------------------------------------------
+
+// "MIT OR Apache-2.0" stays one word: escaped by bash, quoted by PowerShell, and offered whole
+// by fish and elvish, which quote what they insert.
+TEST(CompletionsChoices, AChoiceWithSpacesStaysOneWord) {
+    TempDir home;
+    const Words licenses = {"Apache-2.0", "MIT", "MIT OR Apache-2.0"};
+    if (on_path("bash")) {
+        const std::string script = script_file(home, "bash");
+        EXPECT_EQ(bash_complete(home, script, split("tarnwick update --license ")),
+                  (Words{"Apache-2.0", "MIT", "MIT\\ OR\\ Apache-2.0"}));
+        EXPECT_EQ(bash_complete(home, script, {"tarnwick", "new", "x", "--license", "MIT\\ O"}),
+                  Words{"MIT\\ OR\\ Apache-2.0"});
+    }
+    if (on_path("fish")) {
+        EXPECT_EQ(
+            candidates(fish_complete(home, script_file(home, "fish"), "tarnwick new x --license ")),
+            licenses);
+    }
+    if (on_path("elvish")) {
+        EXPECT_EQ(
+            elvish_complete(home, script_file(home, "elvish"), split("tarnwick update --license ")),
+            licenses);
+    }
+    EXPECT_NE(read_file(script_file(home, "powershell"))
+                  .find("$text = if ($choice.Contains(' ')) { \"'\" + $choice + \"'\" }"),
+              std::string::npos);
+}
+
 // ---- every shell -------------------------------------------------------------------------
 
 TEST(CompletionsCommand, PrintsEveryScriptWhateverOutputSays) {

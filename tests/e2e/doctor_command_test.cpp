@@ -10,11 +10,11 @@
 #include <filesystem>
 #include <map>
 
+#include "answers/render.hpp"
+#include "answers/template_tree.hpp"
 #include "core/json.hpp"
 #include "core/product.hpp"
 #include "registry_stand_in.hpp"
-#include "scaffold/render.hpp"
-#include "scaffold/template_tree.hpp"
 #include "scaffold_fixture.hpp"
 #include "support/test_paths.hpp"
 
@@ -26,7 +26,7 @@ namespace {
 constexpr const char* kCargoToken = "cargo-secret-5d1f0c7e9a";
 constexpr const char* kPypiToken = "pypi-secret-b83e22a4c6";
 
-TemplateContext answers() {
+Answers answers() {
     return demo_answers(true);
 }
 
@@ -358,10 +358,11 @@ TEST_F(DoctorCommand, FindsStaleWorkflowsInAProjectFromEarlierTemplates) {
         std::string rel = entry.path().lexically_relative(root).string();
         rel.resize(rel.size() - 5);  // ".tmpl"
         write_file(work("old/" + rel),
-                   replace_placeholders(cut_sections(read_file(entry.path()), true), answers()));
+                   replace_placeholders(cut_sections(read_file(entry.path()), answers()), answers(),
+                                        "0.1.6"));
     }
     std::vector<std::string> written;
-    ASSERT_TRUE(render_tree(template_root(), work("now"), answers(), written).ok());
+    ASSERT_TRUE(render_tree(template_root(), work("now"), answers(), "0.2.0", written).ok());
 
     const RunResult old = doctor({"--project", "old", "-o", "json"});
     ASSERT_EQ(old.exit_code, 0) << old.err;
@@ -428,14 +429,14 @@ TEST_F(DoctorCommand, SaysWhetherUpdateCanRunAndWhereItWouldFix) {
             if (!entry.is_regular_file()) continue;
             std::string rel = entry.path().lexically_relative(root).string();
             rel.resize(rel.size() - 5);  // ".tmpl"
-            write_file(
-                work(std::string(dir) + "/" + rel),
-                replace_placeholders(cut_sections(read_file(entry.path()), true), answers()));
+            write_file(work(std::string(dir) + "/" + rel),
+                       replace_placeholders(cut_sections(read_file(entry.path()), answers()),
+                                            answers(), "0.1.6"));
         }
     }
     // The same stale workflows under a record of today's set: `update` has nothing to do.
     std::vector<std::string> written;
-    ASSERT_TRUE(render_tree(template_root(), work("now"), answers(), written).ok());
+    ASSERT_TRUE(render_tree(template_root(), work("now"), answers(), "0.2.0", written).ok());
     const std::string record = read_file(work("now/.tarnwick.toml"));
     write_file(work("recorded/.tarnwick.toml"), record);
     const auto at = record.find("\"0.2.0\"");

@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <sstream>
 
-#include "scaffold/template_values.hpp"
 #include "support/test_paths.hpp"
 
 namespace tarnwick::testing {
@@ -86,18 +85,14 @@ std::string json_string_list(const std::vector<std::string>& items) {
     return out + "]";
 }
 
-TemplateContext demo_answers(bool pypi) {
+Answers demo_answers(bool pypi) {
     return {.name = "demo",
-            .name_snake = "demo",
-            .name_pascal = "Demo",
-            .description = "A demo tool.",
             .owner = "acme",
+            .description = "A demo tool.",
             .author = "Ada Lovelace <ada@example.com>",
-            .author_fields = pyproject_author_fields("Ada Lovelace <ada@example.com>"),
             .year = "2024",
             .pypi = pypi,
-            .tap = "acme/homebrew-tap",
-            .template_set = "0.2.0"};
+            .tap = "acme/homebrew-tap"};
 }
 
 }  // namespace tarnwick::testing

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "scaffold/template_context.hpp"
+#include "answers/answers.hpp"
 #include "support/harness.hpp"
 
 namespace tarnwick::testing {
@@ -48,6 +48,6 @@ std::vector<std::string> sorted_project_files(bool pypi = true);
 std::string json_string_list(const std::vector<std::string>& items);
 
 // The answers of a demo project by acme, as `new` would take them.
-TemplateContext demo_answers(bool pypi = true);
+Answers demo_answers(bool pypi = true);
 
 }  // namespace tarnwick::testing

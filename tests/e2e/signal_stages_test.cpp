@@ -12,7 +12,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "scaffold/render.hpp"
+#include "answers/render.hpp"
 #include "scaffold_fixture.hpp"
 #include "support/processes.hpp"
 #include "support/test_paths.hpp"
@@ -44,13 +44,14 @@ const std::vector<std::string> kTools = {"git", "gh", "ssh-keygen", "cargo", "ru
 // The earlier template tree rendered into dir and committed, as `new` left a project then.
 void make_earlier_project(const std::string& dir, const std::string& home) {
     const fs::path root = std::string(TARNWICK_SOURCE_DIR) + "/template-sets/0.1.6";
-    const TemplateContext context = demo_answers(true);
+    const Answers answers = demo_answers(true);
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         if (!entry.is_regular_file()) continue;
         std::string rel = entry.path().lexically_relative(root).string();
         rel.resize(rel.size() - 5);  // ".tmpl"
-        write_file(dir + "/" + rel,
-                   replace_placeholders(cut_sections(read_file(entry.path()), true), context));
+        write_file(
+            dir + "/" + rel,
+            replace_placeholders(cut_sections(read_file(entry.path()), answers), answers, "0.1.6"));
     }
     for (std::vector<std::string> args : std::vector<std::vector<std::string>>{
              {"init", "-q", "-b", "main"},

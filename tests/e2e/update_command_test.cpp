@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <functional>
 
+#include "answers/render.hpp"
+#include "answers/template_tree.hpp"
+#include "answers/template_values.hpp"
 #include "core/json.hpp"
 #include "core/text.hpp"
-#include "scaffold/render.hpp"
-#include "scaffold/template_tree.hpp"
-#include "scaffold/template_values.hpp"
 #include "scaffold_fixture.hpp"
 
 using namespace tarnwick;
@@ -27,20 +27,19 @@ constexpr const char* kParagraph = "\nA paragraph of my own.\n";
 constexpr const char* kFunction = "\npub fn mine() -> u8 {\n    7\n}\n";
 constexpr const char* kTarget = "\nmine:\n\techo mine\n";
 
-TemplateContext answers(bool pypi) {
+Answers answers(bool pypi) {
     return demo_answers(pypi);
 }
 
 // A set rendered into dir with the demo answers, as `new` rendered it then.
 void render_set(const std::string& identity, const std::string& dir, bool pypi,
-                const TemplateContext& context = answers(true)) {
+                const Answers& given = answers(true)) {
     const TemplateSet* set = find_template_set(identity);
     ASSERT_NE(set, nullptr);
-    TemplateContext c = context;
-    c.pypi = pypi;
-    c.template_set = identity;
+    Answers a = given;
+    a.pypi = pypi;
     std::vector<std::string> written;
-    ASSERT_TRUE(render_tree(*set->root, dir, c, written).ok());
+    ASSERT_TRUE(render_tree(*set->root, dir, a, identity, written).ok());
 }
 
 // The files that today's set renders differently from the 0.1.6 set, or adds, in byte order:
@@ -602,6 +601,35 @@ TEST_F(UpdateCommand, ChangedAnswersReachEveryFileAndTheRecord) {
         EXPECT_EQ(r.exit_code, 3);
         EXPECT_NE(r.err.find(bad.message_part), std::string::npos) << r.err;
     }
+}
+
+// A record written before the licence was an answer reads as MIT; the licence then changes like
+// any answer, its texts with it.
+TEST_F(UpdateCommand, ARecordWithoutALicenseReadsAsMitAndTheLicenseChanges) {
+    make_today();
+    const std::string record = project() + "/.tarnwick.toml";
+    std::string text = read_file(record);
+    text.erase(text.find("license = \"MIT\"\n"), std::string("license = \"MIT\"\n").size());
+    write_file(record, text);
+    commit_all("the record before the licence");
+    Json unchanged = update_json();
+    EXPECT_TRUE(unchanged["current"].get<bool>());
+    EXPECT_EQ(unchanged["answers"]["license"], "MIT");
+
+    std::filesystem::remove_all(project());
+    make_today();
+    Json dual = update_json({"--license", "MIT OR Apache-2.0"});
+    EXPECT_EQ(strings(dual["files"]),
+              (std::vector<std::string>{".github/workflows/release.yml", ".tarnwick.toml",
+                                        "Cargo.toml", "LICENSE", "LICENSE-APACHE", "LICENSE-MIT",
+                                        "README.md", "pyproject.toml"}));
+    EXPECT_FALSE(exists(project() + "/LICENSE"));
+    EXPECT_NE(read_file(record).find("license = \"MIT OR Apache-2.0\"\n"), std::string::npos);
+    Json apache = update_json({"--license", "Apache-2.0"});
+    EXPECT_EQ(apache["answers"]["license"], "Apache-2.0");
+    EXPECT_TRUE(read_file(project() + "/LICENSE")
+                    .starts_with("\n                                 Apache License"));
+    EXPECT_FALSE(exists(project() + "/LICENSE-MIT"));
 }
 
 TEST_F(UpdateCommand, DryRunReportsAndChangesNothingNotEvenAnObjectsTime) {
@@ -1195,7 +1223,7 @@ TEST_F(UpdateCommand, RunsFromInsideTheProjectWithATextReport) {
     expected +=
         "To undo: `git reset --hard ORIG_HEAD`\nAnswers: name demo, owner acme, description \"A "
         "demo tool.\", author \"Ada Lovelace <ada@example.com>\", year 2024, PyPI on, tap "
-        "acme/homebrew-tap\nNext: `make check`\n";
+        "acme/homebrew-tap, license MIT\nNext: `make check`\n";
     EXPECT_EQ(r.out, expected);
 }
 

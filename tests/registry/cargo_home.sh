@@ -29,7 +29,8 @@ export CARGO_HOME
 probe=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-cargo-home.XXXXXX") || exit 1
 trap 'rm -rf "$probe"' EXIT
 sed -e 's/{{name}}/registry-probe/g; s/{{name_snake}}/registry_probe/g; s/{{owner}}/probe/g' \
-  -e 's/{{description}}/probe/g; s/{{author}}/probe/g' "$manifest_template" >"$probe/Cargo.toml"
+  -e 's/{{description}}/probe/g; s/{{author}}/probe/g; s/{{license}}/MIT/g' \
+  "$manifest_template" >"$probe/Cargo.toml"
 if grep -q '{{' "$probe/Cargo.toml"; then
   echo "FAIL: templates/Cargo.toml.tmpl has a placeholder this script does not fill:" \
     "$(grep -o '{{[^}]*}}' "$probe/Cargo.toml" | sort -u | tr '\n' ' ')"

@@ -1,5 +1,5 @@
 // The toolchain name that `new` pins, read from what rustup prints.
-#include "scaffold/cargo_toolchain.hpp"
+#include "process/cargo_toolchain.hpp"
 
 #include <gtest/gtest.h>
 

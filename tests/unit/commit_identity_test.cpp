@@ -1,5 +1,5 @@
 // Splitting the author text into the identity of the first commit.
-#include "scaffold/commit_identity.hpp"
+#include "answers/commit_identity.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // The crate-name rule at its edges and the two derived spellings.
-#include "scaffold/crate_name.hpp"
+#include "answers/crate_name.hpp"
 
 #include <gtest/gtest.h>
 

@@ -67,8 +67,8 @@ const Json& contract_command(const Json& contract, const std::string& name) {
 TEST(Declaration, AnOptionAddedToACopyIsParsedDefaultedHelpedCompletedAndInTheContract) {
     TreeCopy copy;
     std::vector<ArgSpec>& args = copy.args_of("new");
-    args.push_back(option<&New::description>("tagline", "TAGLINE", "One-line pitch",
-                                             "One-line pitch for the README.")
+    args.push_back(option<&New::description, New>("tagline", "TAGLINE", "One-line pitch",
+                                                  "One-line pitch for the README.")
                        .by_default("Fast and small"));
     copy.command("new").args = args;
     const CommandTree tree = copy.tree();
@@ -106,7 +106,7 @@ TEST(Declaration, AnOptionAddedToACopyIsParsedDefaultedHelpedCompletedAndInTheCo
     // The program's own tree is untouched.
     EXPECT_EQ(first_line(parse(command_tree(), {"new", "demo", "--tagline", "x"})),
               "error: unexpected argument '--tagline' found");
-    EXPECT_EQ(contract_command(contract(), "new")["args"].size(), 8u);
+    EXPECT_EQ(contract_command(contract(), "new")["args"].size(), 9u);
 }
 
 TEST(Declaration, AChangedDefaultReachesTheRecordTheHelpAndTheContract) {
@@ -298,8 +298,8 @@ TEST(Declaration, TheContractTextIsTheHelpAsASentenceUnlessWrittenOut) {
         ArgSpec arg;
         std::string contract;
     } cases[] = {
-        {option<&New::owner>("owner", "OWNER", "GitHub owner"), "GitHub owner."},
-        {option<&New::owner>("owner", "OWNER", "GitHub owner", "The owner, at length."),
+        {option<&New::owner, New>("owner", "OWNER", "GitHub owner"), "GitHub owner."},
+        {option<&New::owner, New>("owner", "OWNER", "GitHub owner", "The owner, at length."),
          "The owner, at length."},
         {flag<&New::no_git>("no-git", "Skip git"), "Skip git."},
         {positional<&New::name>("name", "NAME", "", "Crate name."), "Crate name."},

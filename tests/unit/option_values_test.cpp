@@ -1,6 +1,6 @@
 // Free-text values of `new` that would break a quoted literal in the generated files are
 // refused; everything else passes as typed.
-#include "scaffold/option_values.hpp"
+#include "answers/option_values.hpp"
 
 #include <gtest/gtest.h>
 

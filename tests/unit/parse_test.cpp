@@ -14,7 +14,7 @@ Result<Cli, ParseFailure> parse(std::vector<const char*> args) {
     return parse_command_line(static_cast<int>(args.size()), args.data());
 }
 
-std::string failure(std::vector<const char*> args) {
+std::string parse_failure(std::vector<const char*> args) {
     auto r = parse(std::move(args));
     EXPECT_FALSE(r.ok());
     if (r.ok()) return {};
@@ -81,23 +81,24 @@ TEST(Parse, SecretsFlagsAndConflicts) {
     EXPECT_TRUE(s.dry_run && s.pypi_token_stdin && !s.verify);
     EXPECT_EQ(*s.tap, "t");
     EXPECT_EQ(s.owner, "kestrow");
-    EXPECT_EQ(failure({"secrets", "acme/tool", "--verify", "--dry-run"}),
+    EXPECT_EQ(parse_failure({"secrets", "acme/tool", "--verify", "--dry-run"}),
               "error: the argument '--verify' cannot be used with '--dry-run'\n\n"
               "Usage: tarnwick secrets [OPTIONS] <REPO>\n\n"
               "For more information, try '--help'.");
-    EXPECT_NE(failure({"secrets", "a", "--pypi-token-stdin", "--verify"}).find("'--verify'"),
+    EXPECT_NE(parse_failure({"secrets", "a", "--pypi-token-stdin", "--verify"}).find("'--verify'"),
               std::string::npos);
 }
 
 TEST(Parse, UnknownWordsGetSuggestions) {
-    EXPECT_EQ(failure({"chek", "demo"}),
+    EXPECT_EQ(parse_failure({"chek", "demo"}),
               "error: unrecognized subcommand 'chek'\n\n"
               "  tip: a similar subcommand exists: 'check'\n\n"
               "Usage: tarnwick [OPTIONS] [COMMAND]\n\n"
               "For more information, try '--help'.");
-    EXPECT_NE(failure({"secrets", "x", "--dry-rn"}).find("a similar argument exists: '--dry-run'"),
-              std::string::npos);
-    EXPECT_EQ(failure({"frobnicate"}).find("tip"), std::string::npos);
+    EXPECT_NE(
+        parse_failure({"secrets", "x", "--dry-rn"}).find("a similar argument exists: '--dry-run'"),
+        std::string::npos);
+    EXPECT_EQ(parse_failure({"frobnicate"}).find("tip"), std::string::npos);
 }
 
 TEST(Parse, VersionExistsOnTheRootOnly) {
@@ -105,7 +106,7 @@ TEST(Parse, VersionExistsOnTheRootOnly) {
     ASSERT_FALSE(root.ok());
     EXPECT_EQ(root.error().kind, ParseFailureKind::DisplayVersion);
     EXPECT_EQ(root.error().text, "tarnwick 0.2.0\n");
-    EXPECT_NE(failure({"new", "--version"}).find("unexpected argument '--version'"),
+    EXPECT_NE(parse_failure({"new", "--version"}).find("unexpected argument '--version'"),
               std::string::npos);
 }
 
@@ -123,26 +124,28 @@ TEST(Parse, HelpEverywhere) {
 }
 
 TEST(Parse, RepeatsMissingValuesAndPossibleValues) {
-    EXPECT_NE(failure({"new", "a", "--owner", "x", "--owner", "y"})
+    EXPECT_NE(parse_failure({"new", "a", "--owner", "x", "--owner", "y"})
                   .find("the argument '--owner <OWNER>' cannot be used multiple times"),
               std::string::npos);
-    EXPECT_NE(failure({"new", "a", "--no-git", "--no-git"}).find("'--no-git' cannot be used"),
+    EXPECT_NE(parse_failure({"new", "a", "--no-git", "--no-git"}).find("'--no-git' cannot be used"),
               std::string::npos);
-    EXPECT_NE(failure({"new", "a", "--owner"}).find("a value is required for '--owner <OWNER>'"),
+    EXPECT_NE(
+        parse_failure({"new", "a", "--owner"}).find("a value is required for '--owner <OWNER>'"),
+        std::string::npos);
+    EXPECT_NE(parse_failure({"new"}).find("required arguments were not provided:\n  <NAME>"),
               std::string::npos);
-    EXPECT_NE(failure({"new"}).find("required arguments were not provided:\n  <NAME>"),
-              std::string::npos);
-    std::string yaml = failure({"schema", "-o", "yaml"});
+    std::string yaml = parse_failure({"schema", "-o", "yaml"});
     EXPECT_NE(yaml.find("[possible values: auto, json, text]"), std::string::npos);
-    EXPECT_NE(failure({"completions", "Bash"}).find("invalid value 'Bash'"), std::string::npos);
+    EXPECT_NE(parse_failure({"completions", "Bash"}).find("invalid value 'Bash'"),
+              std::string::npos);
     auto shell = parse({"completions", "powershell"});
     ASSERT_TRUE(shell.ok());
     EXPECT_EQ(std::get<Completions>(*shell->command).shell, Shell::Powershell);
 }
 
 TEST(Parse, TextValuesMustBeUtf8ButPathsNeedNot) {
-    EXPECT_NE(failure({"new", "a\xFF"}).find("invalid UTF-8"), std::string::npos);
-    EXPECT_NE(failure({"new", "a", "--description", "\xC3"}).find("invalid UTF-8"),
+    EXPECT_NE(parse_failure({"new", "a\xFF"}).find("invalid UTF-8"), std::string::npos);
+    EXPECT_NE(parse_failure({"new", "a", "--description", "\xC3"}).find("invalid UTF-8"),
               std::string::npos);
     auto r = parse({"check", "demo", "--into", "/tmp/\xFF"});
     ASSERT_TRUE(r.ok());
@@ -150,7 +153,7 @@ TEST(Parse, TextValuesMustBeUtf8ButPathsNeedNot) {
 }
 
 TEST(Parse, ReportsHaveNoSurroundingWhiteSpace) {
-    std::string text = failure({"frobnicate"});
+    std::string text = parse_failure({"frobnicate"});
     ASSERT_FALSE(text.empty());
     EXPECT_NE(text.front(), '\n');
     EXPECT_NE(text.back(), '\n');
@@ -159,11 +162,11 @@ TEST(Parse, ReportsHaveNoSurroundingWhiteSpace) {
 TEST(Parse, ASecondCommandWordIsAnUnexpectedArgument) {
     // Found by fuzzing: a later subcommand name once started a second command and the extra
     // word was silently dropped (`new a check` scaffolded "a").
-    EXPECT_NE(failure({"new", "a", "check"}).find("unexpected argument 'check' found"),
+    EXPECT_NE(parse_failure({"new", "a", "check"}).find("unexpected argument 'check' found"),
               std::string::npos);
-    EXPECT_NE(failure({"check", "x", "help"}).find("unexpected argument 'help' found"),
+    EXPECT_NE(parse_failure({"check", "x", "help"}).find("unexpected argument 'help' found"),
               std::string::npos);
-    EXPECT_NE(failure({"secrets", "a", "new", "b"}).find("Usage: tarnwick secrets"),
+    EXPECT_NE(parse_failure({"secrets", "a", "new", "b"}).find("Usage: tarnwick secrets"),
               std::string::npos);
 }
 
@@ -191,11 +194,14 @@ std::string outcome(std::vector<const char*> args) {
     if (!r->command) return out;
     auto opt = [](const std::optional<std::string>& v) { return v ? "[" + *v + "]" : "-"; };
     if (const auto* n = std::get_if<New>(&*r->command)) {
-        out += " new [" + n->name + "] description=" + opt(n->description) + " owner=[" + n->owner +
-               "] author=" + opt(n->author) + " into=[" + n->into + "]";
+        out += " new [" + n->name + "] description=" + opt(n->description) +
+               " owner=" + opt(n->owner) + " author=" + opt(n->author) + " into=[" + n->into + "]";
         if (n->no_git) out += " no-git";
         if (n->github) out += " github";
         if (n->no_pypi) out += " no-pypi";
+        const std::string license =
+            n->license ? std::string(kLicenseNames[static_cast<std::size_t>(*n->license)]) : "-";
+        if (license != "MIT") out += " license=[" + license + "]";
     } else if (const auto* c = std::get_if<Check>(&*r->command)) {
         out += " check [" + c->name + "] into=[" + c->into + "]";
     } else if (const auto* s = std::get_if<Secrets>(&*r->command)) {
@@ -261,6 +267,9 @@ TEST(ParseRules, AnAttachedValueIsTakenVerbatim) {
          "output=auto new [eqb] description=[--no-git] owner=[kestrow] author=- into=[.]"},
         {{"new", "eqb", "--owner=a=b"},
          "output=auto new [eqb] description=- owner=[a=b] author=- into=[.]"},
+        {{"new", "eqb", "--license=MIT OR Apache-2.0"},
+         "output=auto new [eqb] description=- owner=[kestrow] author=- into=[.] "
+         "license=[MIT OR Apache-2.0]"},
         {{"check", "d", "--into=-x"}, "output=auto check [d] into=[-x]"},
         {{"secrets", "a", "--tap=--dry-run"},
          "output=auto secrets [a] owner=[kestrow] tap=[--dry-run]"},
@@ -346,12 +355,14 @@ TEST(Parse, UpdatePathIsOptionalAndAnyBytes) {
         std::vector<const char*> words;
         std::string path;
         bool dry_run;
+        std::optional<License> license = std::nullopt;  // kept unless given
     };
     for (const Row& row : std::vector<Row>{
              {{"update"}, ".", false},
              {{"update", "--dry-run"}, ".", true},
              {{"update", "proj\xff", "-o", "json"}, "proj\xff", false},
              {{"update", "--", "-p"}, "-p", false},
+             {{"update", "--license", "Apache-2.0"}, ".", false, License::Apache},
          }) {
         SCOPED_TRACE(row.path);
         auto r = parse(row.words);
@@ -359,8 +370,9 @@ TEST(Parse, UpdatePathIsOptionalAndAnyBytes) {
         const auto& u = std::get<Update>(*r->command);
         EXPECT_EQ(u.path, row.path);
         EXPECT_EQ(u.dry_run, row.dry_run);
+        EXPECT_EQ(u.license, row.license);
     }
-    EXPECT_EQ(failure({"update", "a", "b"}),
+    EXPECT_EQ(parse_failure({"update", "a", "b"}),
               "error: unexpected argument 'b' found\n\nUsage: tarnwick update [OPTIONS] "
               "[PATH]\n\nFor more information, try '--help'.");
 }
@@ -391,7 +403,7 @@ TEST(Parse, DoctorRepoIsOptional) {
         EXPECT_EQ(d.tap, row.tap);
         EXPECT_EQ(d.project, row.project);
     }
-    EXPECT_EQ(failure({"doctor", "a", "b"}),
+    EXPECT_EQ(parse_failure({"doctor", "a", "b"}),
               "error: unexpected argument 'b' found\n\nUsage: tarnwick doctor [OPTIONS] "
               "[REPO]\n\nFor more information, try '--help'.");
 }

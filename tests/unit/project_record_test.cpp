@@ -1,13 +1,14 @@
 // The project's record: read exactly as the templates write it, and its answers held to the
 // rules `new` holds them to; the embedded template sets it names.
-#include "scaffold/project_record.hpp"
+#include "answers/project_record.hpp"
 
 #include <gtest/gtest.h>
 
+#include "answers/render.hpp"
+#include "answers/template_tree.hpp"
+#include "core/github_names.hpp"
 #include "core/product.hpp"
 #include "process/git_version.hpp"
-#include "scaffold/render.hpp"
-#include "scaffold/template_tree.hpp"
 
 using namespace tarnwick;
 
@@ -24,35 +25,28 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 }
 
 TEST(ProjectRecord, ReadsTheRecordTheTemplatesWrite) {
-    TemplateContext answers{.name = "my-tool",
-                            .name_snake = "my_tool",
-                            .name_pascal = "MyTool",
-                            .description = "Counts things.",
-                            .owner = "acme",
-                            .author = "Ada <ada@example.com>",
-                            .author_fields = "",
-                            .year = "2024",
-                            .pypi = true,
-                            .tap = "acme/homebrew-tap",
-                            .template_set = "0.2.0"};
+    const Answers answers{.name = "my-tool",
+                          .owner = "acme",
+                          .description = "Counts things.",
+                          .author = "Ada <ada@example.com>",
+                          .year = "2024",
+                          .pypi = true,
+                          .tap = "acme/homebrew-tap"};
     const TemplateFile* file = nullptr;
     for (const TemplateEntry& e : template_root().entries) {
         if (e.file && e.file->path == ".tarnwick.toml.tmpl") file = e.file;
     }
     ASSERT_NE(file, nullptr);
-    auto record = parse_project_record(replace_placeholders(file->contents, answers));
+    auto record = parse_project_record(replace_placeholders(file->contents, answers, "0.2.0"));
     ASSERT_TRUE(record.ok()) << record.error().message();
     EXPECT_EQ(record->template_set, "0.2.0");
-    EXPECT_EQ(record->answers.name_snake, "my_tool");
-    EXPECT_EQ(record->answers.owner, "acme");
-    EXPECT_EQ(record->answers.author, "Ada <ada@example.com>");
-    EXPECT_TRUE(record->answers.pypi);
-    EXPECT_EQ(record->answers.tap, "acme/homebrew-tap");
+    EXPECT_TRUE(record->answers == answers);
     EXPECT_TRUE(check_answers(record->answers, "x").ok());
 
     auto crlf = parse_project_record(replaced(kRecord, "pypi = false\n", "pypi = false\r\n"));
     ASSERT_TRUE(crlf.ok());
     EXPECT_FALSE(crlf->answers.pypi);
+    EXPECT_EQ(crlf->answers.license, License::Mit);  // written before the licence was an answer
 }
 
 TEST(ProjectRecord, AnythingElseIsRefusedWithItsLine) {
@@ -69,6 +63,8 @@ TEST(ProjectRecord, AnythingElseIsRefusedWithItsLine) {
         {replaced(kRecord, "\"Counts things.\"", "\"\"\"x\"y\"\"\""), "description must be"},
         {replaced(kRecord, "\"Counts things.\"", "\"a\\\\b\""), "description must be"},
         {replaced(kRecord, "tap = \"acme/homebrew-tools\"\n", ""), "no tap in [answers]"},
+        {replaced(kRecord, "tools\"\n", "tools\"\nlicense = \"GPL-3.0\"\n"),
+         "line 13: license must be one of \"MIT\", \"Apache-2.0\" or \"MIT OR Apache-2.0\""},
         {"\xff", "not UTF-8"},
     };
     for (const Row& row : rows) {
@@ -86,28 +82,27 @@ TEST(ProjectRecord, AnswersBreakingTheRulesOfNewAreRefused) {
     ASSERT_TRUE(record.ok());
     struct Row {
         const char* name;
-        std::function<void(TemplateContext&)> change;
+        std::function<void(Answers&)> change;
         const char* message_part;
     };
     const std::vector<Row> rows = {
-        {"expression in the description",
-         [](TemplateContext& a) { a.description = "x ${{ secrets.X }}"; }, "--description"},
-        {"quote in the owner", [](TemplateContext& a) { a.owner = "' }}"; }, "--owner"},
-        {"crate name", [](TemplateContext& a) { a.name = "Bad Name"; }, "crate name"},
+        {"expression in the description", [](Answers& a) { a.description = "x ${{ secrets.X }}"; },
+         "--description"},
+        {"quote in the owner", [](Answers& a) { a.owner = "' }}"; }, "--owner"},
+        {"crate name", [](Answers& a) { a.name = "Bad Name"; }, "crate name"},
         {"Python name with PyPI",
-         [](TemplateContext& a) {
+         [](Answers& a) {
              a.name = "tool-";
              a.pypi = true;
          },
          "name"},
-        {"tap without homebrew-", [](TemplateContext& a) { a.tap = "acme/tools"; }, "--tap"},
-        {"year", [](TemplateContext& a) { a.year = "24"; }, "year"},
-        {"bidi control in the author", [](TemplateContext& a) { a.author = "Ada \u202e"; },
-         "--author"},
+        {"tap without homebrew-", [](Answers& a) { a.tap = "acme/tools"; }, "--tap"},
+        {"year", [](Answers& a) { a.year = "24"; }, "year"},
+        {"bidi control in the author", [](Answers& a) { a.author = "Ada \u202e"; }, "--author"},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        TemplateContext answers = record->answers;
+        Answers answers = record->answers;
         row.change(answers);
         auto checked = check_answers(answers, "in .tarnwick.toml");
         ASSERT_FALSE(checked.ok());

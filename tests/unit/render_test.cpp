@@ -1,6 +1,6 @@
 // The template renderer on small in-memory trees: section cutting, placeholder passes,
 // write order, the pypi-only file, and io failures that leave earlier work in place.
-#include "scaffold/render.hpp"
+#include "answers/render.hpp"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -19,18 +19,27 @@ using tarnwick::testing::write_file;
 
 namespace {
 
-TemplateContext sample_context(bool pypi = true) {
-    return TemplateContext{.name = "my-tool",
-                           .name_snake = "my_tool",
-                           .name_pascal = "MyTool",
-                           .description = "Does things.",
-                           .owner = "acme",
-                           .author = "Ada <ada@example.com>",
-                           .author_fields = R"(name = "Ada", email = "ada@example.com")",
-                           .year = "2026",
-                           .pypi = pypi,
-                           .tap = "acme/homebrew-tap",
-                           .template_set = "0.2.0"};
+Answers sample_answers(bool pypi = true) {
+    return Answers{.name = "my-tool",
+                   .owner = "acme",
+                   .description = "Does things.",
+                   .author = "Ada <ada@example.com>",
+                   .year = "2026",
+                   .pypi = pypi,
+                   .tap = "acme/homebrew-tap"};
+}
+
+std::string cut_sections(std::string_view text, bool pypi) {
+    return tarnwick::cut_sections(text, sample_answers(pypi));
+}
+
+std::string replace_placeholders(std::string_view text, const Answers& answers) {
+    return tarnwick::replace_placeholders(text, answers, "0.2.0");
+}
+
+Status render_tree(const TemplateDir& root, const std::string& destination, const Answers& answers,
+                   std::vector<std::string>& written) {
+    return tarnwick::render_tree(root, destination, answers, "0.2.0", written);
 }
 
 }  // namespace
@@ -61,18 +70,18 @@ TEST(CutSections, FlagHasNoDepth) {
 
 TEST(ReplacePlaceholders, NameBesideNameSnakeAndPascal) {
     EXPECT_EQ(
-        replace_placeholders("{{name}}/{{name_snake}}/{{name_pascal}}{{name}}", sample_context()),
+        replace_placeholders("{{name}}/{{name_snake}}/{{name_pascal}}{{name}}", sample_answers()),
         "my-tool/my_tool/MyToolmy-tool");
 }
 
 TEST(ReplacePlaceholders, AuthorBesideItsPyprojectFields) {
     EXPECT_EQ(
-        replace_placeholders("{{author}}|[{ {{author_fields}} }]|{{author_}}", sample_context()),
+        replace_placeholders("{{author}}|[{ {{author_fields}} }]|{{author_}}", sample_answers()),
         R"(Ada <ada@example.com>|[{ name = "Ada", email = "ada@example.com" }]|{{author_}})");
 }
 
 TEST(ReplacePlaceholders, InsertedValuesAreNeverScannedAgain) {
-    TemplateContext context = sample_context();
+    Answers context = sample_answers();
     context.description = "by {{owner}} in {{year}}";
     context.owner = "{{description}}";
     EXPECT_EQ(replace_placeholders("{{description}}|{{owner}}|{{{{year}}}}", context),
@@ -82,7 +91,7 @@ TEST(ReplacePlaceholders, InsertedValuesAreNeverScannedAgain) {
 TEST(ReplacePlaceholders, GithubExpressionsAndUnknownPlaceholdersPassThrough) {
     const std::string text =
         "name: Build ${{ matrix.target }}\nref: ${{ github.ref }} {{unknown}} {{ name }}\n";
-    EXPECT_EQ(replace_placeholders(text, sample_context()), text);
+    EXPECT_EQ(replace_placeholders(text, sample_answers()), text);
 }
 
 TEST(RenderTree, WritesFilesBeforeSubdirectoriesAndListsThemInWriteOrder) {
@@ -103,7 +112,7 @@ TEST(RenderTree, WritesFilesBeforeSubdirectoriesAndListsThemInWriteOrder) {
     TempDir scratch;
     const std::string dest = scratch / "missing/parent/proj";
     std::vector<std::string> written;
-    ASSERT_TRUE(render_tree(root, dest, sample_context(), written).ok());
+    ASSERT_TRUE(render_tree(root, dest, sample_answers(), written).ok());
     EXPECT_EQ(written, (std::vector<std::string>{"Cargo.toml", "NOTES", "pyproject.toml",
                                                  ".github/workflows/ci.yml", "src/main.rs"}));
     EXPECT_EQ(read_file(dest + "/Cargo.toml"), "name = \"my-tool\"\n");
@@ -113,7 +122,7 @@ TEST(RenderTree, WritesFilesBeforeSubdirectoriesAndListsThemInWriteOrder) {
 
     const std::string dest_off = scratch / "off";
     std::vector<std::string> written_off;
-    ASSERT_TRUE(render_tree(root, dest_off, sample_context(false), written_off).ok());
+    ASSERT_TRUE(render_tree(root, dest_off, sample_answers(false), written_off).ok());
     EXPECT_EQ(written_off.size(), 4u);
     EXPECT_FALSE(exists(dest_off + "/pyproject.toml"));
 }
@@ -124,7 +133,7 @@ TEST(RenderTree, EmptyTemplateGivesEmptyFile) {
     static const TemplateDir root{"", entries};
     TempDir scratch;
     std::vector<std::string> written;
-    ASSERT_TRUE(render_tree(root, scratch / "p", sample_context(), written).ok());
+    ASSERT_TRUE(render_tree(root, scratch / "p", sample_answers(), written).ok());
     EXPECT_EQ(written, std::vector<std::string>{"empty.txt"});
     EXPECT_EQ(read_file(scratch / "p/empty.txt"), "");
 }
@@ -150,7 +159,7 @@ TEST(RenderTree, AnythingAlreadyAtAnOutputPathIsLeftAlone) {
             write_file(scratch / "p/out.txt", "old contents");
         }
         std::vector<std::string> written;
-        auto status = render_tree(root, scratch / "p", sample_context(), written);
+        auto status = render_tree(root, scratch / "p", sample_answers(), written);
         ASSERT_FALSE(status.ok());
         EXPECT_EQ(status.error().kind(), ErrorKind::Io);
         EXPECT_EQ(status.error().message(), "File exists (os error 17)");
@@ -172,7 +181,7 @@ TEST(RenderTree, InvalidUtf8StopsWithItsStoredPathAndKeepsEarlierFiles) {
     static const TemplateDir root{"", entries};
     TempDir scratch;
     std::vector<std::string> written;
-    auto status = render_tree(root, scratch / "p", sample_context(), written);
+    auto status = render_tree(root, scratch / "p", sample_answers(), written);
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().kind(), ErrorKind::Io);
     EXPECT_EQ(status.error().message(), "template sub/b.txt.tmpl is not valid UTF-8");
@@ -190,7 +199,7 @@ TEST(RenderTree, ParentOfDestinationIsAFileFailsBeforeWritingAnything) {
     TempDir scratch;
     write_file(scratch / "blocker", "i am a file");
     std::vector<std::string> written;
-    auto status = render_tree(root, scratch / "blocker/proj", sample_context(), written);
+    auto status = render_tree(root, scratch / "blocker/proj", sample_answers(), written);
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().kind(), ErrorKind::Io);
     EXPECT_EQ(status.error().exit_code(), 2);
@@ -206,7 +215,7 @@ TEST(RenderTree, DanglingSymlinkDestinationIsAnIoError) {
     TempDir scratch;
     ASSERT_EQ(::symlink((scratch / "nowhere").c_str(), (scratch / "link").c_str()), 0);
     std::vector<std::string> written;
-    auto status = render_tree(root, scratch / "link", sample_context(), written);
+    auto status = render_tree(root, scratch / "link", sample_answers(), written);
     ASSERT_FALSE(status.ok());
     EXPECT_EQ(status.error().message(), "File exists (os error 17)");
     EXPECT_TRUE(written.empty());
@@ -217,7 +226,7 @@ TEST(RenderTree, EmbeddedTreeListsEighteenFilesInWriteOrder) {
     // Contents are other people's; the listing and its order are the renderer's contract.
     TempDir scratch;
     std::vector<std::string> written;
-    ASSERT_TRUE(render_tree(template_root(), scratch / "demo", sample_context(), written).ok());
+    ASSERT_TRUE(render_tree(template_root(), scratch / "demo", sample_answers(), written).ok());
     EXPECT_EQ(written, (std::vector<std::string>{
                            ".gitignore", ".tarnwick.toml", "Cargo.toml", "LICENSE", "Makefile",
                            "README.md", "prek.toml", "pyproject.toml", ".github/dependabot.yml",

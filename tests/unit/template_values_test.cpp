@@ -1,6 +1,6 @@
 // Template values: the average-year clock rule, the default description, and the author
 // read from a git configuration written into a scratch HOME.
-#include "scaffold/template_values.hpp"
+#include "answers/template_values.hpp"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

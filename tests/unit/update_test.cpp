@@ -27,13 +27,12 @@ TEST(RenderAnswers, ReadsEveryAnswerVerbatim) {
     auto context = answers_from_render(kCargo, kLicense, false);
     ASSERT_TRUE(context.ok()) << context.error().message();
     EXPECT_EQ(context->name, "my-tool");
-    EXPECT_EQ(context->name_snake, "my_tool");
-    EXPECT_EQ(context->name_pascal, "MyTool");
     EXPECT_EQ(context->description, "Says \"hi\" [x]");
     EXPECT_EQ(context->owner, "acme-co");
     EXPECT_EQ(context->author, "Ada Lovelace <ada@example.com>");
     EXPECT_EQ(context->year, "2019");
     EXPECT_FALSE(context->pypi);
+    EXPECT_EQ(context->tap, "acme-co/homebrew-tap");
     EXPECT_TRUE(answers_from_render(kCargo, kLicense, true)->pypi);
 }
 
@@ -116,23 +115,20 @@ UpdateReport sample_report() {
     report.base = ".tarnwick.toml";
     report.branch = "main";
     report.answers = {.name = "demo",
-                      .name_snake = "demo",
-                      .name_pascal = "Demo",
-                      .description = "A \x1b[31mred\x1b[0m tool",
                       .owner = "acme",
+                      .description = "A \x1b[31mred\x1b[0m tool",
                       .author = "Ada",
-                      .author_fields = "",
                       .year = "2024",
                       .pypi = false,
                       .tap = "acme/homebrew-tap",
-                      .template_set = "0.2.0"};
+                      .license = License::MitOrApache};
     return report;
 }
 
 TEST(UpdateReport, TextForEachOutcome) {
     const std::string answers =
         "Answers: name demo, owner acme, description \"A \\u{1b}[31mred\\u{1b}[0m tool\", author "
-        "\"Ada\", year 2024, PyPI off, tap acme/homebrew-tap";
+        "\"Ada\", year 2024, PyPI off, tap acme/homebrew-tap, license MIT OR Apache-2.0";
     struct Row {
         const char* name;
         std::function<void(UpdateReport&)> arrange;
@@ -196,7 +192,8 @@ TEST(UpdateReport, JsonKeysInByteOrderWithNulls) {
     report.conflicts = {{"b", "both added"}};
     EXPECT_EQ(render_update_json(report),
               "{\"answers\":{\"author\":\"Ada\",\"description\":\"A \\u001b[31mred\\u001b[0m "
-              "tool\",\"name\":\"demo\",\"owner\":\"acme\",\"pypi\":false,\"tap\":\"acme/"
+              "tool\",\"license\":\"MIT OR "
+              "Apache-2.0\",\"name\":\"demo\",\"owner\":\"acme\",\"pypi\":false,\"tap\":\"acme/"
               "homebrew-tap\",\"year\":\"2024\"},\"base\":\".tarnwick.toml\",\"commit\":null,"
               "\"conflicts\":[{\"kind\":\"both added\",\"path\":\"b\"}],\"current\":false,"
               "\"dry_run\":true,\"files\":[\"a\"],\"from\":\"0.1.6\",\"notes\":[],\"project\":"

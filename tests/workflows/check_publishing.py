@@ -4,7 +4,8 @@ tarnwick under test, against stand-ins for curl, gh (tests/fakes/gh with its sto
 objdump: every path of each step, the skips that make a re-run safe among them.
 
   - "Create release archive": byte-identical archives from one commit, whatever the files' times;
-    a branch with a slash packs a valid name; a module planted in the checkout is not imported.
+    a branch with a slash packs a valid name; a module planted in the checkout is not imported;
+    the dual licence packs both its texts.
   - "Check the glibc floor": refuses a binary that needs a glibc newer than 2.17.
   - "Publish to crates.io": a version the sparse index lists is skipped only when the crate is
     the project's; the upload never verifies (the token-less step before it did).
@@ -13,7 +14,8 @@ objdump: every path of each step, the skips that make a re-run safe among them.
   - "Update Homebrew formula": the formula as Homebrew's audit wants it (each description checked
     against Homebrew's own rules, ported to homebrew_desc_audit.rb); pre-releases, a newer formula
     in the tap, and an identical one leave the tap alone; GitHub's published host keys; a push
-    refused because the tap moved is retried on top of it.
+    refused because the tap moved is retried on top of it; the dual licence's `license any_of`
+    and both its texts installed.
   - "Check the tag against Cargo.toml": the message says how to release the tag's version.
 
 Usage: check_publishing.py TARNWICK
@@ -81,13 +83,14 @@ def fresh(tmp, label):
     return ws
 
 
-def check_archive(doc, tmp):
+def check_archive(doc, tmp, licenses=("LICENSE",)):
     script = step(doc, "build", "Create release archive")["run"]
     ws = fresh(tmp, "archive")
     target = "x86_64-unknown-linux-gnu"
     (ws / f"target/{target}/release").mkdir(parents=True)
     (ws / f"target/{target}/release/{NAME}").write_bytes(b"\x7fELF binary")
-    (ws / "LICENSE").write_text("MIT License\n")
+    for text in licenses:
+        (ws / text).write_text("License\n")
     (ws / "README.md").write_text("# demo\n")
     git = ["git", "-C", str(ws), "-c", "user.name=T", "-c", "user.email=t@example.com"]
     subprocess.run(git[:3] + ["init", "-q"], check=True)
@@ -97,7 +100,7 @@ def check_archive(doc, tmp):
     env = {"TARGET": target, "VERSION": "v0.1.0"}
     made = []
     for mtime in (1000000000, 1800000000):  # the files' own times must not matter
-        for f in ("LICENSE", "README.md", f"target/{target}/release/{NAME}"):
+        for f in (*licenses, "README.md", f"target/{target}/release/{NAME}"):
             os.utime(ws / f, (mtime, mtime))
         status, out, _ = run(script, ws, env)
         expect(status == 0, f"archive: exit {status}: {out}")
@@ -114,7 +117,7 @@ def check_archive(doc, tmp):
     expect(not (ws / "PLANTED-MARKER").exists(), "archive: the checkout's gzip.py was imported")
     with tarfile.open(archive) as tar:
         members = tar.getmembers()
-        expect([m.name for m in members] == ["LICENSE", "README.md", NAME],
+        expect([m.name for m in members] == [*licenses, "README.md", NAME],
                f"archive members: {[m.name for m in members]}")
         expect(all(m.mtime == 1700000000 and m.uid == 0 and m.gid == 0 and m.uname == ""
                    for m in members), "archive: times are not the commit's or owners not 0")
@@ -262,7 +265,9 @@ def check_github_release(doc, tmp):
            f"release: a read-only token did not fail (exit {status})")
 
 
-def check_homebrew(doc, tmp):
+def check_homebrew(doc, tmp, licensed='  license "MIT"', installed='prefix.install "LICENSE"'):
+    """The formula step; with the LICENSED and INSTALLED lines of another licence, only its
+    first release."""
     s = step(doc, "update-homebrew", "Update Homebrew formula")
     script, env_spec = s["run"], s["env"]
     expect(env_spec.get("TAP") == "${{ vars.HOMEBREW_TAP || '" + OWNER + "/homebrew-tap' }}",
@@ -319,8 +324,13 @@ def check_homebrew(doc, tmp):
     expect(status == 0 and head() == "Update demo-tool to v0.1.1",
            f"homebrew: the first formula was not pushed (exit {status}): {out}")
     expect("\n  version " not in formula and "generate_completions_from_executable(bin/"
-           f'"{NAME}", "completions")' in formula and 'prefix.install "LICENSE"' in formula,
-           f"homebrew: formula {formula}")
+           f'"{NAME}", "completions")' in formula and f"\n{licensed}\n" in formula
+           and f"\n    {installed}\n" in formula, f"homebrew: formula {formula}")
+    if shutil.which("ruby") and formula:
+        r = subprocess.run(["ruby", "-c"], input=formula, capture_output=True, text=True)
+        expect(r.returncode == 0, f"homebrew: the first formula: {r.stderr}")
+    if licensed != '  license "MIT"':
+        return
     expect(f"releases/download/v0.1.1/{NAME}-v0.1.1-aarch64-apple-darwin.tar.gz" in formula and
            f'sha256 "{"1" * 64}"' in formula, "homebrew: the aarch64 macOS url or sha256")
     known_hosts = tmp / "first" / "home" / ".ssh" / "known_hosts"
@@ -420,6 +430,14 @@ def main(argv):
                       check_homebrew, check_tag_message):
             with tempfile.TemporaryDirectory() as scratch:
                 check(doc, scratch)
+        # The dual licence packs and installs both texts, and names both in the formula.
+        dual = yaml.safe_load(workflow(scaffold(argv[1], pathlib.Path(tmp) / "dual", True,
+                                                "MIT OR Apache-2.0"), "release.yml"))
+        with tempfile.TemporaryDirectory() as scratch:
+            check_archive(dual, scratch, ("LICENSE-APACHE", "LICENSE-MIT"))
+        with tempfile.TemporaryDirectory() as scratch:
+            check_homebrew(dual, scratch, '  license any_of: ["MIT", "Apache-2.0"]',
+                           'prefix.install "LICENSE-APACHE", "LICENSE-MIT"')
     return report(failures, "publishing steps ok")
 
 

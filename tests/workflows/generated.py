@@ -9,15 +9,18 @@ DESCRIPTION = "An ordoval-compliant CLI (demo-tool)."
 AUTHOR = "Jo Example <jo@example.com>"
 
 
-def scaffold(tarnwick, parent, pypi):
-    """Runs `tarnwick new` into parent and returns the project directory. No git, and no PATH,
-    so no cargo step runs either: the files are the rendered templates alone."""
+def scaffold(tarnwick, parent, pypi, license=None):
+    """Runs `tarnwick new` into parent (with --license LICENSE when given) and returns the project
+    directory. No git, and no PATH, so no cargo step runs either: the files are the rendered
+    templates alone."""
     parent = pathlib.Path(parent)
     parent.mkdir(parents=True, exist_ok=True)
     args = [str(tarnwick), "new", NAME, "--no-git", "--owner", OWNER,
             "--description", DESCRIPTION, "--author", AUTHOR, "--into", str(parent), "-o", "json"]
     if not pypi:
         args.append("--no-pypi")
+    if license:
+        args += ["--license", license]
     env = {"PATH": "/nonexistent", "HOME": str(parent), "LANG": "C.UTF-8"}
     result = subprocess.run(args, env=env, capture_output=True)
     if result.returncode != 0:

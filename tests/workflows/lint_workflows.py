@@ -150,6 +150,8 @@ def main(argv):
         pypi_off = scaffold(argv[2], pathlib.Path(tmp) / "pypi-off", False)
         failed += report("the PyPI rendering", lint(tools, pypi_on))
         failed += report("the rendering without PyPI", lint(tools, pypi_off))
+        dual = scaffold(argv[2], pathlib.Path(tmp) / "dual", True, "MIT OR Apache-2.0")
+        failed += report("the dual-licence rendering", lint(tools, dual))
         failed += check_faults(tools, pypi_on, tmp)
     print(f"{failed} failure(s)")
     return 1 if failed else 0

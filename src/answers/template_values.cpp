@@ -1,12 +1,12 @@
 // Default template values. The year is deliberately not a calendar year: it is counted in
 // average Gregorian years since the epoch, so it turns over near, not at, New Year.
-#include "scaffold/template_values.hpp"
+#include "answers/template_values.hpp"
 
 #include <chrono>
 
+#include "answers/commit_identity.hpp"
 #include "core/text.hpp"
 #include "process/runner.hpp"
-#include "scaffold/commit_identity.hpp"
 
 namespace tarnwick {
 namespace {

@@ -2,7 +2,7 @@
 // folding, so anything outside ASCII is refused. A name that passes the character rule is
 // then checked, in its snake form, against the words cargo or rustc would refuse and the
 // names of the generated crate's dependencies.
-#include "scaffold/crate_name.hpp"
+#include "answers/crate_name.hpp"
 
 #include <algorithm>
 #include <span>

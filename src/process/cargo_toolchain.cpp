@@ -1,7 +1,7 @@
 // Toolchain resolution for the cargo runs of `new`. Only the name is read from rustup; any
 // failure of a rustup that exists means no cargo run at all, since an unpinned rustup cargo
 // would follow the toolchain files around the destination.
-#include "scaffold/cargo_toolchain.hpp"
+#include "process/cargo_toolchain.hpp"
 
 #include <filesystem>
 

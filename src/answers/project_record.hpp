@@ -1,15 +1,17 @@
 // The project's record, `.tarnwick.toml` at its root: the template set it was made from and the
 // answers that set was rendered with. `new` writes it through the templates; `update` reads it
 // to render the same set again as the base of its merge. The reader takes exactly the TOML that
-// the templates write (tables, `key = "text"`, `key = true|false`, comments) and refuses the rest.
+// the templates write (tables, `key = "text"`, `key = true|false`, comments) and refuses the rest;
+// the keys of [answers] are the answer rows', and a key a record of an older set lacks reads as
+// the row says.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "answers/answers.hpp"
 #include "core/result.hpp"
-#include "scaffold/template_context.hpp"
 
 namespace tarnwick {
 
@@ -20,15 +22,15 @@ inline constexpr std::size_t kMaxRecordBytes = std::size_t{64} * 1024;
 
 struct ProjectRecord {
     std::string template_set;  // the identity of the set
-    TemplateContext answers;   // every answer, the derived names filled in
+    Answers answers;
 };
 
 // A record that does not read as the templates write it is a git error naming the file and the
 // line; its answers are not yet checked against `new`'s rules.
 Result<ProjectRecord> parse_project_record(std::string_view text);
 
-// The answers checked as `new` checks them (name, Python name with PyPI, description, owner,
-// author, year, tap); `origin` says where they came from, for the message.
-Status check_answers(const TemplateContext& answers, std::string_view origin);
+// The answers checked by the rules of their rows, as `new` checks them; `origin` says where they
+// came from, for the message.
+Status check_answers(const Answers& answers, std::string_view origin);
 
 }  // namespace tarnwick

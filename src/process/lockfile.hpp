@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "scaffold/cargo_toolchain.hpp"
+#include "process/cargo_toolchain.hpp"
 
 namespace tarnwick {
 

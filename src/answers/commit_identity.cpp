@@ -1,6 +1,6 @@
 // Splitting an author text such as "Ada Lovelace <ada@example.com>" into commit name and
 // e-mail; texts without a well-ordered "<...>" are taken as a bare name.
-#include "scaffold/commit_identity.hpp"
+#include "answers/commit_identity.hpp"
 
 #include "core/text.hpp"
 

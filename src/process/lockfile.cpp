@@ -1,10 +1,10 @@
-#include "scaffold/lockfile.hpp"
+#include "process/lockfile.hpp"
 
 #include <filesystem>
 #include <vector>
 
+#include "core/io.hpp"
 #include "process/runner.hpp"
-#include "scaffold/destination.hpp"
 
 namespace tarnwick {
 namespace {

@@ -1,4 +1,4 @@
-#include "scaffold/template_tree.hpp"
+#include "answers/template_tree.hpp"
 
 namespace tarnwick {
 

@@ -3,14 +3,14 @@
 // project that `new` writes parseable, while leaving all other text (unicode, "#", braces)
 // exactly as typed. The release workflow is code that runs with the tap's deploy key in its
 // environment, so what would be evaluated there is refused too.
-#include "scaffold/option_values.hpp"
+#include "answers/option_values.hpp"
 
 #include <cstdio>
 #include <optional>
 #include <string>
 
+#include "answers/commit_identity.hpp"
 #include "core/text.hpp"
-#include "scaffold/commit_identity.hpp"
 
 namespace tarnwick {
 namespace {
