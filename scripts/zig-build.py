@@ -23,8 +23,8 @@ machine's ccache directory, under its size limit. ccache's compiler is OUT/zig-c
 that runs `CMD c++`, taken for clang and known by `zig version`. The compiles run in the
 checkout, which is ccache's base_dir, so every path under it reaches ccache relative, and the
 units name their sources by their paths under src/ and the generated directory: two checkouts
-at different paths, with OUT, the generated directory and zig (build/test-tools) inside them,
-share their objects. Without ccache zig compiles directly, keeping its objects in
+at different paths, with OUT and the generated directory inside them, and zig inside them too
+(build/test-tools) or at one path for both, share their objects. Without ccache zig compiles directly, keeping its objects in
 OUT/zig-cache, or in ZIG_LOCAL_CACHE_DIR when that is set.
 """
 import argparse
@@ -50,13 +50,14 @@ def unity_sources(generated, unity):
     for source in sorted((ROOT / "src").rglob("*.cpp")):
         folder = source.parent.relative_to(ROOT / "src")
         if folder.parts:
-            groups.setdefault(folder.as_posix().replace("/", "_"), []).append(folder / source.name)
+            groups.setdefault(folder.as_posix().replace("/", "_"), []).append(
+                f"{folder.as_posix()}/{source.name}")
     groups["main"] = ["main.cpp", *sorted(p.name for p in generated.glob("*.cpp"))]
     unity.mkdir(parents=True, exist_ok=True)
     units = {}
     for name, sources in groups.items():
         units[name] = unity / f"{name}.unit.cpp"
-        text = "".join(f'#include "{pathlib.PurePath(s).as_posix()}"\n' for s in sources)
+        text = "".join(f'#include "{s}"\n' for s in sources)
         if not units[name].is_file() or units[name].read_text() != text:
             units[name].write_text(text)
     return units
@@ -69,7 +70,6 @@ def json_only(json_include, include):
     if link.is_symlink() or link.exists():
         link.unlink()
     link.symlink_to((json_include / "nlohmann").resolve(), target_is_directory=True)
-    return include
 
 
 def compiler(zig, out, env):
