@@ -9,34 +9,26 @@ the embedded templates and platform table), which stay the normal build's. nlohm
 given as its own include directory only, never the host's whole /usr/include. The C++ runtime
 is zig's libc++, linked statically.
 
-Usage: zig-build.py [--release] [--cache DIR [--cache-limit MB]] --zig CMD --generated DIR
-                    --json-include DIR --out DIR TARGET...
+Usage: zig-build.py [--release] --zig CMD --generated DIR --json-include DIR --out DIR TARGET...
   CMD         how zig is started, one word per argument (e.g. "python3 -m ziglang")
   DIR         --generated: build/<preset>/generated; --json-include: the directory holding
-              nlohmann/json.hpp; --cache: a directory of this machine's (default: the
-              environment's TARNWICK_ZIG_CACHE; none: zig's own defaults)
+              nlohmann/json.hpp
   TARGET      a zig target: aarch64-macos.11.0, x86_64-macos.11.0, x86_64-linux-gnu.2.17 ...
 Writes OUT/TARGET/tarnwick and prints one line per target with the seconds it took. Without
 --release it compiles at -O0 without debug information, which is all a check needs.
 ZIG_GLOBAL_CACHE_DIR, when set, keeps zig's build of libc++ for the next run.
 
-With a cache directory, every checkout on the machine shares zig's objects of tarnwick. zig's
-cache keys an object by the absolute path of its source and by its flags (the -I directories
-among them), so the sources are compiled from a copy at a path that does not depend on where
-the checkout is: CACHE/stage/<slot>/ holds src/, the generated sources and the unity files,
-updated file by file (an unchanged file keeps its time, a changed one is rewritten, a removed
-one is removed), and zig keeps its objects in CACHE/zig. zig checks every file an object was
-compiled from, by content, so a changed source or header recompiles its units only. A run
-holds its slot (an flock) while it builds; a second run at the same time takes the next slot.
-Slots are named by the kind of build (check-N, release-N), so a check and a release that run
-side by side each find their own sources' copy as they left it.
-zig's cache is never trimmed by zig itself: when CACHE/zig has outgrown --cache-limit
-megabytes (512 unless told), a run that finds no other using it clears it.
+Each unit is compiled through ccache when it is installed, as the CMake builds are: in this
+machine's ccache directory, under its size limit. ccache's compiler is OUT/zig-c++, a script
+that runs `CMD c++`, taken for clang and known by `zig version`. The compiles run in the
+checkout, which is ccache's base_dir, so every path under it reaches ccache relative, and the
+units name their sources by their paths under src/ and the generated directory: two checkouts
+at different paths, with OUT and the generated directory inside them, and zig inside them too
+(build/test-tools) or at one path for both, share their objects. Without ccache zig compiles directly, keeping its objects in
+OUT/zig-cache, or in ZIG_LOCAL_CACHE_DIR when that is set.
 """
 import argparse
 import concurrent.futures
-import fcntl
-import itertools
 import os
 import pathlib
 import shlex
@@ -50,152 +42,58 @@ ROOT = pathlib.Path(__file__).resolve().parent.parent
 WARNINGS = ["-Wall", "-Wextra", "-Wpedantic"]
 
 
-class Layout:
-    """Where a build reads its sources from and writes its unity files to."""
-
-    def __init__(self, src, generated, include, unity):
-        self.src, self.generated, self.include, self.unity = src, generated, include, unity
-
-
-def unity_sources(layout):
-    """One source per folder of src/ that includes each of its .cpp files, and one for
-    main.cpp with the generated sources."""
-    layout.unity.mkdir(parents=True, exist_ok=True)
+def unity_sources(generated, unity):
+    """One unit per folder of src/ that includes each of its .cpp files, and one for main.cpp
+    with the generated sources, by name: {name: unit}. A unit is never named main.cpp, since
+    a quoted #include looks beside the unit first."""
     groups = {}
-    for source in sorted(layout.src.rglob("*.cpp")):
-        if source.parent == layout.src:
-            continue
-        groups.setdefault(source.parent.relative_to(layout.src).as_posix(), []).append(source)
-    groups["main"] = [layout.src / "main.cpp", *sorted(layout.generated.glob("*.cpp"))]
-    made = []
+    for source in sorted((ROOT / "src").rglob("*.cpp")):
+        folder = source.parent.relative_to(ROOT / "src")
+        if folder.parts:
+            groups.setdefault(folder.as_posix().replace("/", "_"), []).append(
+                f"{folder.as_posix()}/{source.name}")
+    groups["main"] = ["main.cpp", *sorted(p.name for p in generated.glob("*.cpp"))]
+    unity.mkdir(parents=True, exist_ok=True)
+    units = {}
     for name, sources in groups.items():
-        unit = layout.unity / (name.replace("/", "_") + ".cpp")
-        write_if_changed(unit, "".join(f'#include "{s}"\n' for s in sources).encode())
-        made.append(unit)
-    for unit in layout.unity.glob("*.cpp"):
-        if unit not in made:
-            unit.unlink()  # a folder no longer in src/
-    return made
-
-
-def write_if_changed(path, data):
-    """Writes data to path unless path holds it already, so an unchanged file keeps its time.
-    The new text replaces the old one whole, never half written."""
-    if path.is_file() and not path.is_symlink() and path.read_bytes() == data:
-        return False
-    path.parent.mkdir(parents=True, exist_ok=True)
-    partial = path.with_name(path.name + ".partial")
-    partial.write_bytes(data)
-    os.replace(partial, path)
-    return True
-
-
-def mirror(source, dest):
-    """Makes dest hold exactly source's files, by content. Returns how many it wrote or
-    removed."""
-    wanted = set()
-    changed = 0
-    for path in sorted(source.rglob("*")):
-        if path.is_dir():
-            continue
-        relative = path.relative_to(source)
-        wanted.add(relative)
-        target = dest / relative
-        if target.is_dir() and not target.is_symlink():
-            shutil.rmtree(target)
-        changed += write_if_changed(target, path.read_bytes())
-    # Deepest first, so a folder emptied of its files goes too.
-    for path in sorted(dest.rglob("*"), key=lambda p: len(p.parts), reverse=True):
-        if path.is_dir() and not path.is_symlink():
-            if not any(path.iterdir()):
-                path.rmdir()
-        elif path.relative_to(dest) not in wanted:
-            path.unlink()
-            changed += 1
-    return changed
+        units[name] = unity / f"{name}.unit.cpp"
+        text = "".join(f'#include "{s}"\n' for s in sources)
+        if not units[name].is_file() or units[name].read_text() != text:
+            units[name].write_text(text)
+    return units
 
 
 def json_only(json_include, include):
     """A directory holding nothing but a link to nlohmann/, so no other host header is found."""
     include.mkdir(parents=True, exist_ok=True)
     link = include / "nlohmann"
-    wanted = (json_include / "nlohmann").resolve()
-    if link.is_symlink() and pathlib.Path(os.readlink(link)) == wanted:
-        return include
     if link.is_symlink() or link.exists():
         link.unlink()
-    link.symlink_to(wanted, target_is_directory=True)
-    return include
+    link.symlink_to((json_include / "nlohmann").resolve(), target_is_directory=True)
 
 
-def tree_size(directory):
-    """Bytes in the files under directory (0 when there is none)."""
-    total = 0
-    for top, _, files in os.walk(directory):
-        for name in files:
-            try:
-                total += os.lstat(os.path.join(top, name)).st_size
-            except FileNotFoundError:
-                pass  # removed by a zig of another run meanwhile
-    return total
+def compiler(zig, out, env):
+    """The command that compiles a unit, and env with what it needs: ccache in front of zig
+    when ccache is installed, zig alone otherwise."""
+    env.setdefault("ZIG_LOCAL_CACHE_DIR", str(out / "zig-cache"))
+    ccache = shutil.which("ccache")
+    if not ccache:
+        print(f"ccache is not installed: zig compiles directly (its cache: "
+              f"{env['ZIG_LOCAL_CACHE_DIR']})")
+        return [*zig, "c++"]
+    version = subprocess.run([*zig, "version"], capture_output=True, text=True, check=True)
+    wrapper = out / "zig-c++"
+    wrapper.write_text(f'#!/bin/sh\nexec {shlex.join(zig)} c++ "$@"\n')
+    wrapper.chmod(0o755)
+    env.update(CCACHE_BASEDIR=str(ROOT), CCACHE_COMPILERTYPE="clang",
+               CCACHE_COMPILERCHECK=f"string:{version.stdout.strip()}")
+    print(f"compiling through ccache ({ccache}), zig {version.stdout.strip()}")
+    return [ccache, str(wrapper)]
 
 
-def hold_cache(cache, limit):
-    """Opens the cache for a run: a shared flock on CACHE/lock, held until the run ends. Before
-    that, if no other run holds the lock, tidies zig's part. Returns the open lock file."""
-    cache.mkdir(parents=True, exist_ok=True)
-    lock = open(cache / "lock", "w")
-    try:
-        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-    except BlockingIOError:
-        pass  # in use: left as it is, for a later run to tidy
-    else:
-        tidy(cache / "zig", limit)
-    fcntl.flock(lock, fcntl.LOCK_SH)
-    return lock
-
-
-def tidy(objects, limit):
-    """Clears zig's cache once it has grown past limit bytes; otherwise removes the empty
-    directories zig leaves in its tmp/ at every compile."""
-    if tree_size(objects) > limit:
-        shutil.rmtree(objects, ignore_errors=True)
-        print(f"cleared {objects}: it had grown past {limit // 2**20} MB")
-        return
-    if (objects / "tmp").is_dir():
-        for entry in (objects / "tmp").iterdir():
-            try:
-                entry.rmdir()
-            except OSError:
-                pass  # not empty, or not a directory
-
-
-def take_slot(cache, name):
-    """The first staging directory CACHE/stage/NAME-<n> no other run holds, and its flock."""
-    stages = cache / "stage"
-    stages.mkdir(parents=True, exist_ok=True)
-    for number in itertools.count():
-        lock = open(stages / f"{name}-{number}.lock", "w")
-        try:
-            fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-        except BlockingIOError:
-            lock.close()
-            continue
-        return stages / f"{name}-{number}", lock
-
-
-def staged_layout(stage, generated, json_include):
-    """The sources copied into stage, at paths that are the same for every checkout."""
-    layout = Layout(stage / "src", stage / "generated", stage / "include", stage / "unity")
-    changed = mirror(ROOT / "src", layout.src) + mirror(generated, layout.generated)
-    json_only(json_include, layout.include)
-    print(f"staged the sources in {stage} ({changed} files written or removed)")
-    return layout
-
-
-def compile_flags(target, release, layout):
-    flags = ["-target", target, "-std=c++20", *WARNINGS, f"-I{layout.src}",
-             f"-I{layout.generated}", "-isystem", str(layout.include)]
+def compile_flags(target, release, generated, include):
+    flags = ["-target", target, "-std=c++20", *WARNINGS, f"-I{ROOT / 'src'}", f"-I{generated}",
+             "-isystem", str(include)]
     if release:
         flags += ["-O2", "-DNDEBUG", "-ffunction-sections", "-fdata-sections"]
     else:
@@ -210,23 +108,23 @@ def link_flags(target, release):
 
 
 def run(command, env):
-    done = subprocess.run(command, capture_output=True, text=True, env=env)
+    done = subprocess.run(command, capture_output=True, text=True, env=env, cwd=ROOT)
     return done.returncode, done.stdout + done.stderr
 
 
-def build(zig, target, units, args, env):
+def build(zig, cxx, target, units, args, env):
     started = time.monotonic()
     directory = args.out / target
     directory.mkdir(parents=True, exist_ok=True)
-    flags = compile_flags(target, args.release, args.layout)
-    objects = [directory / (unit.stem + ".o") for unit in units]
+    flags = compile_flags(target, args.release, args.generated, args.out / "include")
+    objects = [directory / f"{name}.o" for name in units]
     with concurrent.futures.ThreadPoolExecutor(max_workers=args.jobs) as pool:
         results = list(pool.map(lambda c: run(c, env),
-                                [[*zig, "c++", *flags, "-c", str(u), "-o", str(o)]
-                                 for u, o in zip(units, objects)]))
-    failed = [(u, out) for u, (code, out) in zip(units, results) if code != 0]
-    for unit, out in failed:
-        print(f"FAIL: {unit.stem} does not compile for {target}:\n{out}", file=sys.stderr)
+                                [[*cxx, *flags, "-c", str(u), "-o", str(o)]
+                                 for u, o in zip(units.values(), objects)]))
+    failed = [(name, out) for name, (code, out) in zip(units, results) if code != 0]
+    for name, out in failed:
+        print(f"FAIL: {name} does not compile for {target}:\n{out}", file=sys.stderr)
     if failed:
         return False
     binary = directory / "tarnwick"
@@ -246,9 +144,6 @@ def main():
     parser.add_argument("--generated", required=True, type=pathlib.Path)
     parser.add_argument("--json-include", required=True, type=pathlib.Path)
     parser.add_argument("--out", required=True, type=pathlib.Path)
-    parser.add_argument("--cache", type=pathlib.Path,
-                        default=os.environ.get("TARNWICK_ZIG_CACHE") or None)
-    parser.add_argument("--cache-limit", type=int, default=512, metavar="MB")
     parser.add_argument("--jobs", type=int, default=min(2, os.cpu_count() or 1))
     parser.add_argument("targets", nargs="+")
     args = parser.parse_args()
@@ -259,24 +154,11 @@ def main():
         print(f"{args.generated} is not the generated directory of a build tree", file=sys.stderr)
         return 2
     args.generated, args.out = args.generated.resolve(), args.out.resolve()
-    env = dict(os.environ)
-    held = []
-    if args.cache:
-        cache = args.cache.resolve()
-        held.append(hold_cache(cache, args.cache_limit * 2**20))
-        stage, slot = take_slot(cache, "release" if args.release else "check")
-        held.append(slot)
-        args.layout = staged_layout(stage, args.generated, args.json_include)
-        env["ZIG_LOCAL_CACHE_DIR"] = str(cache / "zig")
-    else:
-        args.layout = Layout(ROOT / "src", args.generated, args.out / "include",
-                             args.out / "unity")
-        json_only(args.json_include, args.layout.include)
-    units = unity_sources(args.layout)
-    zig = shlex.split(args.zig)
-    ok = [build(zig, target, units, args, env) for target in args.targets]
-    for lock in held:
-        lock.close()
+    json_only(args.json_include, args.out / "include")
+    units = unity_sources(args.generated, args.out / "unity")
+    zig, env = shlex.split(args.zig), dict(os.environ)
+    cxx = compiler(zig, args.out, env)
+    ok = [build(zig, cxx, target, units, args, env) for target in args.targets]
     return 0 if all(ok) else 1
 
 

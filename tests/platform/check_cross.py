@@ -101,16 +101,13 @@ def main(argv):
         print(f"FAIL: no ziglang in {tools}/venv (run scripts/install-deps.sh test)")
         return 1
     # zig's runtimes (libc++, libunwind) are built once per machine where zig keeps them for
-    # every user; tarnwick's own units are cached per machine too, in a directory of
-    # tarnwick's (TARNWICK_ZIG_CACHE), which every checkout shares: a fresh clone compiles
-    # only what no other checkout has compiled with the same flags.
+    # every user; tarnwick's own units go through ccache, which every checkout shares.
     cache_home = os.environ.get("XDG_CACHE_HOME") or os.path.join(os.path.expanduser("~"), ".cache")
     env = dict(os.environ, ZIG_GLOBAL_CACHE_DIR=os.environ.get("ZIG_GLOBAL_CACHE_DIR") or
                os.path.join(cache_home, "zig"))
-    cache = os.environ.get("TARNWICK_ZIG_CACHE") or os.path.join(cache_home, "tarnwick", "zig")
     command = [sys.executable, "-I", str(ROOT / "scripts" / "zig-build.py"),
                "--zig", f"{python} -m ziglang", "--generated", str(generated),
-               "--json-include", str(json_include), "--out", str(work), "--cache", cache,
+               "--json-include", str(json_include), "--out", str(work),
                *(["--release"] if release else []), *targets]
     if subprocess.run(command, env=env).returncode != 0:
         failures.append("zig-build.py failed (above)")

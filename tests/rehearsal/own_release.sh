@@ -45,24 +45,21 @@ bash "$here/tracked_tree.sh" "$source_dir" "$repo" "tarnwick $version"
 git -C "$repo" tag "$tag"
 
 # zig's builds of its own runtimes (libc++, libunwind, compiler-rt) stay where zig keeps them
-# for every user, outside the checkout; what scripts/zig-build.py compiles of tarnwick is cached
-# per machine in TARNWICK_ZIG_CACHE, which every checkout shares (the workflow's step passes the
-# environment on), so a run compiles only what changed since any checkout's last one. Any other
-# zig cache stays in the work directory.
-# The job's native CMake build compiles through this machine's ccache when it has one: the job's
-# HOME is its own, so ccache's directory is named.
+# for every user, outside the checkout. The job's native CMake build and scripts/zig-build.py
+# compile through this machine's ccache when it has one, so a run compiles only what changed
+# since any checkout's last one: the job's HOME is its own, so ccache's directory is named.
 if command -v ccache >/dev/null && [[ -z ${CCACHE_DIR:-} ]]; then
   CCACHE_DIR=$(ccache --get-config cache_dir) && export CCACHE_DIR
 fi
 ZIG_GLOBAL_CACHE_DIR=${ZIG_GLOBAL_CACHE_DIR:-${XDG_CACHE_HOME:-$HOME/.cache}/zig} \
-TARNWICK_ZIG_CACHE=${TARNWICK_ZIG_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/tarnwick/zig} \
-ZIG_LOCAL_CACHE_DIR=$work/zig-local-cache "$python" "$here/run_workflow.py" \
+  "$python" "$here/run_workflow.py" \
   "$repo/.github/workflows/release.yml" --ref "refs/tags/$tag" --repo "$repo" \
   --repository acme/tarnwick --secrets "$work/secrets" --artifacts "$work/artifacts" \
   --work "$work/run" --target-dir "$work/target" --tools "$tools" \
   --jobs build --matrix asset=x86_64-linux >"$work/run.log" 2>&1 ||
   { cat "$work/run.log"; fail "the build job of release.yml failed"; }
-grep -E '^(== |  - )' "$work/run.log"
+# The steps, and how zig-build.py compiled and how long it took.
+grep -E '^(== |  - |compiling through ccache|ccache is not installed|built .*/tarnwick in )' "$work/run.log"
 # zig's runtimes are reused only from the unchanged files of uv's cache (see run_workflow.py).
 grep -qx "  - Install zig (ziglang from uv's cache)" "$work/run.log" ||
   fail "the step \"Install zig\" no longer takes ziglang from uv's cache"
