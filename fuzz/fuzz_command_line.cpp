@@ -36,7 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const tarnwick::Cli& cli = parsed.value();
     if (cli.command) {
         if (const auto* n = std::get_if<tarnwick::New>(&*cli.command)) {
-            if (!tarnwick::is_valid_utf8(n->name) || !tarnwick::is_valid_utf8(n->owner))
+            if (!tarnwick::is_valid_utf8(n->name) ||
+                (n->owner && !tarnwick::is_valid_utf8(*n->owner)))
                 std::abort();
         }
     }

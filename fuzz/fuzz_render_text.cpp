@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "answers/answers.hpp"
 #include "answers/render.hpp"
 #include "core/text.hpp"
 
@@ -49,6 +50,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     bool derived = text.find("{{pypi}}") != std::string_view::npos;
     for (const tarnwick::DerivedValue& value : tarnwick::derived_values()) {
         derived = derived || text.find(value.placeholder) != std::string_view::npos;
+    }
+    // Nor can an answer that is not text (a switch, a choice such as the licence).
+    for (const tarnwick::AnswerRow& row : tarnwick::answer_rows()) {
+        if (row.type == tarnwick::AnswerType::Switch || row.type == tarnwick::AnswerType::Choice) {
+            derived = derived || text.find(row.placeholder) != std::string_view::npos;
+        }
     }
     if (!derived && tarnwick::replace_placeholders(text, identity, "{{template_set}}") != text) {
         std::abort();
