@@ -182,9 +182,8 @@ TEST(DoctorChecks, EachWayAChildEndsGivesItsStatus) {
     }
 }
 
-// The contract's description names every row's item, in the rows' order, with the statuses
-// it can have besides ok ("`git` (missing, too_old, unknown or unusable): ...") and when it is
-// ok.
+// The contract's description names every item, in the rows' order, and every status an item can
+// have: a status cannot be missing from the contract.
 TEST(DoctorItems, TheContractNamesEveryItemWithItsStatuses) {
     const Json whole = contract();
     std::string description;
@@ -193,17 +192,16 @@ TEST(DoctorItems, TheContractNamesEveryItemWithItsStatuses) {
     }
     std::size_t at = 0;
     for (const DoctorItemCheck& row : kDoctorItems) {
-        std::vector<std::string> others;
+        SCOPED_TRACE(row.item);
+        at = description.find("`" + std::string(row.item) + "`", at);
+        ASSERT_NE(at, std::string::npos) << description;
+        const std::string_view entry =
+            std::string_view(description)
+                .substr(at, description.find('`', at + 1 + row.item.size() + 1) - at);
         for (const DoctorStatusFacts& s : kDoctorStatuses) {
-            if (row.others.contains(s.value)) others.emplace_back(s.name);
+            if (!row.others.contains(s.value)) continue;
+            EXPECT_NE(entry.find(s.name), std::string_view::npos) << entry;
         }
-        std::string said = "`" + std::string(row.item) + "`";
-        for (std::size_t i = 0; i < others.size(); ++i) {
-            said += (i == 0 ? " (" : i + 1 == others.size() ? " or " : ", ") + others[i];
-        }
-        said += (others.empty() ? ": " : "): ") + std::string(row.ok_when);
-        at = description.find(said, at);
-        ASSERT_NE(at, std::string::npos) << said << "\nis not, in order, in:\n" << description;
     }
     // The versions the rows name are the ones the program asks for.
     EXPECT_NE(row_of("git").ok_when.find(to_string(kGitForUpdate)), std::string_view::npos);
